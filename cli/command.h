@@ -1,0 +1,32 @@
+// The command table of tavlo-cli. Each command lives in a file of its own and registers itself
+// with a static CommandRegistration, so adding a command touches no other file.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tavlo::cli {
+
+struct Command {
+  std::string name;
+  std::string usage;    // e.g. "info TABLE"
+  std::string summary;  // one line for --help
+  // Runs with the arguments after the command name; returns the exit code. Raises UsageError
+  // for bad arguments (exit 2, usage on stderr) and any tavlo::Exception for a failure
+  // (exit 1, "tavlo-cli: message" on stderr).
+  int (*run)(const std::vector<std::string>& arguments);
+};
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct CommandRegistration {
+  explicit CommandRegistration(Command command);
+};
+
+const std::vector<Command>& Commands();
+
+}  // namespace tavlo::cli

@@ -1,0 +1,13 @@
+// The clock: a millisecond tick counter and the local date and time as a day number.
+#pragma once
+
+#include <cstdint>
+
+namespace tavlo {
+
+// Milliseconds from an arbitrary fixed point; monotonic.
+std::uint64_t TickCount();
+// Local date and time as a day number (days since 30 December 1899, fraction = time of day).
+double LocalNow();
+
+}  // namespace tavlo

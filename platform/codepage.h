@@ -1,0 +1,48 @@
+// Translation between the OEM and ANSI code pages (character fields of tables are stored in
+// OEM and shown in ANSI) and between ANSI and Unicode (UTF-8) for the GUI and the CLI output.
+// The pair follows the user's locale; TAVLO_OEM_CODEPAGE / TAVLO_ANSI_CODEPAGE override it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tavlo {
+
+class CodePages {
+ public:
+  virtual ~CodePages() = default;
+  virtual int OemCodePage() const = 0;   // e.g. 437, 850, 866
+  virtual int AnsiCodePage() const = 0;  // e.g. 1252, 1251
+  // Byte-for-byte translations; the results have the length of the input.
+  virtual void OemToAnsi(const char* from, char* to, std::size_t size) const = 0;
+  virtual void AnsiToOem(const char* from, char* to, std::size_t size) const = 0;
+  std::string OemToAnsi(const std::string& text) const;
+  std::string AnsiToOem(const std::string& text) const;
+  // ANSI bytes to and from UTF-8; characters the ANSI page lacks become '?'.
+  virtual std::string AnsiToUtf8(const std::string& text) const = 0;
+  virtual std::string Utf8ToAnsi(const std::string& text) const = 0;
+};
+
+// Code pages built from 256-entry tables made with iconv for the given pair.
+std::unique_ptr<CodePages> NewTableCodePages(int oemCodePage, int ansiCodePage);
+// The pair the desktop would use for the current locale (LC_CTYPE / LANG), after the
+// environment overrides: Russian 866/1251, Western European 850/1252, English and C 437/1252.
+void DefaultCodePagePair(int& oemCodePage, int& ansiCodePage);
+
+// The code pages in force (built on first use from DefaultCodePagePair).
+const CodePages& CurrentCodePages();
+// Installs code pages for the lifetime of the object (tests only), restoring the previous.
+class ScopedCodePages {
+ public:
+  explicit ScopedCodePages(const CodePages& replacement);
+  ~ScopedCodePages();
+  ScopedCodePages(const ScopedCodePages&) = delete;
+  ScopedCodePages& operator=(const ScopedCodePages&) = delete;
+
+ private:
+  const CodePages* previous_;
+};
+
+}  // namespace tavlo

@@ -1,0 +1,63 @@
+// The desktop host interface: dialogs, message boxes, clipboard and the shell. The engine
+// calls these through the host in force and never opens a window itself. The headless host
+// serves the CLI and the tests; the Qt host comes with the main window.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tavlo {
+
+class DesktopHost {
+ public:
+  virtual ~DesktopHost() = default;
+  // An information message (the engine's opening checks, the script word say).
+  virtual void ShowMessage(const std::string& text) = 0;
+  // A message a script shows with the word say; the headless host writes it to stdout.
+  virtual void Say(const std::string& text) { ShowMessage(text); }
+  // A text prompt with a caption and a default; nullopt when the user cancels.
+  virtual std::optional<std::string> InputBox(const std::string& caption,
+                                              const std::string& prompt,
+                                              const std::string& defaultValue) = 0;
+  // File dialogs; filter is "Description|*.ext|..." pairs. nullopt when cancelled.
+  virtual std::optional<std::string> OpenFileDialog(const std::string& title,
+                                                    const std::string& filter,
+                                                    const std::string& initialFolder) = 0;
+  virtual std::optional<std::string> SaveFileDialog(const std::string& title,
+                                                    const std::string& filter,
+                                                    const std::string& initialFolder,
+                                                    const std::string& defaultExtension) = 0;
+  // A colour as 0x00BBGGRR; nullopt when cancelled.
+  virtual std::optional<std::uint32_t> ColorDialog(std::uint32_t initialColor) = 0;
+  // A folder (may be created in the dialog); nullopt when cancelled.
+  virtual std::optional<std::string> FolderDialog(const std::string& title,
+                                                  const std::string& initialFolder) = 0;
+  virtual std::string ClipboardText() = 0;
+  virtual void SetClipboardText(const std::string& text) = 0;
+  // The shell's "open" for a file, folder or link, or a program started detached with
+  // parameters. Never waits for it. False when it could not be started.
+  virtual bool ShellOpen(const std::string& target, const std::string& parameters,
+                         const std::string& folder) = 0;
+};
+
+// Messages to stderr (say: stdout), input from stdin, every dialog answers "cancelled", the
+// clipboard is a process-local buffer, ShellOpen starts a detached process.
+std::unique_ptr<DesktopHost> NewHeadlessHost();
+
+// The host in force (headless until a program installs another).
+DesktopHost& Host();
+// Installs a host for the lifetime of the object, restoring the previous.
+class ScopedDesktopHost {
+ public:
+  explicit ScopedDesktopHost(DesktopHost& replacement);
+  ~ScopedDesktopHost();
+  ScopedDesktopHost(const ScopedDesktopHost&) = delete;
+  ScopedDesktopHost& operator=(const ScopedDesktopHost&) = delete;
+
+ private:
+  DesktopHost* previous_;
+};
+
+}  // namespace tavlo

@@ -1,0 +1,91 @@
+// Byte-stream file access with sharing modes and the other file-system calls of the engine.
+// Every OS call the engine makes on files goes through FileSystem, so that tests can install
+// one that injects a refused lock, a short write or a full disk. Never shows a message.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tavlo {
+
+// Open modes and what other processes may do meanwhile:
+//   Create    created empty or truncated; others may neither read nor write
+//   ReadOnly  others may read and write
+//   ReadWrite others may read, not write
+enum class OpenMode { Create, ReadOnly, ReadWrite };
+
+// One open file (or an in-memory buffer). Positions are absolute byte offsets.
+class ByteStream {
+ public:
+  virtual ~ByteStream() = default;
+  // Reads up to size bytes at offset; returns how many were read (fewer at the end of the
+  // file). An I/O error raises EReadError.
+  virtual std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t size) = 0;
+  // Writes all size bytes at offset, growing the file as needed. Anything less (short write,
+  // full disk, I/O error) raises EWriteError.
+  virtual void WriteAt(std::int64_t offset, const void* buffer, std::size_t size) = 0;
+  virtual std::int64_t Size() = 0;
+  virtual void Truncate(std::int64_t size) = 0;
+  // A read-only view of the whole file as it is now, for scans that must not make a system
+  // call per record; the view follows writes of this and other processes to existing bytes.
+  // Returns nullptr when the stream cannot be mapped (empty file, memory stream, no support);
+  // callers then fall back to ReadAt. mappedSize receives the length of the view.
+  virtual const std::uint8_t* MapView(std::int64_t& mappedSize) {
+    mappedSize = 0;
+    return nullptr;
+  }
+};
+
+// A stream over a growable memory buffer (the stream of a paged file that has no path).
+std::unique_ptr<ByteStream> NewMemoryStream();
+
+struct DirectoryEntry {
+  std::string name;
+  bool isDirectory = false;
+  bool isRegularFile = false;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Opens path in the given mode with its sharing rule. Raises EFOpenError ("Cannot open file
+  // %s") for ReadOnly/ReadWrite and EFCreateError ("Cannot create file %s") for Create,
+  // also when another process holds a conflicting share.
+  virtual std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) = 0;
+  virtual bool FileExists(const std::string& path) = 0;       // a regular file
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  virtual bool DeleteFile(const std::string& path) = 0;       // false when it failed
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  virtual bool CreateDirectory(const std::string& path) = 0;  // one level
+  virtual bool RemoveDirectory(const std::string& path) = 0;  // empty folders only
+  // Entries of a folder in the order the file system returns them, without "." and "..".
+  virtual std::vector<DirectoryEntry> ListDirectory(const std::string& path) = 0;
+  virtual std::int64_t FileSize(const std::string& path) = 0;  // -1 when absent
+};
+
+// The file system in force: the operating system's unless a test installed another.
+FileSystem& Files();
+// The operating system's file system (POSIX calls, OFD locks for sharing).
+FileSystem& OsFiles();
+
+// Installs a file system for the lifetime of the object (tests only), restoring the previous.
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem& replacement);
+  ~ScopedFileSystem();
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+// Folder of the running executable, ending in a path separator.
+std::string ExecutableFolder();
+// The native path separator ('/').
+constexpr char kPathSeparator = '/';
+
+}  // namespace tavlo

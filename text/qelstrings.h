@@ -1,0 +1,71 @@
+// qelStrings: the attribute-line reader and writer, substring searches with and without case,
+// whole-file transfers, and the string helpers that the script words and the paged record file
+// share. Byte strings, one byte per character, 1-based positions; 0 means "not found".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavlo {
+
+// Upper-case mapping of the Windows-1251 code page; two bytes are equal without regard to
+// case when they map to the same byte.
+extern const std::array<unsigned char, 256> FoldTable;
+
+int PosFrom(const std::string& pattern, const std::string& text, int start);
+int PosFromNoCase(const std::string& pattern, const std::string& text, int start);
+
+std::string AttrGet(const std::string& line, const std::string& name);
+void AttrSet(std::string& line, const std::string& name, const std::string& value);
+
+// Raise EFCreateError / EFOpenError / EReadError / EWriteError through platform/filesystem.h.
+void SaveStringToFile(const std::string& path, const std::string& text);
+std::string LoadFileToString(const std::string& path);
+
+// Removes every character with a code of 32 or less from both ends.
+std::string Trim(const std::string& text);
+
+// Item lists: items separated by blanks; an item starting with a double quote runs to the next.
+std::vector<std::string> SplitItems(const std::string& text);
+std::string JoinItems(const std::vector<std::string>& items);
+std::string FirstItem(const std::string& text);
+std::string LastItem(const std::string& text);
+int ItemCount(const std::string& text);
+std::string RotateItemsLeft(const std::string& text);
+std::string RotateItemsRight(const std::string& text);
+// Raises EListError "List index out of bounds (%d)" for a negative index.
+std::string PickItem(const std::string& text, int index);
+std::string SortItems(const std::string& text);
+std::string UnionItems(const std::string& a, const std::string& b);
+std::string IntersectItems(const std::string& a, const std::string& b);
+std::string ExcludeItems(const std::string& a, const std::string& b);
+// Locale-aware comparison without regard to case, as the item functions use it.
+int CompareTextNoCase(const std::string& a, const std::string& b);
+
+int LastPosNoCase(const std::string& pattern, const std::string& text);
+std::string ReplaceLast(const std::string& text, const std::string& oldText,
+                        const std::string& newText);
+
+// Templates: {NAME} markers, {begin:NAME}...{end:NAME} definitions, {block:NAME} places.
+bool ExpandBlock(std::string& text, const std::string& name);
+std::string RemoveBlockDefinitions(const std::string& text);
+std::string RemoveBraceMarkers(const std::string& text);
+
+std::string EncodeBase64(const std::string& bytes);
+// Raises EConvertError "Base64: Incorrect string format" for a length not a multiple of 4.
+std::string DecodeBase64(const std::string& text);
+std::string EncryptText(const std::string& bytes, int startKey, int multiplier, int increment);
+std::string DecryptText(const std::string& bytes, int startKey, int multiplier, int increment);
+std::string EncryptBase64(const std::string& bytes, int startKey, int multiplier, int increment);
+std::string DecryptBase64(const std::string& text, int startKey, int multiplier, int increment);
+std::int32_t HashText(const std::string& text);
+// Gregorian Easter Sunday as a day number; EConvertError for a year the date type cannot hold.
+double EasterDate(int year);
+// "#RRGGBB" to 0x00BBGGRR; anything else gives 0.
+std::uint32_t HtmlColorToColor(const std::string& text);
+// Appends folder + name of every regular file in folder matching mask (* and ? wildcards).
+void ListFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list);
+
+}  // namespace tavlo
