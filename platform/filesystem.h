@@ -42,6 +42,19 @@ class ByteStream {
 // A stream over a growable memory buffer (the stream of a paged file that has no path).
 std::unique_ptr<ByteStream> NewMemoryStream();
 
+// A file that several processes read and write at once, coordinated by advisory byte-range
+// locks (the paged record file). Locks belong to this stream, so two streams on the same file
+// exclude each other also within one process. Ranges may lie beyond the end of the file.
+enum class RangeLockKind { Shared, Exclusive };
+class SharedFile : public ByteStream {
+ public:
+  // Waits up to waitMilliseconds for the range (forever when negative); false when the time
+  // ran out. Any other failure of the lock call raises EInOutError.
+  virtual bool LockRange(std::int64_t offset, std::int64_t length, RangeLockKind kind,
+                         int waitMilliseconds) = 0;
+  virtual void UnlockRange(std::int64_t offset, std::int64_t length) = 0;
+};
+
 struct DirectoryEntry {
   std::string name;
   bool isDirectory = false;
@@ -64,6 +77,10 @@ class FileSystem {
   // Entries of a folder in the order the file system returns them, without "." and "..".
   virtual std::vector<DirectoryEntry> ListDirectory(const std::string& path) = 0;
   virtual std::int64_t FileSize(const std::string& path) = 0;  // -1 when absent
+  // Opens path for reading and writing while others read and write it too; create makes it
+  // (or empties it). Raises EFOpenError, or EFCreateError when creating. The default opens
+  // the operating system's file (platform/filelocks.cpp).
+  virtual std::unique_ptr<SharedFile> OpenShared(const std::string& path, bool create);
 };
 
 // The file system in force: the operating system's unless a test installed another.

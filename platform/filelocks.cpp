@@ -1,0 +1,132 @@
+// Shared files with advisory byte-range locks: the operating system's side of SharedFile.
+// Uses open file description (OFD) locks, which belong to the open file rather than the
+// process, so two opens in one process exclude each other just as two processes do.
+// Never shows a message; failures raise the stream errors of platform/errors.h.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/errors.h"
+#include "platform/filesystem.h"
+
+namespace tavlo {
+namespace {
+
+class OsSharedFile final : public SharedFile {
+ public:
+  explicit OsSharedFile(int fd) : fd_(fd) {}
+  ~OsSharedFile() override {
+    // Don't retry close on EINTR: the descriptor is gone either way.
+    ::close(fd_);
+  }
+  OsSharedFile(const OsSharedFile&) = delete;
+  OsSharedFile& operator=(const OsSharedFile&) = delete;
+
+  std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t size) override {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+      ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw EReadError();
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+
+  void WriteAt(std::int64_t offset, const void* buffer, std::size_t size) override {
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+      ssize_t n = ::pwrite(fd_, in + done, size - done, static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw EWriteError();
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
+  std::int64_t Size() override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) throw EReadError();
+    return st.st_size;
+  }
+
+  void Truncate(std::int64_t size) override {
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw EWriteError();
+  }
+
+  bool LockRange(std::int64_t offset, std::int64_t length, RangeLockKind kind,
+                 int waitMilliseconds) override {
+    struct flock lock;
+    std::memset(&lock, 0, sizeof lock);
+    lock.l_type = kind == RangeLockKind::Exclusive ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = static_cast<off_t>(offset);
+    lock.l_len = static_cast<off_t>(length);
+    if (waitMilliseconds < 0) {
+      while (::fcntl(fd_, F_OFD_SETLKW, &lock) != 0) {
+        if (errno != EINTR) throw EInOutError(std::string("File lock failed: ") + strerror(errno));
+      }
+      return true;
+    }
+    // The blocking call cannot time out, so poll; holders keep these locks only briefly.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    auto pause = std::chrono::microseconds(200);
+    for (;;) {
+      if (::fcntl(fd_, F_OFD_SETLK, &lock) == 0) return true;
+      if (errno != EAGAIN && errno != EACCES && errno != EINTR)
+        throw EInOutError(std::string("File lock failed: ") + strerror(errno));
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(pause);
+      if (pause < std::chrono::milliseconds(10)) pause *= 2;
+    }
+  }
+
+  void UnlockRange(std::int64_t offset, std::int64_t length) override {
+    struct flock lock;
+    std::memset(&lock, 0, sizeof lock);
+    lock.l_type = F_UNLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = static_cast<off_t>(offset);
+    lock.l_len = static_cast<off_t>(length);
+    while (::fcntl(fd_, F_OFD_SETLK, &lock) != 0) {
+      // Releasing cannot conflict; only a signal can interrupt it.
+      if (errno != EINTR) return;
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<SharedFile> FileSystem::OpenShared(const std::string& path, bool create) {
+  int flags = O_RDWR | O_CLOEXEC | (create ? O_CREAT | O_TRUNC : 0);
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (create) throw EFCreateError::ForPath(path);
+    throw EFOpenError::ForPath(path);
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (create) throw EFCreateError::ForPath(path);
+    throw EFOpenError::ForPath(path);
+  }
+  return std::make_unique<OsSharedFile>(fd);
+}
+
+}  // namespace tavlo
