@@ -1,0 +1,72 @@
+// TqelXMLNode: one element of an in-memory XML document with its children and attributes,
+// path lookup and creation, selection by filtered paths and the indenting writer.
+// Names compare case-sensitively everywhere and the first match wins. Nothing here touches
+// files or validates; text is kept exactly as the script or the document gave it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "script/value.h"
+#include "xml/xmlattribute.h"
+
+namespace tavlo {
+
+class TqelXMLFilter;
+
+class TqelXMLNode {
+ public:
+  // A node is created with the empty text as value, no children and no attributes.
+  explicit TqelXMLNode(std::string name, TqelXMLNode* parent = nullptr);
+  // Frees the subtree without recursion, so documents of any depth can be freed.
+  virtual ~TqelXMLNode() noexcept;
+  TqelXMLNode(const TqelXMLNode&) = delete;
+  TqelXMLNode& operator=(const TqelXMLNode&) = delete;
+
+  TqelXMLAttribute* AddAttribute(const std::string& name, const Variant& value);
+  // Appends a child named name with the empty text as value.
+  TqelXMLNode* AddChild(const std::string& name);
+  // Creates a child from a normalised tag text ("name a=\"1\" b=\"2\"", a trailing "/" allowed).
+  TqelXMLNode* AddNodeFromTag(const std::string& tag, const Variant& value);
+  TqelXMLAttribute* FindAttribute(const std::string& name) const;
+  TqelXMLNode* FindChild(const std::string& name) const;
+  // Out-of-range indexes do nothing.
+  void DeleteAttributeAt(int index);
+  void DeleteNodeAt(int index);
+  void ClearAttributes();
+  void ClearNodes();
+
+  // Paths are steps separated by "/"; GetNode reads "name[k]" (k from 0, "end" or -1 the
+  // last one of that name), ForceNode creates what is missing and "+name" always appends.
+  TqelXMLNode* GetNode(const std::string& path);
+  TqelXMLNode* ForceNode(const std::string& path);
+  TqelXMLAttribute* ForceAttribute(const std::string& path, const std::string& name,
+                                   const Variant& value);
+  TqelXMLAttribute* GetAttribute(const std::string& path, const std::string& name);
+  void DeleteNode(const std::string& path);
+  void DeleteAttribute(const std::string& path, const std::string& name);
+  // The value of the first attribute of that name, or Null.
+  Variant GetAttributeValue(const std::string& name) const;
+
+  // The node and its subtree as indented text (two blanks per level, CR LF line ends).
+  // Raises the value type's conversion error for a value that has no text (Null).
+  std::string AsXML(int level) const;
+  void AppendXML(std::string& out, int level) const;
+
+  // Appends every element that the filtered path reaches from this node, in document order.
+  void SelectNodes(const std::string& path, std::vector<TqelXMLNode*>& list);
+  bool MatchFilter(const TqelXMLFilter& filter) const;
+
+  // True when node is this node or one of its ancestors.
+  bool IsWithin(const TqelXMLNode* node) const;
+
+  std::string Name;
+  Variant Value;
+  std::vector<std::unique_ptr<TqelXMLNode>> Nodes;
+  std::vector<std::unique_ptr<TqelXMLAttribute>> Attributes;
+  TqelXMLNode* ParentNode;  // not owned; none for a document's root
+  bool CDATA = false;       // the value came from a CDATA section and is written as one
+};
+
+}  // namespace tavlo

@@ -1,0 +1,38 @@
+// TqelXMLTree: an XML document, the root of its own element tree, with loading, saving and
+// the text forms of the whole document. The root is a container: the document's top-level
+// elements are its children. Files are reached only through the text layer's whole-file calls.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "xml/xmlnode.h"
+
+namespace tavlo {
+
+class TqelXMLTree : public TqelXMLNode {
+ public:
+  explicit TqelXMLTree(std::string name) : TqelXMLNode(std::move(name), nullptr) {}
+  ~TqelXMLTree() noexcept override = default;
+
+  // Replaces the document by the one in the file; raises the file layer's errors.
+  void LoadFromFile(const std::string& fileName);
+  // Replaces the document by the one in the text (what LoadFromFile does after reading).
+  void LoadFromText(const std::string& text);
+  // Replaces Lines (document text lines) by the token lines of that text.
+  void Tokenize();
+  // Rebuilds the tree from the token lines in Lines; the root is renamed "root".
+  void BuildFromTokens();
+
+  // The root's children as indented text; the empty text for an empty document.
+  std::string DocumentText() const;
+  // DocumentText as CR LF ended lines; an empty document gives an empty file.
+  void SaveToFile(const std::string& fileName);
+  // The document wrapped in an element named after the root, with the root's attributes.
+  std::string AsText() const;
+
+  // Load and save buffer: the document lines, or the token lines of the last document read.
+  std::vector<std::string> Lines;
+};
+
+}  // namespace tavlo

@@ -1,0 +1,92 @@
+// The indenting writer: elements and attributes as text, two blanks per level, CR LF line ends.
+// Nothing is escaped. The walk keeps its own stack, so a document of any depth can be written,
+// and everything is appended to one buffer (no quadratic string building).
+#include <cstddef>
+
+#include "xml/xmlnode.h"
+#include "xml/xmltokenizer.h"
+
+namespace tavlo {
+
+void TqelXMLAttribute::AppendXML(std::string& out) const {
+  out += ' ';
+  out += Name;
+  out += "=\"";
+  out += Value.ToText();
+  out += '"';
+}
+
+std::string TqelXMLAttribute::AsXML() const {
+  std::string text;
+  AppendXML(text);
+  return text;
+}
+
+namespace {
+
+struct OpenElement {
+  const TqelXMLNode* node;
+  int level;
+  std::size_t nextChild;
+};
+
+void AppendIndent(std::string& out, int level) {
+  out.append(static_cast<std::size_t>(level) * 2, ' ');
+}
+
+// Writes the opening tag and the value line; returns false when the element was written
+// whole as an empty-element tag.
+bool AppendOpening(std::string& out, const TqelXMLNode& node, int level) {
+  AppendIndent(out, level);
+  out += '<';
+  out += node.Name;
+  for (const auto& attribute : node.Attributes) attribute->AppendXML(out);
+  std::string value = node.Value.ToText();
+  if (node.Nodes.empty() && value.empty()) {
+    out += " />\r\n";
+    return false;
+  }
+  out += ">\r\n";
+  if (!value.empty()) {
+    AppendIndent(out, level + 1);
+    if (node.CDATA) {
+      out += "<![CDATA[";
+      out += DecodeCDATA(value);
+      out += "]]>";
+    } else {
+      out += value;
+    }
+    out += "\r\n";
+  }
+  return true;
+}
+
+}  // namespace
+
+void TqelXMLNode::AppendXML(std::string& out, int level) const {
+  std::vector<OpenElement> open;
+  if (AppendOpening(out, *this, level)) open.push_back({this, level, 0});
+  while (!open.empty()) {
+    OpenElement& top = open.back();
+    if (top.nextChild < top.node->Nodes.size()) {
+      const TqelXMLNode& child = *top.node->Nodes[top.nextChild++];
+      int childLevel = top.level + 1;
+      // top may dangle after push_back; nothing reads it past this point.
+      if (AppendOpening(out, child, childLevel)) open.push_back({&child, childLevel, 0});
+      continue;
+    }
+    AppendIndent(out, top.level);
+    out += "</";
+    out += top.node->Name;
+    out += ">\r\n";
+    open.pop_back();
+  }
+}
+
+std::string TqelXMLNode::AsXML(int level) const {
+  std::string text;
+  AppendXML(text, level);
+  return text;
+}
+
+}  // namespace tavlo
