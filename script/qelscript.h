@@ -1,0 +1,220 @@
+// TqelScript: the embeddable script component. A host assigns Script (which compiles it),
+// answers the symbols a script cannot resolve through the seven events, and calls Run as
+// often as it likes; every run starts from empty stacks, variables and run-state slots and
+// returns the value left on top of the data stack. The component never shows a message:
+// every failure is an exception (EqelScriptError, or the value model's own types).
+//
+// States: no program (after construction, or a compile that produced no atoms) -> compiled
+// (SetScript with a new text) -> running (inside Run) -> compiled. Compiling replaces the
+// program; running never changes it. A failed compile keeps the atoms built before the error.
+//
+// The word library reaches the component through the public "handler interface" below:
+// the stacks, the checked pop helpers, the current atom, the folders, Params, the events and
+// the run-state slots (runstate.h). See registry.h for registering words.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <typeindex>
+#include <utility>
+#include <vector>
+
+#include "platform/errors.h"
+#include "script/atoms.h"
+#include "script/runstate.h"
+#include "script/value.h"
+#include "script/variables.h"
+
+namespace tavlo {
+
+// Every error that the engine itself detects; carries only its message.
+class EqelScriptError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class TqelScript;
+
+// Host events. Before the call the engine sets handled to false and ErrorStr to the preset
+// message; if the event leaves handled false the engine raises EqelScriptError(ErrorStr).
+// A get event that handles without setting value makes the engine push Empty.
+using TonGetVariable = std::function<void(TqelScript& Sender, const std::string& Symbol,
+                                          Variant& value, bool& handled, std::string& ErrorStr)>;
+using TonSetVariable =
+    std::function<void(TqelScript& Sender, const std::string& Symbol, const Variant& value,
+                       bool& handled, std::string& ErrorStr)>;
+using TonGetSystem =
+    std::function<void(TqelScript& Sender, const std::string& Symbol, const std::string& Prompt,
+                       Variant& value, bool& handled, std::string& ErrorStr)>;
+using TonSetSystem = TonSetVariable;
+using TonGetObject =
+    std::function<void(TqelScript& Sender, const std::string& Symbol, const std::string& Method,
+                       Variant& value, bool& handled, std::string& ErrorStr)>;
+using TonSetObject =
+    std::function<void(TqelScript& Sender, const std::string& Symbol, const std::string& Method,
+                       const Variant& value, bool& handled, std::string& ErrorStr)>;
+using TonInclude = std::function<void(TqelScript& Sender, const std::string& includefile,
+                                      std::string& value, bool& handled, std::string& ErrorStr)>;
+
+// A procedure defined by the script: its name and the index of its first atom.
+struct TqelProcedure {
+  std::string Name;
+  int Start = 0;
+};
+
+class TqelScript {
+ public:
+  static constexpr int kStackSize = 1000;
+  static constexpr int kDefaultTimeOut = 30;
+
+  TqelScript();
+  ~TqelScript() noexcept;
+  TqelScript(const TqelScript&) = delete;
+  TqelScript& operator=(const TqelScript&) = delete;
+
+  // ---- Published properties -------------------------------------------------------------
+  const std::string& Script() const noexcept { return script_; }
+  // Compiles when text differs from the current script (exact comparison); a compile error
+  // propagates as EqelScriptError and leaves the new text stored.
+  void SetScript(const std::string& text);
+
+  // name=value lines read by %name; the component keeps its own copy.
+  const std::vector<std::string>& Params() const noexcept { return params_; }
+  void SetParams(const std::vector<std::string>& lines) { params_ = lines; }
+  // The value of %name: the text after the first "=" of the first line whose name matches
+  // without regard to case; the empty text when there is none.
+  std::string Param(const std::string& name) const;
+
+  // Seconds allowed for one compile (include expansion) and one run. Default 30.
+  int ScriptTimeOut() const noexcept { return timeOut_; }
+  void SetScriptTimeOut(int seconds) noexcept { timeOut_ = seconds; }
+
+  TonGetObject onGetObject;
+  TonSetObject onSetObject;
+  TonGetVariable onGetVariable;
+  TonSetVariable onSetVariable;
+  TonSetSystem onSetSystem;
+  TonGetSystem onGetSystem;
+  TonInclude onInclude;
+
+  // Runs the compiled program once; the value on top of the stack, or Null.
+  Variant Run();
+
+  // Folder of the executable, ending in a separator; fixed at construction.
+  const std::string& AppFolder() const noexcept { return appFolder_; }
+  // Folder of data-source files; at construction the executable's folder without the
+  // trailing separator.
+  const std::string& DataSourceFolder() const noexcept { return dataSourceFolder_; }
+  void SetDataSourceFolder(const std::string& folder) { dataSourceFolder_ = folder; }
+  // Replaces the first "%" in a file name by AppFolder.
+  std::string ExpandAppFolder(const std::string& fileName) const;
+
+  // ---- Compiled program (read-only views) -----------------------------------------------
+  const TAtomList& Atoms() const noexcept { return atoms_; }
+  const std::vector<TqelProcedure>& Procedures() const noexcept { return procedures_; }
+  const std::vector<std::string>& IncludedFiles() const noexcept { return includedFiles_; }
+
+  // ---- Handler interface ----------------------------------------------------------------
+  // Data stack. Push raises "stack overflow" on a full stack, Pop "stack underflow".
+  void Push(const Variant& value) {
+    if (sp_ == kStackSize) StackOverflow();
+    stack_[sp_++] = value;
+  }
+  void Push(Variant&& value) {
+    if (sp_ == kStackSize) StackOverflow();
+    stack_[sp_++] = std::move(value);
+  }
+  Variant Pop() {
+    if (sp_ == 0) StackUnderflow();
+    return std::move(stack_[--sp_]);
+  }
+  // The top value without popping ("stack underflow" when empty).
+  const Variant& Top() const;
+  int StackCount() const noexcept { return sp_; }
+
+  // Checked pops: underflow reads "stack underflow", conversions fail with the value
+  // model's "Invalid variant type conversion".
+  Variant PopValue() { return Pop(); }
+  std::string PopText();         // text form; Null fails
+  std::string PopTextOrEmpty();  // text form; Null reads as the empty text
+  std::int32_t PopInteger();     // rounded half to even
+  double PopNumber();            // real
+  bool PopFlag();                // condition test
+  // A text file name with the first "%" replaced by AppFolder.
+  std::string PopFileName();
+
+  // Return stack ("return stack overflow" / "return stack underflow").
+  void RPush(int value);
+  int RPop();
+  int RStackCount() const noexcept { return rsp_; }
+
+  // Program counter: the index of the next atom; handlers that jump set it.
+  int ProgramCounter() const noexcept { return pc_; }
+  void Jump(int index) noexcept { pc_ = index; }
+
+  // The atom being run.
+  const std::string& CurrentText() const noexcept { return current_->Text; }
+  const Variant& CurrentValue() const noexcept { return current_->Value; }
+  // The method of a prefixed form as text (CurrentValue is a String there).
+  const std::string& CurrentMethod() const noexcept { return current_->Value.StringValue(); }
+
+  TVariantList& Variables() noexcept { return variables_; }
+
+  // The run-state slot of type T (derived from TqelRunState, default-constructible),
+  // created on first use and cleared at the start and normal end of every run.
+  template <typename T>
+  T& RunState() {
+    const std::type_index key(typeid(T));
+    for (auto& slot : slots_)
+      if (slot.first == key) return static_cast<T&>(*slot.second);
+    slots_.emplace_back(key, std::make_unique<T>());
+    return static_cast<T&>(*slots_.back().second);
+  }
+
+  // Raises EqelScriptError(message); for handlers that report in the engine's own type.
+  [[noreturn]] static void Fail(const std::string& message);
+
+  // Host event calls with the preset messages (used by the variable words; the library may
+  // reuse them). Each raises the event's ErrorStr when it is not handled.
+  Variant GetVariable(const std::string& name);
+  void SetVariable(const std::string& name, const Variant& value);
+  Variant GetSystem(const std::string& name, const std::string& prompt);
+  void SetSystem(const std::string& name, const Variant& value);
+  Variant GetObject(const std::string& name, const std::string& property);
+  void SetObject(const std::string& name, const std::string& property, const Variant& value);
+
+ private:
+  friend class TqelCompiler;
+
+  [[noreturn]] static void StackOverflow();
+  [[noreturn]] static void StackUnderflow();
+  void Compile();
+  void ClearRunState() noexcept;
+
+  std::string script_;
+  std::vector<std::string> params_;
+  int timeOut_ = kDefaultTimeOut;
+  std::string appFolder_;
+  std::string dataSourceFolder_;
+
+  TAtomList atoms_;
+  std::vector<TqelProcedure> procedures_;
+  std::vector<std::string> includedFiles_;
+
+  std::unique_ptr<std::array<Variant, kStackSize>> stackStorage_;
+  Variant* stack_ = nullptr;
+  int sp_ = 0;
+  std::array<int, kStackSize> rstack_{};
+  int rsp_ = 0;
+  int pc_ = 0;
+  const TAtom* current_ = nullptr;
+
+  TVariantList variables_;
+  std::vector<std::pair<std::type_index, std::unique_ptr<TqelRunState>>> slots_;
+  std::string errorStr_;  // reused so that a handled event costs no allocation
+};
+
+}  // namespace tavlo

@@ -1,0 +1,56 @@
+// The word registry: the table from exact word text to handler that the compiler consults
+// first, and the handlers of the method families whose words carry a suffix (set.x, html.x,
+// &f.x, ?doc.x, _d.x). Themes register static {name, handler} tables, as a C library
+// registers luaL_Reg lists. The registry is process-wide and filled before any compile;
+// registering is not thread-safe and belongs to program start-up.
+//
+// Extending the language (the word library does exactly this):
+//
+//   static void WordUcase(TqelScript& s) { s.Push(Variant(Upper(s.PopText()))); }
+//   static const TqelWord kStringWords[] = {{"ucase", WordUcase}, ...};
+//   void RegisterStringWords() { RegisterWords(kStringWords); }
+//
+// A handler pops its operands with the checked helpers of TqelScript (PopText, PopInteger,
+// PopNumber, PopFlag, PopValue), pushes with Push, reads CurrentText() and CurrentValue() of
+// its atom, and keeps per-run state in a slot (TqelScript::RunState<T>(), runstate.h).
+// A family handler is registered once for all its methods and dispatches on the method name,
+// which is CurrentValue() as a String; the name before the dot is CurrentText().
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "script/atoms.h"
+
+namespace tavlo {
+
+struct TqelWord {
+  const char* name;  // compared with case
+  TAtomHandler handler;
+};
+
+// The word families that the compiler recognises by prefix.
+enum class TqelMethodFamily {
+  Set,         // set.method          Text "set",  Value method
+  Html,        // html.method         Text "html", Value method
+  PagedFile,   // &name.method        Text name,   Value method
+  Xml,         // ?name.method        Text name,   Value method
+  DataSource,  // _name.method        Text name,   Value method
+};
+
+// Adds (or replaces) words. The tables must outlive every compile (static tables do).
+void RegisterWords(std::span<const TqelWord> words);
+// Installs the handler of a method family.
+void RegisterMethodFamily(TqelMethodFamily family, TAtomHandler handler);
+
+// The handler of a registry word, or nullptr.
+TAtomHandler FindWord(const std::string& name);
+// The handler of a family; when none is installed, a handler that fails at run time with
+// "no words installed for " + the family's prefix form.
+TAtomHandler MethodFamilyHandler(TqelMethodFamily family);
+
+// The core words (stack, operators, control words) are always present; this installs them
+// and is called by the compiler itself, so callers never need to.
+void RegisterCoreWords();
+
+}  // namespace tavlo

@@ -1,0 +1,19 @@
+// RegisterLibraryWords: calls the registration function of every word theme. A theme file
+// defines `void Register<Theme>Words()` (registering its static TqelWord table and, where it
+// has one, its method family) and adds its call below; nothing else lists the themes.
+#include "script/words/library.h"
+
+#include "script/registry.h"
+
+namespace tavlo {
+
+void RegisterLibraryWords() {
+  static const bool installed = [] {
+    RegisterCoreWords();
+    // Theme registrations, one line each:
+    return true;
+  }();
+  (void)installed;
+}
+
+}  // namespace tavlo
