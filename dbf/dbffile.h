@@ -1,0 +1,101 @@
+// The data file of a table: its 32-byte header, table level and field list over a paged
+// file, the opening checks and the header write. Field bytes are turned into native values
+// here (DecodeField / EncodeField); the text and variant views live in fieldconvert.h.
+//
+// States: constructed (header read and record count checked) -> LoadFieldList (descriptors
+// read, record size checked) -> records read and written -> FlushHeader when the cursor
+// releases a table it did not open read-only. Header size and record size stay as read at
+// opening, except through WriteStructure. Opening checks that do not stop the opening go
+// through Host().ShowMessage and correct the value in memory only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dbf/fieldinfo.h"
+#include "dbf/pagedfile.h"
+
+namespace tavlo {
+
+class TDbfFile : public TPagedFile {
+ public:
+  static constexpr int kHeaderLength = 32;
+  static constexpr int kLevel2AreaLength = 36;
+  static constexpr std::uint8_t kCreatedVersion = 0x03;
+  static constexpr std::uint8_t kCreatedLanguage = 0x58;
+
+  // Create mode: an empty file with the header of a new table (version 0x03, language 0x58,
+  // level 0, sizes 0). Other modes: reads the header (EReadError "Stream read error" when the
+  // file is shorter than 32 bytes), derives the level, takes the sizes and corrects the
+  // header's record count to the physical count with the "Invalid Record Count," message.
+  TDbfFile(const std::string& path, OpenMode mode);
+  ~TDbfFile() noexcept override;
+
+  // 0 for version bytes 0x03/0x83, 2 for 0x05, 1 for everything else.
+  static std::uint8_t LevelOfVersion(std::uint8_t versionByte);
+
+  std::uint8_t Level() const { return level_; }
+  std::uint8_t VersionByte() const { return header_[0]; }
+  std::uint8_t LanguageByte() const { return header_[29]; }
+  // Date of the last header write as stored: year - 1900 (mod 256), month, day.
+  int LastUpdateYear() const { return 1900 + header_[1]; }
+  int LastUpdateMonth() const { return header_[2]; }
+  int LastUpdateDay() const { return header_[3]; }
+
+  // The in-memory header; written back whole by FlushHeader, so bytes nobody interprets
+  // survive. Offsets 4, 8 and 10 hold the record count, header size and record size.
+  const std::array<std::uint8_t, kHeaderLength>& Header() const { return header_; }
+  std::array<std::uint8_t, kHeaderLength>& MutableHeader() { return header_; }
+  // The in-memory RecordCount (header offset 4): where the cursor appends.
+  std::uint32_t HeaderRecordCount() const;
+  void SetHeaderRecordCount(std::uint32_t count);
+  // The record size stored in the in-memory header (offset 10), corrected by LoadFieldList
+  // to the sum of the field lengths. RecordSize() stays the size records are located and
+  // buffered with.
+  std::uint16_t HeaderRecordSize() const;
+
+  // Reads the descriptors: fieldDefs is cleared and gets one definition per descriptor
+  // (not required), the field list is rebuilt. Raises EBinaryDataSetError "Invalid field
+  // count : n (must be between 1 and 255)" and EReadError for truncated descriptors; both
+  // leave the file untouched. A record size that disagrees with the fields is reported with
+  // the "Invalid Record Size," message and corrected in the in-memory header.
+  void LoadFieldList(TFieldDefs& fieldDefs);
+  // Writes the descriptors, terminator and header of a new table from fieldDefs and sets
+  // header size and record size. Implemented with table creation (dbf/tablecreate.cpp).
+  void WriteStructure(const TFieldDefs& fieldDefs);
+  // Today's date into bytes 1-3, the 32 bytes at offset 0 (level 2: 36 zero bytes after),
+  // RecordCount refreshed from the file size, one 0x1A after the last whole record. Never
+  // truncates. EWriteError "Stream write error" when a write cannot be completed.
+  void FlushHeader();
+
+  const std::vector<TMyFieldInfo>& FieldList() const { return fields_; }
+  int FieldCount() const { return static_cast<int>(fields_.size()); }
+  const TMyFieldInfo& FieldInfo(int fieldIndex) const;  // 0-based, asserted in range
+
+  // Native value of field fieldIndex (0-based) of record (RecordSize() bytes). Returns
+  // false, leaving destination untouched, when the field is null. destination may be
+  // nullptr (null test only); otherwise it points to, by type:
+  //   ftString  char[length + 1], NUL-terminated text
+  //   ftSmallint int16_t, ftInteger int32_t, ftLargeint int64_t, ftBoolean int16_t (1/0)
+  //   ftFloat double, ftDate int32_t day number (1 = 0001-01-01, 0 = not a valid date)
+  //   ftMemo    not decoded (destination untouched)
+  // A stored whole number outside the range of its type reads as null, never as another
+  // number. Bytes beyond RecordSize() are never read.
+  bool DecodeField(int fieldIndex, TFieldType type, void* destination,
+                   const std::uint8_t* record) const;
+  // Writes value (same layouts as DecodeField; ftMemo takes an int32_t block number) into
+  // the field's bytes of record; nullptr makes the field null. Raises EFieldToLongError for
+  // a non-character text longer than the field, EDatabaseError when the field does not lie
+  // wholly inside RecordSize(); the record is unchanged on failure.
+  void EncodeField(int fieldIndex, TFieldType type, std::uint8_t* record, const void* value) const;
+
+ private:
+  void ReadHeader();
+  std::array<std::uint8_t, kHeaderLength> header_{};
+  std::uint8_t level_ = 0;
+  std::vector<TMyFieldInfo> fields_;
+};
+
+}  // namespace tavlo
