@@ -4,6 +4,7 @@
 // Never shows a message; failures raise the stream errors of platform/errors.h.
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@ class OsSharedFile final : public SharedFile {
  public:
   explicit OsSharedFile(int fd) : fd_(fd) {}
   ~OsSharedFile() override {
+    if (view_) ::munmap(view_, viewSize_);
     // Don't retry close on EINTR: the descriptor is gone either way.
     ::close(fd_);
   }
@@ -62,6 +64,26 @@ class OsSharedFile final : public SharedFile {
 
   void Truncate(std::int64_t size) override {
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw EWriteError();
+  }
+
+  // The view stays valid until the next call or the end of the stream; it is mapped anew
+  // whenever the file has changed its size.
+  const std::uint8_t* MapView(std::int64_t& mappedSize) override {
+    std::int64_t size = Size();
+    if (view_ && viewSize_ != static_cast<std::size_t>(size)) {
+      ::munmap(view_, viewSize_);
+      view_ = nullptr;
+      viewSize_ = 0;
+    }
+    if (!view_ && size > 0) {
+      void* view = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, fd_, 0);
+      if (view != MAP_FAILED) {
+        view_ = view;
+        viewSize_ = static_cast<std::size_t>(size);
+      }
+    }
+    mappedSize = static_cast<std::int64_t>(viewSize_);
+    return static_cast<const std::uint8_t*>(view_);
   }
 
   bool LockRange(std::int64_t offset, std::int64_t length, RangeLockKind kind,
@@ -106,6 +128,8 @@ class OsSharedFile final : public SharedFile {
 
  private:
   int fd_;
+  void* view_ = nullptr;
+  std::size_t viewSize_ = 0;
 };
 
 }  // namespace

@@ -1,0 +1,365 @@
+// The page layer of TqelPagedFile: creating and opening a file, page 0 and its credentials,
+// record chains (write, read, free), free-page search and record locks. Queries over the
+// record set live in queries.cpp; user slots in usersfile.cpp.
+
+#include "pagedfile/pagedfile.h"
+
+#include <cassert>
+#include <limits>
+
+#include "pagedfile/pagelocks.h"
+#include "pagedfile/usersfile.h"
+#include "text/qelstrings.h"
+
+namespace tavlo {
+namespace {
+
+const char kIncrementKeyText[] = "brenlaid";
+// Next-page fields are 32 bits wide, so no page may start beyond this offset.
+constexpr std::int64_t kMaxPageOffset = std::numeric_limits<std::uint32_t>::max();
+
+void CheckCredentials(const std::string& userName, const std::string& password) {
+  auto bad = [](const std::string& s) { return s.size() < 5 || s.size() > 12; };
+  if (bad(userName) || bad(password))
+    throw EqelPageError("The length of both UserName and Password must be 5..12 characters.");
+}
+
+}  // namespace
+
+TqelPagedFile::TqelPagedFile() : records_(*this) {}
+
+TqelPagedFile::~TqelPagedFile() noexcept {
+  try {
+    Close();
+  } catch (...) {
+    // A destructor cannot report; Close has released what it could.
+  }
+}
+
+void TqelPagedFile::Create(const std::string& fileName, int pageSize, const std::string& userName,
+                           const std::string& password) {
+  CheckCredentials(userName, password);
+  if (pageSize < kMinPageSize) throw EqelPageError("The page size must be >= 64");
+  if (pageSize > kMaxPageSize)
+    throw EqelPageError("The page size must be <= " + std::to_string(kMaxPageSize));
+  std::string page(pageSize, ' ');
+  PageHeader header;
+  header.next = static_cast<std::uint32_t>(pageSize);
+  std::string credentials = EncryptBase64(userName + password, HashText(userName),
+                                          HashText(password), HashText(kIncrementKeyText));
+  assert(credentials.size() <= static_cast<std::size_t>(pageSize - kPageHeaderSize));
+  page.replace(kPageHeaderSize, credentials.size(), credentials);
+  // Page 0's header: everything zero except the page size in the next-page field.
+  for (int i = 0; i < kPageHeaderSize; ++i) page[i] = 0;
+  for (int i = 0; i < 4; ++i) page[4 + i] = static_cast<char>((header.next >> (8 * i)) & 0xFF);
+  if (!Files().FileExists(fileName)) {
+    Files().OpenShared(fileName, true)->WriteAt(0, page.data(), page.size());
+    return;
+  }
+  // An existing file is emptied only while no other program is inside one of its chains.
+  auto stream = Files().OpenShared(fileName, false);
+  PagesLock lock(*stream, RangeLockKind::Exclusive);
+  stream->Truncate(0);
+  stream->WriteAt(0, page.data(), page.size());
+}
+
+void TqelPagedFile::Open(const std::string& fileName, const std::string& userName,
+                         const std::string& password) {
+  CheckCredentials(userName, password);
+  if (open_) Close();
+  if (!Files().FileExists(fileName))
+    throw EqelPageError("can not open non existing file: " + fileName);
+  stream_ = Files().OpenShared(fileName, false);
+  try {
+    userSlot_ = TakeUserSlot(*stream_, UsersFileName(fileName));
+  } catch (...) {
+    stream_.reset();
+    throw;
+  }
+  fileName_ = fileName;
+  open_ = true;
+  try {
+    std::int64_t fileSize = stream_->Size();
+    PageHeader page0 = ReadHeader(0);
+    // The stored page size is trusted only as far as it can describe this file.
+    if (page0.next <= static_cast<std::uint32_t>(kPageHeaderSize) || page0.next > fileSize ||
+        page0.next > static_cast<std::uint32_t>(kMaxPageSize))
+      throw EqelPageError("can not open file: invalid page size");
+    pageSize_ = static_cast<int>(page0.next);
+    std::string payload(pageSize_ - kPageHeaderSize, ' ');
+    payload.resize(stream_->ReadAt(kPageHeaderSize, payload.data(), payload.size()));
+    startKey_ = HashText(userName);
+    multiplier_ = HashText(password);
+    increment_ = HashText(kIncrementKeyText);
+    std::string credentials = DecryptBase64(Trim(payload), startKey_, multiplier_, increment_);
+    if (credentials != userName + password)
+      throw EqelPageError("can not open file: invalid username or password");
+  } catch (...) {
+    ReleaseSlotAndStream();
+    throw;
+  }
+  userName_ = userName;
+  password_ = password;
+}
+
+void TqelPagedFile::Close() {
+  if (!open_) return;
+  // The slot and the stream go even when unlocking the set fails.
+  try {
+    records_.Clear();
+  } catch (...) {
+    ReleaseSlotAndStream();
+    throw;
+  }
+  std::string usersPath = UsersFileName(fileName_);
+  int slot = userSlot_;
+  auto stream = std::move(stream_);
+  open_ = false;
+  userSlot_ = 0;
+  fileName_.clear();
+  userName_.clear();
+  password_.clear();
+  pageSize_ = 0;
+  ReleaseUserSlot(*stream, usersPath, slot);
+}
+
+void TqelPagedFile::ReleaseSlotAndStream() noexcept {
+  try {
+    records_.Clear();
+  } catch (...) {
+  }
+  if (stream_ && userSlot_ != 0) {
+    try {
+      ReleaseUserSlot(*stream_, UsersFileName(fileName_), userSlot_);
+    } catch (...) {
+    }
+  }
+  stream_.reset();
+  open_ = false;
+  userSlot_ = 0;
+  fileName_.clear();
+  userName_.clear();
+  password_.clear();
+  pageSize_ = 0;
+}
+
+TqelPagedFile::PageHeader TqelPagedFile::ReadHeader(std::int64_t page) {
+  unsigned char raw[kPageHeaderSize] = {};
+  // Beyond the end of the file a page reads as free.
+  stream_->ReadAt(page, raw, sizeof raw);
+  PageHeader header;
+  header.used = raw[0] == 1;
+  header.first = raw[1] == 1;
+  header.next = std::uint32_t{raw[4]} | std::uint32_t{raw[5]} << 8 | std::uint32_t{raw[6]} << 16 |
+                std::uint32_t{raw[7]} << 24;
+  header.owner = raw[8];
+  return header;
+}
+
+void TqelPagedFile::WriteHeader(std::int64_t page, const PageHeader& header) {
+  char raw[kPageHeaderSize] = {};
+  raw[0] = header.used ? 1 : 0;
+  raw[1] = header.first ? 1 : 0;
+  for (int i = 0; i < 4; ++i) raw[4 + i] = static_cast<char>((header.next >> (8 * i)) & 0xFF);
+  raw[8] = static_cast<char>(header.owner);
+  stream_->WriteAt(page, raw, sizeof raw);
+}
+
+void TqelPagedFile::WritePage(std::int64_t page, const PageHeader& header,
+                              const std::string& payload) {
+  assert(payload.size() <= static_cast<std::size_t>(pageSize_ - kPageHeaderSize));
+  std::string raw(pageSize_, ' ');
+  raw[0] = header.used ? 1 : 0;
+  raw[1] = header.first ? 1 : 0;
+  raw[2] = raw[3] = 0;
+  for (int i = 0; i < 4; ++i) raw[4 + i] = static_cast<char>((header.next >> (8 * i)) & 0xFF);
+  raw[8] = static_cast<char>(header.owner);
+  raw[9] = raw[10] = raw[11] = 0;
+  raw.replace(kPageHeaderSize, payload.size(), payload);
+  // One write per page: header and payload together.
+  stream_->WriteAt(page, raw.data(), raw.size());
+}
+
+std::int64_t TqelPagedFile::CheckedNext(std::int64_t page, std::uint32_t next,
+                                        std::int64_t fileSize) {
+  if (next == 0) return 0;
+  if (next % pageSize_ != 0 || next >= fileSize || next == page)
+    throw EqelPageError("can not read record: broken page chain at offset " + std::to_string(page));
+  return next;
+}
+
+std::int64_t TqelPagedFile::NextFreePage(std::int64_t offset) {
+  if (!open_) throw EqelPageError("can not set record because file is not open");
+  PagesLock lock(*stream_, RangeLockKind::Shared);
+  return NextFreePageLocked(offset);
+}
+
+std::int64_t TqelPagedFile::NextFreePageLocked(std::int64_t offset) {
+  std::int64_t size = stream_->Size();
+  std::int64_t a = offset + pageSize_;
+  // Appends scan from page 1 each time; through a mapped view that costs no system calls.
+  std::int64_t mapped = 0;
+  if (const std::uint8_t* view = stream_->MapView(mapped); view && mapped >= size) {
+    while (a < size && view[a] == 1) a += pageSize_;
+    return a;
+  }
+  while (a < size) {
+    unsigned char used = 0;
+    stream_->ReadAt(a, &used, 1);
+    if (used != 1) return a;
+    a += pageSize_;
+  }
+  return a;
+}
+
+void TqelPagedFile::Append(const std::string& record) {
+  if (!open_) throw EqelPageError("can not append record because file is not open");
+  WriteRecord(0, record, false);
+}
+
+std::int64_t TqelPagedFile::WriteRecord(std::int64_t firstPage, const std::string& text,
+                                        bool keepLock) {
+  if (!open_) throw EqelPageError("can not set record because file is not open");
+  PagesLock lock(*stream_, RangeLockKind::Exclusive);
+  return WriteRecordLocked(firstPage, text, keepLock);
+}
+
+std::int64_t TqelPagedFile::WriteRecordLocked(std::int64_t firstPage, const std::string& text,
+                                              bool keepLock) {
+  const std::string d = EncryptBase64(text, startKey_, multiplier_, increment_);
+  const std::size_t payloadSize = pageSize_ - kPageHeaderSize;
+  const std::uint8_t owner = keepLock ? static_cast<std::uint8_t>(userSlot_) : 0;
+  // Refuse before writing anything rather than leave half a chain when the 32-bit page
+  // offsets would run out (counted as if no free page could be reused).
+  std::int64_t pagesNeeded = std::max<std::int64_t>(1, (d.size() + payloadSize - 1) / payloadSize);
+  if (stream_->Size() + pagesNeeded * pageSize_ > kMaxPageOffset)
+    throw EqelPageError("can not set record: the file has reached its size limit");
+
+  std::int64_t page = firstPage;
+  std::int64_t chainStart = firstPage;
+  std::size_t pos = 0;
+  bool written = false;
+  // Runs at least once, so that an empty record still owns a page and reads back empty.
+  do {
+    const std::size_t rest = d.size() - pos;
+    const std::string piece = d.substr(pos, payloadSize);
+    PageHeader header;
+    header.used = true;
+    header.owner = owner;
+    if (page == 0) {
+      page = NextFreePageLocked(0);
+      chainStart = page;
+      header.first = !written;
+      if (rest > payloadSize) {
+        std::int64_t link = NextFreePageLocked(page);
+        header.next = static_cast<std::uint32_t>(link);
+        WritePage(page, header, piece);
+        pos += payloadSize;
+        written = true;
+        page = link;
+        continue;
+      }
+      WritePage(page, header, piece);
+      break;
+    }
+    PageHeader old = ReadHeader(page);
+    header.first = old.first;
+    if (rest <= payloadSize) {
+      if (old.used && old.next != 0) FreePagesAfter(page, old.next);
+      WritePage(page, header, piece);
+      break;
+    }
+    if (old.used && old.next != 0) {
+      header.next = static_cast<std::uint32_t>(CheckedNext(page, old.next, stream_->Size()));
+    } else {
+      header.next = static_cast<std::uint32_t>(NextFreePageLocked(page));
+    }
+    WritePage(page, header, piece);
+    pos += payloadSize;
+    written = true;
+    page = header.next;
+  } while (true);
+  return chainStart;
+}
+
+std::string TqelPagedFile::ReadRecord(std::int64_t firstPage) {
+  if (!open_) throw EqelPageError("can not get record because file is not open");
+  PagesLock lock(*stream_, RangeLockKind::Shared);
+  return ReadRecordLocked(firstPage);
+}
+
+std::string TqelPagedFile::ReadRecordLocked(std::int64_t firstPage) {
+  const std::int64_t size = stream_->Size();
+  const std::size_t payloadSize = pageSize_ - kPageHeaderSize;
+  std::string d;
+  std::string raw(pageSize_, ' ');
+  std::int64_t page = firstPage;
+  // A chain can have no more pages than the file; more means a cycle.
+  std::int64_t steps = size / pageSize_ + 1;
+  while (page != 0) {
+    if (--steps < 0)
+      throw EqelPageError("can not read record: broken page chain at offset " +
+                          std::to_string(firstPage));
+    std::size_t n = stream_->ReadAt(page, raw.data(), raw.size());
+    if (n < static_cast<std::size_t>(kPageHeaderSize))
+      throw EqelPageError("can not read record: broken page chain at offset " +
+                          std::to_string(page));
+    d.append(raw, kPageHeaderSize, std::min(payloadSize, n - kPageHeaderSize));
+    const auto* b = reinterpret_cast<const unsigned char*>(raw.data());
+    std::uint32_t next = std::uint32_t{b[4]} | std::uint32_t{b[5]} << 8 |
+                         std::uint32_t{b[6]} << 16 | std::uint32_t{b[7]} << 24;
+    page = CheckedNext(page, next, size);
+  }
+  std::size_t end = d.find_last_not_of(' ');
+  d.resize(end == std::string::npos ? 0 : end + 1);
+  return DecryptBase64(d, startKey_, multiplier_, increment_);
+}
+
+void TqelPagedFile::FreeChain(std::int64_t firstPage) {
+  if (!open_) throw EqelPageError("can not delete record because file is not open");
+  PagesLock lock(*stream_, RangeLockKind::Exclusive);
+  FreeChainLocked(firstPage);
+}
+
+void TqelPagedFile::FreeChainLocked(std::int64_t firstPage) {
+  const std::int64_t size = stream_->Size();
+  const std::string spaces;
+  std::int64_t page = firstPage;
+  std::int64_t steps = size / pageSize_ + 1;
+  while (page != 0 && page < size && --steps >= 0) {
+    PageHeader header = ReadHeader(page);
+    // Stop at a pointer that leads nowhere sensible rather than free a stranger's page.
+    std::int64_t next = 0;
+    if (header.next != 0 && header.next % pageSize_ == 0 && header.next < size &&
+        header.next != page)
+      next = header.next;
+    WritePage(page, PageHeader{}, spaces);
+    page = next;
+  }
+}
+
+void TqelPagedFile::FreePagesAfter(std::int64_t page, std::uint32_t next) {
+  FreeChainLocked(CheckedNext(page, next, stream_->Size()));
+}
+
+void TqelPagedFile::Lock(std::int64_t firstPage) {
+  if (!open_) throw EqelPageError("can not get records because file is not open");
+  PagesLock lock(*stream_, RangeLockKind::Exclusive);
+  PageHeader header = ReadHeader(firstPage);
+  if (header.owner != 0 && header.owner != userSlot_)
+    throw EqelPageError("Record locked by another user. Can not read.");
+  header.owner = static_cast<std::uint8_t>(userSlot_);
+  WriteHeader(firstPage, header);
+}
+
+void TqelPagedFile::Unlock(std::int64_t firstPage) {
+  if (!open_) return;
+  PagesLock lock(*stream_, RangeLockKind::Exclusive);
+  PageHeader header = ReadHeader(firstPage);
+  // Only our own lock is ours to clear.
+  if (header.owner != userSlot_) return;
+  header.owner = 0;
+  WriteHeader(firstPage, header);
+}
+
+}  // namespace tavlo

@@ -1,0 +1,181 @@
+// TRecordList: clearing a record set (with its locks), order-by key lists and the record
+// comparison used to sort a set. Reads and writes no pages itself.
+
+#include "pagedfile/recordlist.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <optional>
+
+#include "pagedfile/pagedfile.h"
+#include "text/qelstrings.h"
+
+namespace tavlo {
+namespace {
+
+// An integer as the key converter reads it: optional sign, then decimal digits or a
+// hexadecimal number after "$" or "0x"; it must fit 32 bits.
+std::optional<std::int32_t> ParseInteger(const std::string& text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= text.size()) return std::nullopt;
+  std::int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (base == 16 && c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else {
+      return std::nullopt;
+    }
+    value = value * base + digit;
+    if (value > std::int64_t{1} << 32) return std::nullopt;
+  }
+  if (negative) value = -value;
+  // Hexadecimal texts may spell the whole unsigned range, as a 32-bit pattern.
+  if (base == 16 && value > INT32_MAX && value <= UINT32_MAX)
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+  if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+std::string FormatKeyNumber(std::int32_t value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%6.6d", value);
+  return buffer;
+}
+
+int CompareAsciiNoCase(const std::string& a, const std::string& b) {
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x -= 'a' - 'A';
+    if (y >= 'a' && y <= 'z') y -= 'a' - 'A';
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
+
+TRecordList::~TRecordList() noexcept {
+  try {
+    Clear();
+  } catch (...) {
+    // Nothing can report from here; the owner's Close normally cleared the set already.
+  }
+}
+
+void TRecordList::Clear() {
+  std::exception_ptr failure;
+  if (writable_ && owner_.IsOpen()) {
+    for (const Item& item : items_) {
+      try {
+        owner_.Unlock(item.firstPage);
+      } catch (...) {
+        if (!failure) failure = std::current_exception();
+      }
+    }
+  }
+  items_.clear();
+  writable_ = false;
+  if (failure) std::rethrow_exception(failure);
+}
+
+std::vector<std::string> SplitCommaList(const std::string& text) {
+  std::vector<std::string> items;
+  std::size_t i = 0;
+  auto skipBlanks = [&] {
+    while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ') ++i;
+  };
+  skipBlanks();
+  while (i < text.size()) {
+    std::string item;
+    if (text[i] == '"') {
+      ++i;
+      while (i < text.size()) {
+        if (text[i] == '"') {
+          if (i + 1 < text.size() && text[i + 1] == '"') {
+            item += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        item += text[i++];
+      }
+    } else {
+      while (i < text.size() && text[i] != ',' && static_cast<unsigned char>(text[i]) > ' ')
+        item += text[i++];
+    }
+    items.push_back(item);
+    skipBlanks();
+    if (i < text.size() && text[i] == ',') {
+      ++i;
+      skipBlanks();
+      // A trailing comma still separates an (empty) last item.
+      if (i >= text.size()) items.emplace_back();
+    }
+  }
+  return items;
+}
+
+int CompareRecords(const std::string& r1, const std::string& r2,
+                   const std::vector<std::string>& keys) {
+  int result = 0;
+  for (std::string key : keys) {
+    if (key.empty()) return result;
+    bool descending = false;
+    bool numeric = false;
+    if (key[0] == '-') {
+      descending = true;
+      key.erase(0, 1);
+    }
+    if (!key.empty() && key[0] == '#') {
+      numeric = true;
+      key.erase(0, 1);
+    }
+    if (key.empty()) return result;
+    std::string v1 = AttrGet(r1, key);
+    std::string v2 = AttrGet(r2, key);
+    if (numeric) {
+      auto n1 = ParseInteger(v1);
+      auto n2 = ParseInteger(v2);
+      if (!n1 || !n2) return result;
+      v1 = FormatKeyNumber(*n1);
+      v2 = FormatKeyNumber(*n2);
+    }
+    result = CompareAsciiNoCase(v1, v2);
+    if (descending) result = -result;
+    if (result != 0) return result;
+  }
+  return result;
+}
+
+void TRecordList::OrderBy(const std::string& keyList) {
+  sortKeys_ = SplitCommaList(keyList);
+  // A merge sort: unlike an in-place quicksort it stays within bounds even when a key that
+  // is not an integer makes the comparison inconsistent.
+  std::stable_sort(items_.begin(), items_.end(), [this](const Item& a, const Item& b) {
+    return CompareRecords(a.text, b.text, sortKeys_) < 0;
+  });
+}
+
+}  // namespace tavlo

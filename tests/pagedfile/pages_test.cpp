@@ -1,0 +1,227 @@
+// The page layer of the paged record file: creation, page 0 and credentials, user slots in one
+// process, record chains growing, shrinking and reusing pages, and damaged files.
+
+#include <cstring>
+
+#include "pagedfile/pagedfile.h"
+#include "tempfolder.h"
+#include "text/qelstrings.h"
+
+namespace tavlo {
+namespace {
+
+using testing::Exists;
+using testing::ReadBytes;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+const char kUser[] = "alice";
+const char kPassword[] = "Secret12";
+
+std::uint32_t Next(const std::string& bytes, std::size_t page) {
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + page + 4);
+  return b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t{b[3]} << 24;
+}
+
+bool Used(const std::string& bytes, std::size_t page) {
+  return bytes[page] == 1;
+}
+
+class PagedFileTest : public ::testing::Test {
+ protected:
+  std::string Make(int pageSize = 64) {
+    std::string path = folder_.File("data.jpf");
+    TqelPagedFile().Create(path, pageSize, kUser, kPassword);
+    return path;
+  }
+  TempFolder folder_;
+};
+
+TEST_F(PagedFileTest, CreateChecksPageSizeAndCredentialLengths) {
+  std::string path = folder_.File("data.jpf");
+  TqelPagedFile f;
+  EXPECT_THROW_MSG(f.Create(path, 63, kUser, kPassword), EqelPageError,
+                   "The page size must be >= 64");
+  const char* lengthMessage = "The length of both UserName and Password must be 5..12 characters.";
+  EXPECT_THROW_MSG(f.Create(path, 64, "abcd", kPassword), EqelPageError, lengthMessage);
+  EXPECT_THROW_MSG(f.Create(path, 64, kUser, "abcdefghijklm"), EqelPageError, lengthMessage);
+  EXPECT_THROW_MSG(f.Open(path, "abcd", kPassword), EqelPageError, lengthMessage);
+  EXPECT_FALSE(Exists(path));
+  EXPECT_THROW_MSG(f.Create(path, (1 << 24) + 1, kUser, kPassword), EqelPageError,
+                   "The page size must be <= 16777216");
+  EXPECT_NO_THROW(f.Create(path, 64, "abcde", "abcdefghijkl"));
+  EXPECT_FALSE(f.IsOpen());
+}
+
+TEST_F(PagedFileTest, NewFileIsPageZeroWithEncipheredCredentials) {
+  std::string path = Make(64);
+  std::string bytes = ReadBytes(path);
+  ASSERT_EQ(bytes.size(), 64u);
+  EXPECT_EQ(Next(bytes, 0), 64u);
+  for (int i : {0, 1, 2, 3, 8, 9, 10, 11}) EXPECT_EQ(bytes[i], 0) << i;
+  std::string payload = bytes.substr(12);
+  EXPECT_EQ(payload.size(), 52u);
+  std::string expected = EncryptBase64(std::string(kUser) + kPassword, HashText(kUser),
+                                       HashText(kPassword), HashText("brenlaid"));
+  EXPECT_EQ(payload, expected + std::string(52 - expected.size(), ' '));
+  EXPECT_FALSE(Exists(folder_.File("data.users")));
+}
+
+TEST_F(PagedFileTest, OpenRejectsMissingFilesAndWrongCredentialsWithoutKeepingASlot) {
+  TqelPagedFile f;
+  std::string missing = folder_.File("none.jpf");
+  EXPECT_THROW_MSG(f.Open(missing, kUser, kPassword), EqelPageError,
+                   "can not open non existing file: " + missing);
+  std::string path = Make();
+  EXPECT_THROW_MSG(f.Open(path, kUser, "secret12"), EqelPageError,
+                   "can not open file: invalid username or password");
+  EXPECT_THROW_MSG(f.Open(path, "Alice", kPassword), EqelPageError,
+                   "can not open file: invalid username or password");
+  EXPECT_FALSE(f.IsOpen());
+  EXPECT_FALSE(Exists(folder_.File("data.users")));
+  f.Open(path, kUser, kPassword);
+  EXPECT_EQ(f.UserSlot(), 2);
+  EXPECT_EQ(f.PageSize(), 64);
+}
+
+TEST_F(PagedFileTest, SlotsAreTakenInOrderAndTheUsersFileGoesWithTheLast) {
+  std::string path = Make();
+  std::string users = folder_.File("data.users");
+  TqelPagedFile a, b, c;
+  a.Open(path, kUser, kPassword);
+  b.Open(path, kUser, kPassword);
+  EXPECT_EQ(a.UserSlot(), 2);
+  EXPECT_EQ(b.UserSlot(), 3);
+  std::string expected(256, '0');
+  expected[1] = expected[2] = '1';
+  EXPECT_EQ(ReadBytes(users), expected);
+  a.Close();
+  c.Open(path, kUser, kPassword);
+  EXPECT_EQ(c.UserSlot(), 2);  // the first free one again
+  c.Close();
+  b.Close();
+  EXPECT_FALSE(Exists(users));
+}
+
+TEST_F(PagedFileTest, FullOrClearedUsersFile) {
+  std::string path = Make();
+  std::string users = folder_.File("data.users");
+  std::string full = "0" + std::string(254, '1') + "0";
+  WriteBytes(users, full);
+  TqelPagedFile f;
+  EXPECT_THROW_MSG(f.Open(path, kUser, kPassword), EqelPageError,
+                   "can not open file: too many users");
+  EXPECT_EQ(ReadBytes(users), full);
+  // A stale users file cleared by hand: the next open starts afresh, and its close does not
+  // bring back a file that someone else removed meanwhile.
+  std::filesystem::remove(users);
+  f.Open(path, kUser, kPassword);
+  EXPECT_EQ(f.UserSlot(), 2);
+  std::filesystem::remove(users);
+  f.Close();
+  EXPECT_FALSE(Exists(users));
+}
+
+TEST_F(PagedFileTest, RecordTakesAsManyPagesAsItsBase64TextNeeds) {
+  std::string path = Make(64);
+  TqelPagedFile f;
+  f.Open(path, kUser, kPassword);
+  // 39 bytes give 52 Base64 characters: exactly one payload. 40 bytes give 56: two pages.
+  std::string one(39, 'a'), two(40, 'b');
+  EXPECT_EQ(f.WriteRecord(0, one, false), 64);
+  EXPECT_EQ(ReadBytes(path).size(), 128u);
+  EXPECT_EQ(f.WriteRecord(0, two, false), 128);
+  std::string bytes = ReadBytes(path);
+  ASSERT_EQ(bytes.size(), 256u);
+  EXPECT_EQ(Next(bytes, 64), 0u);
+  EXPECT_EQ(Next(bytes, 128), 192u);
+  EXPECT_EQ(bytes[129], 1);  // first page of its record
+  EXPECT_EQ(bytes[193], 0);  // continuation
+  EXPECT_EQ(bytes.substr(192 + 12 + 4), std::string(48, ' '));
+  EXPECT_EQ(f.ReadRecord(64), one);
+  EXPECT_EQ(f.ReadRecord(128), two);
+  // The text survives closing and reopening; and an empty record still owns a page.
+  EXPECT_EQ(f.WriteRecord(0, "", false), 256);
+  f.Close();
+  f.Open(path, kUser, kPassword);
+  EXPECT_EQ(f.ReadRecord(128), two);
+  EXPECT_EQ(f.ReadRecord(256), "");
+}
+
+TEST_F(PagedFileTest, UpdatedChainsGrowIntoFreePagesAndShrinkFreeingTheRest) {
+  std::string path = Make(64);
+  TqelPagedFile f;
+  f.Open(path, kUser, kPassword);
+  f.WriteRecord(0, "first", false);               // page 1
+  f.WriteRecord(0, std::string(80, 'x'), false);  // pages 2, 3
+  f.WriteRecord(0, "third", false);               // page 4
+  f.FreeChain(128);                               // pages 2 and 3 free again
+  std::string longText(150, 'L');                 // 200 Base64 characters: four pages
+  EXPECT_EQ(f.WriteRecord(64, longText, true), 64);
+  std::string bytes = ReadBytes(path);
+  EXPECT_EQ(Next(bytes, 64), 128u);
+  EXPECT_EQ(Next(bytes, 128), 192u);
+  EXPECT_EQ(Next(bytes, 192), 320u);  // page 4 is taken by "third"
+  EXPECT_EQ(Next(bytes, 320), 0u);
+  EXPECT_EQ(bytes[64 + 8], 2);  // kept locked by this slot on every page
+  EXPECT_EQ(bytes[320 + 8], 2);
+  EXPECT_EQ(f.ReadRecord(64), longText);
+  EXPECT_EQ(f.ReadRecord(256), "third");
+
+  EXPECT_EQ(f.WriteRecord(64, "short", false), 64);
+  bytes = ReadBytes(path);
+  EXPECT_EQ(Next(bytes, 64), 0u);
+  for (std::size_t page : {128u, 192u, 320u}) {
+    EXPECT_FALSE(Used(bytes, page)) << page;
+    EXPECT_EQ(bytes.substr(page, 12), std::string(12, '\0')) << page;
+    EXPECT_EQ(bytes.substr(page + 12, 52), std::string(52, ' ')) << page;
+  }
+  EXPECT_EQ(f.ReadRecord(64), "short");
+  EXPECT_EQ(f.NextFreePage(0), 128);
+  EXPECT_EQ(f.NextFreePage(256), 320);
+  EXPECT_EQ(f.NextFreePage(320), 384);  // the end of the file
+}
+
+TEST_F(PagedFileTest, OperationsOnAClosedFileFail) {
+  TqelPagedFile f;
+  EXPECT_THROW_MSG(f.Append("x"), EqelPageError, "can not append record because file is not open");
+  EXPECT_THROW_MSG(f.WriteRecord(0, "x", false), EqelPageError,
+                   "can not set record because file is not open");
+  EXPECT_NO_THROW(f.Close());
+}
+
+TEST_F(PagedFileTest, DamagedFilesFailInsteadOfLooping) {
+  std::string path = Make(64);
+  {
+    TqelPagedFile f;
+    f.Open(path, kUser, kPassword);
+    f.WriteRecord(0, std::string(80, 'x'), false);  // pages 1 and 2
+  }
+  std::string bytes = ReadBytes(path);
+  std::string cycle = bytes;
+  cycle[128 + 4] = 64;  // page 2 points back at page 1
+  WriteBytes(path, cycle);
+  TqelPagedFile f;
+  f.Open(path, kUser, kPassword);
+  EXPECT_THROW(f.ReadRecord(64), EqelPageError);
+  f.Close();
+
+  std::string zeroPageSize = bytes;
+  zeroPageSize[4] = 0;
+  WriteBytes(path, zeroPageSize);
+  EXPECT_THROW_MSG(f.Open(path, kUser, kPassword), EqelPageError,
+                   "can not open file: invalid page size");
+  EXPECT_FALSE(Exists(folder_.File("data.users")));
+
+  // A credential text one character short of a Base64 length.
+  std::string badBase64 = bytes;
+  std::string payload = Trim(bytes.substr(12, 52));
+  badBase64.replace(12, 52, payload.substr(1) + std::string(52 - payload.size() + 1, ' '));
+  WriteBytes(path, badBase64);
+  EXPECT_THROW_MSG(f.Open(path, kUser, kPassword), EConvertError,
+                   "Base64: Incorrect string format");
+  EXPECT_FALSE(Exists(folder_.File("data.users")));
+}
+
+}  // namespace
+}  // namespace tavlo
