@@ -4,6 +4,8 @@
 #include "script/words/library.h"
 
 #include "script/registry.h"
+#include "script/words/dsowords.h"
+#include "script/words/pagedfilewords.h"
 
 namespace tavlo {
 
@@ -11,6 +13,8 @@ void RegisterLibraryWords() {
   static const bool installed = [] {
     RegisterCoreWords();
     // Theme registrations, one line each:
+    RegisterPagedFileWords();
+    RegisterDataSourceWords();
     return true;
   }();
   (void)installed;
