@@ -6,6 +6,7 @@
 #include "script/registry.h"
 #include "script/words/dsowords.h"
 #include "script/words/pagedfilewords.h"
+#include "script/words/xmlwords.h"
 
 namespace tavlo {
 
@@ -15,6 +16,7 @@ void RegisterLibraryWords() {
     // Theme registrations, one line each:
     RegisterPagedFileWords();
     RegisterDataSourceWords();
+    RegisterXmlWords();
     return true;
   }();
   (void)installed;

@@ -1,0 +1,43 @@
+// XML objects of a running script: the per-run list of documents (TqelXMLList), the one
+// selection with its cursor shared by all documents, and the registration of the ?doc.method
+// words. Both slots are cleared when a run starts and ends; the selection never keeps an
+// element that a word is about to free.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "script/runstate.h"
+#include "xml/xmltree.h"
+
+namespace tavlo {
+
+// XMLDocuments: a document is created, empty and named after the key, on first use.
+class TqelXMLList : public TqelNamedList<TqelXMLTree> {
+ protected:
+  std::unique_ptr<TqelXMLTree> Create(const std::string& name) override {
+    return std::make_unique<TqelXMLTree>(name);
+  }
+};
+
+// XMLSelection and XMLSelectionIndex: the selected elements in document order and the
+// cursor, -1 when nothing is selected.
+class TqelXMLSelection : public TqelRunState {
+ public:
+  void Clear() noexcept override {
+    Nodes.clear();
+    Index = -1;
+  }
+  // Drops every entry inside subtree (subtree included) before it is freed. The cursor keeps
+  // its place: it moves back past dropped entries, so that selectnext goes on with the
+  // element after the one it stood on.
+  void Forget(const TqelXMLNode* subtree);
+
+  std::vector<TqelXMLNode*> Nodes;
+  int Index = -1;
+};
+
+void RegisterXmlWords();
+
+}  // namespace tavlo
