@@ -211,6 +211,7 @@ class TqelScript {
   int rsp_ = 0;
   int pc_ = 0;
   const TAtom* current_ = nullptr;
+  bool running_ = false;
 
   TVariantList variables_;
   std::vector<std::pair<std::type_index, std::unique_ptr<TqelRunState>>> slots_;

@@ -1,0 +1,116 @@
+// The interpreter: Run, the data and return stacks, the push-literal atom and the stack
+// words dup, drop and swap. A run resets the run state, calls each atom's handler in turn
+// with the time limit tested before every atom, and returns the value on top of the stack.
+#include <cassert>
+
+#include "platform/clock.h"
+#include "script/coreint.h"
+#include "script/qelscript.h"
+
+namespace tavlo {
+
+namespace {
+
+// Marks the component as running for the lifetime of a run, whatever way it ends.
+class RunningFlag {
+ public:
+  explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningFlag() noexcept { flag_ = false; }
+  RunningFlag(const RunningFlag&) = delete;
+  RunningFlag& operator=(const RunningFlag&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+Variant TqelScript::Run() {
+  // A host event that runs or recompiles this same component would pull the program and
+  // the stacks from under the run in progress.
+  if (running_) Fail("the script is already running");
+  RunningFlag running(running_);
+  sp_ = 0;
+  rsp_ = 0;
+  ClearRunState();
+  if (atoms_.empty()) return Variant::Null();
+
+  pc_ = 0;
+  const std::uint64_t start = TickCount();
+  const std::int64_t limit = static_cast<std::int64_t>(timeOut_) * 1000;
+  const TAtom* const atoms = atoms_.data();
+  const int count = static_cast<int>(atoms_.size());
+  while (pc_ < count) {
+    if (static_cast<std::int64_t>(TickCount() - start) > limit)
+      Fail("Script timed out after " + std::to_string(timeOut_) + " seconds");
+    current_ = &atoms[pc_++];
+    current_->Handler(*this);
+  }
+  Variant result = sp_ > 0 ? Pop() : Variant::Null();
+  ClearRunState();
+  return result;
+}
+
+void TqelScript::ClearRunState() noexcept {
+  variables_.Clear();
+  for (auto& slot : slots_) slot.second->Clear();
+}
+
+void TqelScript::StackOverflow() {
+  Fail("stack overflow");
+}
+void TqelScript::StackUnderflow() {
+  Fail("stack underflow");
+}
+
+const Variant& TqelScript::Top() const {
+  if (sp_ == 0) StackUnderflow();
+  return stack_[sp_ - 1];
+}
+
+void TqelScript::RPush(int value) {
+  if (rsp_ == kStackSize) Fail("return stack overflow");
+  rstack_[rsp_++] = value;
+}
+
+int TqelScript::RPop() {
+  if (rsp_ == 0) Fail("return stack underflow");
+  return rstack_[--rsp_];
+}
+
+void HandlePushLiteral(TqelScript& s) {
+  s.Push(s.CurrentValue());
+}
+
+namespace {
+
+void WordDup(TqelScript& s) {
+  Variant a = s.Pop();
+  s.Push(a);
+  s.Push(std::move(a));
+}
+
+void WordDrop(TqelScript& s) {
+  s.Pop();
+}
+
+void WordSwap(TqelScript& s) {
+  Variant b = s.Pop();
+  Variant a = s.Pop();
+  s.Push(std::move(b));
+  s.Push(std::move(a));
+}
+
+const TqelWord kStackWords[] = {
+    {"dup", WordDup},
+    {"drop", WordDrop},
+    {"swap", WordSwap},
+};
+
+}  // namespace
+
+std::span<const TqelWord> StackWords() {
+  return kStackWords;
+}
+
+}  // namespace tavlo

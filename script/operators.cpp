@@ -1,0 +1,214 @@
+// The operator words: arithmetic, comparison, logic, the constants true and false, the
+// containment tests like and unlike, and the set-membership test in. Two-operand words pop
+// b (the top) and then a, and push a op b.
+#include <cmath>
+
+#include "platform/regional.h"
+#include "script/coreint.h"
+#include "script/literals.h"
+#include "script/qelscript.h"
+
+namespace tavlo {
+
+namespace {
+
+template <Variant (*Op)(const Variant&, const Variant&)>
+void Binary(TqelScript& s) {
+  Variant b = s.Pop();
+  Variant a = s.Pop();
+  s.Push(Op(a, b));
+}
+
+template <bool (*Test)(VariantOrder)>
+void Comparison(TqelScript& s) {
+  Variant b = s.Pop();
+  Variant a = s.Pop();
+  s.Push(Variant(Test(Compare(a, b))));
+}
+
+bool IsEqual(VariantOrder o) {
+  return o == VariantOrder::Equal;
+}
+bool IsNotEqual(VariantOrder o) {
+  return o != VariantOrder::Equal;
+}
+bool IsLess(VariantOrder o) {
+  return o == VariantOrder::Less;
+}
+bool IsLessOrEqual(VariantOrder o) {
+  return o != VariantOrder::Greater;
+}
+bool IsGreater(VariantOrder o) {
+  return o == VariantOrder::Greater;
+}
+bool IsGreaterOrEqual(VariantOrder o) {
+  return o != VariantOrder::Less;
+}
+
+void WordNegate(TqelScript& s) {
+  s.Push(Negate(s.Pop()));
+}
+void WordNot(TqelScript& s) {
+  s.Push(Not(s.Pop()));
+}
+void WordTrue(TqelScript& s) {
+  s.Push(Variant(true));
+}
+void WordFalse(TqelScript& s) {
+  s.Push(Variant(false));
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// An empty pattern never occurs, so like with '' is false.
+bool Contains(TqelScript& s) {
+  std::string b = LowerAscii(s.Pop().ToTextOrEmpty());
+  std::string a = LowerAscii(s.Pop().ToTextOrEmpty());
+  return !b.empty() && a.find(b) != std::string::npos;
+}
+
+void WordLike(TqelScript& s) {
+  s.Push(Variant(Contains(s)));
+}
+void WordUnlike(TqelScript& s) {
+  s.Push(Variant(!Contains(s)));
+}
+
+std::string TrimBlanks(const std::string& text) {
+  std::size_t first = 0, last = text.size();
+  while (first < last && static_cast<unsigned char>(text[first]) <= 32) ++first;
+  while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32) --last;
+  return text.substr(first, last - first);
+}
+
+// The item's value as the kind that the tested value needs; false when it does not read.
+bool ReadItem(VariantKind kind, const std::string& item, Variant& value) {
+  switch (kind) {
+    case VariantKind::Integer: {
+      std::int32_t n;
+      if (!ReadIntegerLiteral(item, n)) return false;
+      value = Variant(n);
+      return true;
+    }
+    case VariantKind::Real: {
+      double d;
+      if (!ReadFloatLiteral(item, d)) return false;
+      value = Variant(d);
+      return true;
+    }
+    case VariantKind::Date: {
+      double d;
+      if (!TextToDateTime(item, d)) return false;
+      value = Variant(std::floor(d));
+      return true;
+    }
+    case VariantKind::String:
+      value = Variant(item);
+      return true;
+    default:
+      return false;
+  }
+}
+
+enum class Match { Yes, No, Stop };
+
+Match MatchItem(const Variant& a, const std::string& item) {
+  const VariantKind kind = a.Kind();
+  std::size_t dots = item.find("..");
+  Variant lower;
+  if (dots == std::string::npos) {
+    if (!ReadItem(kind, item, lower)) return Match::Stop;
+    return Compare(a, lower) == VariantOrder::Equal ? Match::Yes : Match::No;
+  }
+  if (!ReadItem(kind, TrimBlanks(item.substr(0, dots)), lower)) return Match::Stop;
+  if (Compare(a, lower) == VariantOrder::Less) return Match::No;
+  Variant upper;
+  if (!ReadItem(kind, TrimBlanks(item.substr(dots + 2)), upper)) return Match::Stop;
+  return Compare(a, upper) != VariantOrder::Greater ? Match::Yes : Match::No;
+}
+
+// Membership of a in the set text; every problem inside gives false.
+bool IsMember(const Variant& tested, const std::string& set) {
+  const VariantKind kind = tested.Kind();
+  if (kind != VariantKind::Integer && kind != VariantKind::Real && kind != VariantKind::Date &&
+      kind != VariantKind::String)
+    return false;
+  // Dates and reals compare as day counts / reals, strings byte-wise.
+  const Variant a = kind == VariantKind::Date ? Variant(tested.RealValue()) : tested;
+  std::size_t i = 0;
+  while (i < set.size()) {
+    while (i < set.size() && static_cast<unsigned char>(set[i]) <= 32) ++i;
+    if (i >= set.size()) break;
+    std::string item;
+    if (set[i] == '"') {
+      std::size_t close = set.find('"', i + 1);
+      if (close == std::string::npos) return false;
+      item = set.substr(i + 1, close - i - 1);
+      i = close + 1;
+    } else {
+      std::size_t space = set.find(' ', i);
+      if (space == std::string::npos) space = set.size();
+      item = set.substr(i, space - i);
+      i = space;
+    }
+    switch (MatchItem(a, item)) {
+      case Match::Yes:
+        return true;
+      case Match::Stop:
+        return false;
+      case Match::No:
+        break;
+    }
+  }
+  return false;
+}
+
+void WordIn(TqelScript& s) {
+  Variant setValue = s.Pop();
+  Variant a = s.Pop();
+  std::string set = setValue.ToText();  // the one error that in reports
+  bool member = false;
+  if (!set.empty()) {
+    try {
+      member = IsMember(a, set);
+    } catch (const Exception&) {
+      member = false;
+    }
+  }
+  s.Push(Variant(member));
+}
+
+const TqelWord kOperatorWords[] = {
+    {"+", Binary<Add>},
+    {"-", Binary<Subtract>},
+    {"*", Binary<Multiply>},
+    {"/", Binary<Divide>},
+    {"--", WordNegate},
+    {"=", Comparison<IsEqual>},
+    {"<>", Comparison<IsNotEqual>},
+    {"<", Comparison<IsLess>},
+    {"<=", Comparison<IsLessOrEqual>},
+    {">", Comparison<IsGreater>},
+    {">=", Comparison<IsGreaterOrEqual>},
+    {"and", Binary<And>},
+    {"or", Binary<Or>},
+    {"xor", Binary<Xor>},
+    {"not", WordNot},
+    {"true", WordTrue},
+    {"false", WordFalse},
+    {"like", WordLike},
+    {"unlike", WordUnlike},
+    {"in", WordIn},
+};
+
+}  // namespace
+
+std::span<const TqelWord> OperatorWords() {
+  return kOperatorWords;
+}
+
+}  // namespace tavlo

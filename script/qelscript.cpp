@@ -1,0 +1,120 @@
+// TqelScript: construction, the Script property, Params, the checked pop helpers and the
+// host event calls with their preset messages.
+#include "script/qelscript.h"
+
+#include "platform/filesystem.h"
+
+namespace tavlo {
+
+TqelScript::TqelScript()
+    : appFolder_(ExecutableFolder()),
+      stackStorage_(std::make_unique<std::array<Variant, kStackSize>>()) {
+  stack_ = stackStorage_->data();
+  dataSourceFolder_ = appFolder_;
+  if (!dataSourceFolder_.empty() && dataSourceFolder_.back() == kPathSeparator)
+    dataSourceFolder_.pop_back();
+}
+
+TqelScript::~TqelScript() noexcept = default;
+
+void TqelScript::SetScript(const std::string& text) {
+  if (text == script_) return;
+  if (running_) Fail("the script can not be changed while it runs");
+  script_ = text;
+  Compile();
+}
+
+std::string TqelScript::Param(const std::string& name) const {
+  for (const std::string& line : params_) {
+    std::size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    if (SameNameNoCase(line.substr(0, equals), name)) return line.substr(equals + 1);
+  }
+  return std::string();
+}
+
+std::string TqelScript::ExpandAppFolder(const std::string& fileName) const {
+  std::string result = fileName;
+  std::size_t at = result.find('%');
+  if (at != std::string::npos) result.replace(at, 1, appFolder_);
+  return result;
+}
+
+void TqelScript::Fail(const std::string& message) {
+  throw EqelScriptError(message);
+}
+
+std::string TqelScript::PopText() {
+  return Pop().ToText();
+}
+std::string TqelScript::PopTextOrEmpty() {
+  return Pop().ToTextOrEmpty();
+}
+std::int32_t TqelScript::PopInteger() {
+  return Pop().ToInteger();
+}
+double TqelScript::PopNumber() {
+  return Pop().ToReal();
+}
+bool TqelScript::PopFlag() {
+  return Pop().ToBoolean();
+}
+std::string TqelScript::PopFileName() {
+  return ExpandAppFolder(PopText());
+}
+
+// The events share one message buffer, so a handled event costs no allocation once the
+// buffer has grown to the longest message.
+Variant TqelScript::GetVariable(const std::string& name) {
+  errorStr_.assign("Variable ").append(name).append(" not defined");
+  Variant value;
+  bool handled = false;
+  if (onGetVariable) onGetVariable(*this, name, value, handled, errorStr_);
+  if (!handled) Fail(errorStr_);
+  return value;
+}
+
+void TqelScript::SetVariable(const std::string& name, const Variant& value) {
+  if (!onSetVariable) return;
+  errorStr_.assign("can not assign variable ").append(name);
+  bool handled = false;
+  onSetVariable(*this, name, value, handled, errorStr_);
+  if (!handled) Fail(errorStr_);
+}
+
+Variant TqelScript::GetSystem(const std::string& name, const std::string& prompt) {
+  errorStr_.assign("System ").append(name).append(" not defined");
+  Variant value;
+  bool handled = false;
+  if (onGetSystem) onGetSystem(*this, name, prompt, value, handled, errorStr_);
+  if (!handled) Fail(errorStr_);
+  return value;
+}
+
+void TqelScript::SetSystem(const std::string& name, const Variant& value) {
+  if (!onSetSystem) return;
+  errorStr_.assign("can not assign System ").append(name);
+  bool handled = false;
+  onSetSystem(*this, name, value, handled, errorStr_);
+  if (!handled) Fail(errorStr_);
+}
+
+Variant TqelScript::GetObject(const std::string& name, const std::string& property) {
+  errorStr_.assign("Object variable ").append(name).append(" not defined");
+  Variant value;
+  bool handled = false;
+  if (onGetObject) onGetObject(*this, name, property, value, handled, errorStr_);
+  if (!handled) Fail(errorStr_);
+  return value;
+}
+
+void TqelScript::SetObject(const std::string& name, const std::string& property,
+                           const Variant& value) {
+  if (!onSetObject) return;
+  errorStr_.assign("can not assign object variable ").append(name);
+  bool handled = false;
+  onSetObject(*this, name, property, value, handled, errorStr_);
+  if (!handled) Fail(errorStr_);
+}
+
+}  // namespace tavlo
