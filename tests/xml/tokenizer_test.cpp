@@ -17,7 +17,7 @@ TEST(XmlTokenizer, TagKindsAndTextRuns) {
   EXPECT_EQ(TokenizeXML("<?xml version=\"1.0\"?><!-- note --><r/>"),
             (Tokens{"OT:?xml version=\"1.0\"?", "OT:!-- note --", "ET:r/"}));
   // The "/" test looks at the tag as written, before trimming.
-  EXPECT_EQ(TokenizeXML("<a / ><  /b>"), (Tokens{"OT:a /", "CT:b"}));
+  EXPECT_EQ(TokenizeXML("<a / ><  /b>"), (Tokens{"OT:a /", "OT:/b"}));
   EXPECT_EQ(TokenizeXML("before<a>after"), (Tokens{"TX:before", "OT:a", "TX:after"}));
   EXPECT_TRUE(TokenizeXML("").empty());
   EXPECT_TRUE(TokenizeXML("  \r\n\t \r\n").empty());
