@@ -85,6 +85,10 @@ class TDbfFile : public TPagedFile {
   // number. Bytes beyond RecordSize() are never read.
   bool DecodeField(int fieldIndex, TFieldType type, void* destination,
                    const std::uint8_t* record) const;
+  // The stored whole number of an N field without decimals at its exact 64-bit value, for
+  // views that must show a number the native type cannot hold. false when null or when the
+  // number is beyond 64 bits; text that is no number reads as 0.
+  bool DecodeWholeNumber(int fieldIndex, const std::uint8_t* record, std::int64_t& value) const;
   // Writes value (same layouts as DecodeField; ftMemo takes an int32_t block number) into
   // the field's bytes of record; nullptr makes the field null. Raises EFieldToLongError for
   // a non-character text longer than the field, EDatabaseError when the field does not lie

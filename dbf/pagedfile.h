@@ -75,7 +75,7 @@ class TPagedFile {
   OpenMode mode_;
   const std::uint8_t* view_ = nullptr;
   std::int64_t viewSize_ = 0;
-  bool viewTried_ = false;
+  bool noMapping_ = false;
 };
 
 // The ordered list of every live paged file of the process. Paged files add and remove

@@ -1,0 +1,355 @@
+// The text, display and variant views of a field in a record buffer, and the setters that
+// parse, range-check and encode a value, leaving the buffer unchanged when they refuse it.
+#include "dbf/fieldconvert.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "dbf/dbferrors.h"
+#include "dbf/fieldcodec.h"
+#include "platform/codepage.h"
+#include "platform/regional.h"
+
+namespace tavlo {
+
+namespace {
+
+std::string_view FieldBytes(const FieldSlot& slot, const std::uint8_t* record) {
+  const TMyFieldInfo& info = slot.Info();
+  return TrimFieldBytes(record + info.offset, static_cast<std::size_t>(info.available));
+}
+
+bool EqualsPrefixNoCase(const std::string& text, const char* word) {
+  std::size_t length = std::char_traits<char>::length(word);
+  if (text.size() > length) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char a = text[i], b = word[i];
+    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
+    if (a != b) return false;
+  }
+  return true;
+}
+
+std::string TrimBlanks(const std::string& text) {
+  std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string::npos) return {};
+  std::size_t end = text.find_last_not_of(" \t");
+  return text.substr(begin, end - begin + 1);
+}
+
+// Formats a day/month/year triple by the short date pattern, for dates the platform cannot
+// represent (the zero date of an invalid stored value).
+std::string FormatShortDate(int year, int month, int day) {
+  const RegionalSettings& regional = Regional();
+  const std::string& pattern = regional.shortDateFormat;
+  std::string out;
+  char buffer[16];
+  for (std::size_t i = 0; i < pattern.size();) {
+    char c = pattern[i];
+    char lower = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    std::size_t run = 1;
+    while (i + run < pattern.size() && (pattern[i + run] == c || pattern[i + run] == lower ||
+                                        pattern[i + run] - 'a' + 'A' == c)) {
+      ++run;
+    }
+    if (lower == 'd' || lower == 'm') {
+      int value = lower == 'd' ? day : month;
+      if (run >= 3 && lower == 'm') {
+        if (month >= 1 && month <= 12) {
+          out +=
+              run == 3 ? regional.shortMonthNames[month - 1] : regional.longMonthNames[month - 1];
+        }
+      } else {
+        std::snprintf(buffer, sizeof buffer, run >= 2 ? "%02d" : "%d", value);
+        out += buffer;
+      }
+      i += run;
+    } else if (lower == 'y') {
+      std::snprintf(buffer, sizeof buffer, run <= 2 ? "%02d" : "%04d",
+                    run <= 2 ? year % 100 : year);
+      out += buffer;
+      i += run;
+    } else if (c == '/') {
+      out += regional.dateSeparator;
+      ++i;
+    } else if (c == '\'' || c == '"') {
+      std::size_t close = pattern.find(c, i + 1);
+      if (close == std::string::npos) close = pattern.size();
+      out += pattern.substr(i + 1, close - i - 1);
+      i = close + 1;
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  return out;
+}
+
+void RequireType(const FieldSlot& slot, std::initializer_list<TFieldType> types) {
+  [[maybe_unused]] bool ok = false;
+  for (TFieldType type : types) ok = ok || slot.Info().type == type;
+  assert(ok && "setter used on a field of another type");
+}
+
+}  // namespace
+
+std::string FormatGeneral(double value) {
+  return FloatToText(value);
+}
+
+bool ParseBooleanText(const std::string& text, bool& value) {
+  if (text.empty()) return false;
+  if (EqualsPrefixNoCase(text, "False")) {
+    value = false;
+    return true;
+  }
+  if (EqualsPrefixNoCase(text, "True")) {
+    value = true;
+    return true;
+  }
+  return false;
+}
+
+std::string DateDisplayText(std::int32_t dayNumber) {
+  int year = 0, month = 0, day = 0;
+  if (DateOfDayNumber(dayNumber, year, month, day))
+    return DateToText(DayNumberToDateTime(dayNumber));
+  return FormatShortDate(0, 0, 0);
+}
+
+std::string MemoDisplayText(bool isNull) {
+  return isNull ? "(Memo)" : "(MEMO)";
+}
+
+bool FieldIsNull(const FieldSlot& slot, const std::uint8_t* record) {
+  return FieldBytes(slot, record).empty();
+}
+
+void ClearField(const FieldSlot& slot, std::uint8_t* record) {
+  slot.file.EncodeField(slot.fieldIndex, slot.Info().type, record, nullptr);
+}
+
+std::string FieldTextValue(const FieldSlot& slot, const std::uint8_t* record) {
+  std::string_view text = FieldBytes(slot, record);
+  if (text.empty()) return {};
+  const TMyFieldInfo& info = slot.Info();
+  switch (info.type) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftLargeint: {
+      std::int64_t value = 0;
+      // The exact stored number, also when it exceeds the field type's range.
+      if (!slot.file.DecodeWholeNumber(slot.fieldIndex, record, value)) return {};
+      return std::to_string(value);
+    }
+    case TFieldType::ftFloat:
+      return FloatToText(DbfTextToFloat(text));
+    case TFieldType::ftBoolean: {
+      std::int16_t value = 0;
+      slot.file.DecodeField(slot.fieldIndex, info.type, &value, record);
+      return value ? "True" : "False";
+    }
+    case TFieldType::ftDate:
+      return DateDisplayText(DecodeDbfDate(text));
+    case TFieldType::ftMemo:
+      return std::string(text);
+    default:
+      return CurrentCodePages().OemToAnsi(std::string(text));
+  }
+}
+
+std::string FieldDisplayText(const FieldSlot& slot, const std::uint8_t* record) {
+  if (slot.Info().type == TFieldType::ftMemo) return MemoDisplayText(FieldIsNull(slot, record));
+  return FieldTextValue(slot, record);
+}
+
+void SetFieldString(const FieldSlot& slot, std::uint8_t* record, const std::string& ansiText) {
+  const TMyFieldInfo& info = slot.Info();
+  std::string text = ansiText.substr(0, static_cast<std::size_t>(info.length));
+  text = CurrentCodePages().AnsiToOem(text);
+  slot.file.EncodeField(slot.fieldIndex, info.type, record, text.c_str());
+}
+
+void SetFieldInteger(const FieldSlot& slot, std::uint8_t* record, std::int64_t value) {
+  RequireType(slot, {TFieldType::ftSmallint, TFieldType::ftInteger, TFieldType::ftLargeint});
+  const TMyFieldInfo& info = slot.Info();
+  auto check = [&](std::int64_t minimum, std::int64_t maximum) {
+    if (value < minimum || value > maximum) {
+      throw EDatabaseError::OutOfRange(static_cast<double>(value), slot.fieldName,
+                                       static_cast<double>(minimum), static_cast<double>(maximum));
+    }
+  };
+  switch (info.type) {
+    case TFieldType::ftSmallint: {
+      check(std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max());
+      std::int16_t native = static_cast<std::int16_t>(value);
+      slot.file.EncodeField(slot.fieldIndex, info.type, record, &native);
+      break;
+    }
+    case TFieldType::ftInteger: {
+      check(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+      std::int32_t native = static_cast<std::int32_t>(value);
+      slot.file.EncodeField(slot.fieldIndex, info.type, record, &native);
+      break;
+    }
+    default:
+      slot.file.EncodeField(slot.fieldIndex, info.type, record, &value);
+      break;
+  }
+}
+
+void SetFieldFloat(const FieldSlot& slot, std::uint8_t* record, double value) {
+  RequireType(slot, {TFieldType::ftFloat});
+  // "NAN" or "INF" in the file would read back as 0.
+  if (!std::isfinite(value)) {
+    throw EDatabaseError::InvalidFloatValue(std::isnan(value) ? "NAN" : "INF", slot.fieldName);
+  }
+  slot.file.EncodeField(slot.fieldIndex, TFieldType::ftFloat, record, &value);
+}
+
+void SetFieldBoolean(const FieldSlot& slot, std::uint8_t* record, bool value) {
+  RequireType(slot, {TFieldType::ftBoolean});
+  std::int16_t native = value ? 1 : 0;
+  slot.file.EncodeField(slot.fieldIndex, TFieldType::ftBoolean, record, &native);
+}
+
+void SetFieldDate(const FieldSlot& slot, std::uint8_t* record, double dateTime) {
+  RequireType(slot, {TFieldType::ftDate});
+  std::int32_t dayNumber = DateTimeToDayNumber(dateTime);
+  if (dayNumber == 0) throw EDatabaseError::InvalidVariant(slot.fieldName);
+  slot.file.EncodeField(slot.fieldIndex, TFieldType::ftDate, record, &dayNumber);
+}
+
+void SetFieldTextValue(const FieldSlot& slot, std::uint8_t* record, const std::string& text) {
+  const TMyFieldInfo& info = slot.Info();
+  assert(info.type != TFieldType::ftMemo && "memo text goes through the memo file");
+  if (text.empty()) {
+    ClearField(slot, record);
+    return;
+  }
+  switch (info.type) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftLargeint: {
+      std::int64_t value = 0;
+      bool ok = ParseWholeNumber(TrimBlanks(text), value) == WholeNumberParse::Ok;
+      // Smallint and integer fields read text as a 32-bit number first, then check range.
+      if (ok && info.type != TFieldType::ftLargeint) {
+        ok = value >= std::numeric_limits<std::int32_t>::min() &&
+             value <= std::numeric_limits<std::int32_t>::max();
+      }
+      if (!ok) throw EDatabaseError::InvalidIntegerValue(text, slot.fieldName);
+      SetFieldInteger(slot, record, value);
+      break;
+    }
+    case TFieldType::ftFloat: {
+      double value = 0;
+      if (!TextToFloat(text, value)) throw EDatabaseError::InvalidFloatValue(text, slot.fieldName);
+      SetFieldFloat(slot, record, value);
+      break;
+    }
+    case TFieldType::ftBoolean: {
+      bool value = false;
+      if (!ParseBooleanText(text, value)) {
+        throw EDatabaseError::InvalidBooleanValue(text, slot.fieldName);
+      }
+      SetFieldBoolean(slot, record, value);
+      break;
+    }
+    case TFieldType::ftDate:
+      SetFieldDate(slot, record, TextToDateTimeOrThrow(text));
+      break;
+    default:
+      SetFieldString(slot, record, text);
+      break;
+  }
+}
+
+Variant FieldVariantValue(const FieldSlot& slot, const std::uint8_t* record) {
+  std::string_view text = FieldBytes(slot, record);
+  if (text.empty()) return Variant::Null();
+  const TMyFieldInfo& info = slot.Info();
+  switch (info.type) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftLargeint: {
+      std::int64_t value = 0;
+      if (!slot.file.DecodeWholeNumber(slot.fieldIndex, record, value)) return Variant::Null();
+      if (value >= std::numeric_limits<std::int32_t>::min() &&
+          value <= std::numeric_limits<std::int32_t>::max()) {
+        return Variant(static_cast<std::int32_t>(value));
+      }
+      return Variant(static_cast<double>(value));
+    }
+    case TFieldType::ftFloat:
+      return Variant(DbfTextToFloat(text));
+    case TFieldType::ftBoolean:
+      return Variant(text[0] == 'T' || text[0] == 't');
+    case TFieldType::ftDate: {
+      std::int32_t dayNumber = DecodeDbfDate(text);
+      // An invalid stored date has no date value a script could compute with.
+      if (dayNumber == 0) return Variant::Null();
+      return Variant::Date(DayNumberToDateTime(dayNumber));
+    }
+    case TFieldType::ftMemo:
+      return Variant(std::string(text));
+    default:
+      return Variant(CurrentCodePages().OemToAnsi(std::string(text)));
+  }
+}
+
+void SetFieldVariantValue(const FieldSlot& slot, std::uint8_t* record, const Variant& value) {
+  if (value.IsNull() || value.IsEmpty()) {
+    ClearField(slot, record);
+    return;
+  }
+  const TMyFieldInfo& info = slot.Info();
+  assert(info.type != TFieldType::ftMemo && "memo text goes through the memo file");
+  try {
+    switch (info.type) {
+      case TFieldType::ftSmallint:
+      case TFieldType::ftInteger:
+      case TFieldType::ftLargeint: {
+        std::int64_t whole = 0;
+        if (value.IsInteger()) {
+          whole = value.IntegerValue();
+        } else if (value.IsString()) {
+          if (ParseWholeNumber(TrimBlanks(value.StringValue()), whole) != WholeNumberParse::Ok) {
+            double real = value.ToReal();
+            if (!std::isfinite(real) || std::fabs(real) > 9.2e18) throw EVariantTypeCastError();
+            whole = static_cast<std::int64_t>(std::nearbyint(real));
+          }
+        } else if (value.IsBoolean()) {
+          whole = value.ToInteger();
+        } else {
+          double real = value.ToReal();
+          if (!std::isfinite(real) || std::fabs(real) > 9.2e18) throw EVariantTypeCastError();
+          whole = static_cast<std::int64_t>(std::nearbyint(real));
+        }
+        SetFieldInteger(slot, record, whole);
+        break;
+      }
+      case TFieldType::ftFloat:
+        SetFieldFloat(slot, record, value.ToReal());
+        break;
+      case TFieldType::ftBoolean:
+        SetFieldBoolean(slot, record, value.ToBoolean());
+        break;
+      case TFieldType::ftDate:
+        SetFieldDate(slot, record, value.ToDate());
+        break;
+      default:
+        SetFieldString(slot, record, value.ToText());
+        break;
+    }
+  } catch (const EVariantError&) {
+    throw EDatabaseError::InvalidVariant(slot.fieldName);
+  } catch (const EConvertError&) {
+    throw EDatabaseError::InvalidVariant(slot.fieldName);
+  }
+}
+
+}  // namespace tavlo
