@@ -1,0 +1,138 @@
+// Table creation: checks the definitions, creates the data and memo files and writes the
+// descriptors and header of the new table. Never opens the table it made.
+#include "dbf/tablecreate.h"
+
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "dbf/dbferrors.h"
+#include "dbf/dbffile.h"
+#include "dbf/fields.h"
+#include "dbf/tdbf.h"
+
+namespace tavlo {
+
+namespace {
+
+constexpr int kDescriptorLength = 32;
+constexpr std::uint8_t kDescriptorTerminator = 0x0D;
+
+void PutUint16(std::array<std::uint8_t, TDbfFile::kHeaderLength>& header, int offset, int value) {
+  header[static_cast<std::size_t>(offset)] = static_cast<std::uint8_t>(value & 0xFF);
+  header[static_cast<std::size_t>(offset) + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+
+}  // namespace
+
+bool DescriptorOfDefinition(const TFieldDef& definition, TFieldDescriptor& descriptor) {
+  switch (definition.dataType) {
+    case TFieldType::ftString:
+      descriptor = {'C', definition.size, 0};
+      return true;
+    case TFieldType::ftSmallint:
+      descriptor = {'N', 6, 0};
+      return true;
+    case TFieldType::ftInteger:
+      descriptor = {'N', 11, 0};
+      return true;
+    case TFieldType::ftLargeint:
+      descriptor = {'N', 20, 0};
+      return true;
+    case TFieldType::ftFloat:
+      descriptor = {'N', 20, 4};
+      return true;
+    case TFieldType::ftBoolean:
+      descriptor = {'L', 1, 0};
+      return true;
+    case TFieldType::ftDate:
+      descriptor = {'D', 8, 0};
+      return true;
+    case TFieldType::ftMemo:
+      descriptor = {'M', 10, 0};
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CheckDefinitionsForCreation(const TFieldDefs& definitions) {
+  if (definitions.empty() || definitions.size() > 255) {
+    throw EBinaryDataSetError::InvalidFieldCount(static_cast<std::int64_t>(definitions.size()));
+  }
+  for (std::size_t i = 0; i < definitions.size(); ++i) {
+    const TFieldDef& definition = definitions[i];
+    TFieldDescriptor descriptor;
+    if (!DescriptorOfDefinition(definition, descriptor)) {
+      throw EBinaryDataSetError::UnsupportedFieldType();
+    }
+    if (definition.name.empty() || definition.name.find('\0') != std::string::npos) {
+      throw EDatabaseError("Field " + std::to_string(i + 1) + " has no valid name");
+    }
+    if (definition.name.size() > static_cast<std::size_t>(kMaxFieldNameLength)) {
+      throw EDatabaseError("Field name '" + definition.name + "' is longer than 10 characters");
+    }
+    if (descriptor.length < 1 || descriptor.length > 255) {
+      throw EDatabaseError("Size " + std::to_string(descriptor.length) + " of field '" +
+                           definition.name + "' must be between 1 and 255");
+    }
+  }
+}
+
+void TDbfFile::WriteStructure(const TFieldDefs& fieldDefs) {
+  ByteStream& stream = Stream();
+  stream.Truncate(0);
+  std::int64_t position = kHeaderLength;
+  int recordSize = 1;
+  for (const TFieldDef& definition : fieldDefs) {
+    TFieldDescriptor descriptor;
+    if (!DescriptorOfDefinition(definition, descriptor)) {
+      throw EBinaryDataSetError::UnsupportedFieldType();
+    }
+    std::uint8_t bytes[kDescriptorLength] = {};
+    // The name never reaches the type letter: at most 10 characters and a NUL.
+    std::size_t nameLength =
+        std::min(definition.name.size(), static_cast<std::size_t>(kMaxFieldNameLength));
+    std::memcpy(bytes, definition.name.data(), nameLength);
+    bytes[11] = static_cast<std::uint8_t>(descriptor.typeLetter);
+    bytes[16] = static_cast<std::uint8_t>(descriptor.length);
+    bytes[17] = static_cast<std::uint8_t>(descriptor.decimals);
+    stream.WriteAt(position, bytes, sizeof bytes);
+    position += kDescriptorLength;
+    recordSize += descriptor.length;
+  }
+  stream.WriteAt(position, &kDescriptorTerminator, 1);
+  position += 1;
+  PutUint16(MutableHeader(), 10, recordSize);
+  PutUint16(MutableHeader(), 8, static_cast<int>(position));
+  SetRecordSize(recordSize);
+  SetHeaderSize(static_cast<std::int32_t>(position));
+  FlushHeader();
+}
+
+void TDbf::CreateTableFile() {
+  CheckInactive();
+  if (fieldDefs_.empty()) {
+    for (int i = 0; i < FieldCount(); ++i) {
+      const TField& field = Fields(i);
+      fieldDefs_.push_back(
+          TFieldDef{field.FieldName(), field.DataType(), field.Size(), field.Required()});
+    }
+  }
+  // Everything is checked first, so that a bad definition never truncates an existing table.
+  CheckDefinitionsForCreation(fieldDefs_);
+  AttachFiles(true);
+  try {
+    dbfFile_->WriteStructure(fieldDefs_);
+  } catch (...) {
+    try {
+      ReleaseFiles(true);
+    } catch (...) {
+      // the structure failure is the one to report
+    }
+    throw;
+  }
+  ReleaseFiles(true);
+}
+
+}  // namespace tavlo

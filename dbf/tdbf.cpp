@@ -1,0 +1,632 @@
+// The table cursor: file attachment, the fetch loop with its deleted-record and filter tests,
+// posting and deleting, field access and memo streams. Table creation is in tablecreate.cpp.
+#include "dbf/tdbf.h"
+
+#include <unistd.h>
+#include <cassert>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+
+#include "dbf/fieldconvert.h"
+#include "dbf/fields.h"
+#include "dbf/indexfile.h"
+
+namespace tavlo {
+
+namespace {
+
+bool IsWindowsStyleAbsolute(const std::string& path) {
+  return !path.empty() && (path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
+}
+
+bool IsAbsolutePath(const std::string& path) {
+  return !path.empty() && (path[0] == '/' || IsWindowsStyleAbsolute(path));
+}
+
+bool IsSeparator(char c) {
+  return c == '/' || c == '\\';
+}
+
+std::string TrimBlanks(const std::string& text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+  return text.substr(begin, end - begin);
+}
+
+// A full path with "." and ".." segments resolved. Windows-style paths are left as they are:
+// this system cannot resolve them against a drive.
+std::string ExpandPath(const std::string& path) {
+  if (path.empty() || IsWindowsStyleAbsolute(path)) return path;
+  std::string full = path;
+  if (full[0] != '/') {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) != nullptr) full = std::string(cwd) + "/" + full;
+  }
+  bool trailing = full.back() == '/';
+  std::vector<std::string> segments;
+  std::size_t start = 0;
+  while (start <= full.size()) {
+    std::size_t end = full.find('/', start);
+    if (end == std::string::npos) end = full.size();
+    std::string segment = full.substr(start, end - start);
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+      trailing = end == full.size() ? false : trailing;
+    } else if (segment == ".") {
+      trailing = end == full.size() ? false : trailing;
+    } else if (!segment.empty()) {
+      segments.push_back(segment);
+    }
+    start = end + 1;
+  }
+  std::string result;
+  for (const std::string& segment : segments) result += "/" + segment;
+  if (result.empty()) return "/";
+  if (trailing) result += "/";
+  return result;
+}
+
+// Replaces the extension of the last path segment (or appends one).
+std::string ChangeFileExt(const std::string& path, const std::string& extension) {
+  std::size_t dot = path.find_last_of(".\\/:");
+  if (dot == std::string::npos || path[dot] != '.') return path + extension;
+  return path.substr(0, dot) + extension;
+}
+
+template <typename File>
+File* LookupFile(const std::string& path) {
+  TPagedFile* found = TPagedFile::Lookup(path);
+  if (found == nullptr) return nullptr;
+  File* file = dynamic_cast<File*>(found);
+  if (file == nullptr) {
+    TPagedFile::Release(found);
+    throw EFOpenError::ForPath(path);
+  }
+  return file;
+}
+
+std::uint8_t* RecordBytes(TRecordBuffer& buffer) {
+  return reinterpret_cast<std::uint8_t*>(buffer.data() + TDbf::kRecordOffset);
+}
+
+std::int32_t MemoBlockOf(const std::string& fieldText) {
+  std::string trimmed = TrimBlanks(fieldText);
+  if (trimmed.empty()) return 0;
+  char* end = nullptr;
+  long value = std::strtol(trimmed.c_str(), &end, 10);
+  if (end == nullptr || *end != '\0' || value < 0 || value > INT32_MAX) return 0;
+  return static_cast<std::int32_t>(value);
+}
+
+bool IsEditingState(TDataSetState state) {
+  return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
+}
+
+}  // namespace
+
+TDbf::TDbf() = default;
+
+TDbf::~TDbf() noexcept {
+  try {
+    Close();
+  } catch (...) {
+    // A header that cannot be written back on destruction has nowhere to be reported.
+  }
+}
+
+void TDbf::SetTableName(const std::string& name) {
+  CheckInactive();
+  tableName_ = name;
+}
+
+void TDbf::SetRunTimePath(const std::string& path) {
+  CheckInactive();
+  runTimePath_ = path;
+}
+
+void TDbf::SetReadOnly(bool readOnly) {
+  CheckInactive();
+  readOnly_ = readOnly;
+}
+
+std::string TDbf::ResolveTableFolder() const {
+  std::string folder = runTimePath_;
+  if (!IsAbsolutePath(TrimBlanks(folder))) folder = ExecutableFolder() + folder;
+  folder = ExpandPath(TrimBlanks(folder));
+  if (!folder.empty() && !IsSeparator(folder.back())) {
+    folder += IsWindowsStyleAbsolute(folder) ? '\\' : kPathSeparator;
+  }
+  return folder;
+}
+
+std::string TDbf::DataFilePath() const {
+  std::string tablePath =
+      IsAbsolutePath(tableName_) ? tableName_ : ResolveTableFolder() + tableName_;
+  return ChangeFileExt(tablePath, ".dbf");
+}
+
+void TDbf::AttachFiles(bool create) {
+  assert(!filesAttached_);
+  const std::string dataPath = DataFilePath();
+  const std::string indexPath = ChangeFileExt(dataPath, ".mdx");
+  const std::string memoPath = ChangeFileExt(dataPath, ".dbt");
+  if (!create && !Files().FileExists(dataPath)) {
+    throw EBinaryDataSetError::TableNotFound(dataPath);
+  }
+  TDbfFile* data = nullptr;
+  TIndexFile* index = nullptr;
+  TDbtFile* memo = nullptr;
+  try {
+    data = LookupFile<TDbfFile>(dataPath);
+    index = LookupFile<TIndexFile>(indexPath);
+    memo = LookupFile<TDbtFile>(memoPath);
+    if (create) {
+      if (data == nullptr) data = new TDbfFile(dataPath, OpenMode::Create);
+      if (memo == nullptr) memo = new TDbtFile(memoPath, data->Level(), OpenMode::Create);
+    } else {
+      OpenMode mode = readOnly_ ? OpenMode::ReadOnly : OpenMode::ReadWrite;
+      if (data == nullptr) data = new TDbfFile(dataPath, mode);
+      if (index == nullptr && Files().FileExists(indexPath)) {
+        index = new TIndexFile(indexPath, mode);
+      }
+      if (memo == nullptr && Files().FileExists(memoPath)) {
+        memo = new TDbtFile(memoPath, data->Level(), mode);
+      }
+    }
+  } catch (...) {
+    // Paged files belong to the registry once constructed; Release destroys them.
+    TPagedFile::Release(memo);
+    TPagedFile::Release(index);
+    TPagedFile::Release(data);
+    throw;
+  }
+  dbfFile_ = data;
+  indexFile_ = index;
+  memoFile_ = memo;
+  scratch_ = AllocRecordBuffer();
+  filesAttached_ = true;
+}
+
+void TDbf::ReleaseFiles(bool flushHeader) {
+  std::exception_ptr failure;
+  if (dbfFile_ != nullptr) {
+    if (flushHeader && !readOnly_) {
+      try {
+        dbfFile_->FlushHeader();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    }
+    TPagedFile::Release(dbfFile_);
+    dbfFile_ = nullptr;
+  }
+  TPagedFile::Release(indexFile_);
+  indexFile_ = nullptr;
+  TPagedFile::Release(memoFile_);
+  memoFile_ = nullptr;
+  scratch_.clear();
+  filesAttached_ = false;
+  if (failure) std::rethrow_exception(failure);
+}
+
+void TDbf::UpdateFieldDefs() {
+  if (Active()) return;
+  AttachFiles(false);
+  try {
+    fieldDefs_.clear();
+    dbfFile_->LoadFieldList(fieldDefs_);
+  } catch (...) {
+    ReleaseFiles(false);
+    throw;
+  }
+  ReleaseFiles(true);
+}
+
+void TDbf::InternalOpen() {
+  AttachFiles(false);
+  try {
+    fieldDefs_.clear();
+    dbfFile_->LoadFieldList(fieldDefs_);
+    ClearFields();
+    for (std::size_t i = 0; i < fieldDefs_.size(); ++i) {
+      AddField(NewFieldObject(*this, fieldDefs_[i], static_cast<int>(i) + 1));
+    }
+    currentIndex_ = -1;
+  } catch (...) {
+    // A failed open leaves the files exactly as they were: no header write.
+    ClearFields();
+    ReleaseFiles(false);
+    throw;
+  }
+}
+
+void TDbf::InternalClose() {
+  currentIndex_ = -1;
+  filterRecord_ = nullptr;
+  try {
+    ReleaseFiles(true);
+  } catch (...) {
+    ClearFields();
+    throw;
+  }
+  ClearFields();
+}
+
+TRecordBuffer TDbf::AllocRecordBuffer() {
+  std::size_t recordSize =
+      dbfFile_ != nullptr ? static_cast<std::size_t>(dbfFile_->RecordSize()) : 0;
+  TRecordBuffer buffer(kRecordOffset + recordSize);
+  InternalInitRecord(buffer);
+  return buffer;
+}
+
+void TDbf::InternalInitRecord(TRecordBuffer& buffer) {
+  SetBookmarkData(buffer, -1);
+  SetBookmarkFlag(buffer, TBookmarkFlag::bfCurrent);
+  std::memset(buffer.data() + kRecordOffset, ' ', buffer.size() - kRecordOffset);
+}
+
+TBookmark TDbf::RecordIndexOf(const TRecordBuffer& buffer) {
+  assert(buffer.size() >= kRecordOffset);
+  std::int32_t index;
+  std::memcpy(&index, buffer.data() + kIndexOffset, sizeof index);
+  return index;
+}
+
+TBookmark TDbf::GetBookmarkData(const TRecordBuffer& buffer) const {
+  return RecordIndexOf(buffer);
+}
+
+void TDbf::SetBookmarkData(TRecordBuffer& buffer, TBookmark bookmark) {
+  assert(buffer.size() >= kRecordOffset);
+  std::memcpy(buffer.data() + kIndexOffset, &bookmark, sizeof bookmark);
+}
+
+TBookmarkFlag TDbf::GetBookmarkFlag(const TRecordBuffer& buffer) const {
+  return static_cast<TBookmarkFlag>(buffer[kFlagOffset]);
+}
+
+void TDbf::SetBookmarkFlag(TRecordBuffer& buffer, TBookmarkFlag flag) {
+  buffer[kFlagOffset] = static_cast<char>(flag);
+}
+
+int TDbf::RecordCount() {
+  if (!filesAttached_) return 0;
+  return static_cast<int>(dbfFile_->HeaderRecordCount());
+}
+
+int TDbf::RecordNumber() {
+  CheckActive();
+  if (HasRecord()) currentIndex_ = GetBookmarkData(ActiveBuffer());
+  return currentIndex_ + 1;
+}
+
+void TDbf::InternalFirst() {
+  currentIndex_ = RecordCount() == 0 ? 0 : -1;
+}
+
+void TDbf::InternalLast() {
+  currentIndex_ = RecordCount();
+}
+
+void TDbf::InternalGotoBookmark(TBookmark bookmark) {
+  if (bookmark < 0 || bookmark >= RecordCount()) {
+    throw EBinaryDataSetError::BookmarkNotFound(bookmark);
+  }
+  currentIndex_ = bookmark;
+}
+
+void TDbf::InternalSetToRecord(const TRecordBuffer& buffer) {
+  currentIndex_ = GetBookmarkData(buffer);
+}
+
+void TDbf::InternalRefresh() {
+  // Only a read-only cursor can see another process append (a read-write one keeps
+  // writers out); take its records in.
+  if (!readOnly_) return;
+  std::int64_t physical = dbfFile_->RecordCount();
+  if (physical > dbfFile_->HeaderRecordCount()) {
+    dbfFile_->SetHeaderRecordCount(static_cast<std::uint32_t>(physical));
+  }
+}
+
+void TDbf::ReadInto(std::int64_t index, TRecordBuffer& buffer) {
+  assert(buffer.size() == kRecordOffset + static_cast<std::size_t>(dbfFile_->RecordSize()));
+  const std::uint8_t* view = dbfFile_->RecordView(index);
+  if (view != nullptr) {
+    std::memcpy(RecordBytes(buffer), view, buffer.size() - kRecordOffset);
+  } else {
+    dbfFile_->ReadRecord(index, RecordBytes(buffer));
+  }
+  SetBookmarkData(buffer, static_cast<TBookmark>(index));
+  SetBookmarkFlag(buffer, TBookmarkFlag::bfCurrent);
+}
+
+bool TDbf::AcceptRecord(TRecordBuffer& buffer) {
+  if (!showDeleted_ && buffer[kRecordOffset] != ' ') return false;
+  if (!filtered_ || !OnFilterRecord) return true;
+  const TRecordBuffer* previousRecord = filterRecord_;
+  filterRecord_ = &buffer;
+  TDataSetState previousState = EnterTempState(TDataSetState::dsFilter);
+  bool accept = true;
+  try {
+    OnFilterRecord(*this, accept);
+  } catch (...) {
+    RestoreState(previousState);
+    filterRecord_ = previousRecord;
+    throw;
+  }
+  RestoreState(previousState);
+  filterRecord_ = previousRecord;
+  return accept;
+}
+
+TGetResult TDbf::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
+  const std::int32_t count = RecordCount();
+  if (count == 0) return TGetResult::grEOF;
+  for (;;) {
+    if (mode == TGetMode::gmNext) {
+      if (++currentIndex_ >= count) {
+        currentIndex_ = count;
+        return TGetResult::grEOF;
+      }
+    } else if (mode == TGetMode::gmPrior) {
+      if (--currentIndex_ < 0) {
+        currentIndex_ = -1;
+        return TGetResult::grBOF;
+      }
+    }
+    if (currentIndex_ < 0 || currentIndex_ >= count) {
+      if (check) throw EBinaryDataSetError::InvalidRecord();
+      return TGetResult::grError;
+    }
+    ReadInto(currentIndex_, buffer);
+    if (AcceptRecord(buffer)) return TGetResult::grOK;
+    if (mode == TGetMode::gmCurrent) return TGetResult::grError;
+  }
+}
+
+bool TDbf::ReadRecordAt(TBookmark bookmark, TRecordBuffer& buffer) {
+  CheckActive();
+  if (bookmark >= RecordCount()) InternalRefresh();
+  if (bookmark < 0 || bookmark >= RecordCount()) {
+    throw EBinaryDataSetError::BookmarkNotFound(bookmark);
+  }
+  if (buffer.size() != kRecordOffset + static_cast<std::size_t>(dbfFile_->RecordSize())) {
+    buffer = AllocRecordBuffer();
+  }
+  ReadInto(bookmark, buffer);
+  return AcceptRecord(buffer);
+}
+
+const std::uint8_t* TDbf::RecordInUse(const TRecordBuffer* from) const {
+  if (from != nullptr) {
+    assert(dbfFile_ == nullptr ||
+           from->size() == kRecordOffset + static_cast<std::size_t>(dbfFile_->RecordSize()));
+    return reinterpret_cast<const std::uint8_t*>(from->data() + kRecordOffset);
+  }
+  if (State() == TDataSetState::dsFilter && filterRecord_ != nullptr) {
+    return reinterpret_cast<const std::uint8_t*>(filterRecord_->data() + kRecordOffset);
+  }
+  if (!HasRecord()) return nullptr;
+  return reinterpret_cast<const std::uint8_t*>(ActiveBuffer().data() + kRecordOffset);
+}
+
+bool TDbf::IsDeleted() {
+  const std::uint8_t* record = RecordInUse(nullptr);
+  return record != nullptr && record[0] != ' ';
+}
+
+void TDbf::CheckFieldOfThisTable(const TField& field) const {
+  (void)field;
+  assert(&field.DataSet() == this);
+  assert(dbfFile_ != nullptr && field.FieldNo() >= 1 && field.FieldNo() <= dbfFile_->FieldCount());
+}
+
+bool TDbf::GetFieldData(const TField& field, void* dest, const TRecordBuffer* from) {
+  const std::uint8_t* record = RecordInUse(from);
+  if (record == nullptr || dbfFile_ == nullptr) return false;
+  CheckFieldOfThisTable(field);
+  return dbfFile_->DecodeField(field.FieldNo() - 1, field.DataType(), dest, record);
+}
+
+std::string TDbf::MemoText(const TField& field, const std::uint8_t* record) {
+  FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
+  std::int32_t block = MemoBlockOf(FieldTextValue(slot, record));
+  // Without a memo file there is nothing to read; never touch a file that is not there.
+  if (block == 0 || memoFile_ == nullptr) return std::string();
+  return memoFile_->LoadMemoText(block);
+}
+
+std::string TDbf::FieldText(const TField& field, const TRecordBuffer* from) {
+  const std::uint8_t* record = RecordInUse(from);
+  if (record == nullptr || dbfFile_ == nullptr) return std::string();
+  CheckFieldOfThisTable(field);
+  if (field.DataType() == TFieldType::ftMemo) return MemoText(field, record);
+  return FieldTextValue(FieldSlot{*dbfFile_, field.FieldNo() - 1, field.FieldName()}, record);
+}
+
+std::string TDbf::FieldDisplayText(const TField& field, const TRecordBuffer* from) {
+  const std::uint8_t* record = RecordInUse(from);
+  if (record == nullptr || dbfFile_ == nullptr) {
+    return field.DataType() == TFieldType::ftMemo ? MemoDisplayText(true) : std::string();
+  }
+  CheckFieldOfThisTable(field);
+  return tavlo::FieldDisplayText(FieldSlot{*dbfFile_, field.FieldNo() - 1, field.FieldName()},
+                                 record);
+}
+
+Variant TDbf::FieldVariant(const TField& field, const TRecordBuffer* from) {
+  const std::uint8_t* record = RecordInUse(from);
+  if (record == nullptr || dbfFile_ == nullptr) return Variant::Null();
+  CheckFieldOfThisTable(field);
+  FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
+  if (field.DataType() == TFieldType::ftMemo) {
+    if (FieldIsNull(slot, record)) return Variant::Null();
+    return Variant(MemoText(field, record));
+  }
+  return FieldVariantValue(slot, record);
+}
+
+void TDbf::StoreMemo(TField& field, const std::string& text) {
+  std::uint8_t* record = RecordBytes(ActiveBuffer());
+  FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
+  std::int32_t block = MemoBlockOf(FieldTextValue(slot, record));
+  if (memoFile_ == nullptr) {
+    // The empty memo is block 0 and needs no file; any text does.
+    if (!text.empty()) throw EDatabaseError::MemoFileMissing(field.FieldName());
+    block = 0;
+  } else {
+    std::int64_t oldSize =
+        block == 0 ? 0 : static_cast<std::int64_t>(memoFile_->LoadMemoText(block).size());
+    memoFile_->StoreMemoText(block, oldSize, text);
+  }
+  dbfFile_->EncodeField(field.FieldNo() - 1, TFieldType::ftMemo, record, &block);
+}
+
+void TDbf::InternalSetFieldValue(TField& field, const TFieldWrite& write) {
+  CheckFieldOfThisTable(field);
+  std::uint8_t* record = RecordBytes(ActiveBuffer());
+  FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
+  const bool memo = field.DataType() == TFieldType::ftMemo;
+  switch (write.kind) {
+    case TFieldWrite::Kind::Null:
+      ClearField(slot, record);
+      return;
+    case TFieldWrite::Kind::Text:
+      if (memo) {
+        StoreMemo(field, write.text);
+      } else {
+        SetFieldTextValue(slot, record, write.text);
+      }
+      return;
+    case TFieldWrite::Kind::String:
+      if (memo) {
+        StoreMemo(field, write.text);
+      } else {
+        SetFieldString(slot, record, write.text);
+      }
+      return;
+    case TFieldWrite::Kind::Variant:
+      if (!memo) {
+        SetFieldVariantValue(slot, record, write.variant);
+      } else if (write.variant.IsNull()) {
+        ClearField(slot, record);
+      } else {
+        std::string text;
+        try {
+          text = write.variant.ToText();
+        } catch (const EVariantError&) {
+          throw EDatabaseError::InvalidVariant(field.FieldName());
+        }
+        StoreMemo(field, text);
+      }
+      return;
+    case TFieldWrite::Kind::Integer:
+      SetFieldInteger(slot, record, write.integer);
+      return;
+    case TFieldWrite::Kind::Float:
+      SetFieldFloat(slot, record, write.real);
+      return;
+    case TFieldWrite::Kind::Boolean:
+      SetFieldBoolean(slot, record, write.flag);
+      return;
+    case TFieldWrite::Kind::Date:
+      SetFieldDate(slot, record, write.real);
+      return;
+  }
+}
+
+std::unique_ptr<TMyBlobFile> TDbf::CreateBlobStream(TField& field, TMyBlobFile::Mode mode) {
+  CheckActive();
+  CheckFieldOfThisTable(field);
+  if (mode != TMyBlobFile::Mode::Read && !IsEditingState(State())) {
+    throw EDatabaseError::NotEditing();
+  }
+  auto stream = std::make_unique<TMyBlobFile>(mode);
+  if (const std::uint8_t* record = RecordInUse(nullptr)) {
+    FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
+    std::int32_t block = MemoBlockOf(FieldTextValue(slot, record));
+    stream->blockNumber = block;
+    if (block != 0 && memoFile_ != nullptr) memoFile_->LoadMemo(block, *stream);
+    stream->oldSize = stream->Size();
+  }
+  if (mode == TMyBlobFile::Mode::Write) {
+    stream->writeBack = [this, &field](TMyBlobFile& blob) {
+      CheckActive();
+      if (!IsEditingState(State())) throw EDatabaseError::NotEditing();
+      std::uint8_t* record = RecordBytes(ActiveBuffer());
+      std::int32_t block = blob.blockNumber;
+      if (memoFile_ == nullptr) {
+        if (blob.Size() > 0) throw EDatabaseError::MemoFileMissing(field.FieldName());
+        block = 0;
+      } else {
+        memoFile_->StoreMemo(block, blob.oldSize, blob);
+      }
+      blob.blockNumber = block;
+      dbfFile_->EncodeField(field.FieldNo() - 1, TFieldType::ftMemo, record, &block);
+      FieldChanged(field);
+    };
+  }
+  return stream;
+}
+
+void TDbf::CheckWritable() const {
+  if (readOnly_) throw EDatabaseError("Cannot modify a read-only dataset");
+}
+
+void TDbf::Insert() {
+  CheckActive();
+  CheckWritable();
+  TDataSet::Insert();
+}
+
+void TDbf::Edit() {
+  CheckActive();
+  if (!IsEditingState(State())) CheckWritable();
+  TDataSet::Edit();
+}
+
+void TDbf::Post() {
+  CheckActive();
+  if (IsEditingState(State())) CheckWritable();
+  TDataSet::Post();
+}
+
+void TDbf::Delete() {
+  CheckActive();
+  if (State() != TDataSetState::dsInsert) CheckWritable();
+  TDataSet::Delete();
+}
+
+void TDbf::InternalPost() {
+  CheckWritable();
+  TRecordBuffer& buffer = ActiveBuffer();
+  // Posting always stores a live record: an edited deleted record comes back.
+  buffer[kRecordOffset] = ' ';
+  if (State() == TDataSetState::dsInsert) {
+    std::uint32_t index = dbfFile_->HeaderRecordCount();
+    dbfFile_->WriteRecord(index, RecordBytes(buffer));
+    dbfFile_->SetHeaderRecordCount(index + 1);
+    SetBookmarkData(buffer, static_cast<TBookmark>(index));
+    SetBookmarkFlag(buffer, TBookmarkFlag::bfCurrent);
+    currentIndex_ = static_cast<std::int32_t>(index);
+  } else {
+    dbfFile_->WriteRecord(GetBookmarkData(buffer), RecordBytes(buffer));
+  }
+}
+
+void TDbf::InternalDelete() {
+  CheckWritable();
+  // Mark the record as it is in the file, so that unposted edits never reach the disk.
+  currentIndex_ = GetBookmarkData(ActiveBuffer());
+  ReadInto(currentIndex_, scratch_);
+  scratch_[kRecordOffset] = '*';
+  dbfFile_->WriteRecord(currentIndex_, RecordBytes(scratch_));
+  ActiveBuffer()[kRecordOffset] = '*';
+}
+
+}  // namespace tavlo

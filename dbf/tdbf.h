@@ -1,0 +1,158 @@
+// TDbf: the table cursor. It resolves and attaches a table's data, memo and index files,
+// fetches records in physical order, hides deleted records and those the filter callback
+// rejects, writes posted and deleted records straight back, and offers random access by
+// bookmark for views that show many records without moving the cursor. It never shows a
+// message itself (opening checks go through the desktop host).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "dbf/dataset.h"
+#include "dbf/dbffile.h"
+#include "dbf/fieldinfo.h"
+#include "dbf/memofile.h"
+
+namespace tavlo {
+
+class TIndexFile;
+
+// The filter callback: clear accept to hide the record under test.
+using TFilterRecordEvent = std::function<void(class TDbf& dataSet, bool& accept)>;
+
+class TDbf : public TDataSet {
+ public:
+  // Record buffer layout: record index, bookmark flag, record bytes (no calculated values).
+  static constexpr std::size_t kIndexOffset = 0;
+  static constexpr std::size_t kFlagOffset = 4;
+  static constexpr std::size_t kRecordOffset = 5;
+
+  TDbf();
+  ~TDbf() noexcept override;
+
+  // Published properties.
+  const std::string& TableName() const { return tableName_; }
+  void SetTableName(const std::string& name);  // closed cursor only
+  const std::string& RunTimePath() const { return runTimePath_; }
+  void SetRunTimePath(const std::string& path);
+  const std::string& DesignTimePath() const { return designTimePath_; }
+  void SetDesignTimePath(const std::string& path) { designTimePath_ = path; }
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool readOnly);
+  // Changing ShowDeleted or Filtered takes effect at the next fetch.
+  bool ShowDeleted() const { return showDeleted_; }
+  void SetShowDeleted(bool showDeleted) { showDeleted_ = showDeleted; }
+  bool Filtered() const { return filtered_; }
+  void SetFiltered(bool filtered) { filtered_ = filtered; }
+  TFilterRecordEvent OnFilterRecord;
+  static std::string ComponentInfo() { return "TDbf V3.6"; }
+
+  // Paths. The table folder ends in a separator; Windows-style paths (leading backslash or a
+  // drive colon) keep their backslash rule.
+  std::string ResolveTableFolder() const;
+  std::string DataFilePath() const;
+
+  // Field definitions: read from the files (attached for the request when closed), or
+  // filled by the table designer before CreateTableFile.
+  TFieldDefs& FieldDefs() { return fieldDefs_; }
+  void UpdateFieldDefs();
+
+  // The field of that name without regard to case; "Field '%s' not found".
+  TField& LookupField(const std::string& name) const { return FieldByName(name); }
+
+  // A read-only cursor refuses every change.
+  void Insert() override;
+  void Edit() override;
+  void Post() override;
+  void Delete() override;
+
+  int RecordCount() override;
+  int RecordNumber();
+
+  // Random access for views. ReadRecordAt reads the record with index bookmark into buffer
+  // (made by NewRecordBuffer) without moving the cursor and says whether AcceptRecord
+  // accepts it; a filter callback run meanwhile reads that record. Fails with "Bookmark %d
+  // not found" outside the file.
+  TRecordBuffer NewRecordBuffer() { return AllocRecordBuffer(); }
+  bool ReadRecordAt(TBookmark bookmark, TRecordBuffer& buffer);
+  std::string DisplayTextAt(const TField& field, const TRecordBuffer& buffer) {
+    return FieldDisplayText(field, &buffer);
+  }
+  static TBookmark RecordIndexOf(const TRecordBuffer& buffer);
+
+  // The deletion flag of the record in use is not a space.
+  bool IsDeleted();
+
+  // A memo value as a stream: read mode gives the memo of the record in use; a write-mode
+  // stream stores its content as the memo when closed (edit or insert state only).
+  std::unique_ptr<TMyBlobFile> CreateBlobStream(TField& field, TMyBlobFile::Mode mode);
+
+  // Makes a new empty table from FieldDefs() at TableName (closed cursor only; it stays
+  // closed). Names, sizes and types are checked before any file is touched.
+  void CreateTableFile();
+
+  // The attached files (nullptr while closed or when the table has none).
+  TDbfFile* DbfFile() const { return dbfFile_; }
+  TDbtFile* MemoFile() const { return memoFile_; }
+  TIndexFile* IndexFile() const { return indexFile_; }
+
+  // Field data hooks (see TDataSet).
+  bool GetFieldData(const TField& field, void* dest, const TRecordBuffer* from) override;
+  std::string FieldText(const TField& field, const TRecordBuffer* from) override;
+  std::string FieldDisplayText(const TField& field, const TRecordBuffer* from) override;
+  Variant FieldVariant(const TField& field, const TRecordBuffer* from) override;
+
+  // File handling, as Open, Close and CreateTableFile use it.
+  void AttachFiles(bool create);
+  void ReleaseFiles(bool flushHeader);
+
+ protected:
+  TRecordBuffer AllocRecordBuffer() override;
+  void InternalInitRecord(TRecordBuffer& buffer) override;
+  TGetResult GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) override;
+  void InternalFirst() override;
+  void InternalLast() override;
+  void InternalGotoBookmark(TBookmark bookmark) override;
+  void InternalSetToRecord(const TRecordBuffer& buffer) override;
+  TBookmark GetBookmarkData(const TRecordBuffer& buffer) const override;
+  void SetBookmarkData(TRecordBuffer& buffer, TBookmark bookmark) override;
+  TBookmarkFlag GetBookmarkFlag(const TRecordBuffer& buffer) const override;
+  void SetBookmarkFlag(TRecordBuffer& buffer, TBookmarkFlag flag) override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  void InternalPost() override;
+  void InternalDelete() override;
+  void InternalRefresh() override;
+  void InternalSetFieldValue(TField& field, const TFieldWrite& write) override;
+  bool IsCursorOpen() const override { return filesAttached_; }
+
+ private:
+  bool AcceptRecord(TRecordBuffer& buffer);
+  void ReadInto(std::int64_t index, TRecordBuffer& buffer);
+  // The record bytes in use for field access, or nullptr when no record is shown.
+  const std::uint8_t* RecordInUse(const TRecordBuffer* from) const;
+  std::string MemoText(const TField& field, const std::uint8_t* record);
+  void StoreMemo(TField& field, const std::string& text);
+  void CheckWritable() const;
+  void CheckFieldOfThisTable(const TField& field) const;
+
+  std::string tableName_;
+  std::string runTimePath_ = ".";
+  std::string designTimePath_;
+  bool readOnly_ = false;
+  bool showDeleted_ = false;
+  bool filtered_ = false;
+
+  TFieldDefs fieldDefs_;
+  TDbfFile* dbfFile_ = nullptr;
+  TDbtFile* memoFile_ = nullptr;
+  TIndexFile* indexFile_ = nullptr;
+  bool filesAttached_ = false;
+  std::int32_t currentIndex_ = -1;
+  TRecordBuffer scratch_;
+  const TRecordBuffer* filterRecord_ = nullptr;
+};
+
+}  // namespace tavlo
