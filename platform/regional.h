@@ -18,9 +18,9 @@ struct RegionalSettings {
   std::string longTimeFormat = "hh:nn:ss";
   std::array<std::string, 12> shortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  std::array<std::string, 12> longMonthNames{"January", "February", "March",     "April",
-                                             "May",     "June",     "July",      "August",
-                                             "September", "October", "November", "December"};
+  std::array<std::string, 12> longMonthNames{"January",   "February", "March",    "April",
+                                             "May",       "June",     "July",     "August",
+                                             "September", "October",  "November", "December"};
   std::array<std::string, 7> shortDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   std::array<std::string, 7> longDayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
                                           "Thursday", "Friday", "Saturday"};
@@ -50,6 +50,12 @@ void DecodeDate(double dateTime, int& year, int& month, int& day);
 void DecodeTime(double dateTime, int& hour, int& minute, int& second, int& millisecond);
 bool IsValidDate(int year, int month, int day);
 int DayOfWeek(double dateTime);  // 1 = Sunday .. 7 = Saturday
+// A date plus a time of day. Before 30 December 1899 the day number is negative and the time
+// counts away from zero (-1.25 is 29 December 1899, 06:00), so this is not a plain sum.
+double ComposeDateTime(double date, double time);
+// A year below 100 moved into the span from 50 years before to 49 years after the current
+// year; other years unchanged.
+int ExpandTwoDigitYear(int year);
 
 // Number text: up to 15 significant digits, the regional decimal separator, no thousands
 // separator, exponent form when the magnitude demands it (as a desktop FloatToStr does).
@@ -72,8 +78,9 @@ std::string DateTimeToText(double dateTime);
 bool TextToDateTime(const std::string& text, double& dateTime);
 // As TextToDateTime, raising EConvertError "'%s' is not a valid date".
 double TextToDateTimeOrThrow(const std::string& text);
-// Formats with Delphi-style pattern letters (d dd ddd dddd m mm mmm mmmm yy yyyy h hh n nn s ss
-// and quoted literals), using the regional names.
+// Formats with Delphi-style pattern letters (d dd ddd dddd ddddd m mm mmm mmmm yy yyyy h hh
+// n nn s ss z zzz am/pm a/p c t tt, quoted literals), using the regional names. An m right
+// after an h means minutes; '/' and ':' stand for the regional date and time separators.
 std::string FormatDateTime(const std::string& pattern, double dateTime);
 
 }  // namespace tavlo

@@ -1,0 +1,224 @@
+// Number text in the regional notation: general format with 15 significant digits, fixed-point
+// with a number of decimals, and the parser. Locale-free and allocation-light: these run once
+// per record in scans and filters, so they use to_chars/from_chars and never the C locale.
+
+#include <locale.h>
+#include <stdlib.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/errors.h"
+#include "platform/regional.h"
+
+namespace tavlo {
+namespace {
+
+constexpr int kPrecision = 15;
+
+// A finite, non-zero value rounded to kPrecision significant digits: value = 0.digits × 10^exp.
+struct Digits {
+  bool negative = false;
+  char digits[kPrecision + 1] = {};
+  int count = 0;
+  int exponent = 0;
+};
+
+Digits ToDigits(double value) {
+  Digits result;
+  char buffer[32];
+  // d.dddddddddddddde±xx: fifteen significant digits, correctly rounded.
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                 std::chars_format::scientific, kPrecision - 1);
+  (void)ec;
+  result.negative = std::signbit(value);
+  const char* p = buffer;
+  for (; p < end && *p != 'e'; ++p)
+    if (*p != '.') result.digits[result.count++] = *p;
+  int exponent = std::atoi(p + 1);
+  while (result.count > 1 && result.digits[result.count - 1] == '0') --result.count;
+  result.exponent = exponent + 1;
+  return result;
+}
+
+std::string SpecialText(double value) {
+  if (std::isnan(value)) return "NAN";
+  return value < 0 ? "-INF" : "INF";
+}
+
+}  // namespace
+
+std::string FloatToText(double value) {
+  if (!std::isfinite(value)) return SpecialText(value);
+  if (value == 0) return "0";
+  Digits d = ToDigits(value);
+  char separator = Regional().decimalSeparator;
+  std::string text;
+  text.reserve(24);
+  if (d.negative) text += '-';
+  if (d.exponent > kPrecision || d.exponent < -3) {
+    // Scientific: one digit before the separator, the exponent without leading zeros.
+    text += d.digits[0];
+    if (d.count > 1) {
+      text += separator;
+      text.append(d.digits + 1, d.count - 1);
+    }
+    text += 'E';
+    text += std::to_string(d.exponent - 1);
+    return text;
+  }
+  if (d.exponent <= 0) {
+    text += '0';
+    text += separator;
+    text.append(static_cast<std::size_t>(-d.exponent), '0');
+    text.append(d.digits, d.count);
+    return text;
+  }
+  if (d.count <= d.exponent) {
+    text.append(d.digits, d.count);
+    text.append(static_cast<std::size_t>(d.exponent - d.count), '0');
+    return text;
+  }
+  text.append(d.digits, d.exponent);
+  text += separator;
+  text.append(d.digits + d.exponent, d.count - d.exponent);
+  return text;
+}
+
+std::string FloatToFixed(double value, int decimals) {
+  if (decimals < 0) throw EConvertError("Invalid number of decimals: " + std::to_string(decimals));
+  if (!std::isfinite(value)) return SpecialText(value);
+  char separator = Regional().decimalSeparator;
+  std::string text;
+  if (value != 0 && std::fabs(value) < 1e15) {
+    // Round the fifteen-digit decimal form, not the binary value, so that 1.005 gives 1.01
+    // as the user reads it.
+    Digits d = ToDigits(value);
+    // Digits kept: those before the point plus the decimals.
+    int keep = d.exponent + decimals;
+    std::string digits(d.digits, d.count);
+    int exponent = d.exponent;
+    if (keep < 0) {
+      digits.clear();
+    } else if (keep < static_cast<int>(digits.size())) {
+      bool roundUp = digits[keep] >= '5';
+      digits.resize(keep);
+      if (roundUp) {
+        int i = keep - 1;
+        while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+        if (i >= 0) {
+          ++digits[i];
+        } else {
+          digits.insert(digits.begin(), '1');
+          ++exponent;
+        }
+      }
+    }
+    bool allZero = digits.find_first_not_of('0') == std::string::npos;
+    if (d.negative && !allZero) text += '-';
+    // Lay the digits out around the point: value = 0.digits × 10^exponent.
+    if (exponent <= 0) {
+      text += '0';
+    } else {
+      for (int i = 0; i < exponent; ++i)
+        text += i < static_cast<int>(digits.size()) ? digits[i] : '0';
+    }
+    if (decimals > 0) {
+      text += separator;
+      for (int i = 0; i < decimals; ++i) {
+        int index = exponent + i;
+        text += index >= 0 && index < static_cast<int>(digits.size()) ? digits[index] : '0';
+      }
+    }
+    return text;
+  }
+  // Zero, or so large that every digit lies before the point.
+  text.resize(330 + static_cast<std::size_t>(decimals));
+  auto [end, ec] = std::to_chars(text.data(), text.data() + text.size(), std::fabs(value),
+                                 std::chars_format::fixed, decimals);
+  (void)ec;
+  text.resize(static_cast<std::size_t>(end - text.data()));
+  if (value < 0) text.insert(text.begin(), '-');
+  if (std::size_t point = text.find('.'); point != std::string::npos) text[point] = separator;
+  return text;
+}
+
+bool TextToFloat(const std::string& text, double& value) {
+  const char separator = Regional().decimalSeparator;
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end && (*p == ' ' || *p == '\t')) ++p;
+  while (end > p && (end[-1] == ' ' || end[-1] == '\t')) --end;
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  // Check the grammar ourselves (from_chars would accept "inf", "nan" and hex forms), and copy
+  // the number with '.' as the point into a buffer for from_chars.
+  char local[64];
+  std::string large;
+  char* out = local;
+  std::size_t length = static_cast<std::size_t>(end - p);
+  if (length + 1 > sizeof local) {
+    large.resize(length + 1);
+    out = large.data();
+  }
+  char* const start = out;
+  int mantissaDigits = 0;
+  while (p < end && *p >= '0' && *p <= '9') {
+    *out++ = *p++;
+    ++mantissaDigits;
+  }
+  if (p < end && *p == separator) {
+    *out++ = '.';
+    ++p;
+    while (p < end && *p >= '0' && *p <= '9') {
+      *out++ = *p++;
+      ++mantissaDigits;
+    }
+  }
+  if (mantissaDigits == 0) return false;
+  bool negativeExponent = false;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    *out++ = 'e';
+    ++p;
+    if (p < end && (*p == '+' || *p == '-')) {
+      negativeExponent = *p == '-';
+      *out++ = *p++;
+    }
+    int exponentDigits = 0;
+    while (p < end && *p >= '0' && *p <= '9') {
+      *out++ = *p++;
+      ++exponentDigits;
+    }
+    if (exponentDigits == 0) return false;
+  }
+  if (p != end) return false;
+  double result = 0;
+  auto [last, ec] = std::from_chars(start, out, result, std::chars_format::general);
+  if (last != out) return false;
+  if (ec == std::errc::result_out_of_range) {
+    // Underflow reads as zero; overflow is not a number we can hold.
+    // strtod_l with the "C" locale: a GUI toolkit may have switched the process locale.
+    static locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
+    *out = '\0';
+    result = ::strtod_l(start, nullptr, cLocale);
+    if (std::isinf(result)) return false;
+    if (!negativeExponent && result == 0) return false;
+  } else if (ec != std::errc()) {
+    return false;
+  }
+  value = negative ? -result : result;
+  return true;
+}
+
+double TextToFloatOrThrow(const std::string& text) {
+  double value = 0;
+  if (!TextToFloat(text, value))
+    throw EConvertError("'" + text + "' is not a valid floating point value");
+  return value;
+}
+
+}  // namespace tavlo
