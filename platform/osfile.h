@@ -1,0 +1,15 @@
+// Internal to platform/: the operating system's file streams behind OsFiles().Open.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/filesystem.h"
+
+namespace tavlo {
+
+// Opens path in the mode with its sharing rule (see osfile.cpp). Raises EFOpenError, or
+// EFCreateError for Create, also when another open holds a conflicting share.
+std::unique_ptr<ByteStream> OpenOsFile(const std::string& path, OpenMode mode);
+
+}  // namespace tavlo
