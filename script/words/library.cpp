@@ -4,6 +4,7 @@
 #include "script/words/library.h"
 
 #include "script/registry.h"
+#include "script/words/commonwords.h"
 #include "script/words/dsowords.h"
 #include "script/words/pagedfilewords.h"
 #include "script/words/xmlwords.h"
@@ -17,6 +18,14 @@ void RegisterLibraryWords() {
     RegisterPagedFileWords();
     RegisterDataSourceWords();
     RegisterXmlWords();
+    RegisterStringWords();
+    RegisterMathWords();
+    RegisterDateWords();
+    RegisterSetWords();
+    RegisterFileWords();
+    RegisterDialogWords();
+    RegisterHtmlWords();
+    RegisterEncodingWords();
     return true;
   }();
   (void)installed;

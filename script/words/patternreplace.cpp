@@ -1,0 +1,285 @@
+// The pattern replacement engine behind regreplace and regreplaceall. A pattern is parsed
+// once into items; a malformed item can never match, so such a pattern leaves the subject
+// unchanged. Every search moves strictly forward, so regreplaceall always terminates.
+#include "script/words/patternreplace.h"
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "script/qelscript.h"
+
+namespace tavlo {
+
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+
+char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
+std::string ExpandTildes(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '~' && i + 1 < text.size() && text[i + 1] == '~') {
+      out += "\r\n";
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// First occurrence of needle in hay at or after from; case-insensitive compares turn only
+// a to z into A to Z.
+std::size_t Find(const std::string& hay, const std::string& needle, std::size_t from,
+                 bool caseSensitive) {
+  if (needle.empty() || from > hay.size() || needle.size() > hay.size() - from) return npos;
+  for (std::size_t at = from; at + needle.size() <= hay.size(); ++at) {
+    std::size_t i = 0;
+    while (i < needle.size() &&
+           (caseSensitive ? hay[at + i] == needle[i]
+                          : UpperAscii(hay[at + i]) == UpperAscii(needle[i]))) {
+      ++i;
+    }
+    if (i == needle.size()) return at;
+  }
+  return npos;
+}
+
+bool InClass(char letter, char c) {
+  const bool alpha = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  switch (letter) {
+    case '*':
+      return true;
+    case 'a':
+    case 'A':
+      return alpha;
+    case 'n':
+    case 'N':
+      return c >= '0' && c <= '9';
+    case 's':
+    case 'S':
+      return c == ' ';
+    case 'w':
+    case 'W':
+      return c == '\t' || c == '\n' || c == '\r' || c == ' ';
+    case 'c':
+    case 'C':
+      return c == '\r' || c == '\n';
+    case 't':
+    case 'T':
+      return c == '/' || (c >= '1' && c <= '6') || c == '<' || c == '>' || alpha;
+    default:
+      return false;
+  }
+}
+
+bool IsClassLetter(char c) {
+  return std::string("*aAnNsSwWcCtT").find(c) != npos;
+}
+
+// A register number: decimal digits only, 0 to 31.
+std::optional<int> RegisterNumber(const std::string& text) {
+  if (text.empty() || text.size() > 2) return std::nullopt;
+  int n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n > 31) return std::nullopt;
+  return n;
+}
+
+struct PatternItem {
+  bool literal = true;
+  std::string text;  // the literal, or the terminator
+  char letter = 0;
+  int reg = 0;
+  std::string limit;  // empty: no limit
+};
+
+// False when an item is malformed.
+bool ParsePattern(const std::string& pattern, std::vector<PatternItem>& items) {
+  std::size_t at = 0;
+  while (at < pattern.size()) {
+    if (pattern[at] != '[') {
+      std::size_t next = pattern.find('[', at);
+      if (next == npos) next = pattern.size();
+      items.push_back({true, pattern.substr(at, next - at), 0, 0, {}});
+      at = next;
+      continue;
+    }
+    const std::size_t close = pattern.find(']', at);
+    if (close == npos) return false;
+    const std::string body = pattern.substr(at + 1, close - at - 1);
+    at = close + 1;
+    if (body.empty() || !IsClassLetter(body[0])) return false;
+    const std::size_t colon = body.find(':');
+    if (colon == npos) return false;
+    const std::optional<int> reg = RegisterNumber(body.substr(1, colon - 1));
+    if (!reg) return false;
+    std::string terminator = body.substr(colon + 1);
+    std::string limit;
+    const std::size_t bar = terminator.find('|');
+    if (bar != npos) {
+      limit = terminator.substr(bar + 1);
+      terminator.resize(bar);
+    }
+    if (terminator.empty()) return false;
+    items.push_back({false, terminator, body[0], *reg, limit});
+  }
+  return true;
+}
+
+struct Match {
+  std::size_t start = 0;
+  std::size_t end = 0;  // one past the last character
+};
+
+class Matcher {
+ public:
+  Matcher(const std::string& subject, const std::vector<PatternItem>& items, bool caseSensitive,
+          TqelCaptureRegisterArray& registers)
+      : subject_(subject), items_(items), cs_(caseSensitive), registers_(registers) {}
+
+  // The first match at or after offset k, retrying after the first literal when a class
+  // item fails there.
+  std::optional<Match> FindFrom(std::size_t k) {
+    while (k <= subject_.size()) {
+      std::optional<std::size_t> retry;
+      std::optional<Match> match = TryAt(k, retry);
+      if (match || !retry) return match;
+      k = *retry;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::optional<Match> TryAt(std::size_t k, std::optional<std::size_t>& retry) {
+    std::size_t cursor = k;
+    std::optional<std::size_t> start;
+    std::optional<std::size_t> afterFirstLiteral;
+    for (const PatternItem& item : items_) {
+      if (item.literal) {
+        const std::size_t p = Find(subject_, item.text, cursor, cs_);
+        if (p == npos) return std::nullopt;
+        if (!start) start = p;
+        if (!afterFirstLiteral) afterFirstLiteral = p + item.text.size();
+        cursor = p + item.text.size();
+        continue;
+      }
+      // A leading class item starts the match where the search starts.
+      if (!start) start = cursor;
+      if (!Capture(item, cursor)) {
+        if (afterFirstLiteral && *afterFirstLiteral < subject_.size()) retry = afterFirstLiteral;
+        return std::nullopt;
+      }
+    }
+    if (!start) return std::nullopt;
+    return Match{*start, cursor};
+  }
+
+  bool Capture(const PatternItem& item, std::size_t& cursor) {
+    std::string& reg = registers_[static_cast<std::size_t>(item.reg)];
+    reg.clear();
+    std::size_t limitAt = npos;
+    if (!item.limit.empty()) {
+      limitAt = Find(subject_, item.limit, cursor, cs_);
+      if (limitAt == npos) return false;
+    }
+    for (;;) {
+      const std::size_t t = Find(subject_, item.text, cursor, cs_);
+      if (t == npos || (limitAt != npos && t >= limitAt)) break;
+      bool allowed = true;
+      for (std::size_t i = cursor; i < t && allowed; ++i)
+        allowed = InClass(item.letter, subject_[i]);
+      if (!allowed) break;
+      reg.append(subject_, cursor, t - cursor).append("||");
+      cursor = t + item.text.size();
+      if (limitAt == npos) break;
+    }
+    return !reg.empty();
+  }
+
+  const std::string& subject_;
+  const std::vector<PatternItem>& items_;
+  bool cs_;
+  TqelCaptureRegisterArray& registers_;
+};
+
+// The template with its register items filled in; nullopt when an item is malformed or
+// names an empty register (the match is then left as it is).
+std::optional<std::string> BuildReplacement(const std::string& templ,
+                                            const TqelCaptureRegisterArray& registers) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < templ.size()) {
+    const std::size_t open = templ.find('[', at);
+    if (open == npos) {
+      out.append(templ, at, npos);
+      break;
+    }
+    out.append(templ, at, open - at);
+    const std::size_t close = templ.find(']', open);
+    if (close == npos) return std::nullopt;
+    const std::string body = templ.substr(open + 1, close - open - 1);
+    const std::size_t colon = body.find(':');
+    if (colon == npos) return std::nullopt;
+    const std::optional<int> reg = RegisterNumber(body.substr(0, colon));
+    if (!reg) return std::nullopt;
+    const std::string& content = registers[static_cast<std::size_t>(*reg)];
+    if (content.empty()) return std::nullopt;
+    const std::string separator = body.substr(colon + 1);
+    for (std::size_t i = 0; i < content.size();) {
+      if (content.compare(i, 2, "||") == 0) {
+        out += separator;
+        i += 2;
+      } else {
+        out += content[i++];
+      }
+    }
+    at = close + 1;
+  }
+  return out;
+}
+
+bool StarAtEnds(const std::string& text) {
+  return !text.empty() && (text.front() == '*' || text.back() == '*');
+}
+
+}  // namespace
+
+std::string PatternReplace(const std::string& subject, const std::string& patternText,
+                           const std::string& templText, bool caseSensitive, bool all,
+                           TqelCaptureRegisterArray& registers) {
+  const std::string pattern = ExpandTildes(patternText);
+  const std::string templ = ExpandTildes(templText);
+  if (pattern.empty()) return subject;
+  if (StarAtEnds(pattern) || StarAtEnds(templ)) {
+    TqelScript::Fail("\"*\" not allowed at beginning or end of");
+  }
+  std::vector<PatternItem> items;
+  if (!ParsePattern(pattern, items)) return subject;
+
+  std::string text = subject;
+  std::size_t offset = 0;
+  for (;;) {
+    Matcher matcher(text, items, caseSensitive, registers);
+    const std::optional<Match> match = matcher.FindFrom(offset);
+    if (!match) break;
+    const std::optional<std::string> replacement = BuildReplacement(templ, registers);
+    if (replacement) {
+      text.replace(match->start, match->end - match->start, *replacement);
+      offset = match->start + replacement->size();
+    } else {
+      offset = match->start + 1;
+    }
+    if (!all) break;
+  }
+  return text;
+}
+
+}  // namespace tavlo
