@@ -116,8 +116,8 @@ bool ReadItem(VariantKind kind, const std::string& item, Variant& value) {
 
 enum class Match { Yes, No, Stop };
 
-Match MatchItem(const Variant& a, const std::string& item) {
-  const VariantKind kind = a.Kind();
+// a is the tested value (dates as their day count), kind the tested value's own kind.
+Match MatchItem(const Variant& a, VariantKind kind, const std::string& item) {
   std::size_t dots = item.find("..");
   Variant lower;
   if (dots == std::string::npos) {
@@ -155,7 +155,7 @@ bool IsMember(const Variant& tested, const std::string& set) {
       item = set.substr(i, space - i);
       i = space;
     }
-    switch (MatchItem(a, item)) {
+    switch (MatchItem(a, kind, item)) {
       case Match::Yes:
         return true;
       case Match::Stop:

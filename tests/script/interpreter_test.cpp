@@ -1,0 +1,134 @@
+// Tests of the interpreter: the result of a run, the stack words, the limits of both stacks,
+// the time limit, the reset between runs and the guard against re-entry.
+#include "scripttest.h"
+
+namespace tavlo {
+namespace {
+
+using testing::Int;
+using testing::RunScript;
+using testing::Str;
+
+TEST(Interpreter, ResultIsTheTopOfTheStack) {
+  EXPECT_EQ(RunScript("1 2 3"), Int(3));
+  EXPECT_EQ(RunScript("1 drop"), Variant::Null());
+  EXPECT_EQ(RunScript("1 2 swap"), Int(1));
+  EXPECT_EQ(RunScript("5 dup +"), Int(10));
+  EXPECT_EQ(RunScript(""), Variant::Null());
+  EXPECT_EQ(RunScript("  \r\n "), Variant::Null());
+}
+
+TEST(Interpreter, EmptyProgramDoesNotTouchTheHost) {
+  TqelScript s;
+  bool asked = false;
+  s.onGetVariable = [&](TqelScript&, const std::string&, Variant&, bool&, std::string&) {
+    asked = true;
+  };
+  EXPECT_EQ(s.Run(), Variant::Null());
+  EXPECT_FALSE(asked);
+}
+
+TEST(Interpreter, StackUnderflowAndOverflow) {
+  EXPECT_THROW_MSG(RunScript("drop"), EqelScriptError, "stack underflow");
+  EXPECT_THROW_MSG(RunScript("1 +"), EqelScriptError, "stack underflow");
+  EXPECT_THROW_MSG(RunScript("swap"), EqelScriptError, "stack underflow");
+  std::string thousand;
+  for (int i = 0; i < 1000; ++i) thousand += "1 ";
+  EXPECT_EQ(RunScript(thousand), Int(1));
+  EXPECT_THROW_MSG(RunScript(thousand + "2"), EqelScriptError, "stack overflow");
+}
+
+TEST(Interpreter, EndlessLoopTimesOut) {
+  TqelScript s;
+  s.SetScriptTimeOut(1);
+  s.SetScript("repeat false until");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "Script timed out after 1 seconds");
+  // The program is intact: a later run starts cleanly.
+  s.SetScriptTimeOut(30);
+  s.SetScript("7");
+  EXPECT_EQ(s.Run(), Int(7));
+}
+
+TEST(Interpreter, ZeroTimeOutStillRunsAShortScript) {
+  TqelScript s;
+  s.SetScriptTimeOut(0);
+  s.SetScript("1 2 +");
+  EXPECT_EQ(s.Run(), Int(3));
+  s.SetScript("repeat false until");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "Script timed out after 0 seconds");
+}
+
+TEST(Interpreter, EveryRunStartsFromAnEmptyState) {
+  TqelScript s;
+  s.SetScript("1 2 3 :v.getsize[]");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "variable v not defined");
+  s.SetScript("9 :v.set :v.get");
+  EXPECT_EQ(s.Run(), Int(9));
+  s.SetScript("1 2 3 :v.get");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "variable v not defined");  // nothing survived
+  s.SetScript("drop");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "stack underflow");  // stack reset after error
+}
+
+struct Counter : TqelRunState {
+  int items = 0;
+  int clears = 0;
+  void Clear() noexcept override {
+    items = 0;
+    ++clears;
+  }
+};
+
+TEST(Interpreter, RunStateSlotsAreClearedAtStartAndNormalEnd) {
+  TqelScript s;
+  Counter& counter = s.RunState<Counter>();
+  EXPECT_EQ(&counter, &s.RunState<Counter>());
+  counter.items = 5;
+  s.SetScript("1");
+  s.Run();
+  EXPECT_EQ(counter.items, 0);
+  EXPECT_EQ(counter.clears, 2);
+  counter.items = 3;
+  s.SetScript("drop");
+  EXPECT_THROW(s.Run(), EqelScriptError);
+  EXPECT_EQ(counter.clears, 3);  // an error leaves the state as it was at the error
+}
+
+TEST(Interpreter, HostCannotReenterOrRecompileARun) {
+  TqelScript s;
+  s.onGetVariable = [](TqelScript& sender, const std::string& name, Variant& value, bool& handled,
+                       std::string&) {
+    if (name == "again") value = sender.Run();
+    if (name == "change") sender.SetScript("1");
+    handled = true;
+  };
+  s.SetScript(">again.get");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "the script is already running");
+  s.SetScript(">change.get");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "the script can not be changed while it runs");
+  EXPECT_EQ(s.Script(), ">change.get");
+}
+
+TEST(Interpreter, ParamsAreCopied) {
+  TqelScript s;
+  std::vector<std::string> host = {"USER=ann", "user=bob", "mode==x"};
+  s.SetParams(host);
+  host[0] = "USER=changed";
+  s.SetScript("%user");
+  EXPECT_EQ(s.Run(), Str("ann"));
+  s.SetScript("%MODE");
+  EXPECT_EQ(s.Run(), Str("=x"));
+  s.SetScript("%missing");
+  EXPECT_EQ(s.Run(), Str(""));
+}
+
+TEST(Interpreter, FoldersComeFromTheExecutable) {
+  TqelScript s;
+  ASSERT_FALSE(s.AppFolder().empty());
+  EXPECT_EQ(s.AppFolder().back(), '/');
+  EXPECT_EQ(s.DataSourceFolder() + "/", s.AppFolder());
+  EXPECT_EQ(s.ExpandAppFolder("%data%.txt"), s.AppFolder() + "data%.txt");
+}
+
+}  // namespace
+}  // namespace tavlo
