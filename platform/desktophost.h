@@ -18,8 +18,7 @@ class DesktopHost {
   // A message a script shows with the word say; the headless host writes it to stdout.
   virtual void Say(const std::string& text) { ShowMessage(text); }
   // A text prompt with a caption and a default; nullopt when the user cancels.
-  virtual std::optional<std::string> InputBox(const std::string& caption,
-                                              const std::string& prompt,
+  virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                               const std::string& defaultValue) = 0;
   // File dialogs; filter is "Description|*.ext|..." pairs. nullopt when cancelled.
   virtual std::optional<std::string> OpenFileDialog(const std::string& title,
@@ -42,8 +41,10 @@ class DesktopHost {
                          const std::string& folder) = 0;
 };
 
-// Messages to stderr (say: stdout), input from stdin, every dialog answers "cancelled", the
-// clipboard is a process-local buffer, ShellOpen starts a detached process.
+// Messages to stderr (say: stdout) converted from ANSI to UTF-8, input one line from stdin
+// (UTF-8 to ANSI; the end of input answers an empty text), every dialog answers "cancelled",
+// the clipboard is a process-local buffer, ShellOpen starts a detached process (xdg-open for a
+// target without parameters; parameters split at blanks, double quotes grouping).
 std::unique_ptr<DesktopHost> NewHeadlessHost();
 
 // The host in force (headless until a program installs another).

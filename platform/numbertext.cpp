@@ -39,7 +39,11 @@ Digits ToDigits(double value) {
   const char* p = buffer;
   for (; p < end && *p != 'e'; ++p)
     if (*p != '.') result.digits[result.count++] = *p;
-  int exponent = std::atoi(p + 1);
+  // The buffer is not terminated: parse the exponent within [p + 1, end) only.
+  int exponent = 0;
+  const char* e = p + 1;
+  if (e < end && *e == '+') ++e;
+  std::from_chars(e, end, exponent);
   while (result.count > 1 && result.digits[result.count - 1] == '0') --result.count;
   result.exponent = exponent + 1;
   return result;
