@@ -12,8 +12,7 @@ namespace tavlo {
 
 class TqelXMLTree : public TqelXMLNode {
  public:
-  explicit TqelXMLTree(std::string name = std::string())
-      : TqelXMLNode(std::move(name), nullptr) {}
+  explicit TqelXMLTree(std::string name = std::string()) : TqelXMLNode(std::move(name), nullptr) {}
   ~TqelXMLTree() noexcept override = default;
 
   // Replaces the document by the one in the file; raises the file layer's errors.

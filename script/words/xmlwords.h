@@ -23,6 +23,11 @@ class TqelXMLList : public TqelNamedList<TqelXMLTree> {
 
 // XMLSelection and XMLSelectionIndex: the selected elements in document order and the
 // cursor, -1 when nothing is selected.
+//
+// Cursor states: reset (-1) after Clear (run start and end) and after every select;
+// on an element (0 .. size-1) after selectfirst or a selectnext that found one; back to -1
+// when selectnext runs past the end. Forget keeps the cursor valid when elements go away
+// (?doc.delete, ?doc.load), so the cursor never names a freed element.
 class TqelXMLSelection : public TqelRunState {
  public:
   void Clear() noexcept override {
