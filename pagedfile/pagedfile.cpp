@@ -6,6 +6,7 @@
 
 #include <cassert>
 #include <limits>
+#include <vector>
 
 #include "pagedfile/pagelocks.h"
 #include "pagedfile/usersfile.h"
@@ -229,57 +230,50 @@ std::int64_t TqelPagedFile::WriteRecordLocked(std::int64_t firstPage, const std:
   const std::string d = EncryptBase64(text, startKey_, multiplier_, increment_);
   const std::size_t payloadSize = pageSize_ - kPageHeaderSize;
   const std::uint8_t owner = keepLock ? static_cast<std::uint8_t>(userSlot_) : 0;
+  // An empty record still owns one page, so that it reads back empty instead of vanishing.
+  const std::size_t pieces = std::max<std::size_t>(1, (d.size() + payloadSize - 1) / payloadSize);
   // Refuse before writing anything rather than leave half a chain when the 32-bit page
   // offsets would run out (counted as if no free page could be reused).
-  std::int64_t pagesNeeded = std::max<std::int64_t>(1, (d.size() + payloadSize - 1) / payloadSize);
-  if (stream_->Size() + pagesNeeded * pageSize_ > kMaxPageOffset)
+  std::int64_t fileSize = stream_->Size();
+  if (fileSize + static_cast<std::int64_t>(pieces) * pageSize_ > kMaxPageOffset)
     throw EqelPageError("can not set record: the file has reached its size limit");
 
-  std::int64_t page = firstPage;
-  std::int64_t chainStart = firstPage;
-  std::size_t pos = 0;
-  bool written = false;
-  // Runs at least once, so that an empty record still owns a page and reads back empty.
-  do {
-    const std::size_t rest = d.size() - pos;
-    const std::string piece = d.substr(pos, payloadSize);
+  // The pages of the chain: the existing ones in order, then each further one the first free
+  // page after the one before it (for a new chain the first is the first free page of all).
+  std::vector<std::int64_t> chain;
+  bool firstFlag = true;
+  if (firstPage != 0) {
+    firstFlag = ReadHeader(firstPage).first;
+    std::int64_t steps = fileSize / pageSize_ + 1;
+    for (std::int64_t page = firstPage; page != 0;) {
+      if (--steps < 0)
+        throw EqelPageError("can not read record: broken page chain at offset " +
+                            std::to_string(firstPage));
+      chain.push_back(page);
+      PageHeader header = ReadHeader(page);
+      page = header.used ? CheckedNext(page, header.next, fileSize) : 0;
+    }
+  }
+  std::vector<std::int64_t> surplus;
+  if (chain.size() > pieces) {
+    surplus.assign(chain.begin() + pieces, chain.end());
+    chain.resize(pieces);
+  }
+  while (chain.size() < pieces)
+    chain.push_back(NextFreePageLocked(chain.empty() ? 0 : chain.back()));
+
+  // Last page first: a write that fails part-way leaves unlinked continuation pages (which
+  // selects skip) rather than a first page pointing at pages never written.
+  for (std::size_t k = pieces; k-- > 0;) {
     PageHeader header;
     header.used = true;
+    header.first = k == 0 && firstFlag;
+    header.next = k + 1 < pieces ? static_cast<std::uint32_t>(chain[k + 1]) : 0;
     header.owner = owner;
-    if (page == 0) {
-      page = NextFreePageLocked(0);
-      chainStart = page;
-      header.first = !written;
-      if (rest > payloadSize) {
-        std::int64_t link = NextFreePageLocked(page);
-        header.next = static_cast<std::uint32_t>(link);
-        WritePage(page, header, piece);
-        pos += payloadSize;
-        written = true;
-        page = link;
-        continue;
-      }
-      WritePage(page, header, piece);
-      break;
-    }
-    PageHeader old = ReadHeader(page);
-    header.first = old.first;
-    if (rest <= payloadSize) {
-      if (old.used && old.next != 0) FreePagesAfter(page, old.next);
-      WritePage(page, header, piece);
-      break;
-    }
-    if (old.used && old.next != 0) {
-      header.next = static_cast<std::uint32_t>(CheckedNext(page, old.next, stream_->Size()));
-    } else {
-      header.next = static_cast<std::uint32_t>(NextFreePageLocked(page));
-    }
-    WritePage(page, header, piece);
-    pos += payloadSize;
-    written = true;
-    page = header.next;
-  } while (true);
-  return chainStart;
+    WritePage(chain[k], header, d.substr(std::min(d.size(), k * payloadSize), payloadSize));
+  }
+  for (std::int64_t page : surplus) WritePage(page, PageHeader{}, std::string());
+  return chain.front();
 }
 
 std::string TqelPagedFile::ReadRecord(std::int64_t firstPage) {
@@ -336,10 +330,6 @@ void TqelPagedFile::FreeChainLocked(std::int64_t firstPage) {
     WritePage(page, PageHeader{}, spaces);
     page = next;
   }
-}
-
-void TqelPagedFile::FreePagesAfter(std::int64_t page, std::uint32_t next) {
-  FreeChainLocked(CheckedNext(page, next, stream_->Size()));
 }
 
 void TqelPagedFile::Lock(std::int64_t firstPage) {

@@ -88,7 +88,6 @@ class TqelPagedFile {
   std::int64_t WriteRecordLocked(std::int64_t firstPage, const std::string& text, bool keepLock);
   std::string ReadRecordLocked(std::int64_t firstPage);
   void FreeChainLocked(std::int64_t firstPage);
-  void FreePagesAfter(std::int64_t page, std::uint32_t next);
   std::int64_t CheckedNext(std::int64_t page, std::uint32_t next, std::int64_t fileSize);
   void CheckIndex(int index) const;
   void ReleaseSlotAndStream() noexcept;

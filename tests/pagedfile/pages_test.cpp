@@ -153,7 +153,7 @@ TEST_F(PagedFileTest, UpdatedChainsGrowIntoFreePagesAndShrinkFreeingTheRest) {
   TqelPagedFile f;
   f.Open(path, kUser, kPassword);
   f.WriteRecord(0, "first", false);               // page 1
-  f.WriteRecord(0, std::string(80, 'x'), false);  // pages 2, 3
+  f.WriteRecord(0, std::string(70, 'x'), false);  // pages 2, 3
   f.WriteRecord(0, "third", false);               // page 4
   f.FreeChain(128);                               // pages 2 and 3 free again
   std::string longText(150, 'L');                 // 200 Base64 characters: four pages
@@ -221,6 +221,78 @@ TEST_F(PagedFileTest, DamagedFilesFailInsteadOfLooping) {
   EXPECT_THROW_MSG(f.Open(path, kUser, kPassword), EConvertError,
                    "Base64: Incorrect string format");
   EXPECT_FALSE(Exists(folder_.File("data.users")));
+}
+
+// Delegates to the operating system, but lets paged data files take only a set number of
+// writes: the full disk of the write-path tests.
+class FailingWrites : public FileSystem {
+ public:
+  int writesLeft = -1;  // unlimited
+
+  std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) override {
+    return OsFiles().Open(path, mode);
+  }
+  bool FileExists(const std::string& path) override { return OsFiles().FileExists(path); }
+  bool DirectoryExists(const std::string& path) override { return OsFiles().DirectoryExists(path); }
+  bool DeleteFile(const std::string& path) override { return OsFiles().DeleteFile(path); }
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    return OsFiles().RenameFile(from, to);
+  }
+  bool CreateDirectory(const std::string& path) override { return OsFiles().CreateDirectory(path); }
+  bool RemoveDirectory(const std::string& path) override { return OsFiles().RemoveDirectory(path); }
+  std::vector<DirectoryEntry> ListDirectory(const std::string& path) override {
+    return OsFiles().ListDirectory(path);
+  }
+  std::int64_t FileSize(const std::string& path) override { return OsFiles().FileSize(path); }
+  std::unique_ptr<SharedFile> OpenShared(const std::string& path, bool create) override {
+    auto inner = OsFiles().OpenShared(path, create);
+    if (path.size() < 4 || path.substr(path.size() - 4) != ".jpf") return inner;
+    return std::make_unique<Stream>(std::move(inner), writesLeft);
+  }
+
+ private:
+  class Stream : public SharedFile {
+   public:
+    Stream(std::unique_ptr<SharedFile> inner, int& writesLeft)
+        : inner_(std::move(inner)), writesLeft_(writesLeft) {}
+    std::size_t ReadAt(std::int64_t o, void* b, std::size_t n) override {
+      return inner_->ReadAt(o, b, n);
+    }
+    void WriteAt(std::int64_t o, const void* b, std::size_t n) override {
+      if (writesLeft_ == 0) throw EWriteError();
+      if (writesLeft_ > 0) --writesLeft_;
+      inner_->WriteAt(o, b, n);
+    }
+    std::int64_t Size() override { return inner_->Size(); }
+    void Truncate(std::int64_t size) override { inner_->Truncate(size); }
+    bool LockRange(std::int64_t o, std::int64_t n, RangeLockKind k, int wait) override {
+      return inner_->LockRange(o, n, k, wait);
+    }
+    void UnlockRange(std::int64_t o, std::int64_t n) override { inner_->UnlockRange(o, n); }
+
+   private:
+    std::unique_ptr<SharedFile> inner_;
+    int& writesLeft_;
+  };
+};
+
+TEST_F(PagedFileTest, AFailedWriteLeavesTheOtherRecordsReadable) {
+  std::string path = Make(64);
+  FailingWrites files;
+  ScopedFileSystem scope(files);
+  TqelPagedFile f;
+  f.Open(path, kUser, kPassword);
+  f.Append("name=\"kept\"");
+  files.writesLeft = 1;  // the last page of the next chain, then a full disk
+  EXPECT_THROW_MSG(f.Append(std::string(120, 'x')), EWriteError, "Stream write error");
+  files.writesLeft = -1;
+  f.Select("", false);
+  ASSERT_EQ(f.Count(), 1);
+  EXPECT_EQ(f.Get(0), "name=\"kept\"");
+  f.Append("name=\"after\"");
+  f.Select("", false);
+  EXPECT_EQ(f.Count(), 2);
+  EXPECT_EQ(f.Get(1), "name=\"after\"");
 }
 
 }  // namespace
