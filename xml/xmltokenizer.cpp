@@ -157,9 +157,7 @@ std::vector<std::string> TokenizeXML(const std::string& text) {
     if (contents.front() == '/') {
       tokens.push_back("CT:" + NormaliseXMLText(contents.substr(1)));
     } else {
-      std::string tag = NormaliseXMLText(contents);
-      if (tag.empty()) continue;  // a tag of blanks names nothing either
-      tokens.push_back((contents.back() == '/' ? "ET:" : "OT:") + tag);
+      tokens.push_back((contents.back() == '/' ? "ET:" : "OT:") + NormaliseXMLText(contents));
     }
   }
   return tokens;

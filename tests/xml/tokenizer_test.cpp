@@ -48,8 +48,8 @@ TEST(XmlTokenizer, MalformedInputEndsAndStaysInsideTheText) {
   EXPECT_EQ(TokenizeXML("<c><![CDATA[open\r\nend\r\n"), (Tokens{"OT:c", "CD:open\\n end"}));
   EXPECT_EQ(TokenizeXML("<![CDATA["), (Tokens{"CD:"}));
   EXPECT_EQ(TokenizeXML("<![CDA"), (Tokens{"TX:![CDA"}));
-  // Empty and blank tags name nothing and are skipped.
-  EXPECT_EQ(TokenizeXML("<><a><>b< ></a>"), (Tokens{"OT:a", "TX:b", "CT:a"}));
+  // The empty tag is skipped; a tag of blanks is an opening tag without a name.
+  EXPECT_EQ(TokenizeXML("<><a><>b< ></a>"), (Tokens{"OT:a", "TX:b", "OT:", "CT:a"}));
   EXPECT_EQ(TokenizeXML("<"), Tokens{});
   EXPECT_EQ(TokenizeXML("</>"), (Tokens{"CT:"}));
   // A "<" without a later ">" is dropped and what follows is text.
