@@ -1,0 +1,165 @@
+// Shared helpers of the cursor, dataset and table creation tests: a scratch folder, a host
+// that records messages, fixed regional settings and a table maker.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "dbf/fields.h"
+#include "dbf/tdbf.h"
+#include "platform/desktophost.h"
+#include "platform/regional.h"
+
+namespace tavlo::cursortest {
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tavlo-cursor-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+class RecordingHost : public DesktopHost {
+ public:
+  std::vector<std::string> messages;
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::optional<std::string> InputBox(const std::string&, const std::string&,
+                                      const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
+                                            const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
+                                            const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
+  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::string ClipboardText() override { return clipboard_; }
+  void SetClipboardText(const std::string& text) override { clipboard_ = text; }
+  bool ShellOpen(const std::string&, const std::string&, const std::string&) override {
+    return false;
+  }
+
+ private:
+  std::string clipboard_;
+};
+
+// Every test runs with a recording host and dot-decimal, ISO-like dates.
+class CursorTest : public ::testing::Test {
+ protected:
+  CursorTest() : hostScope_(host_), regionalScope_(Settings()) {}
+
+  static RegionalSettings Settings() {
+    RegionalSettings settings;
+    settings.decimalSeparator = '.';
+    settings.dateSeparator = '-';
+    settings.shortDateFormat = "yyyy/mm/dd";
+    return settings;
+  }
+
+  // Creates a table at name in the scratch folder from the definitions.
+  std::string MakeTable(const std::string& name, const TFieldDefs& definitions) {
+    TDbf dbf;
+    dbf.SetTableName(folder_.File(name));
+    dbf.FieldDefs() = definitions;
+    dbf.CreateTableFile();
+    return folder_.File(name);
+  }
+
+  // A table NAME C(10), AGE N(11) with the given names; AGE is 10 * (position + 1).
+  std::string MakePeople(const std::vector<std::string>& names,
+                         const std::string& file = "people.dbf") {
+    std::string path =
+        MakeTable(file, {{"NAME", TFieldType::ftString, 10}, {"AGE", TFieldType::ftInteger, 0}});
+    TDbf dbf;
+    dbf.SetTableName(path);
+    dbf.Open();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      dbf.Insert();
+      dbf.LookupField("NAME").SetTextValue(names[i]);
+      dbf.LookupField("AGE").SetTextValue(std::to_string(10 * (i + 1)));
+      dbf.Post();
+    }
+    dbf.Close();
+    host_.messages.clear();
+    return path;
+  }
+
+  // Sets the deletion flag byte of record index (0-based) directly in the file.
+  static void SetFlagInFile(const std::string& path, int index, char flag) {
+    std::string bytes = ReadBytes(path);
+    int headerSize =
+        static_cast<unsigned char>(bytes[8]) | (static_cast<unsigned char>(bytes[9]) << 8);
+    int recordSize =
+        static_cast<unsigned char>(bytes[10]) | (static_cast<unsigned char>(bytes[11]) << 8);
+    bytes[static_cast<std::size_t>(headerSize + index * recordSize)] = flag;
+    WriteBytes(path, bytes);
+  }
+
+  // The NAME of every visible record, walking forward from First.
+  static std::vector<std::string> Walk(TDbf& dbf) {
+    std::vector<std::string> names;
+    dbf.First();
+    while (!dbf.AtEnd()) {
+      names.push_back(dbf.LookupField("NAME").TextValue());
+      dbf.Next();
+    }
+    return names;
+  }
+
+  RecordingHost host_;
+  ScratchFolder folder_;
+
+ private:
+  ScopedDesktopHost hostScope_;
+  ScopedRegionalSettings regionalScope_;
+};
+
+}  // namespace tavlo::cursortest
+
+// Expects statement to throw type with exactly message.
+#define EXPECT_THROW_TEXT(statement, type, message)         \
+  do {                                                      \
+    try {                                                   \
+      statement;                                            \
+      ADD_FAILURE() << "no exception from " #statement;     \
+    } catch (const type& error) {                           \
+      EXPECT_EQ(std::string(error.what()), message);        \
+    } catch (const std::exception& error) {                 \
+      ADD_FAILURE() << "other exception: " << error.what(); \
+    }                                                       \
+  } while (0)
