@@ -248,15 +248,11 @@ std::string FloatToDbfText(int length, int decimals, double value) {
 }
 
 int ExpandTwoDigitYear(int year, int currentYear) {
-  if (year >= 100) return year;
+  if (year < 0 || year >= 100) return year;
   const int pivot = currentYear - 50;
   int result = (pivot / 100) * 100 + year;
   if (result < pivot) result += 100;
   return result;
-}
-
-int ExpandTwoDigitYear(int year) {
-  return year >= 100 ? year : ExpandTwoDigitYear(year, CurrentYear());
 }
 
 std::int32_t DecodeDbfDate(std::string_view trimmed, int currentYear) {

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "dbf/fieldinfo.h"
+#include "platform/regional.h"
 
 namespace tavlo {
 
@@ -41,9 +42,9 @@ double DbfTextToFloat(std::string_view text);
 // exponent form when the integer part has more), '.' as the separator, no padding.
 std::string FloatToDbfText(int length, int decimals, double value);
 
-// A two-digit year in the window from 50 years before to 49 years after currentYear.
+// A two-digit year in the window from 50 years before to 49 years after currentYear; other
+// years unchanged. ExpandTwoDigitYear(year) against the current year is in platform/regional.h.
 int ExpandTwoDigitYear(int year, int currentYear);
-int ExpandTwoDigitYear(int year);  // against the current local year
 // The date rule of D fields on trimmed text: day number, 0 when it is no valid date.
 std::int32_t DecodeDbfDate(std::string_view trimmed, int currentYear);
 std::int32_t DecodeDbfDate(std::string_view trimmed);

@@ -1,0 +1,203 @@
+// Helpers of the table file tests: exact-message checks, a scratch folder, a builder for DBF
+// bytes, a host that records messages, and a file system that fails writes on demand.
+#pragma once
+
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/desktophost.h"
+#include "platform/errors.h"
+#include "platform/filesystem.h"
+
+#ifndef EXPECT_THROW_MSG
+#define EXPECT_THROW_MSG(statement, type, message)            \
+  do {                                                        \
+    try {                                                     \
+      statement;                                              \
+      ADD_FAILURE() << "no exception from " #statement;       \
+    } catch (const type& e) {                                 \
+      EXPECT_EQ(std::string(e.what()), std::string(message)); \
+    } catch (const std::exception& e) {                       \
+      ADD_FAILURE() << "wrong exception: " << e.what();       \
+    }                                                         \
+  } while (0)
+#endif
+
+namespace tavlo::tablefiles_test {
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tavlo-dbf-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct FieldSpec {
+  std::string name;
+  char type;
+  int length;
+  int decimals = 0;
+};
+
+// The bytes of a data file: header, descriptors, terminator, records, optional 0x1A.
+// recordCount < 0 stores the number of records given; recordSize < 0 the computed size.
+struct DbfImage {
+  std::uint8_t version = 0x03;
+  std::vector<FieldSpec> fields;
+  std::vector<std::string> records;  // deletion flag included
+  long recordCount = -1;
+  int recordSize = -1;
+  bool endMarker = true;
+
+  int ComputedRecordSize() const {
+    int size = 1;
+    for (const FieldSpec& f : fields) size += f.length;
+    return size;
+  }
+  std::string Bytes() const {
+    const bool wide = version == 0x05;
+    const int descriptor = wide ? 48 : 32;
+    const int first = wide ? 68 : 32;
+    const int headerSize = first + descriptor * static_cast<int>(fields.size()) + 1;
+    const int size = recordSize < 0 ? ComputedRecordSize() : recordSize;
+    const long count = recordCount < 0 ? static_cast<long>(records.size()) : recordCount;
+    std::string out(32, '\0');
+    out[0] = static_cast<char>(version);
+    out[1] = 124;
+    out[2] = 1;
+    out[3] = 2;
+    for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<char>(count >> (8 * i));
+    out[8] = static_cast<char>(headerSize & 0xFF);
+    out[9] = static_cast<char>(headerSize >> 8);
+    out[10] = static_cast<char>(size & 0xFF);
+    out[11] = static_cast<char>(size >> 8);
+    out[29] = 0x57;
+    if (wide) out.append(36, '\0');
+    for (const FieldSpec& f : fields) {
+      std::string d(descriptor, '\0');
+      d.replace(0, std::min<std::size_t>(f.name.size(), wide ? 32 : 11), f.name);
+      d[wide ? 32 : 11] = f.type;
+      d[wide ? 33 : 16] = static_cast<char>(f.length);
+      d[wide ? 34 : 17] = static_cast<char>(f.decimals);
+      out += d;
+    }
+    out += '\r';
+    for (const std::string& r : records) out += r;
+    if (endMarker) out += '\x1A';
+    return out;
+  }
+};
+
+// Collects the messages the engine shows; every dialog is cancelled.
+class RecordingHost : public DesktopHost {
+ public:
+  std::vector<std::string> messages;
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::optional<std::string> InputBox(const std::string&, const std::string&,
+                                      const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
+                                            const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
+                                            const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
+  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::string ClipboardText() override { return clipboard_; }
+  void SetClipboardText(const std::string& text) override { clipboard_ = text; }
+  bool ShellOpen(const std::string&, const std::string&, const std::string&) override {
+    return false;
+  }
+
+ private:
+  std::string clipboard_;
+};
+
+// The operating system's files, except that once writeBudget bytes have been written every
+// further write stops short and raises, as a full disk does.
+class FullDiskFileSystem : public FileSystem {
+ public:
+  long writeBudget = 0;
+
+  std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) override {
+    return std::make_unique<Stream>(OsFiles().Open(path, mode), *this);
+  }
+  bool FileExists(const std::string& path) override { return OsFiles().FileExists(path); }
+  bool DirectoryExists(const std::string& path) override { return OsFiles().DirectoryExists(path); }
+  bool DeleteFile(const std::string& path) override { return OsFiles().DeleteFile(path); }
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    return OsFiles().RenameFile(from, to);
+  }
+  bool CreateDirectory(const std::string& path) override { return OsFiles().CreateDirectory(path); }
+  bool RemoveDirectory(const std::string& path) override { return OsFiles().RemoveDirectory(path); }
+  std::vector<DirectoryEntry> ListDirectory(const std::string& path) override {
+    return OsFiles().ListDirectory(path);
+  }
+  std::int64_t FileSize(const std::string& path) override { return OsFiles().FileSize(path); }
+
+ private:
+  class Stream : public ByteStream {
+   public:
+    Stream(std::unique_ptr<ByteStream> inner, FullDiskFileSystem& owner)
+        : inner_(std::move(inner)), owner_(owner) {}
+    std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t size) override {
+      return inner_->ReadAt(offset, buffer, size);
+    }
+    void WriteAt(std::int64_t offset, const void* buffer, std::size_t size) override {
+      long room = std::max(owner_.writeBudget, 0L);
+      if (static_cast<long>(size) > room) {
+        inner_->WriteAt(offset, buffer, static_cast<std::size_t>(room));
+        owner_.writeBudget = 0;
+        throw EWriteError();
+      }
+      owner_.writeBudget -= static_cast<long>(size);
+      inner_->WriteAt(offset, buffer, size);
+    }
+    std::int64_t Size() override { return inner_->Size(); }
+    void Truncate(std::int64_t size) override { inner_->Truncate(size); }
+
+   private:
+    std::unique_ptr<ByteStream> inner_;
+    FullDiskFileSystem& owner_;
+  };
+};
+
+}  // namespace tavlo::tablefiles_test
