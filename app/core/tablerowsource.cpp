@@ -1,0 +1,69 @@
+// The grid's read path over TDbf.
+#include "app/core/tablerowsource.h"
+
+#include <cstring>
+
+#include "dbf/fields.h"
+
+namespace tavlo {
+
+std::int32_t TableRowSource::PhysicalRecordCount() {
+  if (!table_.Active()) return 0;
+  return table_.RecordCount();
+}
+
+bool TableRowSource::FlagOnly() const {
+  return !table_.ShowDeleted() && !(table_.Filtered() && table_.OnFilterRecord);
+}
+
+std::int32_t TableRowSource::ScanVisible(std::int32_t from, int wanted,
+                                         std::vector<std::int32_t>& out) {
+  const std::int32_t count = PhysicalRecordCount();
+  int added = 0;
+  std::int32_t index = from;
+  TDbfFile* file = table_.DbfFile();
+  const bool flagOnly = FlagOnly() && file != nullptr;
+  if (buffer_.empty()) buffer_ = table_.NewRecordBuffer();
+  for (; index < count && added < wanted; ++index) {
+    bool visible;
+    const std::uint8_t* view = flagOnly ? file->RecordView(index) : nullptr;
+    if (view != nullptr)
+      visible = view[0] == ' ';
+    else
+      visible = table_.ReadRecordAt(index, buffer_);
+    if (visible) {
+      out.push_back(index);
+      ++added;
+    }
+  }
+  return index;
+}
+
+bool TableRowSource::IsVisible(std::int32_t recordIndex) {
+  if (recordIndex < 0 || recordIndex >= PhysicalRecordCount()) return false;
+  if (buffer_.empty()) buffer_ = table_.NewRecordBuffer();
+  return table_.ReadRecordAt(recordIndex, buffer_);
+}
+
+std::vector<std::string> TableRowSource::RowTexts(std::int32_t recordIndex) {
+  std::vector<std::string> texts;
+  if (!table_.Active()) return texts;
+  TRecordBuffer buffer = table_.NewRecordBuffer();
+  TDbfFile* file = table_.DbfFile();
+  const std::uint8_t* view = file != nullptr ? file->RecordView(recordIndex) : nullptr;
+  if (view != nullptr && file != nullptr) {
+    // Only the bytes are needed; the filter must not run again for a row already accepted.
+    std::memcpy(buffer.data() + TDbf::kIndexOffset, &recordIndex, sizeof recordIndex);
+    buffer[TDbf::kFlagOffset] = 0;
+    std::memcpy(buffer.data() + TDbf::kRecordOffset, view,
+                static_cast<std::size_t>(file->RecordSize()));
+  } else {
+    table_.ReadRecordAt(recordIndex, buffer);
+  }
+  const int fields = table_.FieldCount();
+  texts.reserve(static_cast<std::size_t>(fields));
+  for (int i = 0; i < fields; ++i) texts.push_back(table_.Fields(i).DisplayTextIn(buffer));
+  return texts;
+}
+
+}  // namespace tavlo

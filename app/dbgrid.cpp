@@ -1,0 +1,123 @@
+// The data grid.
+#include "app/dbgrid.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+
+namespace tavlo {
+
+TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)) {
+  setObjectName("DBGrid1");
+  setModel(model_);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                  QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+  setAlternatingRowColors(true);
+  setWordWrap(false);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setMinimumWidth(22);
+  verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  connect(model_, &GridModel::CurrentRowChanged, this, &TDBGrid::FollowCursor);
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+    // Columns sized to their titles and first rows, not to a million records.
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    for (int column = 0; column < model_->columnCount(); ++column) {
+      int width = horizontalHeader()->fontMetrics().horizontalAdvance(
+                      model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                  24;
+      const int rows = std::min(model_->rowCount(), 30);
+      for (int row = 0; row < rows; ++row)
+        width = std::max(width,
+                         fontMetrics().horizontalAdvance(
+                             model_->data(model_->index(row, column), Qt::DisplayRole).toString()) +
+                             16);
+      setColumnWidth(column, std::min(width, 320));
+    }
+  });
+  model_->OnUpdateData = [this] { CommitEdit(); };
+}
+
+void TDBGrid::SetDataSource(TDataSource* source) {
+  model_->SetDataSource(source);
+}
+
+void TDBGrid::CommitEdit() {
+  if (state() != QAbstractItemView::EditingState) return;
+  QWidget* editor = indexWidget(currentIndex());
+  if (editor == nullptr) editor = QApplication::focusWidget();
+  if (editor == nullptr || !isAncestorOf(editor)) return;
+  // The dataset is already storing; a second store from inside this commit must not start.
+  const bool wasFollowing = following_;
+  following_ = true;
+  commitData(editor);
+  closeEditor(editor, QAbstractItemDelegate::NoHint);
+  following_ = wasFollowing;
+}
+
+void TDBGrid::FollowCursor(int row) {
+  if (moving_) {
+    pendingRow_ = row;
+    return;
+  }
+  following_ = true;
+  if (row < 0) {
+    selectionModel()->clearCurrentIndex();
+    clearSelection();
+  } else {
+    const int column = std::max(currentIndex().column(), 0);
+    const QModelIndex target = model_->index(row, column);
+    if (currentIndex() != target)
+      selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    scrollTo(target);
+  }
+  following_ = false;
+}
+
+void TDBGrid::Run(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EAbort&) {
+  } catch (const std::exception& error) {
+    if (model_->Source() != nullptr) model_->Source()->ReportError(error.what());
+  }
+}
+
+void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  // The base commits an open editor of the previous cell into the cursor's record first.
+  QTableView::currentChanged(current, previous);
+  if (following_ || !current.isValid() || current.row() == model_->CurrentRow()) return;
+  TDbf* table = model_->Table();
+  const std::int32_t record = model_->RecordAt(current.row());
+  if (table == nullptr || record < 0) return;
+  moving_ = true;
+  pendingRow_ = -2;
+  Run([&] { table->GotoBookmark(record); });
+  moving_ = false;
+  // Back to where the cursor is when the move failed, or when a post placed the record.
+  const int cursorRow = pendingRow_ != -2 ? pendingRow_ : model_->CurrentRow();
+  if (cursorRow != current.row()) FollowCursor(cursorRow);
+}
+
+void TDBGrid::keyPressEvent(QKeyEvent* event) {
+  TDbf* table = model_->Table();
+  if (table != nullptr && table->Active() && state() != QAbstractItemView::EditingState) {
+    const bool editing =
+        table->State() == TDataSetState::dsEdit || table->State() == TDataSetState::dsInsert;
+    if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
+      Run([&] { table->Insert(); });
+      return;
+    }
+    if (event->key() == Qt::Key_Escape && editing) {
+      Run([&] { table->Cancel(); });
+      return;
+    }
+  }
+  QTableView::keyPressEvent(event);
+}
+
+}  // namespace tavlo

@@ -1,0 +1,36 @@
+// TDBGrid: the data grid on a data source, one column per field titled by its name. Selecting
+// a row moves the cursor there (storing a pending edit first); typing in a cell edits the
+// cursor's record. The view follows the cursor when something else moves it.
+#pragma once
+
+#include <QTableView>
+
+#include "app/datasource.h"
+#include "app/gridmodel.h"
+
+namespace tavlo {
+
+class TDBGrid : public QTableView {
+  Q_OBJECT
+ public:
+  explicit TDBGrid(QWidget* parent = nullptr);
+  void SetDataSource(TDataSource* source);
+  GridModel* Model() const { return model_; }
+  // Stores the text of an open cell editor into the cursor's record.
+  void CommitEdit();
+
+ protected:
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void FollowCursor(int row);
+  void Run(const std::function<void()>& action);
+
+  GridModel* model_;
+  bool following_ = false;  // the view is being moved to the cursor's row
+  bool moving_ = false;     // the cursor is being moved to the view's row
+  int pendingRow_ = -2;     // the cursor's row announced while moving_
+};
+
+}  // namespace tavlo

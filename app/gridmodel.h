@@ -1,0 +1,85 @@
+// GridModel: the Qt model of the data grid, a thin adapter over RowCache and the table
+// cursor. It follows the cursor through a data link (the current row is the cursor's record,
+// shown with the cursor's pending values while editing or inserting) and learns rows lazily
+// as the view scrolls. A new record being inserted is shown as an extra last row, where it
+// will be stored. It never moves the cursor; TDBGrid does that.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <functional>
+#include <memory>
+
+#include "app/core/rowcache.h"
+#include "app/core/tablerowsource.h"
+#include "app/datasource.h"
+#include "dbf/tdbf.h"
+
+namespace tavlo {
+
+class GridModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  static constexpr int kChunk = 256;
+
+  explicit GridModel(QObject* parent = nullptr);
+  ~GridModel() noexcept override;
+
+  // The grid shows the table of source (a TDbf); nullptr shows nothing.
+  void SetDataSource(TDataSource* source);
+  TDbf* Table() const { return table_; }
+  TDataSource* Source() const { return source_; }
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool canFetchMore(const QModelIndex& parent) const override;
+  void fetchMore(const QModelIndex& parent) override;
+
+  // The row of the cursor's record (the insert row while inserting), or -1.
+  int CurrentRow() const { return currentRow_; }
+  // The record index shown in row, or -1 for the insert row or a row out of range.
+  std::int32_t RecordAt(int row) const;
+  // Learns every visible record (what "Last" needs to show the last row).
+  void FetchAll();
+  // Forgets what is known and learns again (filter switched, data refreshed); with learn
+  // false the grid stays empty until the next Reload.
+  void Reload(bool learn = true);
+  const RowCache& Cache() const { return *cache_; }
+  // Called when the cursor asks its controls to store their pending edits (before a post).
+  std::function<void()> OnUpdateData;
+
+ signals:
+  // The cursor's record is now shown in row (-1: none).
+  void CurrentRowChanged(int row);
+
+ private:
+  class Link;
+  friend class Link;
+  void Sync(bool recordsChanged);
+  bool Inserting() const;
+  void ReportError(const std::exception& error) const;
+  // Runs a learning step; a failing filter stops learning until Reload.
+  bool Learn(const std::function<void()>& step) const;
+  void ResetAll();
+  // Makes the rows the cache has learned known to the view.
+  void Announce();
+  void Reconcile(std::int32_t recordIndex);
+  void SetCurrentRow(int row);
+
+  std::unique_ptr<Link> link_;
+  TDataSource* source_ = nullptr;
+  TDbf* table_ = nullptr;
+  std::unique_ptr<TableRowSource> rows_;
+  std::unique_ptr<RowCache> cache_;
+  mutable bool learnFailed_ = false;
+  bool insertRowShown_ = false;
+  int currentRow_ = -1;
+  std::int32_t currentRecord_ = -1;
+  int columns_ = 0;
+  int exposed_ = 0;  // learned rows the view has been told about
+};
+
+}  // namespace tavlo

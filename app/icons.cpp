@@ -1,0 +1,160 @@
+// Themed icons with drawn fallbacks.
+#include "app/icons.h"
+
+#include <QDir>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace tavlo {
+namespace {
+
+void Triangle(QPainter& p, double x, double y, double w, double h, bool pointsLeft) {
+  QPainterPath path;
+  if (pointsLeft) {
+    path.moveTo(x + w, y);
+    path.lineTo(x, y + h / 2);
+    path.lineTo(x + w, y + h);
+  } else {
+    path.moveTo(x, y);
+    path.lineTo(x + w, y + h / 2);
+    path.lineTo(x, y + h);
+  }
+  path.closeSubpath();
+  p.fillPath(path, p.brush());
+}
+
+QPixmap Draw(IconShape shape, int size) {
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 16.0, size / 16.0);
+  const QColor ink(0x2e, 0x34, 0x36);
+  const QColor blue(0x34, 0x65, 0xa4);
+  const QColor green(0x4e, 0x9a, 0x06);
+  const QColor red(0xcc, 0x00, 0x00);
+  p.setBrush(ink);
+  QPen pen(ink, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+  p.setPen(pen);
+  switch (shape) {
+    case IconShape::First:
+      p.fillRect(QRectF(3, 3, 2, 10), ink);
+      Triangle(p, 5, 3, 8, 10, true);
+      break;
+    case IconShape::Prior:
+      Triangle(p, 4, 3, 8, 10, true);
+      break;
+    case IconShape::Next:
+      Triangle(p, 4, 3, 8, 10, false);
+      break;
+    case IconShape::Last:
+      Triangle(p, 3, 3, 8, 10, false);
+      p.fillRect(QRectF(11, 3, 2, 10), ink);
+      break;
+    case IconShape::Insert:
+    case IconShape::New:
+      p.setPen(QPen(green, 2.4, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(QPointF(8, 3), QPointF(8, 13));
+      p.drawLine(QPointF(3, 8), QPointF(13, 8));
+      break;
+    case IconShape::Delete:
+      p.setPen(QPen(red, 2.4, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(QPointF(3, 8), QPointF(13, 8));
+      break;
+    case IconShape::Edit:
+    case IconShape::Design:
+      p.setPen(QPen(ink, 2.2, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(QPointF(4, 12), QPointF(12, 4));
+      p.setPen(pen);
+      p.drawLine(QPointF(3, 13.5), QPointF(6, 13.5));
+      break;
+    case IconShape::Post:
+      p.setPen(QPen(green, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      p.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
+      break;
+    case IconShape::Cancel:
+    case IconShape::Close:
+      p.setPen(QPen(red, 2.2, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(QPointF(4, 4), QPointF(12, 12));
+      p.drawLine(QPointF(12, 4), QPointF(4, 12));
+      break;
+    case IconShape::Refresh:
+      p.setBrush(Qt::NoBrush);
+      p.setPen(QPen(blue, 1.8, Qt::SolidLine, Qt::RoundCap));
+      p.drawArc(QRectF(3, 3, 10, 10), 90 * 16, 270 * 16);
+      p.setBrush(blue);
+      p.setPen(Qt::NoPen);
+      Triangle(p, 8, 0.8, 4, 4.4, false);
+      break;
+    case IconShape::Open:
+      p.setPen(QPen(ink, 1));
+      p.setBrush(QColor(0xed, 0xd4, 0x00));
+      p.drawRect(QRectF(1.5, 4.5, 13, 9));
+      p.drawRect(QRectF(1.5, 2.5, 5, 2));
+      break;
+    case IconShape::Save:
+      p.setPen(QPen(ink, 1));
+      p.setBrush(blue);
+      p.drawRect(QRectF(2.5, 2.5, 11, 11));
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(4.5, 2.5, 7, 4));
+      break;
+    case IconShape::Help:
+      p.setBrush(blue);
+      p.setPen(Qt::NoPen);
+      p.drawEllipse(QRectF(1, 1, 14, 14));
+      p.setPen(Qt::white);
+      p.setFont(QFont("Sans", 9, QFont::Bold));
+      p.drawText(QRectF(1, 1, 14, 14), Qt::AlignCenter, "?");
+      break;
+    case IconShape::Filter: {
+      QPainterPath funnel;
+      funnel.moveTo(2, 3);
+      funnel.lineTo(14, 3);
+      funnel.lineTo(9.5, 8.5);
+      funnel.lineTo(9.5, 13.5);
+      funnel.lineTo(6.5, 12);
+      funnel.lineTo(6.5, 8.5);
+      funnel.closeSubpath();
+      p.fillPath(funnel, blue);
+      break;
+    }
+    case IconShape::ShowAll:
+      p.setPen(QPen(ink, 1.4));
+      for (int row = 0; row < 3; ++row)
+        p.drawLine(QPointF(3, 4 + row * 4), QPointF(13, 4 + row * 4));
+      break;
+    case IconShape::Table:
+    case IconShape::Form:
+    case IconShape::Report:
+    case IconShape::Print:
+    case IconShape::Color:
+      p.setPen(QPen(ink, 1));
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(2.5, 2.5, 11, 11));
+      p.drawLine(QPointF(2.5, 6), QPointF(13.5, 6));
+      p.drawLine(QPointF(7, 6), QPointF(7, 13.5));
+      break;
+  }
+  return pixmap;
+}
+
+}  // namespace
+
+QIcon TavloIcon(const char* themeName, IconShape fallback) {
+  if (QIcon::hasThemeIcon(themeName)) return QIcon::fromTheme(themeName);
+  QIcon icon;
+  for (int size : {16, 24, 32}) icon.addPixmap(Draw(fallback, size));
+  return icon;
+}
+
+void ChooseIconTheme() {
+  if (!QIcon::themeName().isEmpty() && QIcon::hasThemeIcon("go-first")) return;
+  for (const char* theme : {"Adwaita", "breeze", "oxygen", "Tango", "hicolor"}) {
+    QIcon::setThemeName(theme);
+    if (QIcon::hasThemeIcon("go-first")) return;
+  }
+}
+
+}  // namespace tavlo

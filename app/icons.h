@@ -1,0 +1,41 @@
+// Button icons: the desktop theme's icon when it has one, else a small drawing of our own,
+// so that every button shows something meaningful on any desktop.
+#pragma once
+
+#include <QIcon>
+
+namespace tavlo {
+
+enum class IconShape {
+  First,
+  Prior,
+  Next,
+  Last,
+  Insert,
+  Delete,
+  Edit,
+  Post,
+  Cancel,
+  Refresh,
+  Open,
+  Close,
+  Save,
+  New,
+  Help,
+  Filter,
+  ShowAll,
+  Table,
+  Form,
+  Design,
+  Report,
+  Print,
+  Color
+};
+
+// themeName is a freedesktop icon name ("go-first", "document-open", ...).
+QIcon TavloIcon(const char* themeName, IconShape fallback);
+
+// Picks a theme with the freedesktop names when the platform set none (offscreen, bare X).
+void ChooseIconTheme();
+
+}  // namespace tavlo

@@ -1,0 +1,115 @@
+// The Qt desktop host: dialogs and shell operations for the script words and the engine.
+#include "app/qtdesktophost.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QUrl>
+
+#include "platform/codepage.h"
+
+namespace tavlo {
+
+QString FromAnsi(const std::string& text) {
+  return QString::fromStdString(CurrentCodePages().AnsiToUtf8(text));
+}
+
+std::string ToAnsi(const QString& text) {
+  return CurrentCodePages().Utf8ToAnsi(text.toStdString());
+}
+
+QString QtFilterFromPairs(const std::string& filter) {
+  const QStringList parts = FromAnsi(filter).split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ');
+    filters << parts[i] + " (" + patterns + ")";
+  }
+  return filters.join(";;");
+}
+
+void QtDesktopHost::ShowMessage(const std::string& text) {
+  QMessageBox::information(parent_, QApplication::applicationName(), FromAnsi(text));
+}
+
+std::optional<std::string> QtDesktopHost::InputBox(const std::string& caption,
+                                                   const std::string& prompt,
+                                                   const std::string& defaultValue) {
+  bool ok = false;
+  const QString answer = QInputDialog::getText(parent_, FromAnsi(caption), FromAnsi(prompt),
+                                               QLineEdit::Normal, FromAnsi(defaultValue), &ok);
+  if (!ok) return std::nullopt;
+  return ToAnsi(answer);
+}
+
+std::optional<std::string> QtDesktopHost::OpenFileDialog(const std::string& title,
+                                                         const std::string& filter,
+                                                         const std::string& initialFolder) {
+  const QString path = QFileDialog::getOpenFileName(
+      parent_, FromAnsi(title), FromAnsi(initialFolder), QtFilterFromPairs(filter));
+  if (path.isEmpty()) return std::nullopt;
+  return ToAnsi(path);
+}
+
+std::optional<std::string> QtDesktopHost::SaveFileDialog(const std::string& title,
+                                                         const std::string& filter,
+                                                         const std::string& initialFolder,
+                                                         const std::string& defaultExtension) {
+  QFileDialog dialog(parent_, FromAnsi(title), FromAnsi(initialFolder), QtFilterFromPairs(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  if (!defaultExtension.empty()) dialog.setDefaultSuffix(FromAnsi(defaultExtension));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return ToAnsi(dialog.selectedFiles().first());
+}
+
+std::optional<std::uint32_t> QtDesktopHost::ColorDialog(std::uint32_t initialColor) {
+  const QColor initial(initialColor & 0xFF, (initialColor >> 8) & 0xFF,
+                       (initialColor >> 16) & 0xFF);
+  const QColor chosen = QColorDialog::getColor(initial, parent_);
+  if (!chosen.isValid()) return std::nullopt;
+  return static_cast<std::uint32_t>(chosen.red()) |
+         (static_cast<std::uint32_t>(chosen.green()) << 8) |
+         (static_cast<std::uint32_t>(chosen.blue()) << 16);
+}
+
+std::optional<std::string> QtDesktopHost::FolderDialog(const std::string& title,
+                                                       const std::string& initialFolder) {
+  // Qt's own dialog always offers "Create New Folder"; the native one may not.
+  const QString folder = QFileDialog::getExistingDirectory(
+      parent_, FromAnsi(title), FromAnsi(initialFolder),
+      QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+  if (folder.isEmpty()) return std::nullopt;
+  return ToAnsi(folder);
+}
+
+std::string QtDesktopHost::ClipboardText() {
+  return ToAnsi(QApplication::clipboard()->text());
+}
+
+void QtDesktopHost::SetClipboardText(const std::string& text) {
+  QApplication::clipboard()->setText(FromAnsi(text));
+}
+
+bool QtDesktopHost::ShellOpen(const std::string& target, const std::string& parameters,
+                              const std::string& folder) {
+  const QString program = FromAnsi(target);
+  if (parameters.empty()) {
+    const QFileInfo info(program);
+    if (info.isFile() && info.isExecutable())
+      return QProcess::startDetached(program, {}, FromAnsi(folder));
+    const QUrl url =
+        info.exists() ? QUrl::fromLocalFile(info.absoluteFilePath()) : QUrl::fromUserInput(program);
+    return url.isValid() && QDesktopServices::openUrl(url);
+  }
+  return QProcess::startDetached(program, QProcess::splitCommand(FromAnsi(parameters)),
+                                 FromAnsi(folder));
+}
+
+}  // namespace tavlo

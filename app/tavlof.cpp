@@ -1,0 +1,380 @@
+// The main window: pages, footer, start-up and shut-down, opening and closing tables, the
+// record filter buttons and the help button.
+#include "app/tavlof.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "app/buttonpanel.h"
+#include "app/dbgrid.h"
+#include "app/dbnavigator.h"
+#include "app/formselectf.h"
+#include "app/helpwindow.h"
+#include "app/linklabel.h"
+#include "app/propertiesf.h"
+#include "app/qtdesktophost.h"
+#include "app/windowplacement.h"
+#include "platform/desktophost.h"
+#include "platform/filesystem.h"
+
+namespace tavlo {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent),
+      DataSource1(&Dbf1),
+      ini(SettingsFilePath(ToAnsi(QFileInfo(executablePath).absoluteFilePath()))),
+      arguments_(arguments) {
+  setObjectName("TavloF");
+  setWindowTitle("Tavlo 3");
+  exeFolder = ToAnsi(QFileInfo(executablePath).absolutePath());
+  if (exeFolder.empty() || exeFolder.back() != '/') exeFolder += '/';
+
+  Dbf1.SetRunTimePath(".");
+  Dbf1.SetShowDeleted(false);
+  Dbf1.OnFilterRecord = [this](TDbf& dataSet, bool& accept) { NewFilterRecord(dataSet, accept); };
+  qelScript1.SetScriptTimeOut(30);
+  qelScript1.onGetVariable = [this](TqelScript& sender, const std::string& symbol, Variant& value,
+                                    bool& handled, std::string& errorStr) {
+    qelScript1GetVariable(sender, symbol, value, handled, errorStr);
+  };
+  DataSource1.OnError = [this](const std::string& message) { ShowError(message); };
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(4, 4, 4, 0);
+  layout->setSpacing(3);
+  book = new QTabWidget(central);
+  book->setObjectName("book");
+  book->setDocumentMode(false);
+  layout->addWidget(book, 1);
+  BuildTablePage();
+  BuildFormPage();
+  pageDesigner = new QWidget;
+  pageDesigner->setObjectName("pageDesigner");
+  book->addTab(pageDesigner, "Table Designer");
+  pageReport = new QWidget;
+  pageReport->setObjectName("pageReport");
+  book->addTab(pageReport, "Report");
+  pageEditor = new QWidget;
+  pageEditor->setObjectName("pageEditor");
+  book->addTab(pageEditor, "Editor");
+  layout->addWidget(BuildFooter());
+  setCentralWidget(central);
+  statusBar()->setObjectName("StatusBar1");
+  statusBar()->setSizeGripEnabled(true);
+
+  // The designed placement, scaled from the 120 pixels per inch it was drawn at.
+  const double scale = logicalDpiX() > 0 ? logicalDpiX() / 120.0 : 1.0;
+  setGeometry(static_cast<int>(74 * scale), static_cast<int>(86 * scale),
+              std::max(static_cast<int>(793 * scale), 640),
+              std::max(static_cast<int>(533 * scale), 420));
+
+  FormCreate();
+  FormSelectF = new TFormSelectF(this);
+  PropertiesF = new TPropertiesF(ini, this);
+  HelpWindow = new THelpWindow(this);
+}
+
+TTavloF::~TTavloF() noexcept {
+  // A pending insert or edit is dropped, as closing the cursor does.
+  try {
+    if (Dbf1.Active()) Dbf1.Close();
+  } catch (...) {
+  }
+  // Widgets that hold data links go before the cursor does.
+  delete takeCentralWidget();
+}
+
+void TTavloF::BuildTablePage() {
+  pageTable = new QWidget;
+  pageTable->setObjectName("pageTable");
+  auto* layout = new QVBoxLayout(pageTable);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->setSpacing(2);
+  auto* panel = new ButtonPanel(pageTable);
+  btnopen = panel->AddButton("btnopen", "Open database", "document-open", IconShape::Open,
+                             QKeySequence::Open);
+  btnclose = panel->AddButton("btnclose", "Close database", "window-close", IconShape::Close,
+                              QKeySequence(Qt::CTRL | Qt::Key_W));
+  panel->AddStretch();
+  connect(btnopen, &QToolButton::clicked, this, &TTavloF::btnopenClick);
+  connect(btnclose, &QToolButton::clicked, this, &TTavloF::btncloseClick);
+  layout->addWidget(panel);
+  DBGrid1 = new TDBGrid(pageTable);
+  DBGrid1->SetDataSource(&DataSource1);
+  layout->addWidget(DBGrid1, 1);
+  book->addTab(pageTable, "Table");
+}
+
+void TTavloF::BuildFormPage() {
+  pageForm = new QWidget;
+  pageForm->setObjectName("pageForm");
+  auto* layout = new QVBoxLayout(pageForm);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->setSpacing(2);
+  auto* panel = new ButtonPanel(pageForm);
+  panel->setObjectName("pnlFormButtons");
+  panel->AddStretch();
+  auto* label = new QLabel("Filter:", panel);
+  panel->AddWidget(label);
+  txtfilter = new QLineEdit(panel);
+  txtfilter->setObjectName("txtfilter");
+  txtfilter->setPlaceholderText(">CITY.get 'Paris' =");
+  txtfilter->setClearButtonEnabled(true);
+  txtfilter->setMinimumWidth(260);
+  label->setBuddy(txtfilter);
+  panel->AddWidget(txtfilter, 1);
+  btnfilter = panel->AddButton("btnfilter", "Filter", "view-filter", IconShape::Filter,
+                               QKeySequence(Qt::CTRL | Qt::Key_F));
+  btnshowall = panel->AddButton("btnshowall", "Show all", "edit-clear-all", IconShape::ShowAll,
+                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+  connect(btnfilter, &QToolButton::clicked, this, &TTavloF::btnfilterClick);
+  connect(btnshowall, &QToolButton::clicked, this, &TTavloF::btnshowallClick);
+  connect(txtfilter, &QLineEdit::returnPressed, this, &TTavloF::btnfilterClick);
+  layout->addWidget(panel);
+
+  auto* body = new QHBoxLayout;
+  body->setSpacing(2);
+  pnlPalette = new QFrame(pageForm);
+  pnlPalette->setObjectName("pnlPalette");
+  auto* paletteLayout = new QVBoxLayout(pnlPalette);
+  paletteLayout->setContentsMargins(2, 2, 2, 2);
+  paletteLayout->addStretch(1);
+  pnlPalette->setVisible(false);
+  body->addWidget(pnlPalette);
+  auto* scroll = new QScrollArea(pageForm);
+  scroll->setObjectName("scrollForm");
+  scroll->setWidgetResizable(false);
+  formArea = new QWidget;
+  formArea->setObjectName("formArea");
+  formArea->resize(600, 400);
+  scroll->setWidget(formArea);
+  body->addWidget(scroll, 1);
+  layout->addLayout(body, 1);
+  book->addTab(pageForm, "Form");
+}
+
+QWidget* TTavloF::BuildFooter() {
+  auto* footer = new QFrame;
+  footer->setObjectName("pnlFooter");
+  auto* layout = new QHBoxLayout(footer);
+  layout->setContentsMargins(2, 0, 2, 0);
+  DBNavigator1 = new TDBNavigator(footer);
+  DBNavigator1->SetDataSource(&DataSource1);
+  DBNavigator1->Button(NavigateButton::nbFirst)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home));
+  DBNavigator1->Button(NavigateButton::nbPrior)
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+  DBNavigator1->Button(NavigateButton::nbNext)
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+  DBNavigator1->Button(NavigateButton::nbLast)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_End));
+  DBNavigator1->Button(NavigateButton::nbInsert)
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
+  DBNavigator1->Button(NavigateButton::nbDelete)
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+  DBNavigator1->Button(NavigateButton::nbEdit)->setShortcut(QKeySequence(Qt::Key_F2));
+  DBNavigator1->Button(NavigateButton::nbPost)
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+  DBNavigator1->Button(NavigateButton::nbCancel)
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
+  DBNavigator1->Button(NavigateButton::nbRefresh)->setShortcut(QKeySequence(Qt::Key_F5));
+  connect(DBNavigator1->Button(NavigateButton::nbRefresh), &QToolButton::clicked, this,
+          [this] { DBGrid1->Model()->Reload(); });
+  layout->addWidget(DBNavigator1);
+  layout->addStretch(1);
+  lblLink = new TLinkLabel(footer);
+  lblLink->setObjectName("lblLink");
+  lblLink->setText("Workspace folder");
+  lblLink->UrlOrEmail = FromAnsi(exeFolder);
+  lblLink->setToolTip(FromAnsi(exeFolder));
+  layout->addWidget(lblLink);
+  layout->addSpacing(8);
+  btnhelp = new QToolButton(footer);
+  btnhelp->setObjectName("btnhelp");
+  btnhelp->setToolTip("Help");
+  btnhelp->setAccessibleName("Help");
+  btnhelp->setIcon(TavloIcon("help-browser", IconShape::Help));
+  btnhelp->setIconSize(QSize(20, 20));
+  btnhelp->setAutoRaise(true);
+  btnhelp->setShortcut(QKeySequence::HelpContents);
+  connect(btnhelp, &QToolButton::clicked, this, &TTavloF::btnhelpClick);
+  layout->addWidget(btnhelp);
+  return footer;
+}
+
+void TTavloF::Guard(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const EAbort&) {
+  } catch (const std::exception& error) {
+    ShowError(error.what());
+  }
+}
+
+void TTavloF::ShowError(const std::string& message) {
+  Host().ShowMessage(message);
+}
+
+// ---- Start-up and shut-down --------------------------------------------------------------
+
+void TTavloF::FormCreate() {
+  Guard([this] { LoadWidgetPlacement(*this, ini, "TavloF"); });
+  paletteMode = 0;
+  designMode = false;
+  pnlPalette->setVisible(false);
+  formFile.clear();
+  lastFile.clear();
+  currentTable.clear();
+  Guard([this] { ini.ReadString("Settings", "lastfile", lastFile); });
+  if (!lastFile.empty() && Files().FileExists(lastFile)) OpenTable(lastFile, true);
+}
+
+void TTavloF::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  FormShow();
+}
+
+void TTavloF::FormShow() {
+  if (arguments_.isEmpty()) return;
+  const QFileInfo argument(arguments_.first());
+  if (argument.suffix().toLower() != "dbf") return;
+  // A relative argument names a file of the folder the program was started in, not one of
+  // the table folder the cursor would resolve it against.
+  OpenTable(ToAnsi(argument.absoluteFilePath()), true);
+}
+
+void TTavloF::closeEvent(QCloseEvent* event) {
+  FormDestroy();
+  QMainWindow::closeEvent(event);
+}
+
+void TTavloF::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  Guard([this] {
+    SaveWidgetPlacement(*this, ini, "TavloF");
+    ini.WriteString("Settings", "lastfile", lastFile);
+  });
+  if (PropertiesF != nullptr) Guard([this] { PropertiesF->FormDestroy(); });
+}
+
+// ---- Tables ------------------------------------------------------------------------------
+
+void TTavloF::OpenTable(const std::string& path, bool withForm) {
+  if (path.empty() || !Files().FileExists(path)) return;
+  Guard([&] {
+    if (Dbf1.Active()) Dbf1.Close();
+    lastFile = path;
+    currentTable = path;
+    Dbf1.SetTableName(path);
+    Dbf1.Open();
+    if (withForm) OpenMatchingForm(path);
+  });
+}
+
+void TTavloF::CloseTable() {
+  Guard([this] {
+    Dbf1.Close();
+    Dbf1.SetTableName("");
+    currentTable.clear();
+    CloseForm();
+  });
+}
+
+std::string TTavloF::MatchingFormPath(const std::string& tablePath) const {
+  std::string name = tablePath.substr(tablePath.find_last_of("/\\") + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return exeFolder + "forms/" + name + ".dfrm";
+}
+
+void TTavloF::OpenMatchingForm(const std::string& tablePath) {
+  const std::string formPath = MatchingFormPath(tablePath);
+  if (!Files().FileExists(formPath)) return;
+  if (LoadForm) LoadForm(formPath);
+}
+
+void TTavloF::CloseForm() {
+  formFile.clear();
+  ClearFormArea();
+}
+
+void TTavloF::ClearFormArea() {
+  for (QWidget* child : formArea->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    delete child;
+}
+
+void TTavloF::btnopenClick() {
+  const std::string start = lastFile.empty() ? exeFolder + "tables" : FolderOf(lastFile);
+  const std::optional<std::string> chosen =
+      Host().OpenFileDialog("Open database", "Dbase files (*.dbf)|*.dbf", start);
+  if (chosen) OpenTable(*chosen, true);
+}
+
+void TTavloF::btncloseClick() {
+  CloseTable();
+}
+
+// ---- Record filter -----------------------------------------------------------------------
+
+void TTavloF::btnfilterClick() {
+  if (currentTable.empty()) return;
+  try {
+    qelScript1.SetScript(ToAnsi(txtfilter->text()));
+  } catch (const std::exception& error) {
+    ShowError(error.what());
+    return;
+  }
+  Dbf1.SetFiltered(true);
+  DBGrid1->Model()->Reload(false);
+  bool moved = false;
+  Guard([&] {
+    Dbf1.First();
+    moved = true;
+  });
+  if (moved) DBGrid1->Model()->Reload();
+}
+
+void TTavloF::btnshowallClick() {
+  Dbf1.SetFiltered(false);
+  DBGrid1->Model()->Reload(false);
+  bool moved = false;
+  Guard([&] {
+    Dbf1.First();
+    moved = true;
+  });
+  if (moved) DBGrid1->Model()->Reload();
+}
+
+// ---- Footer and status bar ---------------------------------------------------------------
+
+void TTavloF::btnhelpClick() {
+  const std::string helpFile = exeFolder + "Tavlo.hlp";
+  if (!HelpWindow->ShowTopic(FromAnsi(helpFile), "Tavlo"))
+    ShowError("Cannot open file " + helpFile);
+}
+
+void TTavloF::viewerHotSpotCovered(const QString& target) {
+  if (target.isEmpty())
+    statusBar()->clearMessage();
+  else
+    statusBar()->showMessage(target);
+}
+
+}  // namespace tavlo
