@@ -1,0 +1,31 @@
+#!/bin/bash
+# tavlo-cli eval and run: compile and run errors go to stderr with exit code 1, bad
+# options are usage errors with exit code 2.
+set -u
+cli="$1"
+fail=0
+expect() {  # code, stderr text, then the arguments
+  local code="$1" message="$2"
+  shift 2
+  local out err rc
+  err=$("$cli" "$@" 2>&1 >/dev/null)
+  rc=$?
+  out=$("$cli" "$@" 2>/dev/null)
+  if [ $rc -ne "$code" ] || [ -n "$out" ] || [[ "$err" != *"$message"* ]]; then
+    echo "FAIL: $* -> rc=$rc stdout='$out' stderr='$err'"
+    fail=1
+  fi
+}
+expect 1 'tavlo-cli: undefined word "foo" near 1' eval 'foo 1'
+expect 1 'tavlo-cli: stack underflow' eval '1 +'
+expect 1 'tavlo-cli: Variable CITY not defined' eval '>CITY.get'
+expect 1 'tavlo-cli: Script timed out after 0 seconds' eval 'repeat false until' --timeout 0
+expect 1 'tavlo-cli: Floating point division by zero' eval '1 0 /'
+expect 1 'tavlo-cli: Can not find include file: nowhere-to-be-found.qel' eval '$$nowhere-to-be-found;'
+expect 1 'tavlo-cli: missing endif for if near if 2' eval '1 if 2'
+expect 1 'tavlo-cli: Cannot open file /nonexistent/x.qel' run /nonexistent/x.qel
+expect 2 'missing script' eval
+expect 2 'unknown option --bogus' eval '1' --bogus 1
+expect 2 '--var expects name=value' eval '1' --var novalue
+expect 2 '--timeout expects a number' eval '1' --timeout soon
+exit $fail
