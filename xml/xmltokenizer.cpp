@@ -49,9 +49,14 @@ class BoundedFinder {
   std::size_t missingFrom_ = std::string::npos;
 };
 
-void EmitText(std::vector<std::string>& tokens, const std::string& piece) {
-  std::string text = NormaliseXMLText(piece);
-  if (!text.empty()) tokens.push_back("TX:" + text);
+// Emits the text between two tags; most such runs are only the indentation of the next tag,
+// so blank runs are recognised without copying them.
+void EmitText(std::vector<std::string>& tokens, const std::string& text, std::size_t from,
+              std::size_t to) {
+  while (from < to && static_cast<unsigned char>(text[from]) <= 32) ++from;
+  if (from == to) return;
+  std::string normalised = NormaliseXMLText(text.substr(from, to - from));
+  if (!normalised.empty()) tokens.push_back("TX:" + normalised);
 }
 
 }  // namespace
@@ -124,10 +129,10 @@ std::vector<std::string> TokenizeXML(const std::string& text) {
   while (p < text.size()) {
     std::size_t open = text.find('<', p);
     if (open == std::string::npos) {
-      EmitText(tokens, text.substr(p));
+      EmitText(tokens, text, p, text.size());
       break;
     }
-    EmitText(tokens, text.substr(p, open - p));
+    EmitText(tokens, text, p, open);
     if (IsCDATAOpening(text, open)) {
       std::size_t start = open + 9;
       // "<![CDATA[" holds no "]]>", so searching from its end finds the same one.
@@ -190,6 +195,23 @@ std::string JoinTextLines(const std::vector<std::string>& lines) {
     text += "\r\n";
   }
   return text;
+}
+
+std::string NormaliseLineBreaks(const std::string& text) {
+  std::string result;
+  result.reserve(text.size() + 2);
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i < size; ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      result += "\r\n";
+      if (c == '\r' && i + 1 < size && text[i + 1] == '\n') ++i;
+    } else {
+      result += c;
+    }
+  }
+  if (!result.empty() && result.back() != '\n') result += "\r\n";
+  return result;
 }
 
 }  // namespace tavlo

@@ -22,5 +22,7 @@ std::vector<std::string> TokenizeXML(const std::string& text);
 std::vector<std::string> SplitTextLines(const std::string& text);
 // Joins lines, each followed by CR LF.
 std::string JoinTextLines(const std::vector<std::string>& lines);
+// JoinTextLines(SplitTextLines(text)) in one pass.
+std::string NormaliseLineBreaks(const std::string& text);
 
 }  // namespace tavlo

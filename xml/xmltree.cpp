@@ -13,8 +13,7 @@ void TqelXMLTree::Tokenize() {
 void TqelXMLTree::LoadFromText(const std::string& text) {
   ClearNodes();
   ClearAttributes();
-  Lines = SplitTextLines(text);
-  Tokenize();
+  Lines = TokenizeXML(NormaliseLineBreaks(text));
   BuildFromTokens();
 }
 

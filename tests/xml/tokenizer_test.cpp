@@ -72,6 +72,9 @@ TEST(XmlTokenizer, LinesSplitAtEveryBreakKind) {
   EXPECT_EQ(SplitTextLines("\r\n\r\n"), (Tokens{"", ""}));
   EXPECT_EQ(SplitTextLines(""), Tokens{});
   EXPECT_EQ(JoinTextLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+  for (const char* text : {"a\r\nb\nc\rd", "a\r\n", "\r\n\r\n", "", "\n\r", "x", "\r\r\n"}) {
+    EXPECT_EQ(NormaliseLineBreaks(text), JoinTextLines(SplitTextLines(text))) << text;
+  }
 }
 
 }  // namespace
