@@ -31,11 +31,11 @@ using DocumentWord = void (*)(TqelScript& script, TqelXMLTree& document);
 using SelectionWord = void (*)(TqelScript& script, TqelXMLSelection& selection);
 
 TqelXMLTree& Document(TqelScript& script) {
-  return script.RunState<TqelXMLList>().GetOrCreate(script.CurrentText());
+  return script.RunState<TqelXMLState>().XMLDocuments.GetOrCreate(script.CurrentText());
 }
 
 TqelXMLSelection& Selection(TqelScript& script) {
-  return script.RunState<TqelXMLSelection>();
+  return script.RunState<TqelXMLState>().XMLSelection;
 }
 
 // ---- Document words ----------------------------------------------------------------------

@@ -1,7 +1,7 @@
 // XML objects of a running script: the per-run list of documents (TqelXMLList), the one
 // selection with its cursor shared by all documents, and the registration of the ?doc.method
-// words. Both slots are cleared when a run starts and ends; the selection never keeps an
-// element that a word is about to free.
+// words. Documents and selection live in one run-state slot, cleared together when a run
+// starts and ends; the selection never keeps an element that a word is about to free.
 #pragma once
 
 #include <memory>
@@ -28,9 +28,9 @@ class TqelXMLList : public TqelNamedList<TqelXMLTree> {
 // on an element (0 .. size-1) after selectfirst or a selectnext that found one; back to -1
 // when selectnext runs past the end. Forget keeps the cursor valid when elements go away
 // (?doc.delete, ?doc.load), so the cursor never names a freed element.
-class TqelXMLSelection : public TqelRunState {
+class TqelXMLSelection {
  public:
-  void Clear() noexcept override {
+  void Clear() noexcept {
     Nodes.clear();
     Index = -1;
   }
@@ -41,6 +41,20 @@ class TqelXMLSelection : public TqelRunState {
 
   std::vector<TqelXMLNode*> Nodes;
   int Index = -1;
+};
+
+// The XML state of a script component. One slot, so that the documents can never be freed
+// while the selection still refers to their elements.
+class TqelXMLState : public TqelRunState {
+ public:
+  ~TqelXMLState() noexcept override { Clear(); }
+  void Clear() noexcept override {
+    XMLSelection.Clear();
+    XMLDocuments.Clear();
+  }
+
+  TqelXMLList XMLDocuments;
+  TqelXMLSelection XMLSelection;
 };
 
 void RegisterXmlWords();
