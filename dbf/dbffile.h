@@ -81,8 +81,10 @@ class TDbfFile : public TPagedFile {
   //   ftSmallint int16_t, ftInteger int32_t, ftLargeint int64_t, ftBoolean int16_t (1/0)
   //   ftFloat double, ftDate int32_t day number (1 = 0001-01-01, 0 = not a valid date)
   //   ftMemo    not decoded (destination untouched)
-  // A stored whole number outside the range of its type reads as null, never as another
-  // number. Bytes beyond RecordSize() are never read.
+  // A stored whole number outside the range of its native type has no native value: false
+  // with a destination, never another number (DecodeWholeNumber gives it); the null test
+  // alone (no destination) answers false only for blank fields and numbers beyond 64 bits.
+  // Bytes beyond RecordSize() are never read.
   bool DecodeField(int fieldIndex, TFieldType type, void* destination,
                    const std::uint8_t* record) const;
   // The stored whole number of an N field without decimals at its exact 64-bit value, for

@@ -50,7 +50,7 @@ std::int32_t DecodeDbfDate(std::string_view trimmed, int currentYear);
 std::int32_t DecodeDbfDate(std::string_view trimmed);
 
 // Native value of one field's bytes (layouts as TDbfFile::DecodeField); false when null or,
-// for whole numbers, outside the range of the type.
+// with a destination, for a whole number outside the range of the native type.
 bool DecodeFieldBytes(TFieldType type, const std::uint8_t* bytes, std::size_t length,
                       void* destination);
 // The stored text of a native value before padding: whole numbers right-aligned, float

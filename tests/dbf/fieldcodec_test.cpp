@@ -85,6 +85,8 @@ TEST(FieldCodec, NumbersBeyondTheNativeTypeAreNeverReadAsAnotherNumber) {
   std::int64_t large = 7;
   EXPECT_FALSE(Decode(TFieldType::ftLargeint, std::string("99999999999999999999"), large));
   EXPECT_EQ(large, 7);
+  EXPECT_FALSE(IsNull(TFieldType::ftSmallint, " 40000"));  // there is a value, just no int16
+  EXPECT_TRUE(IsNull(TFieldType::ftLargeint, "99999999999999999999"));
 
   std::int64_t value = 0;
   EXPECT_EQ(ParseWholeNumber("9223372036854775807", value), WholeNumberParse::Ok);
