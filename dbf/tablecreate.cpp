@@ -17,6 +17,27 @@ namespace {
 
 constexpr int kDescriptorLength = 32;
 constexpr std::uint8_t kDescriptorTerminator = 0x0D;
+// Version byte of a level-0 table with memo fields. Other dBase programs refuse memo fields
+// under 0x03; this system reads both as level 0.
+constexpr std::uint8_t kVersionWithMemo = 0x83;
+constexpr int kMemoBlockSize = 512;
+
+bool HasMemoField(const TFieldDefs& definitions) {
+  for (const TFieldDef& definition : definitions) {
+    if (definition.dataType == TFieldType::ftMemo) return true;
+  }
+  return false;
+}
+
+// Block 0 of an empty level-0 memo file: next free block 1, block size 512. The first memo
+// stored goes to block 1 exactly as in an empty file, but other programs can open the file.
+void WriteEmptyMemoHeader(TDbtFile& memo) {
+  std::uint8_t block[kMemoBlockSize] = {};
+  block[0] = 1;
+  block[20] = kMemoBlockSize & 0xFF;
+  block[21] = kMemoBlockSize >> 8;
+  memo.Stream().WriteAt(0, block, sizeof block);
+}
 
 void PutUint16(std::array<std::uint8_t, TDbfFile::kHeaderLength>& header, int offset, int value) {
   header[static_cast<std::size_t>(offset)] = static_cast<std::uint8_t>(value & 0xFF);
@@ -82,6 +103,7 @@ void CheckDefinitionsForCreation(const TFieldDefs& definitions) {
 void TDbfFile::WriteStructure(const TFieldDefs& fieldDefs) {
   ByteStream& stream = Stream();
   stream.Truncate(0);
+  if (HasMemoField(fieldDefs)) MutableHeader()[0] = kVersionWithMemo;
   std::int64_t position = kHeaderLength;
   int recordSize = 1;
   for (const TFieldDef& definition : fieldDefs) {
@@ -124,6 +146,7 @@ void TDbf::CreateTableFile() {
   AttachFiles(true);
   try {
     dbfFile_->WriteStructure(fieldDefs_);
+    if (HasMemoField(fieldDefs_) && memoFile_ != nullptr) WriteEmptyMemoHeader(*memoFile_);
   } catch (...) {
     try {
       ReleaseFiles(true);

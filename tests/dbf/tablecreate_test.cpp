@@ -73,7 +73,13 @@ TEST_F(TableCreateTest, EveryTypeReadsBackAsTheTypeItWasMadeFrom) {
     EXPECT_EQ(static_cast<unsigned char>(descriptor[17]), decimals[i]) << i;
   }
   EXPECT_EQ(std::string(bytes.data() + 32), "s");  // case kept
-  EXPECT_EQ(bytes[0], '\x03');                     // even with a memo field
+  // Memo fields: the dBase version byte for memos (still level 0) and a memo file with its
+  // header, so that other programs open the table.
+  EXPECT_EQ(bytes[0], '\x83');
+  std::string memo = ReadBytes(folder_.File("all.dbt"));
+  ASSERT_EQ(memo.size(), 512u);
+  EXPECT_EQ(memo.substr(0, 4), std::string("\x01\x00\x00\x00", 4));
+  EXPECT_EQ(memo.substr(20, 2), std::string("\x00\x02", 2));
 
   TDbf dbf;
   dbf.SetTableName(path);

@@ -1,0 +1,169 @@
+// The table designer's definition text: lines to field definitions, and the creation step.
+#include "app/core/tabledefinition.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "dbf/dbferrors.h"
+#include "dbf/tdbf.h"
+#include "text/qelstrings.h"
+
+namespace tavlo {
+
+namespace {
+
+constexpr int kDefaultStringSize = 50;
+
+bool SameNameNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldTable[static_cast<unsigned char>(a[i])] !=
+        FoldTable[static_cast<unsigned char>(b[i])]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A whole number as the designer reads it: blanks before it, an optional sign, then decimal
+// digits or "$" / "0x" and hexadecimal digits, nothing after.
+bool ParseWholeNumber(const std::string& text, int& value) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= text.size()) return false;
+  long long result = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (base == 16 && c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else {
+      return false;
+    }
+    result = result * base + digit;
+    if (result > INT_MAX) return false;
+  }
+  value = static_cast<int>(negative ? -result : result);
+  return true;
+}
+
+bool FieldTypeOfWord(const std::string& word, TFieldType& type) {
+  static const struct {
+    const char* word;
+    TFieldType type;
+  } kTypeWords[] = {
+      {"string", TFieldType::ftString},   {"integer", TFieldType::ftInteger},
+      {"boolean", TFieldType::ftBoolean}, {"date", TFieldType::ftDate},
+      {"float", TFieldType::ftFloat},     {"memo", TFieldType::ftMemo},
+  };
+  for (const auto& entry : kTypeWords) {
+    if (word == entry.word) {
+      type = entry.type;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> DefinitionLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  bool open = false;  // a line has started since the last break
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      open = false;
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line += c;
+      open = true;
+    }
+  }
+  if (open) lines.push_back(line);
+  return lines;
+}
+
+TableDefinitionOutcome ReadTableDefinition(const std::vector<std::string>& lines,
+                                           TFieldDefs& definitions) {
+  TableDefinitionOutcome outcome;
+  auto incomplete = [&](int lineNumber, const char* missing) {
+    definitions.clear();
+    outcome.complete = false;
+    outcome.failedLine = lineNumber;
+    outcome.missing = missing;
+    return outcome;
+  };
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    const int lineNumber = static_cast<int>(i) + 1;
+    std::string name = AttrGet(line, "name");
+    if (name.empty()) return incomplete(lineNumber, "name");
+    std::string typeWord = AttrGet(line, "type");
+    if (typeWord.empty()) return incomplete(lineNumber, "type");
+    std::string size = AttrGet(line, "size");
+    if (typeWord == "string" && size.empty()) return incomplete(lineNumber, "size");
+    TFieldType type;
+    // A line with a word the engine has no type for is refused, rather than silently
+    // taking the type of the line before it.
+    if (!FieldTypeOfWord(typeWord, type)) {
+      throw EDatabaseError("Unknown field type '" + typeWord + "' in line " +
+                           std::to_string(lineNumber));
+    }
+    for (const TFieldDef& earlier : definitions) {
+      if (SameNameNoCase(earlier.name, name)) {
+        throw EDatabaseError("A component named " + name + " already exists");
+      }
+    }
+    TFieldDef definition;
+    definition.dataType = type;
+    definition.name = name;
+    if (type == TFieldType::ftString) {
+      int length;
+      definition.size = ParseWholeNumber(size, length) ? length : kDefaultStringSize;
+    }
+    definitions.push_back(definition);
+  }
+  return outcome;
+}
+
+std::string TableFileForDefinition(const std::string& chosenPath) {
+  std::size_t dot = chosenPath.find_last_of(".\\/:");
+  if (dot == std::string::npos || chosenPath[dot] != '.') return chosenPath + ".dbf";
+  return chosenPath.substr(0, dot) + ".dbf";
+}
+
+std::string TableExistsMessage(const std::string& tablePath) {
+  return tablePath + " allready exists";
+}
+
+TableDefinitionOutcome CreateTableFromDefinition(TDbf& dbf, const std::string& tablePath,
+                                                 const std::string& text) {
+  dbf.CheckInactive();
+  dbf.FieldDefs().clear();
+  TableDefinitionOutcome outcome = ReadTableDefinition(DefinitionLines(text), dbf.FieldDefs());
+  if (!outcome.complete) return outcome;
+  dbf.SetTableName(tablePath);
+  dbf.CreateTableFile();
+  return outcome;
+}
+
+}  // namespace tavlo

@@ -1,0 +1,55 @@
+// tavlo-cli create TABLE DEFINITION_FILE: makes a new empty table from a definition text, as
+// the table designer does. Never overwrites an existing table.
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/core/tabledefinition.h"
+#include "cli/command.h"
+#include "dbf/tdbf.h"
+#include "platform/filesystem.h"
+#include "text/qelstrings.h"
+
+namespace tavlo::cli {
+
+namespace {
+
+std::string AbsolutePath(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  char folder[4096];
+  if (getcwd(folder, sizeof folder) == nullptr) return path;
+  return std::string(folder) + "/" + path;
+}
+
+int Create(const std::vector<std::string>& arguments) {
+  if (arguments.size() != 2) throw UsageError("expected a table and a definition file");
+  for (const std::string& argument : arguments) {
+    if (!argument.empty() && argument[0] == '-') {
+      throw UsageError("unknown option '" + argument + "'");
+    }
+  }
+  std::string tablePath = TableFileForDefinition(AbsolutePath(arguments[0]));
+  if (Files().FileExists(tablePath)) throw Exception(TableExistsMessage(tablePath));
+  std::string text = LoadFileToString(arguments[1]);
+  if (DefinitionLines(text).empty()) {
+    throw Exception("no field definitions in " + arguments[1] + "; no table created");
+  }
+  TDbf dbf;
+  TableDefinitionOutcome outcome = CreateTableFromDefinition(dbf, tablePath, text);
+  if (!outcome.complete) {
+    throw Exception("line " + std::to_string(outcome.failedLine) + " of " + arguments[1] +
+                    " has no " + outcome.missing + "; no table created");
+  }
+  std::printf("%s\n", tablePath.c_str());
+  return 0;
+}
+
+const CommandRegistration kCreate({"create", "create TABLE DEFINITION_FILE",
+                                   "create an empty table from a table definition text "
+                                   "(lines of name=\"..\" type=\"..\" size=\"..\")",
+                                   Create});
+
+}  // namespace
+
+}  // namespace tavlo::cli
