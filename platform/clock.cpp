@@ -16,6 +16,13 @@ std::uint64_t TickCount() {
          static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
 }
 
+std::uint64_t CoarseTickCount() {
+  struct timespec now {};
+  if (::clock_gettime(CLOCK_MONOTONIC_COARSE, &now) != 0) return TickCount();
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+         static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
 double LocalNow() {
   struct timespec now {};
   ::clock_gettime(CLOCK_REALTIME, &now);
