@@ -53,6 +53,9 @@ struct TAtom {
   Variant Value;     // the operand; Empty for words without one
   TAtomHandler Handler = nullptr;
   AtomKind Kind = AtomKind::Word;
+  // Finishes in a short, bounded time and never jumps back: the interpreter may defer its
+  // time-limit test after such an atom.
+  bool Bounded = false;
 };
 
 // The compiled program; an atom's index is its address for jumps and calls.

@@ -85,8 +85,34 @@ void TqelScript::Compile() {
   TqelCompiler(*this).Compile();
 }
 
+namespace {
+
+// Whether the atom finishes in a short, bounded time without jumping back, so that the
+// interpreter need not read the clock right after it.
+bool IsBounded(AtomKind kind, TAtomHandler handler, const Variant& value) {
+  switch (kind) {
+    case AtomKind::PushLiteral:
+    case AtomKind::Parameter:
+    case AtomKind::If:
+    case AtomKind::Else:
+    case AtomKind::Endif:
+    case AtomKind::Repeat:
+    case AtomKind::Define:
+      return true;
+    case AtomKind::Word:
+      return IsCoreWord(handler);
+    case AtomKind::InternalVariable:  // all but the file methods
+      return value.StringValue() != "load" && value.StringValue() != "save";
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 int TqelCompiler::Append(AtomKind kind, TAtomHandler handler, std::string text, Variant value) {
-  s_.atoms_.push_back(TAtom{std::move(text), std::move(value), handler, kind});
+  const bool bounded = IsBounded(kind, handler, value);
+  s_.atoms_.push_back(TAtom{std::move(text), std::move(value), handler, kind, bounded});
   return static_cast<int>(s_.atoms_.size()) - 1;
 }
 

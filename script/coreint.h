@@ -10,6 +10,10 @@
 
 namespace tavlo {
 
+// registry.cpp: whether a handler is one of the stack or operator words, which finish in a
+// short, bounded time.
+bool IsCoreWord(TAtomHandler handler);
+
 // interpreter.cpp
 void HandlePushLiteral(TqelScript& script);
 std::span<const TqelWord> StackWords();

@@ -11,6 +11,8 @@ namespace tavlo {
 
 namespace {
 
+constexpr int kClockInterval = 32;
+
 // Marks the component as running for the lifetime of a run, whatever way it ends.
 class RunningFlag {
  public:
@@ -36,15 +38,25 @@ Variant TqelScript::Run() {
   if (atoms_.empty()) return Variant::Null();
 
   pc_ = 0;
-  const std::uint64_t start = TickCount();
+  // The time limit is tested before an atom when the one before it may have taken long (a
+  // host event, a library word, a file method, a jump back) and at least every
+  // kClockInterval atoms otherwise: straight runs of core atoms take microseconds, and the
+  // filter runs this loop for every record. The coarse clock is enough for a limit in
+  // seconds.
+  const std::uint64_t start = CoarseTickCount();
   const std::int64_t limit = static_cast<std::int64_t>(timeOut_) * 1000;
   const TAtom* const atoms = atoms_.data();
   const int count = static_cast<int>(atoms_.size());
+  int untilClock = kClockInterval;
   while (pc_ < count) {
-    if (static_cast<std::int64_t>(TickCount() - start) > limit)
-      Fail("Script timed out after " + std::to_string(timeOut_) + " seconds");
+    if (--untilClock < 0) {
+      if (static_cast<std::int64_t>(CoarseTickCount() - start) > limit)
+        Fail("Script timed out after " + std::to_string(timeOut_) + " seconds");
+      untilClock = kClockInterval;
+    }
     current_ = &atoms[pc_++];
     current_->Handler(*this);
+    if (!current_->Bounded) untilClock = 0;
   }
   Variant result = sp_ > 0 ? Pop() : Variant::Null();
   ClearRunState();
@@ -52,7 +64,7 @@ Variant TqelScript::Run() {
 }
 
 void TqelScript::ClearRunState() noexcept {
-  variables_.Clear();
+  if (variables_.Count() != 0) variables_.Clear();
   for (auto& slot : slots_) slot.second->Clear();
 }
 

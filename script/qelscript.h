@@ -14,6 +14,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -130,6 +131,20 @@ class TqelScript {
   Variant Pop() {
     if (sp_ == 0) StackUnderflow();
     return std::move(stack_[--sp_]);
+  }
+  // In-place access for words that combine operands without moving them off the stack:
+  // RequireOperands raises "stack underflow" when fewer than n values are there, Peek(0) is
+  // the top and Peek(1) the value below it, Discard drops n values.
+  void RequireOperands(int n) const {
+    if (sp_ < n) StackUnderflow();
+  }
+  Variant& Peek(int depth) noexcept {
+    assert(depth < sp_);
+    return stack_[sp_ - 1 - depth];
+  }
+  void Discard(int n) noexcept {
+    assert(n <= sp_);
+    sp_ -= n;
   }
   // The top value without popping ("stack underflow" when empty).
   const Variant& Top() const;

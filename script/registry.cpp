@@ -52,6 +52,13 @@ TAtomHandler MethodFamilyHandler(TqelMethodFamily family) {
   return Families()[static_cast<int>(family)];
 }
 
+bool IsCoreWord(TAtomHandler handler) {
+  for (auto table : {StackWords(), OperatorWords()})
+    for (const TqelWord& word : table)
+      if (word.handler == handler) return true;
+  return false;
+}
+
 void RegisterCoreWords() {
   static const bool installed = [] {
     RegisterWords(StackWords());

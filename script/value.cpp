@@ -76,31 +76,6 @@ bool Variant::IsNumeric() const noexcept {
          kind_ == VariantKind::Currency || kind_ == VariantKind::Date;
 }
 
-std::int32_t Variant::IntegerValue() const noexcept {
-  assert(kind_ == VariantKind::Integer);
-  return int_;
-}
-
-double Variant::RealValue() const noexcept {
-  assert(kind_ == VariantKind::Real || kind_ == VariantKind::Date);
-  return real_;
-}
-
-std::int64_t Variant::CurrencyValue() const noexcept {
-  assert(kind_ == VariantKind::Currency);
-  return currency_;
-}
-
-bool Variant::BooleanValue() const noexcept {
-  assert(kind_ == VariantKind::Boolean);
-  return bool_;
-}
-
-const std::string& Variant::StringValue() const noexcept {
-  assert(kind_ == VariantKind::String);
-  return text_;
-}
-
 std::int32_t Variant::ToInteger() const {
   switch (kind_) {
     case VariantKind::Integer:

@@ -3,8 +3,10 @@
 // beyond its string member, so copying values onto and off the script stacks stays cheap.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/errors.h"
 
@@ -100,11 +102,33 @@ class Variant {
   bool IsNumeric() const noexcept;
 
   // Raw content; the kind must match (asserted).
-  std::int32_t IntegerValue() const noexcept;
-  double RealValue() const noexcept;  // Real or Date
-  std::int64_t CurrencyValue() const noexcept;
-  bool BooleanValue() const noexcept;
-  const std::string& StringValue() const noexcept;
+  std::int32_t IntegerValue() const noexcept {
+    assert(kind_ == VariantKind::Integer);
+    return int_;
+  }
+  double RealValue() const noexcept {  // Real or Date
+    assert(kind_ == VariantKind::Real || kind_ == VariantKind::Date);
+    return real_;
+  }
+  std::int64_t CurrencyValue() const noexcept {
+    assert(kind_ == VariantKind::Currency);
+    return currency_;
+  }
+  bool BooleanValue() const noexcept {
+    assert(kind_ == VariantKind::Boolean);
+    return bool_;
+  }
+  const std::string& StringValue() const noexcept {
+    assert(kind_ == VariantKind::String);
+    return text_;
+  }
+
+  // Makes this value the String text, reusing the storage it already has: the cheap way
+  // for a host to answer a field value for every record.
+  void AssignString(std::string_view text) {
+    kind_ = VariantKind::String;
+    text_.assign(text.data(), text.size());
+  }
 
   // Conversions; each raises EVariantTypeCastError where it fails (Null, Other, a text that
   // does not read as the kind). Numbers and dates in text use the regional settings.

@@ -256,9 +256,9 @@ void HandleInternalVariable(TqelScript& s) {
 void HandleExternalVariable(TqelScript& s) {
   const std::string& name = s.CurrentText();
   const std::string& method = s.CurrentMethod();
-  if (method == "get") {
+  if (method == std::string_view("get")) {
     s.Push(s.GetVariable(name));
-  } else if (method == "set") {
+  } else if (method == std::string_view("set")) {
     Variant v = s.Pop();
     s.SetVariable(name, v);
   } else {
