@@ -19,9 +19,10 @@ std::unordered_map<std::string, TAtomHandler>& Words() {
 
 template <TqelMethodFamily family>
 void MissingFamily(TqelScript& script) {
-  static constexpr const char* kForms[] = {"set.", "html.", "&", "?", "_"};
-  TqelScript::Fail(std::string("no words installed for ") + kForms[static_cast<int>(family)] +
-                   script.CurrentMethod());
+  // set and html carry their family name as the atom text; the others a prefix and a name.
+  static constexpr const char* kPrefixes[] = {"", "", "&", "?", "_"};
+  TqelScript::Fail(std::string("no words installed for ") + kPrefixes[static_cast<int>(family)] +
+                   script.CurrentText() + "." + script.CurrentMethod());
 }
 
 std::array<TAtomHandler, 5>& Families() {

@@ -46,7 +46,7 @@ void RegisterMethodFamily(TqelMethodFamily family, TAtomHandler handler);
 // The handler of a registry word, or nullptr.
 TAtomHandler FindWord(const std::string& name);
 // The handler of a family; when none is installed, a handler that fails at run time with
-// "no words installed for " + the family's prefix form.
+// "no words installed for " + the token as written.
 TAtomHandler MethodFamilyHandler(TqelMethodFamily family);
 
 // The core words (stack, operators, control words) are always present; this installs them

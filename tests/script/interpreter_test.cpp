@@ -1,5 +1,8 @@
 // Tests of the interpreter: the result of a run, the stack words, the limits of both stacks,
 // the time limit, the reset between runs and the guard against re-entry.
+#include <chrono>
+#include <thread>
+
 #include "scripttest.h"
 
 namespace tavlo {
@@ -56,6 +59,31 @@ TEST(Interpreter, ZeroTimeOutStillRunsAShortScript) {
   EXPECT_EQ(s.Run(), Int(3));
   s.SetScript("repeat false until");
   EXPECT_THROW_MSG(s.Run(), EqelScriptError, "Script timed out after 0 seconds");
+}
+
+// A handler that blocks is not interrupted, but the run fails at the next atom once the
+// limit has passed, even when only quick atoms follow.
+TEST(Interpreter, TimeLimitIsTestedAfterABlockingHandler) {
+  TqelScript s;
+  s.SetScriptTimeOut(0);
+  s.onGetVariable = [](TqelScript&, const std::string&, Variant& value, bool& handled,
+                       std::string&) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    value = Variant("x");
+    handled = true;
+  };
+  s.SetScript(">slow.get drop 1");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "Script timed out after 0 seconds");
+  s.SetScript("1 >slow.get");  // the last atom: nothing runs after it
+  EXPECT_EQ(s.Run(), Str("x"));
+}
+
+TEST(Interpreter, MethodFamiliesWithoutLibraryFailWhenRun) {
+  TqelScript s;
+  s.SetScript("set.add");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "no words installed for set.add");
+  s.SetScript("?doc.load");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "no words installed for ?doc.load");
 }
 
 TEST(Interpreter, EveryRunStartsFromAnEmptyState) {
