@@ -59,6 +59,17 @@ int IntegerAt(std::string_view text, std::size_t pos, std::size_t count, int fal
 }
 
 std::int32_t DecodeDbfDateWith(std::string_view t, int currentYear) {
+  if (t.size() == 8 &&
+      std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    auto digits = [&](int from, int count) {
+      int value = 0;
+      for (int i = from; i < from + count; ++i) value = value * 10 + (t[i] - '0');
+      return value;
+    };
+    // The common case, without the fallbacks: only zero day or month need the full rule.
+    int day = digits(6, 2), month = digits(4, 2);
+    if (day != 0 && month != 0) return DayNumberOfDate(digits(0, 4), month, day);
+  }
   int day = IntegerAt(t, 7, 2, 1);
   int month = IntegerAt(t, 5, 2, 1);
   int year = IntegerAt(t, 1, 4, 0);
@@ -147,8 +158,41 @@ WholeNumberParse ParseWholeNumber(std::string_view text, std::int64_t& value) {
   return WholeNumberParse::Ok;
 }
 
+// Plain fixed-point text ("-123.45") of at most 15 digits: the digits make an exact integer
+// and the division by an exact power of ten rounds correctly, as a full parse would.
+bool FastFixedPoint(std::string_view text, char separator, double& value) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  std::int64_t mantissa = 0;
+  int digits = 0, decimals = -1;
+  bool dotSeen = false;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= '0' && c <= '9') {
+      mantissa = mantissa * 10 + (c - '0');
+      if (++digits > 15) return false;
+      if (decimals >= 0) ++decimals;
+    } else if ((c == '.' && !dotSeen) || c == separator) {
+      if (decimals >= 0) return false;
+      dotSeen = dotSeen || c == '.';
+      decimals = 0;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0) return false;
+  double result = static_cast<double>(mantissa) / kPowers[decimals < 0 ? 0 : decimals];
+  value = negative ? -result : result;
+  return true;
+}
+
 double DbfTextToFloat(std::string_view text) {
   const char separator = Regional().decimalSeparator;
+  double fast = 0;
+  if (FastFixedPoint(text, separator, fast)) return fast;
   char small[64];
   std::string large;
   char* buffer = small;

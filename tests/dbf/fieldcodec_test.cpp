@@ -1,6 +1,7 @@
 // Tests of the field codec: decoding and encoding field bytes, number text, dates.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -124,6 +125,23 @@ TEST(FieldCodec, FloatTextReadsWithAPointUnderAnyDecimalSeparator) {
   }
   ScopedRegionalSettings comma(CommaDecimals());
   EXPECT_DOUBLE_EQ(DbfTextToFloat("1,5"), 1.5);  // the regional separator is read too
+}
+
+TEST(FieldCodec, FloatTextReadsToTheNearestDouble) {
+  // Short fixed-point texts take a fast path; it must round exactly as a full parse.
+  std::uint64_t seed = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    const int digits = 1 + static_cast<int>(seed >> 60) % 15;
+    const int decimals = static_cast<int>((seed >> 50) % (digits + 1));
+    std::string text = (seed >> 40) & 1 ? "-" : "";
+    std::uint64_t mantissa = seed >> 3;
+    for (int d = 0; d < digits; ++d, mantissa /= 10) {
+      if (d == digits - decimals && decimals > 0) text += '.';
+      text += static_cast<char>('0' + mantissa % 10);
+    }
+    ASSERT_EQ(DbfTextToFloat(text), std::strtod(text.c_str(), nullptr)) << text;
+  }
 }
 
 TEST(FieldCodec, FloatToDbfTextRoundsToDecimalsAndPrecision) {
