@@ -9,7 +9,6 @@ namespace tavlo {
 
 TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)) {
   setObjectName("DBGrid1");
-  setModel(model_);
   setSelectionBehavior(QAbstractItemView::SelectItems);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
@@ -23,23 +22,39 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(thi
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   connect(model_, &GridModel::CurrentRowChanged, this, &TDBGrid::FollowCursor);
-  connect(model_, &QAbstractItemModel::modelReset, this, [this] {
-    // Columns sized to their titles and first rows, not to a million records.
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    for (int column = 0; column < model_->columnCount(); ++column) {
-      int width = horizontalHeader()->fontMetrics().horizontalAdvance(
-                      model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()) +
-                  24;
-      const int rows = std::min(model_->rowCount(), 30);
-      for (int row = 0; row < rows; ++row)
-        width = std::max(width,
-                         fontMetrics().horizontalAdvance(
-                             model_->data(model_->index(row, column), Qt::DisplayRole).toString()) +
-                             16);
-      setColumnWidth(column, std::min(width, 320));
-    }
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] { sized_ = false; });
+  // Rows coming and going move the view's current index; that must not move the cursor.
+  auto enter = [this] { ++changing_; };
+  auto leave = [this] { --changing_; };
+  connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, enter);
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, leave);
+  connect(model_, &QAbstractItemModel::rowsAboutToBeInserted, this, enter);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, leave);
+  connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, enter);
+  connect(model_, &QAbstractItemModel::modelReset, this, leave);
+  // After the guards, so that they run before the selection model reacts to the same signals.
+  setModel(model_);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, [this] {
+    if (!sized_) SizeColumns();
   });
   model_->OnUpdateData = [this] { CommitEdit(); };
+}
+
+void TDBGrid::SizeColumns() {
+  // Columns fit their titles and the first rows, never a scan of the whole table.
+  sized_ = true;
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  const int rows = std::min(model_->rowCount(), 40);
+  for (int column = 0; column < model_->columnCount(); ++column) {
+    int width = horizontalHeader()->fontMetrics().horizontalAdvance(
+                    model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                24;
+    for (int row = 0; row < rows; ++row) {
+      const QString text = model_->data(model_->index(row, column), Qt::DisplayRole).toString();
+      width = std::max(width, fontMetrics().horizontalAdvance(text) + 16);
+    }
+    setColumnWidth(column, std::min(width, 320));
+  }
 }
 
 void TDBGrid::SetDataSource(TDataSource* source) {
@@ -90,7 +105,8 @@ void TDBGrid::Run(const std::function<void()>& action) {
 void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   // The base commits an open editor of the previous cell into the cursor's record first.
   QTableView::currentChanged(current, previous);
-  if (following_ || !current.isValid() || current.row() == model_->CurrentRow()) return;
+  if (following_ || changing_ > 0 || !current.isValid() || current.row() == model_->CurrentRow())
+    return;
   TDbf* table = model_->Table();
   const std::int32_t record = model_->RecordAt(current.row());
   if (table == nullptr || record < 0) return;

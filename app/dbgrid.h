@@ -25,12 +25,15 @@ class TDBGrid : public QTableView {
 
  private:
   void FollowCursor(int row);
+  void SizeColumns();
   void Run(const std::function<void()>& action);
 
   GridModel* model_;
   bool following_ = false;  // the view is being moved to the cursor's row
   bool moving_ = false;     // the cursor is being moved to the view's row
   int pendingRow_ = -2;     // the cursor's row announced while moving_
+  int changing_ = 0;        // inside a change of the model's rows
+  bool sized_ = false;      // columns fitted to the rows of the open table
 };
 
 }  // namespace tavlo

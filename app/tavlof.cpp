@@ -20,6 +20,7 @@
 #include "app/propertiesf.h"
 #include "app/qtdesktophost.h"
 #include "app/windowplacement.h"
+#include "dbf/fields.h"
 #include "platform/desktophost.h"
 #include "platform/filesystem.h"
 
@@ -78,11 +79,10 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   statusBar()->setObjectName("StatusBar1");
   statusBar()->setSizeGripEnabled(true);
 
-  // The designed placement, scaled from the 120 pixels per inch it was drawn at.
-  const double scale = logicalDpiX() > 0 ? logicalDpiX() / 120.0 : 1.0;
+  // The designed placement (drawn at 120 pixels per inch); never smaller than designed.
+  const double scale = std::max(logicalDpiX() / 120.0, 1.0);
   setGeometry(static_cast<int>(74 * scale), static_cast<int>(86 * scale),
-              std::max(static_cast<int>(793 * scale), 640),
-              std::max(static_cast<int>(533 * scale), 420));
+              static_cast<int>(793 * scale), static_cast<int>(533 * scale));
 
   FormCreate();
   FormSelectF = new TFormSelectF(this);
@@ -375,6 +375,26 @@ void TTavloF::viewerHotSpotCovered(const QString& target) {
     statusBar()->clearMessage();
   else
     statusBar()->showMessage(target);
+}
+
+// ---- Record filter hooks -----------------------------------------------------------------
+
+void TTavloF::NewFilterRecord(TDbf& dataSet, bool& accept) {
+  (void)dataSet;
+  accept = qelScript1.Run().ToBoolean();
+}
+
+void TTavloF::qelScript1GetVariable(TqelScript& sender, const std::string& symbol, Variant& value,
+                                    bool& handled, std::string& errorStr) {
+  (void)sender;
+  TField* field = Dbf1.Active() ? Dbf1.FindField(symbol) : nullptr;
+  if (field == nullptr) {
+    handled = false;
+    errorStr = "The field " + symbol + " is not found in this collection";
+    return;
+  }
+  value = field->VariantValue();
+  handled = true;
 }
 
 }  // namespace tavlo

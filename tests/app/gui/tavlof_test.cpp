@@ -1,0 +1,527 @@
+// The main window driven through its real widgets: start-up and shut-down with the settings
+// file, opening tables, the grid and the navigator, editing, inserting, deleting, the record
+// filter, the file chooser, the help window and the data-bound controls.
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app/core/inifile.h"
+#include "app/dbcontrols.h"
+#include "app/dbgrid.h"
+#include "app/dbnavigator.h"
+#include "app/formselectf.h"
+#include "app/helpwindow.h"
+#include "app/tavlof.h"
+#include "dbf/fields.h"
+#include "platform/desktophost.h"
+#include "platform/errors.h"
+#include "platform/filesystem.h"
+
+using namespace tavlo;
+
+namespace {
+
+// Records messages and answers the open dialog as told.
+class RecordingHost : public DesktopHost {
+ public:
+  std::vector<std::string> messages;
+  std::optional<std::string> openAnswer;
+  std::string openFolder;
+  std::string openFilter;
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::optional<std::string> InputBox(const std::string&, const std::string&,
+                                      const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> OpenFileDialog(const std::string&, const std::string& filter,
+                                            const std::string& folder) override {
+    openFilter = filter;
+    openFolder = folder;
+    return openAnswer;
+  }
+  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
+                                            const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
+  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::string ClipboardText() override { return {}; }
+  void SetClipboardText(const std::string&) override {}
+  bool ShellOpen(const std::string&, const std::string&, const std::string&) override {
+    return false;
+  }
+};
+
+// The operating system's files, except that the settings file cannot be created.
+class NoSettingsWrites : public FileSystem {
+ public:
+  std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) override {
+    if (mode == OpenMode::Create && path.size() > 4 && path.substr(path.size() - 4) == ".ini")
+      throw EFCreateError::ForPath(path);
+    return OsFiles().Open(path, mode);
+  }
+  bool FileExists(const std::string& p) override { return OsFiles().FileExists(p); }
+  bool DirectoryExists(const std::string& p) override { return OsFiles().DirectoryExists(p); }
+  bool DeleteFile(const std::string& p) override { return OsFiles().DeleteFile(p); }
+  bool RenameFile(const std::string& a, const std::string& b) override {
+    return OsFiles().RenameFile(a, b);
+  }
+  bool CreateDirectory(const std::string& p) override { return OsFiles().CreateDirectory(p); }
+  bool RemoveDirectory(const std::string& p) override { return OsFiles().RemoveDirectory(p); }
+  std::vector<DirectoryEntry> ListDirectory(const std::string& p) override {
+    return OsFiles().ListDirectory(p);
+  }
+  std::int64_t FileSize(const std::string& p) override { return OsFiles().FileSize(p); }
+};
+
+const char* const kNames[] = {"Anna", "Boris", "Cleo", "Dora", "Emil"};
+const char* const kCities[] = {"Paris", "London", "Paris", "Berlin", "Rome"};
+
+void MakeTable(const std::string& path) {
+  TDbf table;
+  table.FieldDefs() = {{"NAME", TFieldType::ftString, 20, false},
+                       {"CITY", TFieldType::ftString, 15, false},
+                       {"AGE", TFieldType::ftSmallint, 0, false},
+                       {"ACTIVE", TFieldType::ftBoolean, 0, false},
+                       {"NOTES", TFieldType::ftMemo, 0, false}};
+  table.SetTableName(path);
+  table.CreateTableFile();
+  table.Open();
+  for (int i = 0; i < 5; ++i) {
+    table.Insert();
+    table.FieldByName("NAME").SetTextValue(kNames[i]);
+    table.FieldByName("CITY").SetTextValue(kCities[i]);
+    table.FieldByName("AGE").SetTextValue(std::to_string(20 + i));
+    table.FieldByName("ACTIVE").SetTextValue(i % 2 == 0 ? "True" : "False");
+    table.FieldByName("NOTES").SetTextValue(std::string("Note of ") + kNames[i]);
+    table.Post();
+  }
+  table.Close();
+}
+
+// The names of the table's visible records, read by a second cursor from the file.
+std::vector<std::string> NamesOnDisk(const std::string& path) {
+  TDbf table;
+  table.SetTableName(path);
+  table.Open();
+  std::vector<std::string> names;
+  for (table.First(); !table.AtEnd(); table.Next())
+    names.push_back(table.FieldByName("NAME").TextValue());
+  table.Close();
+  return names;
+}
+
+}  // namespace
+
+class TavloFTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<RecordingHost> host_;
+  std::unique_ptr<ScopedDesktopHost> scopedHost_;
+  QString exe_;
+  std::string table_;
+
+  std::string Folder() const { return dir_->path().toStdString() + "/"; }
+  std::unique_ptr<TTavloF> Start(const QStringList& arguments = {}) {
+    auto window = std::make_unique<TTavloF>(exe_, arguments);
+    window->show();
+    window->DBNavigator1->ConfirmDelete = false;
+    return window;
+  }
+  static QString Cell(TTavloF& window, int row, int column) {
+    GridModel* model = window.DBGrid1->Model();
+    return model->data(model->index(row, column), Qt::DisplayRole).toString();
+  }
+  static int Rows(TTavloF& window) {
+    GridModel* model = window.DBGrid1->Model();
+    while (model->canFetchMore(QModelIndex())) model->fetchMore(QModelIndex());
+    return model->rowCount();
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QDir(dir_->path()).mkpath("tables");
+    QDir(dir_->path()).mkpath("forms");
+    exe_ = dir_->path() + "/tavlo";
+    table_ = Folder() + "tables/people.dbf";
+    MakeTable(table_);
+    host_ = std::make_unique<RecordingHost>();
+    scopedHost_ = std::make_unique<ScopedDesktopHost>(*host_);
+  }
+  void cleanup() {
+    scopedHost_.reset();
+    host_.reset();
+    dir_.reset();
+  }
+
+  void startsWithoutSettingsOrArguments() {
+    auto window = Start();
+    QVERIFY(window->currentTable.empty());
+    QVERIFY(!window->Dbf1.Active());
+    QCOMPARE(window->book->count(), 5);
+    QCOMPARE(window->book->tabText(0), QString("Table"));
+    QCOMPARE(window->book->tabText(2), QString("Table Designer"));
+    QCOMPARE(window->book->tabText(4), QString("Editor"));
+    QCOMPARE(window->btnopen->toolTip(), QString("Open database"));
+    QVERIFY(!window->DBNavigator1->Button(NavigateButton::nbNext)->isEnabled());
+    window->btnopenClick();
+    QCOMPARE(host_->openFolder, Folder() + "tables");
+    QCOMPARE(host_->openFilter, std::string("Dbase files (*.dbf)|*.dbf"));
+    // Pressing "Filter" without a table does nothing; "Show all" reports the closed cursor.
+    window->txtfilter->setText("1");
+    window->btnfilterClick();
+    QVERIFY(host_->messages.empty());
+    window->btnshowallClick();
+    QCOMPARE(host_->messages.size(), size_t(1));
+    QCOMPARE(host_->messages[0], std::string("Cannot perform this operation on a closed dataset"));
+  }
+
+  void opensTableThroughDialogAndNavigates() {
+    auto window = Start();
+    host_->openAnswer = table_;
+    window->btnopenClick();
+    QCOMPARE(window->currentTable, table_);
+    QCOMPARE(window->lastFile, table_);
+    GridModel* model = window->DBGrid1->Model();
+    QCOMPARE(model->columnCount(), 5);
+    QCOMPARE(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("NAME"));
+    QCOMPARE(Rows(*window), 5);
+    QCOMPARE(Cell(*window, 2, 0), QString("Cleo"));
+    QCOMPARE(Cell(*window, 0, 4), QString("(MEMO)"));
+    QCOMPARE(model->CurrentRow(), 0);
+    auto* nav = window->DBNavigator1;
+    QVERIFY(!nav->Button(NavigateButton::nbFirst)->isEnabled());
+    QVERIFY(nav->Button(NavigateButton::nbNext)->isEnabled());
+    QVERIFY(!nav->Button(NavigateButton::nbPost)->isEnabled());
+
+    nav->BtnClick(NavigateButton::nbLast);
+    QCOMPARE(model->CurrentRow(), 4);
+    QCOMPARE(window->DBGrid1->currentIndex().row(), 4);
+    QVERIFY(!nav->Button(NavigateButton::nbNext)->isEnabled());
+    nav->BtnClick(NavigateButton::nbPrior);
+    QCOMPARE(window->Dbf1.RecordNumber(), 4);
+    // Selecting a row in the grid moves the cursor there.
+    window->DBGrid1->setCurrentIndex(model->index(1, 1));
+    QCOMPARE(window->Dbf1.RecordNumber(), 2);
+    QCOMPARE(window->Dbf1.FieldByName("NAME").TextValue(), std::string("Boris"));
+
+    window->btncloseClick();
+    QVERIFY(window->currentTable.empty());
+    QCOMPARE(window->lastFile, table_);
+    QCOMPARE(model->rowCount(), 0);
+    QVERIFY(!nav->Button(NavigateButton::nbRefresh)->isEnabled());
+  }
+
+  void editsCellAndStoresItWhenTheCursorMoves() {
+    auto window = Start();
+    window->OpenTable(table_, true);
+    GridModel* model = window->DBGrid1->Model();
+    QVERIFY(model->setData(model->index(0, 0), "Zoe", Qt::EditRole));
+    QCOMPARE(window->Dbf1.State(), TDataSetState::dsEdit);
+    QVERIFY(window->DBNavigator1->Button(NavigateButton::nbPost)->isEnabled());
+    QCOMPARE(NamesOnDisk(table_)[0], std::string("Anna"));
+    window->DBGrid1->setCurrentIndex(model->index(3, 0));
+    QCOMPARE(window->Dbf1.State(), TDataSetState::dsBrowse);
+    QCOMPARE(window->Dbf1.RecordNumber(), 4);
+    QCOMPARE(NamesOnDisk(table_)[0], std::string("Zoe"));
+    QCOMPARE(Cell(*window, 0, 0), QString("Zoe"));
+    // A value the field rejects is reported and changes nothing.
+    QVERIFY(!model->setData(model->index(3, 2), "old", Qt::EditRole));
+    QCOMPARE(host_->messages.size(), size_t(1));
+    QVERIFY(QString::fromStdString(host_->messages[0]).contains("is not a valid integer value"));
+  }
+
+  void cancelsAnEdit() {
+    auto window = Start();
+    window->OpenTable(table_, true);
+    GridModel* model = window->DBGrid1->Model();
+    QVERIFY(model->setData(model->index(0, 1), "Oslo", Qt::EditRole));
+    QCOMPARE(Cell(*window, 0, 1), QString("Oslo"));
+    window->DBNavigator1->BtnClick(NavigateButton::nbCancel);
+    QCOMPARE(window->Dbf1.State(), TDataSetState::dsBrowse);
+    QCOMPARE(Cell(*window, 0, 1), QString("Paris"));
+    window->DBNavigator1->BtnClick(NavigateButton::nbNext);
+    QCOMPARE(NamesOnDisk(table_).size(), size_t(5));
+    QVERIFY(host_->messages.empty());
+  }
+
+  void insertsAndPostsTheRecordLast() {
+    auto window = Start();
+    window->OpenTable(table_, true);
+    GridModel* model = window->DBGrid1->Model();
+    window->DBGrid1->setCurrentIndex(model->index(2, 0));
+    window->DBNavigator1->BtnClick(NavigateButton::nbInsert);
+    QCOMPARE(model->rowCount(), 6);
+    QCOMPARE(model->CurrentRow(), 5);
+    QCOMPARE(model->headerData(5, Qt::Vertical, Qt::DisplayRole).toString(), QString("*"));
+    QVERIFY(model->setData(model->index(5, 0), "Fred", Qt::EditRole));
+    window->DBNavigator1->BtnClick(NavigateButton::nbPost);
+    QCOMPARE(window->Dbf1.RecordCount(), 6);
+    QCOMPARE(window->Dbf1.RecordNumber(), 6);
+    QCOMPARE(Rows(*window), 6);
+    QCOMPARE(model->CurrentRow(), 5);
+    QCOMPARE(Cell(*window, 5, 0), QString("Fred"));
+    QCOMPARE(NamesOnDisk(table_).back(), std::string("Fred"));
+    // An insert that is cancelled leaves no row behind.
+    window->DBNavigator1->BtnClick(NavigateButton::nbInsert);
+    window->DBNavigator1->BtnClick(NavigateButton::nbCancel);
+    QCOMPARE(model->rowCount(), 6);
+    QVERIFY(host_->messages.empty());
+  }
+
+  void deletesRecords() {
+    auto window = Start();
+    window->OpenTable(table_, true);
+    GridModel* model = window->DBGrid1->Model();
+    window->DBGrid1->setCurrentIndex(model->index(1, 0));
+    window->DBNavigator1->BtnClick(NavigateButton::nbDelete);
+    QCOMPARE(Rows(*window), 4);
+    QCOMPARE(Cell(*window, 1, 0), QString("Cleo"));
+    QCOMPARE(model->CurrentRow(), 1);
+    QCOMPARE(window->Dbf1.RecordCount(), 5);
+    // Deleting the last record moves to the one before it.
+    window->DBNavigator1->BtnClick(NavigateButton::nbLast);
+    window->DBNavigator1->BtnClick(NavigateButton::nbDelete);
+    QCOMPARE(Rows(*window), 3);
+    QCOMPARE(model->CurrentRow(), 2);
+    QCOMPARE(window->Dbf1.FieldByName("NAME").TextValue(), std::string("Dora"));
+    QCOMPARE(NamesOnDisk(table_), (std::vector<std::string>{"Anna", "Cleo", "Dora"}));
+  }
+
+  void filtersAndShowsAll() {
+    auto window = Start();
+    window->OpenTable(table_, true);
+    window->txtfilter->setText(">CITY.get 'Paris' =");
+    window->btnfilterClick();
+    QVERIFY2(host_->messages.empty(), host_->messages.empty() ? "" : host_->messages[0].c_str());
+    QCOMPARE(Rows(*window), 2);
+    QCOMPARE(Cell(*window, 1, 0), QString("Cleo"));
+    QCOMPARE(window->Dbf1.FieldByName("NAME").TextValue(), std::string("Anna"));
+    // Field names match without regard to case.
+    window->txtfilter->setText(">city.get 'London' =");
+    window->btnfilterClick();
+    QCOMPARE(Rows(*window), 1);
+    QCOMPARE(Cell(*window, 0, 0), QString("Boris"));
+    // A filter that accepts nothing leaves the grid empty.
+    window->txtfilter->setText("0");
+    window->btnfilterClick();
+    QCOMPARE(Rows(*window), 0);
+    QVERIFY(window->Dbf1.IsEmpty());
+    QVERIFY(host_->messages.empty());
+    window->btnshowallClick();
+    QCOMPARE(Rows(*window), 5);
+    QVERIFY(host_->messages.empty());
+  }
+
+  void filterFailuresAreShown() {
+    auto window = Start();
+    window->OpenTable(table_, true);
+    window->txtfilter->setText("");
+    window->btnfilterClick();
+    QCOMPARE(host_->messages.size(), size_t(1));
+    QCOMPARE(host_->messages[0], std::string("Invalid variant type conversion"));
+    QVERIFY(window->Dbf1.Filtered());
+    QCOMPARE(window->DBGrid1->Model()->rowCount(), 0);
+    host_->messages.clear();
+    window->txtfilter->setText(">TOWN.get 'Paris' =");
+    window->btnfilterClick();
+    QCOMPARE(host_->messages.size(), size_t(1));
+    QCOMPARE(host_->messages[0], std::string("The field TOWN is not found in this collection"));
+    host_->messages.clear();
+    window->btnshowallClick();
+    QVERIFY(host_->messages.empty());
+    QCOMPARE(Rows(*window), 5);
+  }
+
+  void restartReopensTheLastTable() {
+    {
+      auto window = Start();
+      window->OpenTable(table_, true);
+      window->CloseTable();
+      window->FormDestroy();
+    }
+    IniFile ini(Folder() + "tavlo.ini");
+    QCOMPARE(ini.ReadString("Settings", "lastfile", ""), table_);
+    QVERIFY(ini.ReadInteger("TavloF", "Width", 0) > 0);
+    auto window = Start();
+    QCOMPARE(window->currentTable, table_);
+    QVERIFY(window->Dbf1.Active());
+    QCOMPARE(Rows(*window), 5);
+  }
+
+  void missingLastTableIsKept() {
+    IniFile(Folder() + "tavlo.ini").WriteString("Settings", "lastfile", Folder() + "gone.dbf");
+    auto window = Start();
+    QVERIFY(!window->Dbf1.Active());
+    QCOMPARE(window->lastFile, Folder() + "gone.dbf");
+    window->btnopenClick();
+    QCOMPARE(host_->openFolder, Folder());
+    window->FormDestroy();
+    QCOMPARE(IniFile(Folder() + "tavlo.ini").ReadString("Settings", "lastfile", ""),
+             Folder() + "gone.dbf");
+  }
+
+  void dbfArgumentReplacesLastFile() {
+    const std::string other = Folder() + "OTHER.DBF";
+    QVERIFY(QFile::copy(QString::fromStdString(table_), QString::fromStdString(other)));
+    IniFile(Folder() + "tavlo.ini").WriteString("Settings", "lastfile", table_);
+    auto window = Start({QString::fromStdString(other)});
+    QCOMPARE(window->currentTable, other);
+    window->FormDestroy();
+    QCOMPARE(IniFile(Folder() + "tavlo.ini").ReadString("Settings", "lastfile", ""), other);
+  }
+
+  void otherArgumentsAreIgnored() {
+    QFile text(dir_->path() + "/notes.txt");
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.close();
+    auto window = Start({dir_->path() + "/notes.txt"});
+    QVERIFY(window->currentTable.empty());
+    auto second = Start({dir_->path() + "/tables/people.dfrm"});
+    QVERIFY(second->currentTable.empty());
+  }
+
+  void settingsFileEdgeCases() {
+    QFile ini(dir_->path() + "/tavlo.ini");
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(("[settings]\nLastFile=/nowhere.dbf\nlastfile = " + table_ +
+               " \r\n\r\n[TAVLOF]\rLeft=0x20\nTop=$40\nWidth=700\nHeight=abc\n")
+                  .c_str());
+    ini.close();
+    auto window = Start();
+    QCOMPARE(window->currentTable, table_);
+    QCOMPARE(window->geometry().width(), 700);
+    QVERIFY(window->geometry().height() >= 533);  // not a number: the designed height
+  }
+
+  void unwritableSettingsFileIsReported() {
+    auto window = Start();
+    window->OpenTable(table_, true);
+    NoSettingsWrites files;
+    ScopedFileSystem scoped(files);
+    window->FormDestroy();
+    // The first refused write ends each window's handler: one message per window.
+    QCOMPARE(host_->messages.size(), size_t(2));
+    QCOMPARE(host_->messages[0], "Cannot create file " + Folder() + "tavlo.ini");
+    QCOMPARE(host_->messages[1], host_->messages[0]);
+    QVERIFY(!QFile::exists(dir_->path() + "/tavlo.ini"));
+  }
+
+  void damagedTableIsReportedAndWindowStaysUsable() {
+    const std::string broken = Folder() + "tables/broken.dbf";
+    QFile file(QString::fromStdString(broken));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\x03\x01\x02", 3);
+    file.close();
+    auto window = Start();
+    window->OpenTable(broken, true);
+    QCOMPARE(host_->messages.size(), size_t(1));
+    QCOMPARE(window->lastFile, broken);
+    QVERIFY(!window->Dbf1.Active());
+    window->OpenTable(table_, true);
+    QCOMPARE(Rows(*window), 5);
+  }
+
+  void fileChooserChoosesOnSingleClick() {
+    for (const char* name : {"b.dfrm", "a.dfrm", "c.txt"}) {
+      QFile file(dir_->path() + "/forms/" + name);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    auto window = Start();
+    TFormSelectF* chooser = window->FormSelectF;
+    QTimer::singleShot(0, chooser, [chooser] {
+      QCOMPARE(chooser->Files()->count(), 2);
+      QCOMPARE(chooser->windowTitle(), QString("Select form"));
+      QListWidgetItem* item = chooser->Files()->item(1);
+      const QRect rect = chooser->Files()->visualItemRect(item);
+      QTest::mouseClick(chooser->Files()->viewport(), Qt::LeftButton, {}, rect.center());
+    });
+    const auto chosen = chooser->ChooseFile(Folder() + "forms", "*.dfrm", "Select form");
+    QVERIFY(chosen.has_value());
+    QCOMPARE(*chosen, Folder() + "forms/b.dfrm");
+    QTimer::singleShot(0, chooser, [chooser] { chooser->reject(); });
+    QVERIFY(!chooser->ChooseFile(Folder() + "forms", "*.dfrm", "Select form").has_value());
+  }
+
+  void helpOpensItsTopic() {
+    auto window = Start();
+    window->btnhelpClick();
+    QCOMPARE(host_->messages.size(), size_t(1));
+    QCOMPARE(host_->messages[0], "Cannot open file " + Folder() + "Tavlo.hlp");
+    QFile help(dir_->path() + "/Tavlo.hlp");
+    QVERIFY(help.open(QIODevice::WriteOnly));
+    help.write(
+        "<html><body><h1 id=\"Tavlo\">Tavlo</h1><p>Start.</p>"
+        "<h2 id=\"grid\">The <b>grid</b></h2><p>Rows.</p>"
+        "<h1 id=\"words\">Words</h1></body></html>");
+    help.close();
+    window->btnhelpClick();
+    QVERIFY(window->HelpWindow->isVisible());
+    QCOMPARE(window->HelpWindow->Contents()->topLevelItemCount(), 2);
+    QCOMPARE(window->HelpWindow->Contents()->topLevelItem(0)->child(0)->text(0),
+             QString("The grid"));
+    QCOMPARE(window->HelpWindow->Contents()->currentItem()->text(0), QString("Tavlo"));
+  }
+
+  void statusBarShowsHotSpotText() {
+    auto window = Start();
+    window->viewerHotSpotCovered("file:///x/report.html#top");
+    QCOMPARE(window->statusBar()->currentMessage(), QString("file:///x/report.html#top"));
+    window->viewerHotSpotCovered("");
+    QVERIFY(window->statusBar()->currentMessage().isEmpty());
+  }
+
+  void dataBoundControlsEditTheCurrentRecord() {
+    auto window = Start();
+    window->OpenTable(table_, true);
+    TDBEdit edit(window->formArea);
+    edit.SetDataSource(&window->DataSource1);
+    edit.SetDataField("name");
+    TDBCheckBox check(window->formArea);
+    check.SetDataSource(&window->DataSource1);
+    check.SetDataField("ACTIVE");
+    TDBMemo memo(window->formArea);
+    memo.SetDataSource(&window->DataSource1);
+    memo.SetDataField("NOTES");
+    TDBEdit missing(window->formArea);
+    missing.SetDataSource(&window->DataSource1);
+    missing.SetDataField("NOSUCH");
+    QCOMPARE(edit.text(), QString("Anna"));
+    QVERIFY(check.isChecked());
+    QCOMPARE(memo.toPlainText(), QString("Note of Anna"));
+    QVERIFY(!missing.isEnabled());
+
+    window->DBNavigator1->BtnClick(NavigateButton::nbNext);
+    QCOMPARE(edit.text(), QString("Boris"));
+    QVERIFY(!check.isChecked());
+
+    edit.setFocus();
+    edit.selectAll();
+    QTest::keyClicks(&edit, "Bob");
+    QCOMPARE(window->Dbf1.State(), TDataSetState::dsEdit);
+    QCOMPARE(edit.text(), QString("Bob"));
+    check.click();
+    QVERIFY(check.isChecked());
+    memo.setPlainText("First line\nSecond line");
+    window->DBNavigator1->BtnClick(NavigateButton::nbPost);
+    QCOMPARE(window->Dbf1.State(), TDataSetState::dsBrowse);
+    QCOMPARE(NamesOnDisk(table_)[1], std::string("Bob"));
+    QCOMPARE(window->Dbf1.FieldByName("ACTIVE").TextValue(), std::string("True"));
+    QCOMPARE(window->Dbf1.FieldByName("NOTES").TextValue(),
+             std::string("First line\r\nSecond line"));
+    QCOMPARE(Cell(*window, 1, 0), QString("Bob"));
+    QVERIFY(host_->messages.empty());
+  }
+};
+
+QTEST_MAIN(TavloFTest)
+#include "tavlof_test.moc"
