@@ -125,12 +125,17 @@ void AppendUtf8(std::string& out, char32_t c) {
 bool NextCodePoint(const std::string& text, std::size_t& at, char32_t& c) {
   auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   unsigned char lead = byte(at);
-  int length = lead < 0x80                   ? 1
-               : lead >= 0xF0 && lead < 0xF5 ? 4
-               : lead >= 0xE0                ? 3
-               : lead >= 0xC2                ? 2
-                                             : 0;
-  if (length == 0 || (length > 1 && lead >= 0xF5) || at + length > text.size()) {
+  int length = 0;
+  if (lead < 0x80) {
+    length = 1;
+  } else if (lead >= 0xC2 && lead < 0xE0) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead < 0xF0) {
+    length = 3;
+  } else if (lead >= 0xF0 && lead < 0xF5) {
+    length = 4;
+  }
+  if (length == 0 || at + length > text.size()) {
     ++at;
     return false;
   }

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,17 +29,11 @@ struct Digits {
   int exponent = 0;
 };
 
-Digits ToDigits(double value) {
-  Digits result;
-  char buffer[32];
-  // d.dddddddddddddde±xx: fifteen significant digits, correctly rounded.
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                 std::chars_format::scientific, kPrecision - 1);
-  (void)ec;
-  result.negative = std::signbit(value);
-  const char* p = buffer;
+// Reads the digits and exponent of to_chars' scientific form "d.ddde±xx".
+void ParseScientific(const char* p, const char* end, Digits& result) {
+  result.count = 0;
   for (; p < end && *p != 'e'; ++p)
-    if (*p != '.') result.digits[result.count++] = *p;
+    if (*p != '.' && result.count < kPrecision) result.digits[result.count++] = *p;
   // The buffer is not terminated: parse the exponent within [p + 1, end) only.
   int exponent = 0;
   const char* e = p + 1;
@@ -46,6 +41,26 @@ Digits ToDigits(double value) {
   std::from_chars(e, end, exponent);
   while (result.count > 1 && result.digits[result.count - 1] == '0') --result.count;
   result.exponent = exponent + 1;
+}
+
+Digits ToDigits(double value) {
+  Digits result;
+  result.negative = std::signbit(value);
+  char buffer[40];
+  double magnitude = std::fabs(value);
+  // The shortest text that reads back as the value is also its fifteen-digit rounding
+  // whenever it has no more than fifteen digits, which is the common case and much cheaper.
+  auto shortest =
+      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
+  int digits = 0;
+  for (const char* p = buffer; p < shortest.ptr && *p != 'e'; ++p) digits += *p != '.';
+  if (digits <= kPrecision) {
+    ParseScientific(buffer, shortest.ptr, result);
+    return result;
+  }
+  auto rounded = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                               std::chars_format::scientific, kPrecision - 1);
+  ParseScientific(buffer, rounded.ptr, result);
   return result;
 }
 
@@ -60,37 +75,37 @@ std::string FloatToText(double value) {
   if (!std::isfinite(value)) return SpecialText(value);
   if (value == 0) return "0";
   Digits d = ToDigits(value);
-  char separator = Regional().decimalSeparator;
-  std::string text;
-  text.reserve(24);
-  if (d.negative) text += '-';
+  const char separator = Regional().decimalSeparator;
+  char text[48];
+  char* out = text;
+  auto put = [&](const char* from, int n) {
+    std::memcpy(out, from, static_cast<std::size_t>(n));
+    out += n;
+  };
+  if (d.negative) *out++ = '-';
   if (d.exponent > kPrecision || d.exponent < -3) {
     // Scientific: one digit before the separator, the exponent without leading zeros.
-    text += d.digits[0];
+    *out++ = d.digits[0];
     if (d.count > 1) {
-      text += separator;
-      text.append(d.digits + 1, d.count - 1);
+      *out++ = separator;
+      put(d.digits + 1, d.count - 1);
     }
-    text += 'E';
-    text += std::to_string(d.exponent - 1);
-    return text;
+    *out++ = 'E';
+    out = std::to_chars(out, text + sizeof text, d.exponent - 1).ptr;
+  } else if (d.exponent <= 0) {
+    *out++ = '0';
+    *out++ = separator;
+    for (int i = 0; i < -d.exponent; ++i) *out++ = '0';
+    put(d.digits, d.count);
+  } else if (d.count <= d.exponent) {
+    put(d.digits, d.count);
+    for (int i = d.count; i < d.exponent; ++i) *out++ = '0';
+  } else {
+    put(d.digits, d.exponent);
+    *out++ = separator;
+    put(d.digits + d.exponent, d.count - d.exponent);
   }
-  if (d.exponent <= 0) {
-    text += '0';
-    text += separator;
-    text.append(static_cast<std::size_t>(-d.exponent), '0');
-    text.append(d.digits, d.count);
-    return text;
-  }
-  if (d.count <= d.exponent) {
-    text.append(d.digits, d.count);
-    text.append(static_cast<std::size_t>(d.exponent - d.count), '0');
-    return text;
-  }
-  text.append(d.digits, d.exponent);
-  text += separator;
-  text.append(d.digits + d.exponent, d.count - d.exponent);
-  return text;
+  return std::string(text, out);
 }
 
 std::string FloatToFixed(double value, int decimals) {
@@ -160,7 +175,8 @@ bool TextToFloat(const std::string& text, double& value) {
   bool negative = false;
   if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
   // Check the grammar ourselves (from_chars would accept "inf", "nan" and hex forms), and copy
-  // the number with '.' as the point into a buffer for from_chars.
+  // the number with '.' as the point into a buffer for from_chars. Alongside, gather the
+  // digits as an integer for the exact fast path below.
   char local[64];
   std::string large;
   char* out = local;
@@ -170,21 +186,34 @@ bool TextToFloat(const std::string& text, double& value) {
     out = large.data();
   }
   char* const start = out;
+  std::uint64_t mantissa = 0;
+  int significant = 0;  // digits gathered into mantissa, leading zeros excepted
+  int scale = 0;        // power of ten that mantissa is to be multiplied by
   int mantissaDigits = 0;
-  while (p < end && *p >= '0' && *p <= '9') {
-    *out++ = *p++;
+  auto digit = [&](char c, bool fraction) {
+    *out++ = c;
     ++mantissaDigits;
-  }
+    if (significant == 0 && c == '0') {
+      if (fraction) --scale;
+      return;
+    }
+    if (significant < 19) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      ++significant;
+      if (fraction) --scale;
+    } else {
+      significant = 99;  // too many digits for the fast path
+    }
+  };
+  while (p < end && *p >= '0' && *p <= '9') digit(*p++, false);
   if (p < end && *p == separator) {
     *out++ = '.';
     ++p;
-    while (p < end && *p >= '0' && *p <= '9') {
-      *out++ = *p++;
-      ++mantissaDigits;
-    }
+    while (p < end && *p >= '0' && *p <= '9') digit(*p++, true);
   }
   if (mantissaDigits == 0) return false;
   bool negativeExponent = false;
+  int exponent = 0;
   if (p < end && (*p == 'e' || *p == 'E')) {
     *out++ = 'e';
     ++p;
@@ -194,12 +223,25 @@ bool TextToFloat(const std::string& text, double& value) {
     }
     int exponentDigits = 0;
     while (p < end && *p >= '0' && *p <= '9') {
+      if (exponent < 100000) exponent = exponent * 10 + (*p - '0');
       *out++ = *p++;
       ++exponentDigits;
     }
     if (exponentDigits == 0) return false;
   }
   if (p != end) return false;
+  // Exact fast path: at most fifteen digits and a power of ten that a double holds exactly,
+  // so one multiplication or division rounds correctly.
+  static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  int power = scale + (negativeExponent ? -exponent : exponent);
+  if (significant <= 15 && power >= -22 && power <= 22) {
+    double result = static_cast<double>(mantissa);
+    result = power < 0 ? result / kPowers[-power] : result * kPowers[power];
+    value = negative ? -result : result;
+    return true;
+  }
   double result = 0;
   auto [last, ec] = std::from_chars(start, out, result, std::chars_format::general);
   if (last != out) return false;
