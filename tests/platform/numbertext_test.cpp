@@ -2,6 +2,8 @@
 // decimal separator.
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 #include "platform/errors.h"
@@ -99,6 +101,21 @@ TEST(NumberText, ParserGrammar) {
   longText += "1.5";
   EXPECT_TRUE(TextToFloat(longText, v));
   EXPECT_EQ(v, 1.5);
+}
+
+TEST(NumberText, ParserMatchesTheCorrectlyRoundedValue) {
+  ScopedRegionalSettings dot{RegionalSettings{}};
+  std::uint64_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 6364136223846793005ULL + 1442695040888963407ULL; };
+  for (int i = 0; i < 20000; ++i) {
+    // Digits, a point somewhere and an exponent: fast and slow paths alike.
+    std::string text = std::to_string(next() >> (next() % 60));
+    text.insert(next() % (text.size() + 1), ".");
+    if (i % 3 == 0) text += "e" + std::to_string(static_cast<int>(next() % 80) - 40);
+    double v = 0;
+    ASSERT_TRUE(TextToFloat(text, v)) << text;
+    ASSERT_EQ(v, std::strtod(text.c_str(), nullptr)) << text;
+  }
 }
 
 TEST(NumberText, TextRoundTrip) {
