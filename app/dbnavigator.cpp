@@ -27,21 +27,20 @@ namespace {
 struct ButtonInfo {
   const char* name;
   const char* hint;
-  const char* theme;
   IconShape shape;
 };
 
 constexpr std::array<ButtonInfo, 10> kButtons{{
-    {"First", "First record", "go-first", IconShape::First},
-    {"Prior", "Prior record", "go-previous", IconShape::Prior},
-    {"Next", "Next record", "go-next", IconShape::Next},
-    {"Last", "Last record", "go-last", IconShape::Last},
-    {"Insert", "Insert record", "list-add", IconShape::Insert},
-    {"Delete", "Delete record", "list-remove", IconShape::Delete},
-    {"Edit", "Edit record", "document-edit", IconShape::Edit},
-    {"Post", "Post edit", "object-select", IconShape::Post},
-    {"Cancel", "Cancel edit", "process-stop", IconShape::Cancel},
-    {"Refresh", "Refresh data", "view-refresh", IconShape::Refresh},
+    {"First", "First record", IconShape::First},
+    {"Prior", "Prior record", IconShape::Prior},
+    {"Next", "Next record", IconShape::Next},
+    {"Last", "Last record", IconShape::Last},
+    {"Insert", "Insert record", IconShape::Insert},
+    {"Delete", "Delete record", IconShape::Delete},
+    {"Edit", "Edit record", IconShape::Edit},
+    {"Post", "Post edit", IconShape::Post},
+    {"Cancel", "Cancel edit", IconShape::Cancel},
+    {"Refresh", "Refresh data", IconShape::Refresh},
 }};
 
 }  // namespace
@@ -56,7 +55,7 @@ TDBNavigator::TDBNavigator(QWidget* parent)
     auto* button = new QToolButton(this);
     button->setObjectName(QString("nav") + kButtons[i].name);
     button->setToolTip(kButtons[i].hint);
-    button->setIcon(TavloIcon(kButtons[i].theme, kButtons[i].shape));
+    button->setIcon(DrawnIcon(kButtons[i].shape));
     button->setIconSize(QSize(18, 18));
     button->setAutoRaise(true);
     // Clicking must not take focus from a cell being edited; the link stores it first.

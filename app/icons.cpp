@@ -142,11 +142,15 @@ QPixmap Draw(IconShape shape, int size) {
 
 }  // namespace
 
+QIcon DrawnIcon(IconShape shape) {
+  QIcon icon;
+  for (int size : {16, 24, 32}) icon.addPixmap(Draw(shape, size));
+  return icon;
+}
+
 QIcon TavloIcon(const char* themeName, IconShape fallback) {
   if (QIcon::hasThemeIcon(themeName)) return QIcon::fromTheme(themeName);
-  QIcon icon;
-  for (int size : {16, 24, 32}) icon.addPixmap(Draw(fallback, size));
-  return icon;
+  return DrawnIcon(fallback);
 }
 
 void ChooseIconTheme() {

@@ -35,6 +35,10 @@ enum class IconShape {
 // themeName is a freedesktop icon name ("go-first", "document-open", ...).
 QIcon TavloIcon(const char* themeName, IconShape fallback);
 
+// Our own drawing only, for buttons that must read clearly at a glance in any theme and
+// show plainly whether they are enabled (the navigator).
+QIcon DrawnIcon(IconShape shape);
+
 // Picks a theme with the freedesktop names when the platform set none (offscreen, bare X).
 void ChooseIconTheme();
 
