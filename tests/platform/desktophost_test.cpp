@@ -87,11 +87,11 @@ TEST(HeadlessHost, ShellOpenStartsDetachedAndNeverWaits) {
   auto host = NewHeadlessHost();
   std::uint64_t start = TickCount();
   // Runs in the given folder; the host returns before the program ends.
-  ASSERT_TRUE(host->ShellOpen("/bin/sh", "-c \"sleep 0.3; echo started > out.txt\"", dir.Path()));
-  EXPECT_LT(TickCount() - start, 250u);
+  ASSERT_TRUE(host->ShellOpen("/bin/sh", "-c \"sleep 2; echo started > out.txt\"", dir.Path()));
+  EXPECT_LT(TickCount() - start, 1500u);  // generous: the machine may be busy
   std::string out = dir.File("out.txt");
   std::string text;
-  for (int i = 0; i < 100 && text.empty(); ++i) {
+  for (int i = 0; i < 300 && text.empty(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::ifstream in(out);
     text.assign(std::istreambuf_iterator<char>(in), {});
