@@ -1,0 +1,129 @@
+// The grid over a large table: it learns records lazily in chunks as the view asks, never the
+// whole table up front; "Last" learns up to the last record and shows it; deleted records are
+// never shown; the decoded-row cache stays bounded while scrolling.
+#include <QDir>
+#include <QFile>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/dbgrid.h"
+#include "app/dbnavigator.h"
+#include "app/qtdesktophost.h"
+#include "app/tavlof.h"
+#include "dbf/fields.h"
+#include "platform/desktophost.h"
+
+using namespace tavlo;
+
+namespace {
+
+constexpr int kRecords = 50000;
+
+// A dBase III table of one C(8) field; every 10th record is deleted.
+void WriteTable(const QString& path) {
+  QByteArray data;
+  const int headerSize = 32 + 32 + 1;
+  const int recordSize = 1 + 8;
+  QByteArray header(32, '\0');
+  header[0] = 0x03;
+  header[1] = 124;
+  header[2] = 1;
+  header[3] = 1;
+  for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<char>((kRecords >> (8 * i)) & 0xFF);
+  header[8] = static_cast<char>(headerSize & 0xFF);
+  header[9] = static_cast<char>(headerSize >> 8);
+  header[10] = static_cast<char>(recordSize);
+  data += header;
+  QByteArray field(32, '\0');
+  field.replace(0, 2, "ID");
+  field[11] = 'C';
+  field[16] = 8;
+  data += field;
+  data += '\r';
+  for (int i = 0; i < kRecords; ++i) {
+    data += (i % 10 == 9) ? '*' : ' ';
+    data += QByteArray::number(i).leftJustified(8, ' ');
+  }
+  data += '\x1A';
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(data);
+}
+
+class SilentHost : public DesktopHost {
+ public:
+  std::vector<std::string> messages;
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::optional<std::string> InputBox(const std::string&, const std::string&,
+                                      const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
+                                            const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
+                                            const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
+  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::string ClipboardText() override { return {}; }
+  void SetClipboardText(const std::string&) override {}
+  bool ShellOpen(const std::string&, const std::string&, const std::string&) override {
+    return false;
+  }
+};
+
+}  // namespace
+
+class GridScaleTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void learnsLazilyAndFollowsTheCursor() {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("tables");
+    const QString table = dir.path() + "/tables/big.dbf";
+    WriteTable(table);
+    SilentHost host;
+    ScopedDesktopHost scoped(host);
+    TTavloF window(dir.path() + "/tavlo", {});
+    window.resize(800, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.OpenTable(ToAnsi(table), true);
+    QCoreApplication::processEvents();
+    GridModel* model = window.DBGrid1->Model();
+    const int visible = kRecords - kRecords / 10;
+    QVERIFY(model->rowCount() > 0);
+    QVERIFY2(model->rowCount() <= 4 * GridModel::kChunk, "learned more than the first screen");
+    QCOMPARE(model->data(model->index(9, 0), Qt::DisplayRole).toString(), QString("10"));
+
+    window.DBNavigator1->BtnClick(NavigateButton::nbLast);
+    QCOMPARE(model->rowCount(), visible);
+    QCOMPARE(model->CurrentRow(), visible - 1);
+    QCOMPARE(model->data(model->index(visible - 1, 0), Qt::DisplayRole).toString(),
+             QString::number(kRecords - 2));
+    QCOMPARE(window.DBGrid1->currentIndex().row(), visible - 1);
+
+    // Scrolling through the whole table keeps only a bounded number of decoded rows.
+    QScrollBar* bar = window.DBGrid1->verticalScrollBar();
+    for (int value = 0; value <= bar->maximum(); value += std::max(bar->maximum() / 50, 1)) {
+      bar->setValue(value);
+      QCoreApplication::processEvents();
+    }
+    QVERIFY(model->Cache().CachedRows() <= 1024);
+
+    // Selecting a row far up moves the cursor there.
+    window.DBGrid1->setCurrentIndex(model->index(100, 0));
+    QCOMPARE(window.Dbf1.FieldByName("ID").TextValue(), std::string("111"));
+    QVERIFY(host.messages.empty());
+  }
+};
+
+QTEST_MAIN(GridScaleTest)
+#include "gridscale_test.moc"
