@@ -12,36 +12,7 @@
 namespace tavlo {
 namespace {
 
-// Sets environment variables for one test and puts the old values back.
-class ScopedEnvironment {
- public:
-  void Set(const char* name, const char* value) {
-    const char* old = getenv(name);
-    saved_.push_back({name, old != nullptr, old != nullptr ? old : ""});
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnvironment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->present) {
-        setenv(it->name.c_str(), it->value.c_str(), 1);
-      } else {
-        unsetenv(it->name.c_str());
-      }
-    }
-  }
-
- private:
-  struct Saved {
-    std::string name;
-    bool present;
-    std::string value;
-  };
-  std::vector<Saved> saved_;
-};
+using testing::ScopedEnvironment;
 
 TEST(CodePages, CyrillicTables) {
   auto pages = NewTableCodePages(866, 1251);

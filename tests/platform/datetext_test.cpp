@@ -1,7 +1,10 @@
 // Date text: formatting with pattern letters and regional names, and the parser of the short
 // date format with its separators, two-digit years and optional time.
 
+#include <cstdlib>
+
 #include "platform/clock.h"
+#include "platform/codepage.h"
 #include "platform/errors.h"
 #include "platform/localeformat.h"
 #include "platform/regional.h"
@@ -138,6 +141,27 @@ TEST(DateText, CLocaleGivesTheDefaults) {
   EXPECT_EQ(s.shortDateFormat, "mm/dd/yyyy");
   EXPECT_EQ(s.shortMonthNames[11], "Dec");
   EXPECT_EQ(s.longDayNames[0], "Sunday");
+}
+
+TEST(DateText, SettingsFromARussianLocale) {
+  // Compiles the locale into the scratch folder; skipped where the locale sources are missing.
+  testing::TempFolder dir;
+  std::string command =
+      "localedef -i ru_RU -f UTF-8 '" + dir.File("ru_RU.UTF-8") + "' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) GTEST_SKIP() << "localedef cannot build ru_RU";
+  testing::ScopedEnvironment env;
+  env.Set("LOCPATH", dir.Path().c_str());
+  env.Set("LANG", "ru_RU.UTF-8");
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LC_NUMERIC", "LC_TIME"}) env.Set(name, nullptr);
+  auto cyrillic = NewTableCodePages(866, 1251);
+  ScopedCodePages pages{*cyrillic};
+  RegionalSettings s = RegionalSettingsFromLocale();
+  EXPECT_EQ(s.decimalSeparator, ',');
+  EXPECT_EQ(s.dateSeparator, '.');
+  EXPECT_EQ(s.shortDateFormat, "dd.mm.yyyy");
+  EXPECT_EQ(s.shortMonthNames[11], "\xE4\xE5\xEA");  // the UTF-8 name as Windows-1251 bytes
+  ScopedRegionalSettings russian{s};
+  EXPECT_EQ(FormatDateTime("dd-mmm-yyyy", EncodeDate(2026, 12, 8)), "08-\xE4\xE5\xEA-2026");
 }
 
 }  // namespace

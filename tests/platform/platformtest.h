@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,37 @@ class TempFolder {
 
  private:
   std::filesystem::path path_;
+};
+
+// Sets environment variables for one test and puts the old values back.
+class ScopedEnvironment {
+ public:
+  void Set(const char* name, const char* value) {
+    const char* old = getenv(name);
+    saved_.push_back({name, old != nullptr, old != nullptr ? old : ""});
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnvironment() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->present) {
+        setenv(it->name.c_str(), it->value.c_str(), 1);
+      } else {
+        unsetenv(it->name.c_str());
+      }
+    }
+  }
+
+ private:
+  struct Saved {
+    std::string name;
+    bool present;
+    std::string value;
+  };
+  std::vector<Saved> saved_;
 };
 
 // Settings of a German-style desktop: comma decimals, day.month.year.
