@@ -66,7 +66,9 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // Opens path in the given mode with its sharing rule. Raises EFOpenError ("Cannot open file
   // %s") for ReadOnly/ReadWrite and EFCreateError ("Cannot create file %s") for Create,
-  // also when another process holds a conflicting share.
+  // also when another process holds a conflicting share. The operating system's file system
+  // applies the rule between two opens in one process too (its locks belong to the open file),
+  // so a process keeps one open object per path; Create truncates only once the share is held.
   virtual std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) = 0;
   virtual bool FileExists(const std::string& path) = 0;       // a regular file
   virtual bool DirectoryExists(const std::string& path) = 0;
