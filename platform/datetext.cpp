@@ -1,7 +1,6 @@
 // Date and time text: formatting with pattern letters and the regional names, and the date
 // parser that reads the short date format's order. Never touches the C library's locale.
 
-#include <cctype>
 #include <cstdint>
 #include <string>
 
@@ -44,8 +43,13 @@ void AppendNumber(std::string& out, int value, int width) {
   out += digits;
 }
 
+// ASCII only: pattern letters and AM/PM are ASCII, and the C library's tolower follows the
+// process locale.
 char Lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
 }
 
 bool StartsWithNoCase(const std::string& text, std::size_t at, const char* prefix) {
@@ -201,8 +205,7 @@ struct Scanner {
   int Number(int maxDigits, int& digitCount) {
     int value = 0;
     digitCount = 0;
-    while (!AtEnd() && std::isdigit(static_cast<unsigned char>(text[at])) &&
-           digitCount < maxDigits) {
+    while (!AtEnd() && IsDigit(text[at]) && digitCount < maxDigits) {
       value = value * 10 + (text[at] - '0');
       ++at;
       ++digitCount;
@@ -319,7 +322,7 @@ bool TextToDateTime(const std::string& text, double& dateTime) {
       s.SkipBlanks();
       marked = true;
     }
-    bool digitFollows = std::isdigit(static_cast<unsigned char>(s.Peek())) != 0;
+    bool digitFollows = IsDigit(s.Peek());
     if (marked && !digitFollows) return false;  // "12/05/" is no date
     if (s.at == beforeSeparator || !digitFollows) {
       s.at = beforeSeparator;
