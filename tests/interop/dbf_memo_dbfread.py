@@ -31,6 +31,8 @@ def set_memo(table, record, text, folder):
 
 
 def main():
+    if not os.path.exists(HELPER):
+        fail(f"{HELPER} is missing: build the dbf_interop_helper target")
     folder = tempfile.mkdtemp(prefix="tavlo-interop-")
     path = os.path.join(folder, "memos.dbf")
     table = dbf.Table(path, "id N(3,0); notes M", dbf_type="db3")

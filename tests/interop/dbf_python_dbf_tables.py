@@ -32,6 +32,8 @@ def fail(message):
 
 
 def main():
+    if not os.path.exists(HELPER):
+        fail(f"{HELPER} is missing: build the dbf_interop_helper target")
     folder = tempfile.mkdtemp(prefix="tavlo-interop-")
     path = os.path.join(folder, "people.dbf")
     table = dbf.Table(path, SPEC, dbf_type="db3")
