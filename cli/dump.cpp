@@ -1,15 +1,19 @@
 // tavlo-cli dump TABLE: prints the visible records of a table as CSV (RFC 4180) or TSV, in
-// UTF-8, with the display text of every field as the grid shows it. Opens the table
-// read-only, so it never writes to it.
+// UTF-8, with the display text of every field as the grid shows it; --filter shows only the
+// records a filter script accepts, through the same record filter as the main window. Opens
+// the table read-only, so it never writes to it.
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
 
+#include "app/core/recordfilter.h"
 #include "cli/command.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
 #include "platform/codepage.h"
+#include "script/qelscript.h"
+#include "script/words/library.h"
 
 namespace tavlo::cli {
 
@@ -88,8 +92,15 @@ int Dump(const std::vector<std::string>& arguments) {
   bool showDeleted = false;
   bool countOnly = false;
   bool tsv = false;
-  for (const std::string& argument : arguments) {
-    if (argument == "--deleted") {
+  bool filtered = false;
+  std::string filterText;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--filter") {
+      if (i + 1 >= arguments.size()) throw UsageError("missing script after --filter");
+      filtered = true;
+      filterText = arguments[++i];
+    } else if (argument == "--deleted") {
       showDeleted = true;
     } else if (argument == "--count") {
       countOnly = true;
@@ -109,11 +120,25 @@ int Dump(const std::vector<std::string>& arguments) {
   dbf.SetTableName(AbsolutePath(table));
   dbf.SetReadOnly(true);
   dbf.SetShowDeleted(showDeleted);
+  TqelScript script;
+  TRecordFilter filter(dbf, script);
+  if (filtered) {
+    // Compile before the table is opened: a script that does not compile reads no record.
+    RegisterLibraryWords();
+    filter.SetFilterText(filterText);
+  }
   dbf.Open();
+  // Both paths leave the cursor on the first visible record; a filter error stops here or
+  // at the Next that meets the failing record.
+  if (filtered) {
+    filter.Apply();
+  } else {
+    dbf.First();
+  }
 
   if (countOnly) {
     long long count = 0;
-    for (dbf.First(); !dbf.AtEnd(); dbf.Next()) ++count;
+    for (; !dbf.AtEnd(); dbf.Next()) ++count;
     std::printf("%lld\n", count);
     return 0;
   }
@@ -138,7 +163,7 @@ int Dump(const std::vector<std::string>& arguments) {
     addValue(out, codePages.AnsiToUtf8(dbf.Fields(i).FieldName()));
   }
   out.Add(lineEnd);
-  for (dbf.First(); !dbf.AtEnd(); dbf.Next()) {
+  for (; !dbf.AtEnd(); dbf.Next()) {
     if (showDeleted) {
       out.Add(dbf.IsDeleted() ? "*" : "");
       if (dbf.FieldCount() > 0) out.Add(separator);
@@ -155,9 +180,10 @@ int Dump(const std::vector<std::string>& arguments) {
 }
 
 const CommandRegistration kDump(
-    {"dump", "dump TABLE [--deleted] [--count] [--tsv]",
+    {"dump", "dump TABLE [--deleted] [--count] [--tsv] [--filter SCRIPT]",
      "print the visible records as CSV (UTF-8; --deleted adds deleted records and a _deleted "
-     "column, --count prints only their number, --tsv separates with tabs)",
+     "column, --count prints only their number, --tsv separates with tabs, --filter keeps "
+     "the records for which SCRIPT yields true)",
      Dump});
 
 }  // namespace

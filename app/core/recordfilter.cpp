@@ -1,0 +1,100 @@
+// The record filter: the "Filter" and "Show all" actions, the cursor's filter hook and the
+// script's variable callback that hands out the fields of the record under test.
+#include "app/core/recordfilter.h"
+
+#include "dbf/fields.h"
+
+namespace tavlo {
+
+namespace {
+
+// Field names compare as the cursor's FindField compares them: ASCII letters without case.
+bool SameFieldName(const std::string& a, const std::string& b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TRecordFilter::TRecordFilter(TDbf& dbf, TqelScript& script) : dbf_(dbf), script_(script) {
+  script_.SetScriptTimeOut(kScriptTimeOut);
+  dbf_.OnFilterRecord = [this](TDbf& dataSet, bool& accept) { NewFilterRecord(dataSet, accept); };
+  script_.onGetVariable = [this](TqelScript& sender, const std::string& symbol, Variant& value,
+                                 bool& handled, std::string& errorStr) {
+    qelScript1GetVariable(sender, symbol, value, handled, errorStr);
+  };
+}
+
+TRecordFilter::~TRecordFilter() noexcept {
+  // Leave no callback behind that points at a destroyed filter.
+  dbf_.OnFilterRecord = nullptr;
+  script_.onGetVariable = nullptr;
+}
+
+void TRecordFilter::SetFilterText(const std::string& text) {
+  script_.SetScript(text);
+}
+
+void TRecordFilter::Apply() {
+  dbf_.SetFiltered(true);
+  dbf_.First();
+}
+
+void TRecordFilter::Filter(const std::string& currentTable, const std::string& text) {
+  if (currentTable.empty()) return;
+  SetFilterText(text);
+  Apply();
+}
+
+void TRecordFilter::ShowAll() {
+  dbf_.SetFiltered(false);
+  dbf_.First();
+}
+
+void TRecordFilter::NewFilterRecord(TDbf& DataSet, bool& Accept) {
+  (void)DataSet;
+  Accept = script_.Run().ToBoolean();
+}
+
+TField* TRecordFilter::FindFieldCached(const std::string& Symbol) {
+  const int count = dbf_.FieldCount();
+  for (FieldCacheEntry& entry : fieldCache_) {
+    if (entry.symbol != Symbol) continue;
+    // The table may have been closed or another one opened since: the position must still
+    // hold a field of that name.
+    if (entry.fieldIndex < count) {
+      TField& field = dbf_.Fields(entry.fieldIndex);
+      if (SameFieldName(field.FieldName(), Symbol)) return &field;
+    }
+    TField* found = dbf_.FindField(Symbol);
+    if (found == nullptr) return nullptr;
+    entry.fieldIndex = found->FieldNo() - 1;
+    return found;
+  }
+  TField* found = dbf_.FindField(Symbol);
+  // Unknown names are not cached: the lookup fails the run anyway.
+  if (found != nullptr) fieldCache_.push_back({Symbol, found->FieldNo() - 1});
+  return found;
+}
+
+void TRecordFilter::qelScript1GetVariable(TqelScript& Sender, const std::string& Symbol,
+                                          Variant& value, bool& handled, std::string& ErrorStr) {
+  (void)Sender;
+  TField* field = dbf_.Active() ? FindFieldCached(Symbol) : nullptr;
+  if (field == nullptr) {
+    handled = false;
+    ErrorStr = "The field " + Symbol + " is not found in this collection";
+    return;
+  }
+  value = field->VariantValue();
+  handled = true;
+}
+
+}  // namespace tavlo

@@ -1,0 +1,194 @@
+// The record filter over real tables: accepted records, the boolean rule of the result, field
+// names without case, unanswered fields, compile and run errors, memo fields and a table
+// opened while the filter stays on.
+#include "app/core/recordfilter.h"
+
+#include <gtest/gtest.h>
+
+#include "dbf/cursor_fixture.h"
+#include "script/words/library.h"
+
+namespace tavlo {
+namespace {
+
+using cursortest::CursorTest;
+
+#define EXPECT_THROW_MESSAGE(statement, text)           \
+  do {                                                  \
+    try {                                               \
+      statement;                                        \
+      ADD_FAILURE() << "no exception from " #statement; \
+    } catch (const std::exception& error) {             \
+      EXPECT_STREQ(error.what(), text);                 \
+    }                                                   \
+  } while (false)
+
+class RecordFilterTest : public CursorTest {
+ protected:
+  RecordFilterTest() {
+    RegisterLibraryWords();
+    dbf_.SetTableName(MakePeople({"Ann", "Bob", "Cid", "Dee"}));
+    dbf_.Open();
+  }
+
+  std::vector<std::string> Shown() {
+    std::vector<std::string> names;
+    for (; !dbf_.AtEnd(); dbf_.Next()) names.push_back(dbf_.LookupField("NAME").TextValue());
+    return names;
+  }
+
+  TDbf dbf_;
+  TqelScript script_;
+  TRecordFilter filter_{dbf_, script_};
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(RecordFilterTest, ShowsTheAcceptedRecordsAndShowAllBringsThemBack) {
+  EXPECT_EQ(script_.ScriptTimeOut(), 30);
+  filter_.Filter("people", ">NAME.get 'Bob' = >age.get 30 = or");
+  EXPECT_TRUE(dbf_.Filtered());
+  EXPECT_EQ(Shown(), (Names{"Bob", "Cid"}));
+  dbf_.Last();
+  EXPECT_EQ(dbf_.LookupField("NAME").TextValue(), "Cid");
+
+  filter_.Filter("people", ">Age.get 100 >");
+  EXPECT_TRUE(dbf_.IsEmpty());
+  EXPECT_TRUE(dbf_.AtStart() && dbf_.AtEnd());
+
+  filter_.ShowAll();
+  EXPECT_FALSE(dbf_.Filtered());
+  EXPECT_EQ(Shown(), (Names{"Ann", "Bob", "Cid", "Dee"}));
+}
+
+TEST_F(RecordFilterTest, ResultBecomesABooleanByTheValueRules) {
+  const struct {
+    const char* script;
+    Names shown;
+  } cases[] = {
+      {"0", {}},
+      {"1", {"Ann", "Bob", "Cid", "Dee"}},
+      {"'TRUE'", {"Ann", "Bob", "Cid", "Dee"}},
+      {"'false'", {}},
+      {"2 1 >AGE.get 20 >", {"Cid", "Dee"}},  // only the top of the stack counts
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    filter_.Filter("people", c.script);
+    EXPECT_EQ(Shown(), c.shown);
+  }
+}
+
+TEST_F(RecordFilterTest, RunFailuresLeaveTheCursorOperationAndKeepTheFilterOn) {
+  const struct {
+    const char* script;
+    const char* message;
+  } cases[] = {
+      {"", "Invalid variant type conversion"},  // no atoms: every run yields Null
+      {"'maybe'", "Invalid variant type conversion"},
+      {">CITY.get 'Paris' =", "The field CITY is not found in this collection"},
+      {"drop", "stack underflow"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    EXPECT_THROW_MESSAGE(filter_.Filter("people", c.script), c.message);
+    EXPECT_TRUE(dbf_.Filtered());
+    filter_.ShowAll();
+  }
+  // A failure in the middle of a scan stops the move that met the record.
+  filter_.Filter("people", ">NAME.get 'Cid' = if 'x' else 1 endif");
+  EXPECT_EQ(dbf_.LookupField("NAME").TextValue(), "Ann");
+  dbf_.Next();
+  EXPECT_THROW_MESSAGE(dbf_.Next(), "Invalid variant type conversion");
+  EXPECT_EQ(dbf_.LookupField("NAME").TextValue(), "Bob");
+}
+
+TEST_F(RecordFilterTest, CompileErrorNeverSwitchesTheFilterOn) {
+  try {
+    filter_.Filter("people", "1 nosuchword");
+    ADD_FAILURE() << "no compile error";
+  } catch (const EqelScriptError& error) {
+    EXPECT_EQ(std::string(error.what()).rfind("undefined word \"nosuchword\"", 0), 0u);
+  }
+  EXPECT_FALSE(dbf_.Filtered());
+  EXPECT_EQ(Shown(), (Names{"Ann", "Bob", "Cid", "Dee"}));
+}
+
+TEST_F(RecordFilterTest, NoCurrentTableMeansNothingHappens) {
+  filter_.Filter("", "0");
+  EXPECT_FALSE(dbf_.Filtered());
+  EXPECT_EQ(script_.Script(), "");
+  dbf_.Close();
+  EXPECT_THROW_MESSAGE(filter_.ShowAll(), "Cannot perform this operation on a closed dataset");
+}
+
+TEST_F(RecordFilterTest, FieldsAreFoundAgainInATableOpenedWhileTheFilterIsOn) {
+  filter_.Filter("people", ">AGE.get 20 >");
+  EXPECT_EQ(Shown(), (Names{"Cid", "Dee"}));
+  dbf_.Close();
+
+  // The same names at other positions, and one field fewer.
+  std::string other = MakeTable(
+      "other.dbf", {{"AGE", TFieldType::ftInteger, 0}, {"NAME", TFieldType::ftString, 10}});
+  {
+    TDbf writer;
+    writer.SetTableName(other);
+    writer.Open();
+    for (int age : {50, 5, 25}) {
+      writer.Insert();
+      writer.LookupField("AGE").SetTextValue(std::to_string(age));
+      writer.LookupField("NAME").SetTextValue("n" + std::to_string(age));
+      writer.Post();
+    }
+  }
+  dbf_.SetTableName(other);
+  dbf_.Open();
+  EXPECT_EQ(Shown(), (Names{"n50", "n25"}));
+  dbf_.Close();
+
+  std::string names = MakeTable("names.dbf", {{"NAME", TFieldType::ftString, 10}});
+  {
+    TDbf writer;
+    writer.SetTableName(names);
+    writer.Open();
+    writer.Insert();
+    writer.LookupField("NAME").SetTextValue("Eve");
+    writer.Post();
+  }
+  dbf_.SetTableName(names);
+  EXPECT_THROW_MESSAGE(dbf_.Open(), "The field AGE is not found in this collection");
+}
+
+TEST_F(RecordFilterTest, MemoFieldIsTheMemoOfTheRecordUnderTest) {
+  dbf_.Close();
+  std::string path =
+      MakeTable("notes.dbf", {{"TITLE", TFieldType::ftString, 8}, {"NOTE", TFieldType::ftMemo, 0}});
+  dbf_.SetTableName(path);
+  dbf_.Open();
+  for (const char* text : {"keep me", "drop me", "keep too", ""}) {
+    dbf_.Insert();
+    dbf_.LookupField("TITLE").SetTextValue(std::string(text, 4));
+    dbf_.LookupField("NOTE").SetTextValue(text);
+    dbf_.Post();
+  }
+  filter_.Filter("notes", ">note.get 4 left 'keep' =");
+  std::vector<std::string> notes;
+  for (; !dbf_.AtEnd(); dbf_.Next()) notes.push_back(dbf_.LookupField("NOTE").TextValue());
+  EXPECT_EQ(notes, (Names{"keep me", "keep too"}));
+}
+
+TEST_F(RecordFilterTest, DestroyedFilterLeavesNoCallbackBehind) {
+  {
+    TqelScript script;
+    TRecordFilter filter(dbf_, script);
+    EXPECT_TRUE(static_cast<bool>(dbf_.OnFilterRecord));
+    EXPECT_TRUE(static_cast<bool>(script.onGetVariable));
+  }
+  EXPECT_FALSE(static_cast<bool>(dbf_.OnFilterRecord));
+  dbf_.SetFiltered(true);
+  dbf_.First();  // filters nothing now
+  EXPECT_EQ(Shown(), (Names{"Ann", "Bob", "Cid", "Dee"}));
+}
+
+}  // namespace
+}  // namespace tavlo
