@@ -139,11 +139,37 @@ struct Match {
   std::size_t end = 0;  // one past the last character
 };
 
+// Remembers one search: nothing was found in [query, result), so a later search from any
+// position in that range has the same answer. Retries move forward, so with one memo per
+// search the scans of a whole replacement stay linear in the subject.
+struct SearchMemo {
+  std::size_t query = npos;
+  std::size_t result = npos;
+
+  template <typename Scan>
+  std::size_t From(std::size_t from, Scan scan) {
+    if (query != npos && query <= from && (result == npos || from <= result)) return result;
+    query = from;
+    result = scan(from);
+    return result;
+  }
+};
+
+struct ItemMemos {
+  SearchMemo text;  // the literal or the terminator
+  SearchMemo limit;
+  SearchMemo outside;  // the first character not in the item's class
+};
+
 class Matcher {
  public:
   Matcher(const std::string& subject, const std::vector<PatternItem>& items, bool caseSensitive,
           TqelCaptureRegisterArray& registers)
-      : subject_(subject), items_(items), cs_(caseSensitive), registers_(registers) {}
+      : subject_(subject),
+        items_(items),
+        cs_(caseSensitive),
+        registers_(registers),
+        memos_(items.size()) {}
 
   // The first match at or after offset k, retrying after the first literal when a class
   // item fails there.
@@ -158,13 +184,25 @@ class Matcher {
   }
 
  private:
+  std::size_t Search(SearchMemo& memo, const std::string& needle, std::size_t from) {
+    return memo.From(from, [&](std::size_t at) { return Find(subject_, needle, at, cs_); });
+  }
+
+  std::size_t FirstOutside(SearchMemo& memo, char letter, std::size_t from) {
+    return memo.From(from, [&](std::size_t at) {
+      while (at < subject_.size() && InClass(letter, subject_[at])) ++at;
+      return at < subject_.size() ? at : npos;
+    });
+  }
+
   std::optional<Match> TryAt(std::size_t k, std::optional<std::size_t>& retry) {
     std::size_t cursor = k;
     std::optional<std::size_t> start;
     std::optional<std::size_t> afterFirstLiteral;
-    for (const PatternItem& item : items_) {
+    for (std::size_t n = 0; n < items_.size(); ++n) {
+      const PatternItem& item = items_[n];
       if (item.literal) {
-        const std::size_t p = Find(subject_, item.text, cursor, cs_);
+        const std::size_t p = Search(memos_[n].text, item.text, cursor);
         if (p == npos) return std::nullopt;
         if (!start) start = p;
         if (!afterFirstLiteral) afterFirstLiteral = p + item.text.size();
@@ -173,7 +211,7 @@ class Matcher {
       }
       // A leading class item starts the match where the search starts.
       if (!start) start = cursor;
-      if (!Capture(item, cursor)) {
+      if (!Capture(item, memos_[n], cursor)) {
         if (afterFirstLiteral && *afterFirstLiteral < subject_.size()) retry = afterFirstLiteral;
         return std::nullopt;
       }
@@ -182,21 +220,18 @@ class Matcher {
     return Match{*start, cursor};
   }
 
-  bool Capture(const PatternItem& item, std::size_t& cursor) {
+  bool Capture(const PatternItem& item, ItemMemos& memos, std::size_t& cursor) {
     std::string& reg = registers_[static_cast<std::size_t>(item.reg)];
     reg.clear();
     std::size_t limitAt = npos;
     if (!item.limit.empty()) {
-      limitAt = Find(subject_, item.limit, cursor, cs_);
+      limitAt = Search(memos.limit, item.limit, cursor);
       if (limitAt == npos) return false;
     }
     for (;;) {
-      const std::size_t t = Find(subject_, item.text, cursor, cs_);
+      const std::size_t t = Search(memos.text, item.text, cursor);
       if (t == npos || (limitAt != npos && t >= limitAt)) break;
-      bool allowed = true;
-      for (std::size_t i = cursor; i < t && allowed; ++i)
-        allowed = InClass(item.letter, subject_[i]);
-      if (!allowed) break;
+      if (item.letter != '*' && FirstOutside(memos.outside, item.letter, cursor) < t) break;
       reg.append(subject_, cursor, t - cursor).append("||");
       cursor = t + item.text.size();
       if (limitAt == npos) break;
@@ -208,6 +243,7 @@ class Matcher {
   const std::vector<PatternItem>& items_;
   bool cs_;
   TqelCaptureRegisterArray& registers_;
+  std::vector<ItemMemos> memos_;
 };
 
 // The template with its register items filled in; nullopt when an item is malformed or

@@ -1,5 +1,6 @@
 // The string words through TqelScript, and the pattern replacement both through the words
 // and directly (registers, limits, retries, malformed items, templates).
+#include <chrono>
 #include <string>
 
 #include "script/words/patternreplace.h"
@@ -190,6 +191,20 @@ TEST(PatternReplace, ClassItemEmptiesOnlyItsRegister) {
   EXPECT_EQ(PatternReplace("a;", "a[n0:x]", "", true, false, registers), "a;");
   EXPECT_EQ(registers[0], "");
   EXPECT_EQ(registers[3], "old||");
+}
+
+// Many first-literal occurrences whose class item fails: every retry must not rescan the
+// rest of the subject, or a large text takes minutes.
+TEST(PatternReplace, RetriesStayLinear) {
+  std::string subject;
+  for (int i = 0; i < 100000; ++i) subject += "<b>1x";
+  subject += "</b>";
+  TqelCaptureRegisterArray registers;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(PatternReplace(subject, "<b>[n0:</b>]", "[0:]", true, true, registers), subject);
+  EXPECT_EQ(PatternReplace(subject, "<b>[n0:</i>]", "[0:]", false, true, registers), subject);
+  EXPECT_EQ(PatternReplace(subject, "<b>[*0:x|</i>]", "[0:]", true, true, registers), subject);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 }  // namespace
