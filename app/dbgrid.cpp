@@ -119,6 +119,41 @@ void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& prev
   if (cursorRow != current.row()) FollowCursor(cursorRow);
 }
 
+bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  if (!QTableView::edit(index, trigger, event)) return false;
+  // An open cell editor is a change in progress: the cursor goes into edit state at once, so
+  // that a move or a post asks the grid for the text first instead of dropping it.
+  TDbf* table = model_->Table();
+  if (table == nullptr || !table->Active() || table->State() != TDataSetState::dsBrowse)
+    return true;
+  bool started = false;
+  startingEdit_ = true;
+  Run([&] {
+    table->Edit();
+    started = true;
+  });
+  startingEdit_ = false;
+  if (!started) {
+    if (QWidget* editor = indexWidget(index))
+      closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    else if (QWidget* focused = QApplication::focusWidget();
+             focused != nullptr && isAncestorOf(focused))
+      closeEditor(focused, QAbstractItemDelegate::RevertModelCache);
+    return false;
+  }
+  return true;
+}
+
+void TDBGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                          const QList<int>& roles) {
+  // The values did not change, only the state; refreshing would overwrite the typed key.
+  if (startingEdit_) {
+    viewport()->update();
+    return;
+  }
+  QTableView::dataChanged(topLeft, bottomRight, roles);
+}
+
 void TDBGrid::keyPressEvent(QKeyEvent* event) {
   TDbf* table = model_->Table();
   if (table != nullptr && table->Active() && state() != QAbstractItemView::EditingState) {

@@ -22,6 +22,9 @@ class TDBGrid : public QTableView {
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles = QList<int>()) override;
 
  private:
   void FollowCursor(int row);
@@ -29,11 +32,12 @@ class TDBGrid : public QTableView {
   void Run(const std::function<void()>& action);
 
   GridModel* model_;
-  bool following_ = false;  // the view is being moved to the cursor's row
-  bool moving_ = false;     // the cursor is being moved to the view's row
-  int pendingRow_ = -2;     // the cursor's row announced while moving_
-  int changing_ = 0;        // inside a change of the model's rows
-  bool sized_ = false;      // columns fitted to the rows of the open table
+  bool following_ = false;     // the view is being moved to the cursor's row
+  bool moving_ = false;        // the cursor is being moved to the view's row
+  int pendingRow_ = -2;        // the cursor's row announced while moving_
+  bool startingEdit_ = false;  // the cursor enters edit state for a just opened editor
+  int changing_ = 0;           // inside a change of the model's rows
+  bool sized_ = false;         // columns fitted to the rows of the open table
 };
 
 }  // namespace tavlo

@@ -20,7 +20,6 @@
 #include "app/propertiesf.h"
 #include "app/qtdesktophost.h"
 #include "app/windowplacement.h"
-#include "dbf/fields.h"
 #include "platform/desktophost.h"
 #include "platform/filesystem.h"
 
@@ -39,6 +38,7 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
     : QMainWindow(parent),
       DataSource1(&Dbf1),
       ini(SettingsFilePath(ToAnsi(QFileInfo(executablePath).absoluteFilePath()))),
+      RecordFilter1(Dbf1, qelScript1),
       arguments_(arguments) {
   setObjectName("TavloF");
   setWindowTitle("Tavlo 3");
@@ -47,12 +47,6 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
 
   Dbf1.SetRunTimePath(".");
   Dbf1.SetShowDeleted(false);
-  Dbf1.OnFilterRecord = [this](TDbf& dataSet, bool& accept) { NewFilterRecord(dataSet, accept); };
-  qelScript1.SetScriptTimeOut(30);
-  qelScript1.onGetVariable = [this](TqelScript& sender, const std::string& symbol, Variant& value,
-                                    bool& handled, std::string& errorStr) {
-    qelScript1GetVariable(sender, symbol, value, handled, errorStr);
-  };
   DataSource1.OnError = [this](const std::string& message) { ShowError(message); };
 
   auto* central = new QWidget(this);
@@ -336,27 +330,27 @@ void TTavloF::btncloseClick() {
 void TTavloF::btnfilterClick() {
   if (currentTable.empty()) return;
   try {
-    qelScript1.SetScript(ToAnsi(txtfilter->text()));
+    RecordFilter1.SetFilterText(ToAnsi(txtfilter->text()));
   } catch (const std::exception& error) {
     ShowError(error.what());
     return;
   }
-  Dbf1.SetFiltered(true);
+  // The grid learns nothing while the cursor looks for its first record: a failing script
+  // is then reported once, by the cursor's move.
   DBGrid1->Model()->Reload(false);
   bool moved = false;
   Guard([&] {
-    Dbf1.First();
+    RecordFilter1.Apply();
     moved = true;
   });
   if (moved) DBGrid1->Model()->Reload();
 }
 
 void TTavloF::btnshowallClick() {
-  Dbf1.SetFiltered(false);
   DBGrid1->Model()->Reload(false);
   bool moved = false;
   Guard([&] {
-    Dbf1.First();
+    RecordFilter1.ShowAll();
     moved = true;
   });
   if (moved) DBGrid1->Model()->Reload();
@@ -375,26 +369,6 @@ void TTavloF::viewerHotSpotCovered(const QString& target) {
     statusBar()->clearMessage();
   else
     statusBar()->showMessage(target);
-}
-
-// ---- Record filter hooks -----------------------------------------------------------------
-
-void TTavloF::NewFilterRecord(TDbf& dataSet, bool& accept) {
-  (void)dataSet;
-  accept = qelScript1.Run().ToBoolean();
-}
-
-void TTavloF::qelScript1GetVariable(TqelScript& sender, const std::string& symbol, Variant& value,
-                                    bool& handled, std::string& errorStr) {
-  (void)sender;
-  TField* field = Dbf1.Active() ? Dbf1.FindField(symbol) : nullptr;
-  if (field == nullptr) {
-    handled = false;
-    errorStr = "The field " + symbol + " is not found in this collection";
-    return;
-  }
-  value = field->VariantValue();
-  handled = true;
 }
 
 }  // namespace tavlo

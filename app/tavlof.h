@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/core/formplacement.h"
+#include "app/core/recordfilter.h"
 #include "app/datasource.h"
 #include "dbf/tdbf.h"
 #include "script/qelscript.h"
@@ -52,6 +53,9 @@ class TTavloF : public QMainWindow {
   TDataSource DataSource1;
   TqelScript qelScript1;
   FormPlacementStore ini;
+  // Owns Dbf1's OnFilterRecord (NewFilterRecord) and qelScript1's onGetVariable
+  // (qelScript1GetVariable).
+  TRecordFilter RecordFilter1;
 
   // Operations used by the pages.
   void OpenTable(const std::string& path, bool withForm);
@@ -75,11 +79,6 @@ class TTavloF : public QMainWindow {
   void btnshowallClick();
   void btnhelpClick();
   void viewerHotSpotCovered(const QString& target);
-
-  // The record filter hook and the variable callback of qelScript1.
-  void NewFilterRecord(TDbf& dataSet, bool& accept);
-  void qelScript1GetVariable(TqelScript& sender, const std::string& symbol, Variant& value,
-                             bool& handled, std::string& errorStr);
 
   // Widgets, for the pages of the other parts and for the tests.
   QTabWidget* book = nullptr;

@@ -1,6 +1,7 @@
 // The main window driven through its real widgets: start-up and shut-down with the settings
 // file, opening tables, the grid and the navigator, editing, inserting, deleting, the record
 // filter, the file chooser, the help window and the data-bound controls.
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -240,6 +241,28 @@ class TavloFTest : public QObject {
     QVERIFY(QString::fromStdString(host_->messages[0]).contains("is not a valid integer value"));
   }
 
+  void typedCellIsStoredByTheNavigator() {
+    auto window = Start();
+    window->OpenTable(table_, true);
+    TDBGrid* grid = window->DBGrid1;
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    grid->setFocus();
+    grid->setCurrentIndex(grid->Model()->index(0, 1));
+    // Typing opens the cell editor; the navigator's button must not lose what was typed.
+    QTest::keyClick(grid, 'L');
+    QWidget* editor = QApplication::focusWidget();
+    QVERIFY(editor != nullptr && editor != grid && grid->isAncestorOf(editor));
+    QTest::keyClicks(editor, "yon");
+    window->DBNavigator1->BtnClick(NavigateButton::nbNext);
+    QCOMPARE(window->Dbf1.RecordNumber(), 2);
+    QCOMPARE(Cell(*window, 0, 1), QString("Lyon"));
+    TDbf check;
+    check.SetTableName(table_);
+    check.Open();
+    QCOMPARE(check.FieldByName("CITY").TextValue(), std::string("Lyon"));
+    QVERIFY(host_->messages.empty());
+  }
+
   void cancelsAnEdit() {
     auto window = Start();
     window->OpenTable(table_, true);
@@ -352,6 +375,8 @@ class TavloFTest : public QObject {
     IniFile ini(Folder() + "tavlo.ini");
     QCOMPARE(ini.ReadString("Settings", "lastfile", ""), table_);
     QVERIFY(ini.ReadInteger("TavloF", "Width", 0) > 0);
+    QCOMPARE(ini.ReadInteger("PropertiesF", "Width", 0), 277);
+    QCOMPARE(ini.ReadString("PropertiesF", "State", ""), std::string("0"));
     auto window = Start();
     QCOMPARE(window->currentTable, table_);
     QVERIFY(window->Dbf1.Active());
