@@ -178,6 +178,26 @@ TEST_F(MemoFileTest, AppendingNeverOverwritesBlocksBeyondAStaleNextFreeNumber) {
   EXPECT_EQ(memo.LoadMemoText(2), "new");
 }
 
+TEST_F(MemoFileTest, AFailedStoreKeepsTheOldBlockAndLosesNoStoredMemo) {
+  FullDiskFileSystem full;
+  full.writeBudget = 1 << 20;
+  ScopedFileSystem scopedFiles(full);
+  TDbtFile& memo = Make(0, OpenMode::Create);
+  std::int32_t first = 0;
+  memo.StoreMemoText(first, 0, "first");
+  std::int32_t block = first;
+  full.writeBudget = 100;  // the text goes out in part, then the disk is full
+  EXPECT_THROW_MSG(memo.StoreMemoText(block, 5, std::string(700, 'x')), EWriteError,
+                   "Stream write error");
+  EXPECT_EQ(block, first);
+  full.writeBudget = 1 << 20;
+  std::int32_t next = 0;
+  memo.StoreMemoText(next, 0, "next");  // lands after the partial text, not over it
+  EXPECT_EQ(memo.LoadMemoText(first), "first");
+  EXPECT_EQ(memo.LoadMemoText(next), "next");
+  EXPECT_GT(next, first);
+}
+
 TEST(MemoStream, WriteModeStoresOnceOnCloseCutAtThePosition) {
   int calls = 0;
   std::string stored;
