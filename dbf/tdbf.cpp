@@ -11,6 +11,7 @@
 #include "dbf/fieldconvert.h"
 #include "dbf/fields.h"
 #include "dbf/indexfile.h"
+#include "platform/desktophost.h"
 
 namespace tavlo {
 
@@ -572,6 +573,10 @@ std::unique_ptr<TMyBlobFile> TDbf::CreateBlobStream(TField& field, TMyBlobFile::
     };
   }
   return stream;
+}
+
+void TDbf::InternalHandleException(const Exception& error) {
+  Host().ShowMessage(error.what());
 }
 
 void TDbf::CheckWritable() const {

@@ -104,6 +104,10 @@ class TDbf : public TDataSet {
   std::string FieldDisplayText(const TField& field, const TRecordBuffer* from) override;
   Variant FieldVariant(const TField& field, const TRecordBuffer* from) override;
 
+  // Shows the message of an exception caught inside the dataset machinery (a data-aware
+  // control's callback) through the desktop host's error box.
+  void InternalHandleException(const Exception& error);
+
   // File handling, as Open, Close and CreateTableFile use it.
   void AttachFiles(bool create);
   void ReleaseFiles(bool flushHeader);
