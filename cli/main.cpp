@@ -61,8 +61,7 @@ static int Main(int argc, char** argv) {
     try {
       return command.run(rest);
     } catch (const UsageError& error) {
-      std::cerr << "tavlo-cli: " << error.what() << "\nUsage: tavlo-cli " << command.usage
-                << "\n";
+      std::cerr << "tavlo-cli: " << error.what() << "\nUsage: tavlo-cli " << command.usage << "\n";
       return 2;
     }
   }

@@ -70,9 +70,9 @@ class FileSystem {
   // applies the rule between two opens in one process too (its locks belong to the open file),
   // so a process keeps one open object per path; Create truncates only once the share is held.
   virtual std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) = 0;
-  virtual bool FileExists(const std::string& path) = 0;       // a regular file
+  virtual bool FileExists(const std::string& path) = 0;  // a regular file
   virtual bool DirectoryExists(const std::string& path) = 0;
-  virtual bool DeleteFile(const std::string& path) = 0;       // false when it failed
+  virtual bool DeleteFile(const std::string& path) = 0;  // false when it failed
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   virtual bool CreateDirectory(const std::string& path) = 0;  // one level
   virtual bool RemoveDirectory(const std::string& path) = 0;  // empty folders only
