@@ -129,6 +129,14 @@ std::int32_t DateTimeToDayNumber(double dateTime) {
 std::string_view TrimFieldBytes(const std::uint8_t* bytes, std::size_t length) {
   std::size_t begin = 0, end = length;
   while (begin < end && bytes[begin] <= 32) ++begin;
+  // Character fields are mostly padding: drop eight trailing bytes at a time while all of
+  // them are 32 or less (adding 0x5F sets no high bit exactly then).
+  while (end - begin >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + end - 8, sizeof word);
+    if (((word + 0x5F5F5F5F5F5F5F5FULL) | word) & 0x8080808080808080ULL) break;
+    end -= 8;
+  }
   while (end > begin && bytes[end - 1] <= 32) --end;
   return {reinterpret_cast<const char*>(bytes) + begin, end - begin};
 }

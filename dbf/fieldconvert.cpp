@@ -296,8 +296,12 @@ Variant FieldVariantValue(const FieldSlot& slot, const std::uint8_t* record) {
     }
     case TFieldType::ftMemo:
       return Variant(std::string(text));
-    default:
-      return Variant(CurrentCodePages().OemToAnsi(std::string(text)));
+    default: {
+      // Translated straight into the value's string: a filter reads a field per record.
+      std::string ansi(text.size(), '\0');
+      CurrentCodePages().OemToAnsi(text.data(), ansi.data(), text.size());
+      return Variant(std::move(ansi));
+    }
   }
 }
 
