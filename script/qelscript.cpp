@@ -2,9 +2,27 @@
 // host event calls with their preset messages.
 #include "script/qelscript.h"
 
+#include <cstring>
+
 #include "platform/filesystem.h"
 
 namespace tavlo {
+
+namespace {
+
+// head + name + tail into the shared message buffer with one resize: the filter presets a
+// message for every record it reads. The literal parts are copied with constant lengths.
+template <std::size_t H, std::size_t T = 1>
+void SetPreset(std::string& buffer, const char (&head)[H], const std::string& name,
+               const char (&tail)[T] = "") {
+  buffer.resize(H - 1 + name.size() + T - 1);
+  char* out = buffer.data();
+  std::memcpy(out, head, H - 1);
+  std::memcpy(out + H - 1, name.data(), name.size());
+  std::memcpy(out + H - 1 + name.size(), tail, T - 1);
+}
+
+}  // namespace
 
 TqelScript::TqelScript()
     : appFolder_(ExecutableFolder()),
@@ -66,7 +84,7 @@ std::string TqelScript::PopFileName() {
 // The events share one message buffer, so a handled event costs no allocation once the
 // buffer has grown to the longest message.
 Variant TqelScript::GetVariable(const std::string& name) {
-  errorStr_.assign("Variable ").append(name).append(" not defined");
+  SetPreset(errorStr_, "Variable ", name, " not defined");
   Variant value;
   bool handled = false;
   if (onGetVariable) onGetVariable(*this, name, value, handled, errorStr_);
@@ -76,14 +94,14 @@ Variant TqelScript::GetVariable(const std::string& name) {
 
 void TqelScript::SetVariable(const std::string& name, const Variant& value) {
   if (!onSetVariable) return;
-  errorStr_.assign("can not assign variable ").append(name);
+  SetPreset(errorStr_, "can not assign variable ", name);
   bool handled = false;
   onSetVariable(*this, name, value, handled, errorStr_);
   if (!handled) Fail(errorStr_);
 }
 
 Variant TqelScript::GetSystem(const std::string& name, const std::string& prompt) {
-  errorStr_.assign("System ").append(name).append(" not defined");
+  SetPreset(errorStr_, "System ", name, " not defined");
   Variant value;
   bool handled = false;
   if (onGetSystem) onGetSystem(*this, name, prompt, value, handled, errorStr_);
@@ -93,14 +111,14 @@ Variant TqelScript::GetSystem(const std::string& name, const std::string& prompt
 
 void TqelScript::SetSystem(const std::string& name, const Variant& value) {
   if (!onSetSystem) return;
-  errorStr_.assign("can not assign System ").append(name);
+  SetPreset(errorStr_, "can not assign System ", name);
   bool handled = false;
   onSetSystem(*this, name, value, handled, errorStr_);
   if (!handled) Fail(errorStr_);
 }
 
 Variant TqelScript::GetObject(const std::string& name, const std::string& property) {
-  errorStr_.assign("Object variable ").append(name).append(" not defined");
+  SetPreset(errorStr_, "Object variable ", name, " not defined");
   Variant value;
   bool handled = false;
   if (onGetObject) onGetObject(*this, name, property, value, handled, errorStr_);
@@ -111,7 +129,7 @@ Variant TqelScript::GetObject(const std::string& name, const std::string& proper
 void TqelScript::SetObject(const std::string& name, const std::string& property,
                            const Variant& value) {
   if (!onSetObject) return;
-  errorStr_.assign("can not assign object variable ").append(name);
+  SetPreset(errorStr_, "can not assign object variable ", name);
   bool handled = false;
   onSetObject(*this, name, property, value, handled, errorStr_);
   if (!handled) Fail(errorStr_);
