@@ -8,16 +8,11 @@ namespace tavlo {
 
 namespace {
 
-// Field names compare as the cursor's FindField compares them: ASCII letters without case.
-bool SameFieldName(const std::string& a, const std::string& b) noexcept {
+// Names are a few bytes long: a plain loop beats a call of the library's memcmp.
+bool SameBytes(const std::string& a, const std::string& b) noexcept {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
   return true;
 }
 
@@ -64,23 +59,23 @@ void TRecordFilter::NewFilterRecord(TDbf& DataSet, bool& Accept) {
 }
 
 TField* TRecordFilter::FindFieldCached(const std::string& Symbol) {
-  const int count = dbf_.FieldCount();
   for (FieldCacheEntry& entry : fieldCache_) {
-    if (entry.symbol != Symbol) continue;
+    if (!SameBytes(entry.symbol, Symbol)) continue;
     // The table may have been closed or another one opened since: the position must still
-    // hold a field of that name.
-    if (entry.fieldIndex < count) {
+    // hold a field of exactly the name found there.
+    if (entry.fieldIndex < dbf_.FieldCount()) {
       TField& field = dbf_.Fields(entry.fieldIndex);
-      if (SameFieldName(field.FieldName(), Symbol)) return &field;
+      if (SameBytes(field.FieldName(), entry.fieldName)) return &field;
     }
     TField* found = dbf_.FindField(Symbol);
     if (found == nullptr) return nullptr;
     entry.fieldIndex = found->FieldNo() - 1;
+    entry.fieldName = found->FieldName();
     return found;
   }
   TField* found = dbf_.FindField(Symbol);
   // Unknown names are not cached: the lookup fails the run anyway.
-  if (found != nullptr) fieldCache_.push_back({Symbol, found->FieldNo() - 1});
+  if (found != nullptr) fieldCache_.push_back({Symbol, found->FieldNo() - 1, found->FieldName()});
   return found;
 }
 

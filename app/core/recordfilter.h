@@ -49,11 +49,12 @@ class TRecordFilter {
                              bool& handled, std::string& ErrorStr);
 
  private:
-  // A symbol once looked up and the position of its field, checked against the field's name
+  // A symbol once looked up, the position of its field and the name found there, checked
   // on every use so that a table opened since then is looked up afresh.
   struct FieldCacheEntry {
     std::string symbol;
     int fieldIndex;
+    std::string fieldName;
   };
   TField* FindFieldCached(const std::string& Symbol);
 
