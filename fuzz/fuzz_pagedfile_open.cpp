@@ -15,7 +15,7 @@
 
 namespace {
 
-const char kUser[] = "fuzz";
+const char kUser[] = "fuzzer";
 const char kPassword[] = "secret";
 constexpr int kPageSize = 64;
 
