@@ -22,6 +22,18 @@ void Binary(TqelScript& s) {
   s.Discard(1);
 }
 
+// Byte-wise order of two texts, then by length, as std::string::compare orders them; a plain
+// loop, since filter operands are a few bytes long and a library call costs more than them.
+int CompareBytes(const std::string& a, const std::string& b) noexcept {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char x = static_cast<unsigned char>(a[i]);
+    const unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 template <bool (*Test)(VariantOrder)>
 void Comparison(TqelScript& s) {
   s.RequireOperands(2);
@@ -29,7 +41,7 @@ void Comparison(TqelScript& s) {
   const Variant& b = s.Peek(0);
   VariantOrder order;
   if (a.IsString() && b.IsString()) {  // the usual filter test, without the class table
-    int c = a.StringValue().compare(b.StringValue());
+    int c = CompareBytes(a.StringValue(), b.StringValue());
     order = c < 0 ? VariantOrder::Less : c > 0 ? VariantOrder::Greater : VariantOrder::Equal;
   } else {
     order = Compare(a, b);
