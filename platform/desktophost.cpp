@@ -79,7 +79,7 @@ bool StartDetached(const std::vector<std::string>& arguments, const std::string&
   return forked && n == 0;
 }
 
-class HeadlessHost final : public DesktopHost {
+class HeadlessHost final : public SilentDesktopHost {
  public:
   HeadlessHost(std::FILE* input, std::FILE* output, std::FILE* errors)
       : input_(input), output_(output), errors_(errors) {}
@@ -106,22 +106,6 @@ class HeadlessHost final : public DesktopHost {
     return CurrentCodePages().Utf8ToAnsi(line);
   }
 
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
-                                            const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
-  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-
-  std::string ClipboardText() override { return clipboard_; }
-  void SetClipboardText(const std::string& text) override { clipboard_ = text; }
-
   bool ShellOpen(const std::string& target, const std::string& parameters,
                  const std::string& folder) override {
     if (target.empty()) return false;
@@ -140,7 +124,6 @@ class HeadlessHost final : public DesktopHost {
   std::FILE* input_;
   std::FILE* output_;
   std::FILE* errors_;
-  std::string clipboard_;
 };
 
 DesktopHost*& InstalledHost() {

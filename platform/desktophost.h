@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavlo {
 
@@ -39,6 +40,39 @@ class DesktopHost {
   // parameters. Never waits for it. False when it could not be started.
   virtual bool ShellOpen(const std::string& target, const std::string& parameters,
                          const std::string& folder) = 0;
+};
+
+// A host that shows nothing: messages are kept in `messages`, every prompt and dialog answers
+// "cancelled", the clipboard is a member, the shell starts nothing. Tests and fuzz targets
+// derive from it and override only what they watch.
+class SilentDesktopHost : public DesktopHost {
+ public:
+  std::vector<std::string> messages;
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::optional<std::string> InputBox(const std::string&, const std::string&,
+                                      const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
+                                            const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
+                                            const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
+  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::string ClipboardText() override { return clipboard_; }
+  void SetClipboardText(const std::string& text) override { clipboard_ = text; }
+  bool ShellOpen(const std::string&, const std::string&, const std::string&) override {
+    return false;
+  }
+
+ protected:
+  std::string clipboard_;
 };
 
 // Messages to stderr (say: stdout) converted from ANSI to UTF-8, input one line from stdin

@@ -121,35 +121,7 @@ struct DbfImage {
 };
 
 // Collects the messages the engine shows; every dialog is cancelled.
-class RecordingHost : public DesktopHost {
- public:
-  std::vector<std::string> messages;
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  std::optional<std::string> InputBox(const std::string&, const std::string&,
-                                      const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
-                                            const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
-  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::string ClipboardText() override { return clipboard_; }
-  void SetClipboardText(const std::string& text) override { clipboard_ = text; }
-  bool ShellOpen(const std::string&, const std::string&, const std::string&) override {
-    return false;
-  }
-
- private:
-  std::string clipboard_;
-};
+using RecordingHost = SilentDesktopHost;
 
 // The operating system's files, except that once writeBudget bytes have been written every
 // further write stops short and raises, as a full disk does.

@@ -51,32 +51,7 @@ void WriteTable(const QString& path) {
   file.write(data);
 }
 
-class SilentHost : public DesktopHost {
- public:
-  std::vector<std::string> messages;
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  std::optional<std::string> InputBox(const std::string&, const std::string&,
-                                      const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
-                                            const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
-  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(const std::string&) override {}
-  bool ShellOpen(const std::string&, const std::string&, const std::string&) override {
-    return false;
-  }
-};
+using SilentHost = SilentDesktopHost;
 
 }  // namespace
 

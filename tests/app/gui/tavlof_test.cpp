@@ -27,35 +27,16 @@ using namespace tavlo;
 namespace {
 
 // Records messages and answers the open dialog as told.
-class RecordingHost : public DesktopHost {
+class RecordingHost : public SilentDesktopHost {
  public:
-  std::vector<std::string> messages;
   std::optional<std::string> openAnswer;
   std::string openFolder;
   std::string openFilter;
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  std::optional<std::string> InputBox(const std::string&, const std::string&,
-                                      const std::string&) override {
-    return std::nullopt;
-  }
   std::optional<std::string> OpenFileDialog(const std::string&, const std::string& filter,
                                             const std::string& folder) override {
     openFilter = filter;
     openFolder = folder;
     return openAnswer;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
-                                            const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
-  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(const std::string&) override {}
-  bool ShellOpen(const std::string&, const std::string&, const std::string&) override {
-    return false;
   }
 };
 
