@@ -297,10 +297,16 @@ Variant FieldVariantValue(const FieldSlot& slot, const std::uint8_t* record) {
     case TFieldType::ftMemo:
       return Variant(std::string(text));
     default: {
-      // Translated straight into the value's string: a filter reads a field per record.
-      std::string ansi(text.size(), '\0');
-      CurrentCodePages().OemToAnsi(text.data(), ansi.data(), text.size());
-      return Variant(std::move(ansi));
+      // A filter reads a field for every record: translate on the stack and copy once into
+      // the value (no copy at all beyond a short string's own buffer).
+      char ansi[256];
+      if (text.size() > sizeof ansi) {
+        return Variant(CurrentCodePages().OemToAnsi(std::string(text)));
+      }
+      CurrentCodePages().OemToAnsi(text.data(), ansi, text.size());
+      Variant value;
+      value.AssignString(std::string_view(ansi, text.size()));
+      return value;
     }
   }
 }
