@@ -89,6 +89,13 @@ File* LookupFile(const std::string& path) {
   return file;
 }
 
+// A damaged header may give record size 0; a buffer still holds the deletion flag byte that
+// posting, deleting and the deleted-record test set and read.
+std::size_t BufferSizeFor(const TDbfFile* file) {
+  const std::size_t recordSize = file != nullptr ? static_cast<std::size_t>(file->RecordSize()) : 0;
+  return TDbf::kRecordOffset + (recordSize == 0 ? 1 : recordSize);
+}
+
 std::uint8_t* RecordBytes(TRecordBuffer& buffer) {
   return reinterpret_cast<std::uint8_t*>(buffer.data() + TDbf::kRecordOffset);
 }
@@ -257,9 +264,7 @@ void TDbf::InternalClose() {
 }
 
 TRecordBuffer TDbf::AllocRecordBuffer() {
-  std::size_t recordSize =
-      dbfFile_ != nullptr ? static_cast<std::size_t>(dbfFile_->RecordSize()) : 0;
-  TRecordBuffer buffer(kRecordOffset + recordSize);
+  TRecordBuffer buffer(BufferSizeFor(dbfFile_));
   InternalInitRecord(buffer);
   return buffer;
 }
@@ -335,10 +340,10 @@ void TDbf::InternalRefresh() {
 }
 
 void TDbf::ReadInto(std::int64_t index, TRecordBuffer& buffer) {
-  assert(buffer.size() == kRecordOffset + static_cast<std::size_t>(dbfFile_->RecordSize()));
+  assert(buffer.size() == BufferSizeFor(dbfFile_));
   const std::uint8_t* view = dbfFile_->RecordView(index);
   if (view != nullptr) {
-    std::memcpy(RecordBytes(buffer), view, buffer.size() - kRecordOffset);
+    std::memcpy(RecordBytes(buffer), view, static_cast<std::size_t>(dbfFile_->RecordSize()));
   } else {
     dbfFile_->ReadRecord(index, RecordBytes(buffer));
   }
@@ -396,7 +401,7 @@ bool TDbf::ReadRecordAt(TBookmark bookmark, TRecordBuffer& buffer) {
   if (bookmark < 0 || bookmark >= RecordCount()) {
     throw EBinaryDataSetError::BookmarkNotFound(bookmark);
   }
-  if (buffer.size() != kRecordOffset + static_cast<std::size_t>(dbfFile_->RecordSize())) {
+  if (buffer.size() != BufferSizeFor(dbfFile_)) {
     buffer = AllocRecordBuffer();
   }
   ReadInto(bookmark, buffer);
@@ -405,8 +410,7 @@ bool TDbf::ReadRecordAt(TBookmark bookmark, TRecordBuffer& buffer) {
 
 const std::uint8_t* TDbf::RecordInUse(const TRecordBuffer* from) const {
   if (from != nullptr) {
-    assert(dbfFile_ == nullptr ||
-           from->size() == kRecordOffset + static_cast<std::size_t>(dbfFile_->RecordSize()));
+    assert(dbfFile_ == nullptr || from->size() == BufferSizeFor(dbfFile_));
     return reinterpret_cast<const std::uint8_t*>(from->data() + kRecordOffset);
   }
   if (State() == TDataSetState::dsFilter && filterRecord_ != nullptr) {

@@ -1,11 +1,13 @@
 // libFuzzer target: arbitrary bytes as a table's data file (and, when the first byte says
 // so, its tail as the memo file) in a private temporary folder, opened read-only through the
 // cursor and walked forwards and backwards with and without a filter, reading every field's
-// text, display text, value and memo stream. Only crashes, leaks and undefined behaviour
+// text, display text, value and memo stream; then opened for writing, a record edited, one
+// appended and one deleted, and read again. Only crashes, leaks and undefined behaviour
 // count; engine errors are expected.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
@@ -79,6 +81,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
       }
       dbf.Close();
+    } catch (const tavlo::Exception&) {
+    }
+  }
+  // The same file, written: every field of the first record given back its own text, a record
+  // appended from them, the last one deleted; then read again.
+  {
+    tavlo::TDbf dbf;
+    try {
+      dbf.SetTableName(base + ".dbf");
+      dbf.Open();
+      dbf.First();
+      std::vector<std::string> texts;
+      for (int f = 0; f < dbf.FieldCount(); ++f) texts.push_back(dbf.Fields(f).TextValue());
+      for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 0)
+          dbf.Edit();
+        else
+          dbf.Insert();
+        for (int f = 0; f < dbf.FieldCount(); ++f) {
+          try {
+            dbf.Fields(f).SetTextValue(texts[f]);
+          } catch (const tavlo::Exception&) {
+          }
+        }
+        dbf.Post();
+      }
+      dbf.Last();
+      if (!dbf.IsEmpty()) dbf.Delete();
+      dbf.Close();
+      dbf.SetReadOnly(true);
+      dbf.Open();
+      Walk(dbf);
     } catch (const tavlo::Exception&) {
     }
   }
