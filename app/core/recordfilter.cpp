@@ -88,7 +88,7 @@ void TRecordFilter::qelScript1GetVariable(TqelScript& Sender, const std::string&
     ErrorStr = "The field " + Symbol + " is not found in this collection";
     return;
   }
-  value = field->VariantValue();
+  value = dbf_.FieldVariant(*field, nullptr);  // the record under test
   handled = true;
 }
 
