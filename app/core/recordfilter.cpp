@@ -34,7 +34,17 @@ TRecordFilter::~TRecordFilter() noexcept {
 }
 
 void TRecordFilter::SetFilterText(const std::string& text) {
-  script_.SetScript(text);
+  // After a failed compile the component keeps the atoms built before the error, and the
+  // same text assigned again compiles nothing: that half program must not become a filter.
+  // Compile it afresh so that the error is raised again.
+  if (compileFailed_ && text == script_.Script()) script_.SetScript(std::string());
+  compileFailed_ = false;
+  try {
+    script_.SetScript(text);
+  } catch (...) {
+    compileFailed_ = true;
+    throw;
+  }
 }
 
 void TRecordFilter::Apply() {

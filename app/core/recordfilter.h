@@ -26,8 +26,8 @@ class TRecordFilter {
   TRecordFilter(const TRecordFilter&) = delete;
   TRecordFilter& operator=(const TRecordFilter&) = delete;
 
-  // Compiles text when it differs from the current script; a compile error propagates and
-  // leaves the filter as it was.
+  // Compiles text when it differs from the current script, or when the last compile of this
+  // same text failed; a compile error propagates and leaves the filter as it was.
   void SetFilterText(const std::string& text);
   // Switches the cursor's Filtered on and moves to the first record the script accepts; a
   // failure while a record is evaluated propagates with the filter left on.
@@ -61,6 +61,7 @@ class TRecordFilter {
   TDbf& dbf_;
   TqelScript& script_;
   std::vector<FieldCacheEntry> fieldCache_;
+  bool compileFailed_ = false;  // the script's text is one whose compile failed
 };
 
 }  // namespace tavlo
