@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary bytes as a paged record file in a private temporary folder,
 // opened and read whole: every record of the set (plain and for update), chains read from
-// page numbers the input names, and the free-page search. Half of the inputs get a valid
+// page numbers the input names, and the free-page search; then records are updated, deleted
+// and appended over whatever the chains hold, and read again. Half of the inputs get a valid
 // first page for the target's user in front, so that the fuzzer reaches the record chains;
 // the other half are the whole file. Only crashes, leaks, hangs and undefined behaviour
 // count; EqelPageError and the other engine errors are expected.
@@ -60,6 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
       }
       file.NextFreePage(0);
+      // Writes over damaged chains: a longer text for the first record, the last one
+      // deleted, a new record appended; then everything is read again.
+      if (file.Count() > 0) {
+        file.Update(0, image.substr(0, 150));
+        file.Delete(file.Count() - 1);
+      }
+      file.Append("appended record");
+      file.Select("", false);
+      for (int i = 0; i < file.Count(); ++i) file.Get(i);
       file.Close();
     } catch (const tavlo::Exception&) {
     }
