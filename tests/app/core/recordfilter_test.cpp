@@ -170,7 +170,7 @@ TEST_F(RecordFilterTest, MemoFieldIsTheMemoOfTheRecordUnderTest) {
   dbf_.Open();
   for (const char* text : {"keep me", "drop me", "keep too", ""}) {
     dbf_.Insert();
-    dbf_.LookupField("TITLE").SetTextValue(std::string(text, 4));
+    dbf_.LookupField("TITLE").SetTextValue(std::string(text).substr(0, 4));
     dbf_.LookupField("NOTE").SetTextValue(text);
     dbf_.Post();
   }
