@@ -143,6 +143,9 @@ void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {
 }
 
 void TDbfFile::FlushHeader() {
+  // A header whose record size was 0 leaves the records unlocatable: the count would come out
+  // as 0 and the end marker would land on the first record's deletion flag. Write nothing.
+  if (RecordSize() == 0 && !fields_.empty()) return;
   int year = 0, month = 0, day = 0;
   DecodeDate(LocalNow(), year, month, day);
   header_[1] = static_cast<std::uint8_t>((year - 1900) & 0xFF);

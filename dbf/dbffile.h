@@ -67,7 +67,8 @@ class TDbfFile : public TPagedFile {
   void WriteStructure(const TFieldDefs& fieldDefs);
   // Today's date into bytes 1-3, the 32 bytes at offset 0 (level 2: 36 zero bytes after),
   // RecordCount refreshed from the file size, one 0x1A after the last whole record. Never
-  // truncates. EWriteError "Stream write error" when a write cannot be completed.
+  // truncates. EWriteError "Stream write error" when a write cannot be completed. A table
+  // opened with record size 0 in its header is left untouched.
   void FlushHeader();
 
   const std::vector<TMyFieldInfo>& FieldList() const { return fields_; }

@@ -177,11 +177,11 @@ void TDbtFile::StoreMemoText(std::int32_t& blockNumber, std::int64_t oldSize,
   const bool append = needed > held || blockNumber <= 0;
   std::int64_t block = blockNumber;
   if (append) {
-    block = NextFreeBlock();
-    if (block == 0) block = 1;
-    // A next-free number below the file's end would overwrite memos already stored.
+    // The file's end decides where a memo goes: a next-free number below it would overwrite
+    // memos already stored, and one beyond it (a damaged header) would leave a hole of up to
+    // terabytes before the new memo.
     const std::int64_t used = (Stream().Size() + blockSize - 1) / blockSize;
-    block = std::max(block, used);
+    block = std::max<std::int64_t>(used, 1);
     if (block + needed > INT32_MAX) throw EWriteError();
   }
   std::string bytes;

@@ -11,7 +11,8 @@ class FuzzRegressionTest : public CursorTest {};
 
 // A header with record size 0: the record buffers still hold the deletion flag, so inserting,
 // posting, testing for deletion and deleting stay inside them, and the records of the file
-// past the first stay as they were.
+// past the first stay as they were; closing writes no header and no end marker, which would
+// land on the first record's deletion flag.
 TEST_F(FuzzRegressionTest, RecordSizeZeroInHeaderKeepsFlagInsideBuffer) {
   const std::string path = MakePeople({"Ann", "Bob"});
   std::string bytes = ReadBytes(path);
@@ -40,6 +41,46 @@ TEST_F(FuzzRegressionTest, RecordSizeZeroInHeaderKeepsFlagInsideBuffer) {
   EXPECT_EQ(ReadBytes(path).substr(static_cast<std::size_t>(headerSize + recordSize),
                                    static_cast<std::size_t>(recordSize)),
             second);
+  EXPECT_EQ(ReadBytes(path), bytes);
+}
+
+// A memo header whose next-free block lies far past the end of the memo file: the next memo
+// still goes right after the last one instead of leaving a hole of many gigabytes.
+TEST_F(FuzzRegressionTest, NextFreeBlockPastTheEndAppendsAtTheEnd) {
+  const std::string path =
+      MakeTable("notes.dbf", {{"NAME", TFieldType::ftString, 10}, {"NOTE", TFieldType::ftMemo, 0}});
+  const std::string memoPath = folder_.File("notes.dbt");
+  {
+    TDbf dbf;
+    dbf.SetTableName(path);
+    dbf.Open();
+    dbf.Insert();
+    dbf.LookupField("NAME").SetTextValue("Ann");
+    dbf.LookupField("NOTE").SetTextValue("first");
+    dbf.Post();
+    dbf.Close();
+  }
+  std::string memo = ReadBytes(memoPath);
+  memo[0] = '\x00';
+  memo[1] = '\xFF';
+  memo[2] = '\xFF';
+  memo[3] = '\x7F';  // next free block 0x7FFFFF00
+  WriteBytes(memoPath, memo);
+  {
+    TDbf dbf;
+    dbf.SetTableName(path);
+    dbf.Open();
+    dbf.Edit();
+    dbf.LookupField("NOTE").SetTextValue(std::string(700, 'y'));
+    dbf.Post();
+    dbf.Close();
+  }
+  EXPECT_LT(std::filesystem::file_size(memoPath), 4096u);
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  EXPECT_EQ(dbf.LookupField("NOTE").TextValue(), std::string(700, 'y'));
+  dbf.Close();
 }
 
 }  // namespace
