@@ -9,6 +9,11 @@ bash "$ROOT/scripts/workspace.sh" "$ROOT/build/app"
 cp -f "$ROOT/build/cli/tavlo-cli" "$ROOT/build/app/" 2>/dev/null || true
 if [ -x "$ROOT/build/app/tavlo" ]; then
   cd "$ROOT/build/app"
+  # The first start (no settings file yet) opens the demo table, so a new user sees Tavlo
+  # working at once; afterwards Tavlo reopens the last table itself.
+  if [ $# -eq 0 ] && [ ! -e tavlo.ini ] && [ -e tables/clients.dbf ]; then
+    set -- "$PWD/tables/clients.dbf"
+  fi
   if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "run.sh: no display; starting Tavlo under xvfb-run" >&2
     exec xvfb-run -a ./tavlo "$@"
