@@ -42,21 +42,36 @@ Variant TqelScript::Run() {
   // host event, a library word, a file method, a jump back) and at least every
   // kClockInterval atoms otherwise: straight runs of core atoms take microseconds, and the
   // filter runs this loop for every record. The coarse clock is enough for a limit in
-  // seconds.
-  const std::uint64_t start = CoarseTickCount();
+  // seconds. The start is read lazily, at the first test or right before the first atom
+  // that may take long, whichever comes first: what runs before it is at most
+  // kClockInterval quick atoms, so a short run of quick atoms never reads the clock.
+  std::uint64_t start = 0;
+  bool started = false;
   const std::int64_t limit = static_cast<std::int64_t>(timeOut_) * 1000;
   const TAtom* const atoms = atoms_.data();
   const int count = static_cast<int>(atoms_.size());
+  const bool quickHostVariables = hostVariablesQuick_;
   int untilClock = kClockInterval;
   while (pc_ < count) {
     if (--untilClock < 0) {
-      if (static_cast<std::int64_t>(CoarseTickCount() - start) > limit)
+      const std::uint64_t now = CoarseTickCount();
+      if (!started) {
+        start = now;
+        started = true;
+      } else if (static_cast<std::int64_t>(now - start) > limit) {
         Fail("Script timed out after " + std::to_string(timeOut_) + " seconds");
+      }
       untilClock = kClockInterval;
     }
     current_ = &atoms[pc_++];
+    const bool bounded =
+        current_->Bounded || (quickHostVariables && current_->Kind == AtomKind::ExternalVariable);
+    if (!bounded && !started) {
+      start = CoarseTickCount();
+      started = true;
+    }
     current_->Handler(*this);
-    if (!current_->Bounded) untilClock = 0;
+    if (!bounded) untilClock = 0;
   }
   Variant result = sp_ > 0 ? Pop() : Variant::Null();
   ClearRunState();

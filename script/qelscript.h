@@ -92,6 +92,11 @@ class TqelScript {
   // Seconds allowed for one compile (include expansion) and one run. Default 30.
   int ScriptTimeOut() const noexcept { return timeOut_; }
   void SetScriptTimeOut(int seconds) noexcept { timeOut_ = seconds; }
+  // A host whose onGetVariable and onSetVariable always return at once (the record filter
+  // reads one field) says so here: the run then need not read the clock around them, and a
+  // short run of quick atoms reads it not at all. Off by default.
+  bool HostVariablesQuick() const noexcept { return hostVariablesQuick_; }
+  void SetHostVariablesQuick(bool quick) noexcept { hostVariablesQuick_ = quick; }
 
   TonGetObject onGetObject;
   TonSetObject onSetObject;
@@ -212,6 +217,7 @@ class TqelScript {
   std::string script_;
   std::vector<std::string> params_;
   int timeOut_ = kDefaultTimeOut;
+  bool hostVariablesQuick_ = false;
   std::string appFolder_;
   std::string dataSourceFolder_;
 

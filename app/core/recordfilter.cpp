@@ -20,6 +20,8 @@ bool SameBytes(const std::string& a, const std::string& b) noexcept {
 
 TRecordFilter::TRecordFilter(TDbf& dbf, TqelScript& script) : dbf_(dbf), script_(script) {
   script_.SetScriptTimeOut(kScriptTimeOut);
+  // The variable callback reads one field of the record under test.
+  script_.SetHostVariablesQuick(true);
   dbf_.OnFilterRecord = [this](TDbf& dataSet, bool& accept) { NewFilterRecord(dataSet, accept); };
   script_.onGetVariable = [this](TqelScript& sender, const std::string& symbol, Variant& value,
                                  bool& handled, std::string& errorStr) {
@@ -31,6 +33,7 @@ TRecordFilter::~TRecordFilter() noexcept {
   // Leave no callback behind that points at a destroyed filter.
   dbf_.OnFilterRecord = nullptr;
   script_.onGetVariable = nullptr;
+  script_.SetHostVariablesQuick(false);
 }
 
 void TRecordFilter::SetFilterText(const std::string& text) {

@@ -78,6 +78,27 @@ TEST(Interpreter, TimeLimitIsTestedAfterABlockingHandler) {
   EXPECT_EQ(s.Run(), Str("x"));
 }
 
+// Quick host variables skip the clock around the host event, but a loop that calls them
+// must still run out of time, and their values must still reach the stack.
+TEST(Interpreter, QuickHostVariablesStillTimeOutInALoop) {
+  TqelScript s;
+  s.SetHostVariablesQuick(true);
+  s.SetScriptTimeOut(0);
+  int calls = 0;
+  s.onGetVariable = [&calls](TqelScript&, const std::string&, Variant& value, bool& handled,
+                             std::string&) {
+    ++calls;
+    value = Variant(false);
+    handled = true;
+  };
+  s.SetScript(">x.get >x.get =");
+  EXPECT_EQ(s.Run(), Variant(true));
+  EXPECT_EQ(calls, 2);
+  s.SetScript("repeat >x.get until");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "Script timed out after 0 seconds");
+  EXPECT_GT(calls, 3);
+}
+
 TEST(Interpreter, MethodFamiliesWithoutLibraryFailWhenRun) {
   TqelScript s;
   s.SetScript("set.add");
