@@ -268,47 +268,62 @@ void SetFieldTextValue(const FieldSlot& slot, std::uint8_t* record, const std::s
   }
 }
 
-Variant FieldVariantValue(const FieldSlot& slot, const std::uint8_t* record) {
+void FieldVariantValueInto(const FieldSlot& slot, const std::uint8_t* record, Variant& out) {
   std::string_view text = FieldBytes(slot, record);
-  if (text.empty()) return Variant::Null();
+  if (text.empty()) {
+    out = Variant::Null();
+    return;
+  }
   const TMyFieldInfo& info = slot.Info();
   switch (info.type) {
     case TFieldType::ftSmallint:
     case TFieldType::ftInteger:
     case TFieldType::ftLargeint: {
       std::int64_t value = 0;
-      if (!slot.file.DecodeWholeNumber(slot.fieldIndex, record, value)) return Variant::Null();
-      if (value >= std::numeric_limits<std::int32_t>::min() &&
-          value <= std::numeric_limits<std::int32_t>::max()) {
-        return Variant(static_cast<std::int32_t>(value));
+      if (!slot.file.DecodeWholeNumber(slot.fieldIndex, record, value)) {
+        out = Variant::Null();
+      } else if (value >= std::numeric_limits<std::int32_t>::min() &&
+                 value <= std::numeric_limits<std::int32_t>::max()) {
+        out = Variant(static_cast<std::int32_t>(value));
+      } else {
+        out = Variant(static_cast<double>(value));
       }
-      return Variant(static_cast<double>(value));
+      return;
     }
     case TFieldType::ftFloat:
-      return Variant(DbfTextToFloat(text));
+      out = Variant(DbfTextToFloat(text));
+      return;
     case TFieldType::ftBoolean:
-      return Variant(text[0] == 'T' || text[0] == 't');
+      out = Variant(text[0] == 'T' || text[0] == 't');
+      return;
     case TFieldType::ftDate: {
       std::int32_t dayNumber = DecodeDbfDate(text);
       // An invalid stored date has no date value a script could compute with.
-      if (dayNumber == 0) return Variant::Null();
-      return Variant::Date(DayNumberToDateTime(dayNumber));
+      out = dayNumber == 0 ? Variant::Null() : Variant::Date(DayNumberToDateTime(dayNumber));
+      return;
     }
     case TFieldType::ftMemo:
-      return Variant(std::string(text));
+      out.AssignString(text);
+      return;
     default: {
       // A filter reads a field for every record: translate on the stack and copy once into
-      // the value (no copy at all beyond a short string's own buffer).
+      // the value's own storage.
       char ansi[256];
       if (text.size() > sizeof ansi) {
-        return Variant(CurrentCodePages().OemToAnsi(std::string(text)));
+        out = Variant(CurrentCodePages().OemToAnsi(std::string(text)));
+        return;
       }
       CurrentCodePages().OemToAnsi(text.data(), ansi, text.size());
-      Variant value;
-      value.AssignString(std::string_view(ansi, text.size()));
-      return value;
+      out.AssignString(std::string_view(ansi, text.size()));
+      return;
     }
   }
+}
+
+Variant FieldVariantValue(const FieldSlot& slot, const std::uint8_t* record) {
+  Variant value;
+  FieldVariantValueInto(slot, record, value);
+  return value;
 }
 
 void SetFieldVariantValue(const FieldSlot& slot, std::uint8_t* record, const Variant& value) {

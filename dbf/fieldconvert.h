@@ -53,6 +53,8 @@ void SetFieldDate(const FieldSlot& slot, std::uint8_t* record, double dateTime);
 // VariantValue: Null for a null field; String, Integer (Real for a large integer beyond 32
 // bits), Real, Boolean or Date. Memo fields give their block number text (see above).
 Variant FieldVariantValue(const FieldSlot& slot, const std::uint8_t* record);
+// The same value written into out, reusing out's text storage for a character field.
+void FieldVariantValueInto(const FieldSlot& slot, const std::uint8_t* record, Variant& out);
 // Null makes the field null; anything else is converted to the field's type and stored by
 // the typed setter; "Invalid value for field '%s'" when it does not convert.
 void SetFieldVariantValue(const FieldSlot& slot, std::uint8_t* record, const Variant& value);

@@ -465,15 +465,28 @@ std::string TDbf::FieldDisplayText(const TField& field, const TRecordBuffer* fro
 }
 
 Variant TDbf::FieldVariant(const TField& field, const TRecordBuffer* from) {
+  Variant value;
+  FieldVariantInto(field, from, value);
+  return value;
+}
+
+void TDbf::FieldVariantInto(const TField& field, const TRecordBuffer* from, Variant& out) {
   const std::uint8_t* record = RecordInUse(from);
-  if (record == nullptr || dbfFile_ == nullptr) return Variant::Null();
+  if (record == nullptr || dbfFile_ == nullptr) {
+    out = Variant::Null();
+    return;
+  }
   CheckFieldOfThisTable(field);
   FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
   if (field.DataType() == TFieldType::ftMemo) {
-    if (FieldIsNull(slot, record)) return Variant::Null();
-    return Variant(MemoText(field, record));
+    if (FieldIsNull(slot, record)) {
+      out = Variant::Null();
+    } else {
+      out = Variant(MemoText(field, record));
+    }
+    return;
   }
-  return FieldVariantValue(slot, record);
+  FieldVariantValueInto(slot, record, out);
 }
 
 void TDbf::StoreMemo(TField& field, const std::string& text) {

@@ -103,6 +103,9 @@ class TDbf : public TDataSet {
   std::string FieldText(const TField& field, const TRecordBuffer* from) override;
   std::string FieldDisplayText(const TField& field, const TRecordBuffer* from) override;
   Variant FieldVariant(const TField& field, const TRecordBuffer* from) override;
+  // FieldVariant written into out, reusing out's text storage: the record filter's way to
+  // hand a field of the record under test to the script without a second copy.
+  void FieldVariantInto(const TField& field, const TRecordBuffer* from, Variant& out);
 
   // Shows the message of an exception caught inside the dataset machinery (a data-aware
   // control's callback) through the desktop host's error box.

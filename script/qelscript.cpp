@@ -92,6 +92,20 @@ Variant TqelScript::GetVariable(const std::string& name) {
   return value;
 }
 
+void TqelScript::PushVariable(const std::string& name) {
+  if (sp_ == kStackSize) StackOverflow();
+  SetPreset(errorStr_, "Variable ", name, " not defined");
+  Variant& value = stack_[sp_];
+  value.Clear();
+  bool handled = false;
+  if (onGetVariable) onGetVariable(*this, name, value, handled, errorStr_);
+  if (!handled) {
+    value.Clear();
+    Fail(errorStr_);
+  }
+  ++sp_;
+}
+
 void TqelScript::SetVariable(const std::string& name, const Variant& value) {
   if (!onSetVariable) return;
   SetPreset(errorStr_, "can not assign variable ", name);

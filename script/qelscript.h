@@ -200,6 +200,9 @@ class TqelScript {
   // Host event calls with the preset messages (used by the variable words; the library may
   // reuse them). Each raises the event's ErrorStr when it is not handled.
   Variant GetVariable(const std::string& name);
+  // As GetVariable, but the host fills the new top of the stack in place (Empty on entry,
+  // its text storage kept), so a field value for every record moves no bytes twice.
+  void PushVariable(const std::string& name);
   void SetVariable(const std::string& name, const Variant& value);
   Variant GetSystem(const std::string& name, const std::string& prompt);
   void SetSystem(const std::string& name, const Variant& value);

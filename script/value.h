@@ -130,6 +130,13 @@ class Variant {
     text_.assign(text.data(), text.size());
   }
 
+  // Makes this value Empty, keeping the text storage for a later AssignString.
+  void Clear() noexcept {
+    kind_ = VariantKind::Empty;
+    real_ = 0;
+    text_.clear();
+  }
+
   // Conversions; each raises EVariantTypeCastError where it fails (Null, Other, a text that
   // does not read as the kind). Numbers and dates in text use the regional settings.
   std::int32_t ToInteger() const;     // fractions round to nearest, halves to even

@@ -257,7 +257,7 @@ void HandleExternalVariable(TqelScript& s) {
   const std::string& name = s.CurrentText();
   const std::string& method = s.CurrentMethod();
   if (method == std::string_view("get")) {
-    s.Push(s.GetVariable(name));
+    s.PushVariable(name);
   } else if (method == std::string_view("set")) {
     Variant v = s.Pop();
     s.SetVariable(name, v);

@@ -101,7 +101,7 @@ void TRecordFilter::qelScript1GetVariable(TqelScript& Sender, const std::string&
     ErrorStr = "The field " + Symbol + " is not found in this collection";
     return;
   }
-  value = dbf_.FieldVariant(*field, nullptr);  // the record under test
+  dbf_.FieldVariantInto(*field, nullptr, value);  // the record under test
   handled = true;
 }
 

@@ -99,6 +99,36 @@ TEST(Interpreter, QuickHostVariablesStillTimeOutInALoop) {
   EXPECT_GT(calls, 3);
 }
 
+// The host answers into the stack slot itself: a value it does not set must come out
+// Empty, never as what an earlier atom or run left in that slot.
+TEST(Interpreter, HostVariableSlotStartsEmpty) {
+  TqelScript s;
+  s.onGetVariable = [](TqelScript&, const std::string& name, Variant& value, bool& handled,
+                       std::string&) {
+    EXPECT_TRUE(value.IsEmpty());
+    if (name == "long") value.AssignString(std::string(40, 'L'));
+    if (name == "short") value.AssignString("ab");
+    handled = true;
+  };
+  s.SetScript(">long.get drop >none.get");
+  EXPECT_TRUE(s.Run().IsEmpty());
+  s.SetScript(">long.get");
+  EXPECT_EQ(s.Run(), Variant(std::string(40, 'L')));
+  s.SetScript(">short.get");
+  EXPECT_EQ(s.Run(), Str("ab"));
+  // Not handled: the run fails and the next one sees no trace of the failed answer.
+  s.onGetVariable = [](TqelScript&, const std::string&, Variant& value, bool& handled,
+                       std::string&) {
+    EXPECT_TRUE(value.IsEmpty());
+    value.AssignString("half");
+    handled = false;
+  };
+  s.SetScript("1 >x.get");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "Variable x not defined");
+  s.SetScript("1 drop >x.get");
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "Variable x not defined");
+}
+
 TEST(Interpreter, MethodFamiliesWithoutLibraryFailWhenRun) {
   TqelScript s;
   s.SetScript("set.add");
