@@ -46,7 +46,7 @@ void Comparison(TqelScript& s) {
   } else {
     order = Compare(a, b);
   }
-  a = Variant(Test(order));
+  a.AssignBoolean(Test(order));
   s.Discard(1);
 }
 

@@ -130,6 +130,14 @@ class Variant {
     text_.assign(text.data(), text.size());
   }
 
+  // Makes this value the Boolean b in place: a comparison turns its left operand into its
+  // result without moving a string around.
+  void AssignBoolean(bool b) noexcept {
+    kind_ = VariantKind::Boolean;
+    real_ = 0;
+    bool_ = b;
+    text_.clear();
+  }
   // Makes this value Empty, keeping the text storage for a later AssignString.
   void Clear() noexcept {
     kind_ = VariantKind::Empty;
