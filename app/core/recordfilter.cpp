@@ -2,17 +2,30 @@
 // script's variable callback that hands out the fields of the record under test.
 #include "app/core/recordfilter.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "dbf/fields.h"
 
 namespace tavlo {
 
 namespace {
 
-// Names are a few bytes long: a plain loop beats a call of the library's memcmp.
+// Names are a few bytes long: words of four bytes compared inline beat a call of the
+// library's memcmp (a field name is at most eleven bytes).
 bool SameBytes(const std::string& a, const std::string& b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i]) return false;
+  std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const char* p = a.data();
+  const char* q = b.data();
+  for (; n >= 4; n -= 4, p += 4, q += 4) {
+    std::uint32_t x, y;
+    std::memcpy(&x, p, sizeof x);
+    std::memcpy(&y, q, sizeof y);
+    if (x != y) return false;
+  }
+  for (; n > 0; --n)
+    if (*p++ != *q++) return false;
   return true;
 }
 
