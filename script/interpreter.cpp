@@ -34,7 +34,7 @@ Variant TqelScript::Run() {
   RunningFlag running(running_);
   sp_ = 0;
   rsp_ = 0;
-  ClearRunState();
+  if (HasRunState()) ClearRunState();
   if (atoms_.empty()) return Variant::Null();
 
   pc_ = 0;
@@ -74,7 +74,7 @@ Variant TqelScript::Run() {
     if (!bounded) untilClock = 0;
   }
   Variant result = sp_ > 0 ? Pop() : Variant::Null();
-  ClearRunState();
+  if (HasRunState()) ClearRunState();
   return result;
 }
 

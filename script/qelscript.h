@@ -216,6 +216,8 @@ class TqelScript {
   [[noreturn]] static void StackUnderflow();
   void Compile();
   void ClearRunState() noexcept;
+  // Whether there is anything for ClearRunState to clear; a filter run usually has not.
+  bool HasRunState() const noexcept { return variables_.Count() != 0 || !slots_.empty(); }
 
   std::string script_;
   std::vector<std::string> params_;
