@@ -5,6 +5,7 @@
 
 #include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -78,6 +79,25 @@ class Variant {
   explicit Variant(std::string value) noexcept
       : kind_(VariantKind::String), text_(std::move(value)) {}
   explicit Variant(const char* value) : kind_(VariantKind::String), text_(value) {}
+  Variant(const Variant&) = default;
+  Variant& operator=(const Variant&) = default;
+  // Values move on and off the script stack for every atom, and most carry no text: an
+  // empty text is not moved at all (the library would still copy its terminator).
+  Variant(Variant&& other) noexcept : kind_(other.kind_) {
+    CopyPayload(other);
+    if (!other.text_.empty()) text_ = std::move(other.text_);
+  }
+  Variant& operator=(Variant&& other) noexcept {
+    kind_ = other.kind_;
+    CopyPayload(other);
+    if (other.text_.empty()) {
+      text_.clear();
+    } else {
+      text_ = std::move(other.text_);
+    }
+    return *this;
+  }
+  ~Variant() noexcept = default;
 
   static Variant Empty() noexcept { return Variant(); }
   static Variant Null() noexcept { return Variant(VariantKind::Null); }
@@ -164,6 +184,10 @@ class Variant {
 
  private:
   explicit Variant(VariantKind kind) noexcept : kind_(kind) {}
+  // The union's bytes, whichever member is in use.
+  void CopyPayload(const Variant& other) noexcept {
+    std::memcpy(static_cast<void*>(&currency_), &other.currency_, sizeof currency_);
+  }
 
   VariantKind kind_ = VariantKind::Empty;
   union {

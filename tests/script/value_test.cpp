@@ -193,5 +193,40 @@ TEST(Value, CompareByRule) {
   EXPECT_THROW_MSG(Compare(S("x"), I(1)), EVariantTypeCastError, "Invalid variant type conversion");
 }
 
+// Moves skip an empty text: every kind must still arrive whole, and a text left behind in
+// the target by an earlier value must never show through.
+TEST(Value, MovesCarryEveryKindAndDropOldText) {
+  const std::string longText(40, 'x');
+  const Variant samples[] = {Variant(std::int32_t{-7}),
+                             Variant(2.5),
+                             Variant(true),
+                             Variant::Date(45000.25),
+                             Variant::Currency(15000),
+                             Variant::Null(),
+                             Variant(),
+                             Variant(std::string()),
+                             Variant("ab"),
+                             Variant(longText)};
+  for (const Variant& sample : samples) {
+    Variant source = sample;
+    Variant moved(std::move(source));
+    EXPECT_EQ(moved.Kind(), sample.Kind());
+    EXPECT_TRUE(moved == sample) << sample.Describe();
+    Variant target(longText);
+    Variant again = sample;
+    target = std::move(again);
+    EXPECT_EQ(target.Kind(), sample.Kind());
+    EXPECT_TRUE(target == sample) << sample.Describe();
+    if (!sample.IsString()) EXPECT_EQ(target.ToTextOrEmpty(), sample.ToTextOrEmpty());
+  }
+  Variant cleared(longText);
+  cleared.AssignBoolean(false);
+  EXPECT_TRUE(cleared == Variant(false));
+  cleared.Clear();
+  EXPECT_TRUE(cleared.IsEmpty());
+  cleared.AssignString("q");
+  EXPECT_EQ(cleared.StringValue(), "q");
+}
+
 }  // namespace
 }  // namespace tavlo
