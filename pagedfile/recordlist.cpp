@@ -14,43 +14,11 @@
 namespace tavlo {
 namespace {
 
-// An integer as the key converter reads it: optional sign, then decimal digits or a
-// hexadecimal number after "$" or "0x"; it must fit 32 bits.
+// An integer as the key converter reads it (see TextToInteger).
 std::optional<std::int32_t> ParseInteger(const std::string& text) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  int base = 10;
-  if (i < text.size() && text[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= text.size()) return std::nullopt;
-  std::int64_t value = 0;
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return std::nullopt;
-    }
-    value = value * base + digit;
-    if (value > std::int64_t{1} << 32) return std::nullopt;
-  }
-  if (negative) value = -value;
-  // Hexadecimal texts may spell the whole unsigned range, as a 32-bit pattern.
-  if (base == 16 && value > INT32_MAX && value <= UINT32_MAX)
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-  if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
-  return static_cast<std::int32_t>(value);
+  std::int32_t value = 0;
+  if (!TextToInteger(text, value)) return std::nullopt;
+  return value;
 }
 
 std::string FormatKeyNumber(std::int32_t value) {

@@ -24,6 +24,10 @@ void AttrSet(std::string& line, const std::string& name, const std::string& valu
 void SaveStringToFile(const std::string& path, const std::string& text);
 std::string LoadFileToString(const std::string& path);
 
+// A whole number: optional sign, decimal digits or "$" / "0x" and hexadecimal digits (which may
+// spell the unsigned 32-bit range as a bit pattern), nothing else. False when it is not one.
+bool TextToInteger(const std::string& text, std::int32_t& value);
+
 // Removes every character with a code of 32 or less from both ends.
 std::string Trim(const std::string& text);
 

@@ -2,7 +2,6 @@
 #include "app/core/tabledefinition.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 
 #include "dbf/dbferrors.h"
@@ -26,39 +25,13 @@ bool SameNameNoCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-// A whole number as the designer reads it: blanks before it, an optional sign, then decimal
-// digits or "$" / "0x" and hexadecimal digits, nothing after.
+// A whole number as the designer reads it: blanks before it, then what TextToInteger takes.
 bool ParseWholeNumber(const std::string& text, int& value) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  int base = 10;
-  if (i < text.size() && text[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= text.size()) return false;
-  long long result = 0;
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return false;
-    }
-    result = result * base + digit;
-    if (result > INT_MAX) return false;
-  }
-  value = static_cast<int>(negative ? -result : result);
+  std::size_t blanks = 0;
+  while (blanks < text.size() && text[blanks] == ' ') ++blanks;
+  std::int32_t number = 0;
+  if (!TextToInteger(text.substr(blanks), number)) return false;
+  value = number;
   return true;
 }
 
