@@ -38,30 +38,11 @@ class MemoryFiles : public FileSystem {
   std::int64_t FileSize(const std::string&) override { return -1; }
 };
 
-class QuietHost : public DesktopHost {
+// Shows nothing and keeps nothing, so that a long fuzzing run does not collect messages.
+class QuietHost : public SilentDesktopHost {
  public:
   void ShowMessage(const std::string&) override {}
-  std::optional<std::string> InputBox(const std::string&, const std::string&,
-                                      const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
-                                            const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
-  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(const std::string&) override {}
-  bool ShellOpen(const std::string&, const std::string&, const std::string&) override {
-    return false;
-  }
+  void Say(const std::string&) override {}
 };
 
 }  // namespace

@@ -17,34 +17,11 @@
 
 namespace tavlo::fuzz {
 
-class QuietHost : public DesktopHost {
+// Shows nothing and keeps nothing, so that a long fuzzing run does not collect messages.
+class QuietHost : public SilentDesktopHost {
  public:
   void ShowMessage(const std::string&) override {}
   void Say(const std::string&) override {}
-  std::optional<std::string> InputBox(const std::string&, const std::string&,
-                                      const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
-                                            const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
-  std::optional<std::string> FolderDialog(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::string ClipboardText() override { return clipboard_; }
-  void SetClipboardText(const std::string& text) override { clipboard_ = text; }
-  bool ShellOpen(const std::string&, const std::string&, const std::string&) override {
-    return false;
-  }
-
- private:
-  std::string clipboard_;
 };
 
 // Every path names a file directly in the jail folder: separators and dots become '_', so
