@@ -182,13 +182,22 @@ void TqelCompiler::ExpandIncludes() {
 }
 
 void TqelCompiler::JoinLines() {
-  std::size_t at = 0;
-  while ((at = text_.find("\r\n", at)) != std::string::npos) text_.replace(at, 2, " ");
+  // One pass: replacing each line break in place would move the rest of the text every time.
+  std::string joined;
+  joined.reserve(text_.size());
+  for (std::size_t i = 0; i < text_.size(); ++i) {
+    if (text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n') {
+      joined += ' ';
+      ++i;
+    } else {
+      joined += text_[i];
+    }
+  }
   std::size_t first = 0;
-  while (first < text_.size() && static_cast<unsigned char>(text_[first]) <= 32) ++first;
-  std::size_t last = text_.size();
-  while (last > first && static_cast<unsigned char>(text_[last - 1]) <= 32) --last;
-  text_ = text_.substr(first, last - first);
+  while (first < joined.size() && static_cast<unsigned char>(joined[first]) <= 32) ++first;
+  std::size_t last = joined.size();
+  while (last > first && static_cast<unsigned char>(joined[last - 1]) <= 32) --last;
+  text_ = joined.substr(first, last - first);
 }
 
 void TqelCompiler::CutComments() {
