@@ -403,7 +403,7 @@ std::string EncodeFieldText(TFieldType type, int length, int decimals, const voi
     case TFieldType::ftDate: {
       int year = 0, month = 0, day = 0;
       DateOfDayNumber(*static_cast<const std::int32_t*>(value), year, month, day);
-      char buffer[16];
+      char buffer[40];  // room for any int, so the text is never cut
       std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", year, month, day);
       return buffer;
     }
