@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "testsupport.h"
+
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
 #include "platform/desktophost.h"
@@ -20,23 +22,7 @@
 
 namespace tavlo::cursortest {
 
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tavlo-cursor-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using testsupport::ScratchFolder;
 
 inline std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

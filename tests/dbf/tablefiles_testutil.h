@@ -15,44 +15,15 @@
 
 #include <gtest/gtest.h>
 
+#include "testsupport.h"
+
 #include "platform/desktophost.h"
 #include "platform/errors.h"
 #include "platform/filesystem.h"
 
-#ifndef EXPECT_THROW_MSG
-#define EXPECT_THROW_MSG(statement, type, message)            \
-  do {                                                        \
-    try {                                                     \
-      statement;                                              \
-      ADD_FAILURE() << "no exception from " #statement;       \
-    } catch (const type& e) {                                 \
-      EXPECT_EQ(std::string(e.what()), std::string(message)); \
-    } catch (const std::exception& e) {                       \
-      ADD_FAILURE() << "wrong exception: " << e.what();       \
-    }                                                         \
-  } while (0)
-#endif
-
 namespace tavlo::tablefiles_test {
 
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tavlo-dbf-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using testsupport::ScratchFolder;
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "testsupport.h"
+
 namespace tavlo::testing {
 
 class TempFolder {
@@ -42,14 +44,3 @@ inline bool Exists(const std::string& path) {
 }
 
 }  // namespace tavlo::testing
-
-// Expects statement to throw exactly type with exactly message.
-#define EXPECT_THROW_MSG(statement, type, message)            \
-  do {                                                        \
-    try {                                                     \
-      statement;                                              \
-      ADD_FAILURE() << "no exception from " #statement;       \
-    } catch (const type& e) {                                 \
-      EXPECT_EQ(std::string(e.what()), std::string(message)); \
-    }                                                         \
-  } while (0)

@@ -9,20 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/regional.h"
+#include "testsupport.h"
 
-// Expects statement to throw type with exactly message.
-#define EXPECT_THROW_MSG(statement, type, message)            \
-  do {                                                        \
-    try {                                                     \
-      statement;                                              \
-      ADD_FAILURE() << "no exception from " #statement;       \
-    } catch (const type& e) {                                 \
-      EXPECT_EQ(std::string(e.what()), std::string(message)); \
-    } catch (const std::exception& e) {                       \
-      ADD_FAILURE() << "wrong exception: " << e.what();       \
-    }                                                         \
-  } while (0)
+#include "platform/regional.h"
 
 namespace tavlo::testing {
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "testsupport.h"
+
 #include <ostream>
 #include <string>
 
@@ -17,18 +19,6 @@ inline void PrintTo(const Variant& value, std::ostream* out) {
 }  // namespace tavlo
 
 namespace tavlo::testing {
-
-#define EXPECT_THROW_MSG(statement, type, text)             \
-  do {                                                      \
-    try {                                                   \
-      statement;                                            \
-      ADD_FAILURE() << "no exception from " #statement;     \
-    } catch (const type& error) {                           \
-      EXPECT_EQ(std::string(error.what()), text);           \
-    } catch (const std::exception& error) {                 \
-      ADD_FAILURE() << "wrong exception: " << error.what(); \
-    }                                                       \
-  } while (false)
 
 // Compiles text on a fresh component and runs it once.
 inline Variant RunScript(const std::string& text) {

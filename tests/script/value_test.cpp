@@ -2,6 +2,8 @@
 // the floating-point traps, logic and comparison.
 #include <gtest/gtest.h>
 
+#include "testsupport.h"
+
 #include <cmath>
 #include <limits>
 
@@ -10,16 +12,6 @@
 
 namespace tavlo {
 namespace {
-
-#define EXPECT_THROW_MSG(statement, type, text)           \
-  try {                                                   \
-    statement;                                            \
-    ADD_FAILURE() << "no exception from " #statement;     \
-  } catch (const type& error) {                           \
-    EXPECT_STREQ(error.what(), text);                     \
-  } catch (const std::exception& error) {                 \
-    ADD_FAILURE() << "wrong exception: " << error.what(); \
-  }
 
 Variant I(int v) {
   return Variant(static_cast<std::int32_t>(v));
@@ -217,7 +209,9 @@ TEST(Value, MovesCarryEveryKindAndDropOldText) {
     target = std::move(again);
     EXPECT_EQ(target.Kind(), sample.Kind());
     EXPECT_TRUE(target == sample) << sample.Describe();
-    if (!sample.IsString()) EXPECT_EQ(target.ToTextOrEmpty(), sample.ToTextOrEmpty());
+    if (!sample.IsString()) {
+      EXPECT_EQ(target.ToTextOrEmpty(), sample.ToTextOrEmpty());
+    }
   }
   Variant cleared(longText);
   cleared.AssignBoolean(false);
