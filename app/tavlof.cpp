@@ -21,18 +21,10 @@
 #include "app/qtdesktophost.h"
 #include "app/windowplacement.h"
 #include "platform/desktophost.h"
+#include "platform/filenames.h"
 #include "platform/filesystem.h"
 
 namespace tavlo {
-
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-}  // namespace
 
 TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent),
@@ -292,10 +284,7 @@ void TTavloF::CloseTable() {
 }
 
 std::string TTavloF::MatchingFormPath(const std::string& tablePath) const {
-  std::string name = tablePath.substr(tablePath.find_last_of("/\\") + 1);
-  const std::size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos) name.erase(dot);
-  return exeFolder + "forms/" + name + ".dfrm";
+  return exeFolder + "forms/" + ChangeFileExt(ExtractFileName(tablePath), ".dfrm");
 }
 
 void TTavloF::OpenMatchingForm(const std::string& tablePath) {
@@ -315,7 +304,7 @@ void TTavloF::ClearFormArea() {
 }
 
 void TTavloF::btnopenClick() {
-  const std::string start = lastFile.empty() ? exeFolder + "tables" : FolderOf(lastFile);
+  const std::string start = lastFile.empty() ? exeFolder + "tables" : ExtractFilePath(lastFile);
   const std::optional<std::string> chosen =
       Host().OpenFileDialog("Open database", "Dbase files (*.dbf)|*.dbf", start);
   if (chosen) OpenTable(*chosen, true);

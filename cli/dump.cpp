@@ -13,7 +13,7 @@
 #include "dbf/tdbf.h"
 #include "platform/codepage.h"
 #include "script/qelscript.h"
-#include "script/words/library.h"
+#include "words/library.h"
 
 namespace tavlo::cli {
 

@@ -8,20 +8,11 @@
 #include "dbf/dbffile.h"
 #include "dbf/indexfile.h"
 #include "dbf/memofile.h"
+#include "platform/filenames.h"
 #include "platform/filesystem.h"
 
 namespace tavlo::cli {
 namespace {
-
-// path with its extension replaced by extension (or extension appended when it has none).
-std::string WithExtension(const std::string& path, const std::string& extension) {
-  std::size_t slash = path.find_last_of("/\\");
-  std::size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-    return path + extension;
-  }
-  return path.substr(0, dot) + extension;
-}
 
 std::string Hex(unsigned value) {
   char buffer[8];
@@ -37,7 +28,7 @@ struct Held {
 
 int RunInfo(const std::vector<std::string>& arguments) {
   if (arguments.size() != 1) throw UsageError("info takes exactly one TABLE");
-  const std::string dataPath = WithExtension(arguments[0], ".dbf");
+  const std::string dataPath = ChangeFileExt(arguments[0], ".dbf");
   if (!Files().FileExists(dataPath)) throw EBinaryDataSetError::TableNotFound(dataPath);
 
   Held data{new TDbfFile(dataPath, OpenMode::ReadOnly)};
@@ -46,7 +37,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
   file.LoadFieldList(defs);
 
   std::string memoText = "none";
-  const std::string memoPath = WithExtension(dataPath, ".dbt");
+  const std::string memoPath = ChangeFileExt(dataPath, ".dbt");
   if (Files().FileExists(memoPath)) {
     Held memo{new TDbtFile(memoPath, file.Level(), OpenMode::ReadOnly)};
     auto& dbt = *static_cast<TDbtFile*>(memo.file);
@@ -54,7 +45,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
                std::to_string(dbt.NextFreeBlock()) + ")";
   }
   std::string indexText = "none";
-  const std::string indexPath = WithExtension(dataPath, ".mdx");
+  const std::string indexPath = ChangeFileExt(dataPath, ".mdx");
   if (Files().FileExists(indexPath)) {
     Held index{new TIndexFile(indexPath, OpenMode::ReadOnly)};
     indexText = indexPath;

@@ -9,7 +9,7 @@
 #include "platform/filesystem.h"
 #include "script/literals.h"
 #include "script/qelscript.h"
-#include "script/words/library.h"
+#include "words/library.h"
 #include "text/qelstrings.h"
 
 namespace tavlo::cli {

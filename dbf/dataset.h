@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dbf/dbferrors.h"
-#include "script/value.h"
+#include "value/value.h"
 
 namespace tavlo {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "dbf/fieldinfo.h"
-#include "dbf/pagedfile.h"
+#include "dbf/recordfile.h"
 
 namespace tavlo {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "dbf/dbffile.h"
-#include "script/value.h"
+#include "value/value.h"
 
 namespace tavlo {
 

@@ -10,7 +10,7 @@
 
 #include "dbf/dataset.h"
 #include "dbf/fieldinfo.h"
-#include "script/value.h"
+#include "value/value.h"
 
 namespace tavlo {
 

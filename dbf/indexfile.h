@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dbf/pagedfile.h"
+#include "dbf/recordfile.h"
 
 namespace tavlo {
 

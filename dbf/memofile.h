@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "dbf/pagedfile.h"
+#include "dbf/recordfile.h"
 
 namespace tavlo {
 

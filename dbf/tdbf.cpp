@@ -12,6 +12,7 @@
 #include "dbf/fields.h"
 #include "dbf/indexfile.h"
 #include "platform/desktophost.h"
+#include "platform/filenames.h"
 
 namespace tavlo {
 
@@ -68,13 +69,6 @@ std::string ExpandPath(const std::string& path) {
   if (result.empty()) return "/";
   if (trailing) result += "/";
   return result;
-}
-
-// Replaces the extension of the last path segment (or appends one).
-std::string ChangeFileExt(const std::string& path, const std::string& extension) {
-  std::size_t dot = path.find_last_of(".\\/:");
-  if (dot == std::string::npos || path[dot] != '.') return path + extension;
-  return path.substr(0, dot) + extension;
 }
 
 template <typename File>

@@ -8,7 +8,7 @@
 
 #include "fuzz/fuzzsupport.h"
 #include "script/qelscript.h"
-#include "script/words/library.h"
+#include "words/library.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "pagedfile/pageerror.h"
 #include "pagedfile/pagelocks.h"
+#include "platform/filenames.h"
 
 namespace tavlo {
 namespace {
@@ -25,11 +26,7 @@ std::string ReadSlots(SharedFile& users) {
 }  // namespace
 
 std::string UsersFileName(const std::string& fileName) {
-  std::size_t dot = fileName.find_last_of('.');
-  std::size_t separator = fileName.find_last_of(kPathSeparator);
-  if (dot == std::string::npos || (separator != std::string::npos && dot < separator))
-    return fileName + ".users";
-  return fileName.substr(0, dot) + ".users";
+  return ChangeFileExt(fileName, ".users");
 }
 
 int TakeUserSlot(SharedFile& dataFile, const std::string& usersPath) {

@@ -26,7 +26,7 @@
 #include "platform/errors.h"
 #include "script/atoms.h"
 #include "script/runstate.h"
-#include "script/value.h"
+#include "value/value.h"
 #include "script/variables.h"
 
 namespace tavlo {

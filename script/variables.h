@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "script/value.h"
+#include "value/value.h"
 
 namespace tavlo {
 

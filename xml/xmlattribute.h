@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "script/value.h"
+#include "value/value.h"
 
 namespace tavlo {
 

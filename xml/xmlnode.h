@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "script/value.h"
+#include "value/value.h"
 #include "xml/xmlattribute.h"
 
 namespace tavlo {

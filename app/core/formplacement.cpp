@@ -2,6 +2,7 @@
 #include "app/core/formplacement.h"
 
 #include "app/core/inifile.h"
+#include "platform/filenames.h"
 
 namespace tavlo {
 
@@ -40,10 +41,7 @@ void FormPlacementStore::WriteString(const std::string& section, const std::stri
 }
 
 std::string SettingsFilePath(const std::string& executablePath) {
-  const std::size_t slash = executablePath.find_last_of("/\\");
-  const std::size_t dot = executablePath.find_last_of('.');
-  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  return (hasExtension ? executablePath.substr(0, dot) : executablePath) + ".ini";
+  return ChangeFileExt(executablePath, ".ini");
 }
 
 }  // namespace tavlo

@@ -6,6 +6,7 @@
 
 #include "dbf/dbferrors.h"
 #include "dbf/tdbf.h"
+#include "platform/filenames.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {
@@ -119,9 +120,7 @@ TableDefinitionOutcome ReadTableDefinition(const std::vector<std::string>& lines
 }
 
 std::string TableFileForDefinition(const std::string& chosenPath) {
-  std::size_t dot = chosenPath.find_last_of(".\\/:");
-  if (dot == std::string::npos || chosenPath[dot] != '.') return chosenPath + ".dbf";
-  return chosenPath.substr(0, dot) + ".dbf";
+  return ChangeFileExt(chosenPath, ".dbf");
 }
 
 std::string TableExistsMessage(const std::string& tablePath) {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dbf/cursor_fixture.h"
-#include "script/words/library.h"
+#include "words/library.h"
 
 namespace tavlo {
 namespace {

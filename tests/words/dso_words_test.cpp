@@ -9,8 +9,8 @@
 #include <iterator>
 
 #include "script/qelscript.h"
-#include "script/words/dsowords.h"
-#include "script/words/library.h"
+#include "words/dsowords.h"
+#include "words/library.h"
 
 namespace tavlo {
 namespace {

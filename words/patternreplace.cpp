@@ -1,7 +1,7 @@
 // The pattern replacement engine behind regreplace and regreplaceall. A pattern is parsed
 // once into items; a malformed item can never match, so such a pattern leaves the subject
 // unchanged. Every search moves strictly forward, so regreplaceall always terminates.
-#include "script/words/patternreplace.h"
+#include "words/patternreplace.h"
 
 #include <cstddef>
 #include <optional>

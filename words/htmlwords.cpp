@@ -5,7 +5,7 @@
 
 #include "script/qelscript.h"
 #include "script/registry.h"
-#include "script/words/commonwords.h"
+#include "words/commonwords.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {

@@ -7,8 +7,8 @@
 #include "platform/regional.h"
 #include "script/qelscript.h"
 #include "script/registry.h"
-#include "script/words/commonwords.h"
-#include "script/words/patternreplace.h"
+#include "words/commonwords.h"
+#include "words/patternreplace.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {

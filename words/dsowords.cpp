@@ -1,7 +1,7 @@
 // The data source words _d.set, get, count, clear, load and save, and dsobase. Objects live
 // for one run; load and save move them to and from DataSourceFolder/name.txt.
 
-#include "script/words/dsowords.h"
+#include "words/dsowords.h"
 
 #include <optional>
 

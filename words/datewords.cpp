@@ -3,7 +3,7 @@
 #include "platform/regional.h"
 #include "script/qelscript.h"
 #include "script/registry.h"
-#include "script/words/commonwords.h"
+#include "words/commonwords.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "script/runstate.h"
-#include "script/value.h"
+#include "value/value.h"
 
 namespace tavlo {
 

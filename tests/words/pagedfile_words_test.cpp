@@ -8,7 +8,7 @@
 
 #include "pagedfile/pagedfile.h"
 #include "script/qelscript.h"
-#include "script/words/library.h"
+#include "words/library.h"
 
 namespace tavlo {
 namespace {

@@ -2,7 +2,7 @@
 // update and delete. Each pops its arguments (deepest first in the stack picture), calls the
 // matching TqelPagedFile operation and pushes its result; the file's errors pass unchanged.
 
-#include "script/words/pagedfilewords.h"
+#include "words/pagedfilewords.h"
 
 #include <string_view>
 

@@ -1,5 +1,5 @@
 // The paged file over one byte stream and the process-wide registry of open paged files.
-#include "dbf/pagedfile.h"
+#include "dbf/recordfile.h"
 
 #include <algorithm>
 #include <cassert>

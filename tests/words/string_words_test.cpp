@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string>
 
-#include "script/words/patternreplace.h"
+#include "words/patternreplace.h"
 #include "wordtest.h"
 
 namespace tavlo {

@@ -7,8 +7,8 @@
 
 #include "platform/filesystem.h"
 #include "script/qelscript.h"
-#include "script/words/library.h"
-#include "script/words/xmlwords.h"
+#include "words/library.h"
+#include "words/xmlwords.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {

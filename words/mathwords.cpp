@@ -8,8 +8,8 @@
 #include "platform/clock.h"
 #include "script/qelscript.h"
 #include "script/registry.h"
-#include "script/value.h"
-#include "script/words/commonwords.h"
+#include "value/value.h"
+#include "words/commonwords.h"
 
 namespace tavlo {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "script/value.h"
+#include "value/value.h"
 
 namespace tavlo {
 

@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "platform/regional.h"
-#include "script/value.h"
+#include "value/value.h"
 
 namespace tavlo {
 namespace {

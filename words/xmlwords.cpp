@@ -2,7 +2,7 @@
 // selection words select, selectfirst, selectnext, selectget, @selectget. The compiler hands
 // over the document name as the atom text and the method as its value; methods are resolved
 // here at run time.
-#include "script/words/xmlwords.h"
+#include "words/xmlwords.h"
 
 #include "platform/filesystem.h"
 #include "script/qelscript.h"

@@ -8,7 +8,7 @@
 
 #include "platform/regional.h"
 #include "script/qelscript.h"
-#include "script/words/library.h"
+#include "words/library.h"
 
 namespace tavlo {
 

@@ -1,13 +1,13 @@
 // RegisterLibraryWords: calls the registration function of every word theme. A theme file
 // defines `void Register<Theme>Words()` (registering its static TqelWord table and, where it
 // has one, its method family) and adds its call below; nothing else lists the themes.
-#include "script/words/library.h"
+#include "words/library.h"
 
 #include "script/registry.h"
-#include "script/words/commonwords.h"
-#include "script/words/dsowords.h"
-#include "script/words/pagedfilewords.h"
-#include "script/words/xmlwords.h"
+#include "words/commonwords.h"
+#include "words/dsowords.h"
+#include "words/pagedfilewords.h"
+#include "words/xmlwords.h"
 
 namespace tavlo {
 

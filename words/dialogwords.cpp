@@ -7,7 +7,7 @@
 #include "platform/desktophost.h"
 #include "script/qelscript.h"
 #include "script/registry.h"
-#include "script/words/commonwords.h"
+#include "words/commonwords.h"
 
 namespace tavlo {
 
