@@ -21,9 +21,14 @@ void WordSay(TqelScript& s) {
   Host().Say(s.PopText());
 }
 
+// The answer is awaited no longer than the run may last: a prompt nobody answers ends with
+// the time-out, not with a script that outlives its limit.
 void WordAsk(TqelScript& s) {
   const std::string prompt = s.PopText();
-  PushText(s, Host().InputBox("qelScript", prompt, "").value_or(std::string()));
+  std::optional<std::string> answer =
+      Host().InputBoxWithin("qelScript", prompt, "", s.RemainingMilliseconds());
+  if (!answer) s.CheckTimeOut();
+  PushText(s, answer.value_or(std::string()));
 }
 
 void WordDlgOpen(TqelScript& s) {

@@ -175,7 +175,9 @@ void WordCrlf(TqelScript& s) {
 void WordFix(TqelScript& s) {
   const std::int32_t decimals = s.PopInteger();
   const double number = s.PopNumber();
-  if (decimals < 0) {
+  // More decimals than any double fills would only pad zeros (2147483647 of them once took
+  // 4 GB): refused as the formatter refuses a negative count.
+  if (decimals < 0 || decimals > kMaxFixedDecimals) {
     throw EConvertError("Format '%2." + std::to_string(decimals) +
                         "f' invalid or incompatible with argument");
   }

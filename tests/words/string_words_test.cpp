@@ -72,6 +72,15 @@ TEST_F(StringWords, FixAndConversions) {
   EXPECT_EQ(RunText("3.14159 2 fix"), "3.14");
   EXPECT_EQ(RunText("2.5 3 fix"), "2.500");
   EXPECT_EQ(Failure("5 -1 fix"), "Format '%2.-1f' invalid or incompatible with argument");
+  // A count beyond what any double fills is refused at once, not padded with zeros (the
+  // largest count once overflowed and took gigabytes).
+  EXPECT_EQ(Failure("1.5 2147483647 fix"),
+            "Format '%2.2147483647f' invalid or incompatible with argument");
+  EXPECT_EQ(Failure("1.5 339 fix"), "Format '%2.339f' invalid or incompatible with argument");
+  const std::string tiny = RunText("5e-324 338 fix");
+  EXPECT_EQ(tiny.size(), 340u);
+  EXPECT_EQ(tiny.substr(0, 2), "0.");
+  EXPECT_EQ(tiny[325], '5') << tiny;  // the smallest double's digit is still shown
   {
     RegionalSettings comma;
     comma.decimalSeparator = ',';
