@@ -7,6 +7,7 @@
 #include "script/coreint.h"
 #include "script/literals.h"
 #include "script/qelscript.h"
+#include "text/qelstrings.h"
 
 namespace tavlo {
 
@@ -92,7 +93,7 @@ std::string LowerAscii(std::string text) {
 bool Contains(TqelScript& s) {
   std::string b = LowerAscii(s.Pop().ToTextOrEmpty());
   std::string a = LowerAscii(s.Pop().ToTextOrEmpty());
-  return !b.empty() && a.find(b) != std::string::npos;
+  return !b.empty() && FindBytes(a, b) != std::string::npos;
 }
 
 void WordLike(TqelScript& s) {

@@ -25,6 +25,23 @@ TEST_F(StringWords, Cutting) {
   EXPECT_EQ(RunText("'abc' 1 0 mid"), "");
 }
 
+// Every searching word goes through the linear search: a 32 KB pattern that nearly matches
+// everywhere in a 256 KB text once took seconds per word.
+TEST_F(StringWords, SearchingWordsTakeLinearTime) {
+  const std::string text = "'" + std::string(256 * 1024, 'a') + "'";
+  const std::string pattern = "'" + std::string(32 * 1024, 'a') + "b'";
+  const std::string reversed = "'b" + std::string(32 * 1024, 'a') + "'";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunInteger(pattern + " " + text + " 1 find"), 0);
+  EXPECT_EQ(RunInteger(reversed + " " + text + " findlast"), 0);
+  EXPECT_EQ(RunText(pattern + " " + text + " 'x' replace").size(), 256u * 1024);
+  EXPECT_EQ(RunText(pattern + " " + text + " 'x' replaceall").size(), 256u * 1024);
+  EXPECT_EQ(RunText(text + " " + pattern + " like"), "False");
+  EXPECT_EQ(RunText(text + " " + pattern + " '' true regreplace").size(), 256u * 1024);
+  // Six words that took over 20 seconds: a generous bound for a slow sanitizer build.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
 TEST_F(StringWords, Searching) {
   EXPECT_EQ(RunInteger("'B' 'abcb' 1 find"), 2);
   EXPECT_EQ(RunInteger("'b' 'abcb' 3 find"), 4);
