@@ -64,15 +64,15 @@ void WordShellExecute(TqelScript& s) {
 }
 
 const TqelWord kDialogWords[] = {
-    {"say", WordSay},
-    {"ask", WordAsk},
-    {"dlgopen", WordDlgOpen},
-    {"dlgsave", WordDlgSave},
-    {"dlgcolor", WordDlgColor},
-    {"seldir", WordSelDir},
-    {"copytext", WordCopyText},
-    {"pastetext", WordPasteText},
-    {"shellexecute", WordShellExecute},
+    {"say", WordSay, TqelWordAccess::ChangesOutside},
+    {"ask", WordAsk, TqelWordAccess::ChangesOutside},
+    {"dlgopen", WordDlgOpen, TqelWordAccess::ChangesOutside},
+    {"dlgsave", WordDlgSave, TqelWordAccess::ChangesOutside},
+    {"dlgcolor", WordDlgColor, TqelWordAccess::ChangesOutside},
+    {"seldir", WordSelDir, TqelWordAccess::ChangesOutside},
+    {"copytext", WordCopyText, TqelWordAccess::ChangesOutside},
+    {"pastetext", WordPasteText, TqelWordAccess::ChangesOutside},
+    {"shellexecute", WordShellExecute, TqelWordAccess::ChangesOutside},
 };
 
 }  // namespace
