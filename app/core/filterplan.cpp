@@ -202,6 +202,25 @@ bool TFilterPlan::BindTranslation(TDbf& dbf, const TField& field, Test& test) {
     test.translate[byte] = static_cast<unsigned char>(value.StringValue()[position]);
     if (test.translate[byte] != byte) test.identity = false;
   }
+  // Equality needs no translation per record when every byte of the literal has exactly one
+  // stored byte that translates to it: the stored text must then be exactly those bytes.
+  test.byStored = false;
+  if (test.op == Op::Eq || test.op == Op::Ne) {
+    test.stored.clear();
+    for (char c : test.text) {
+      int preimages = 0;
+      unsigned char preimage = 0;
+      for (int b = 0; b < 256; ++b) {
+        if (test.translate[b] == static_cast<unsigned char>(c)) {
+          ++preimages;
+          preimage = static_cast<unsigned char>(b);
+        }
+      }
+      if (preimages != 1) return true;
+      test.stored += static_cast<char>(preimage);
+    }
+    test.byStored = true;
+  }
   return true;
 }
 
@@ -325,7 +344,32 @@ std::string_view TFilterPlan::Translated(const Test& test, std::string_view stor
   return scratch_;
 }
 
+namespace {
+
+// Whether the trimmed bytes of a field equal text, whose first and last bytes are above 32:
+// leading bytes up to 32, then text, then bytes up to 32 only.
+bool TrimmedEquals(const std::uint8_t* bytes, std::size_t length, const std::string& text) {
+  std::size_t start = 0;
+  while (start < length && bytes[start] <= 32) ++start;
+  if (length - start < text.size()) return false;
+  if (std::memcmp(bytes + start, text.data(), text.size()) != 0) return false;
+  for (std::size_t i = start + text.size(); i < length; ++i)
+    if (bytes[i] > 32) return false;
+  return true;
+}
+
+}  // namespace
+
 int TFilterPlan::TestVerdict(Test& test, const std::uint8_t* record) {
+  if (test.byStored) {
+    // A literal with a blank or control byte at either end equals no trimmed value, nor does
+    // the empty literal (a blank field is Null).
+    const std::string& text = test.stored;
+    bool equal = !text.empty() && static_cast<unsigned char>(text.front()) > 32 &&
+                 static_cast<unsigned char>(text.back()) > 32 &&
+                 TrimmedEquals(record + test.offset, static_cast<std::size_t>(test.length), text);
+    return equal == (test.op == Op::Eq) ? kTrue : kFalse;
+  }
   const std::string_view stored =
       TrimFieldBytes(record + test.offset, static_cast<std::size_t>(test.length));
   // The order of the field's value against the literal; Null is less than any literal.
@@ -431,6 +475,11 @@ int TFilterPlan::TestVerdict(Test& test, const std::uint8_t* record) {
 }
 
 bool TFilterPlan::Accept(const std::uint8_t* record) {
+  if (steps_.size() == 1 && steps_[0].kind == StepKind::Test) {
+    const int verdict = TestVerdict(tests_[steps_[0].test], record);
+    if (verdict == kNull) throw EVariantTypeCastError();
+    return verdict == kTrue;
+  }
   std::uint8_t* top = stack_.data();
   for (const Step& step : steps_) {
     switch (step.kind) {

@@ -62,6 +62,9 @@ class TFilterPlan {
     std::vector<std::string> lows, highs;      // in: items (highs[i] empty: a single value)
     std::vector<bool> ranged;                  // in: whether item i is a range
     bool identity = true;  // the field's translation leaves every byte as it is
+    // = and <>: the stored bytes whose translation is the literal, when only those are.
+    bool byStored = false;
+    std::string stored;
     std::array<unsigned char, 256> translate{};
   };
   struct Step {

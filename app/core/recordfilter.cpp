@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "dbf/fields.h"
-#include "platform/codepage.h"
 
 namespace tavlo {
 
@@ -79,9 +78,9 @@ void TRecordFilter::SetPlanning(bool on) {
 
 bool TRecordFilter::Planned() {
   if (!planning_ || plan_ == nullptr || !dbf_.Active()) return false;
-  if (planStamp_ != dbf_.OpenStamp() || planCodePages_ != &CurrentCodePages()) {
+  // Code pages are set at start-up; a change (tests do it) is noticed when a filter is applied.
+  if (planStamp_ != dbf_.OpenStamp()) {
     planStamp_ = dbf_.OpenStamp();
-    planCodePages_ = &CurrentCodePages();
     // A script assigned to the component behind the filter's back is not the plan's.
     planBound_ = script_.Script() == planText_ && plan_->Bind(dbf_);
   }
@@ -95,7 +94,8 @@ TRecordVerdict TRecordFilter::TestRecordBytes(TDbf& DataSet, const std::uint8_t*
 }
 
 void TRecordFilter::Apply() {
-  planStamp_ = 0;  // bind afresh: the table may have been reopened in between
+  // Bind afresh: the table may have been reopened, or the code pages changed, in between.
+  planStamp_ = 0;
   dbf_.SetFiltered(true);
   dbf_.First();
 }

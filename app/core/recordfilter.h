@@ -80,9 +80,8 @@ class TRecordFilter {
   bool planning_ = true;
   std::unique_ptr<TFilterPlan> plan_;  // of the script's text planText_
   std::string planText_;
-  // What the plan was bound for: the table's opening and the code pages then in force.
+  // The opening of the table the plan was bound for (0: bind at the next record).
   std::uint64_t planStamp_ = 0;
-  const void* planCodePages_ = nullptr;
   bool planBound_ = false;
 };
 
