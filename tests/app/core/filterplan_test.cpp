@@ -19,7 +19,7 @@ TEST(FilterPlanDifferential, PlanAndInterpreterAgreeOnEveryRecordOverFixedSeeds)
   RegisterLibraryWords();
   testsupport::ScratchFolder folder;
   int planned = 0, compiled = 0;
-  constexpr int kSeeds = 3000;
+  constexpr int kSeeds = 1500;
   for (std::uint64_t seed = 1; seed <= kSeeds; ++seed) {
     const filterdiff::Outcome outcome = filterdiff::Check(seed, folder.File("t.dbf"));
     ASSERT_EQ(outcome.difference, "");
