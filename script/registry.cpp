@@ -113,6 +113,12 @@ bool IsCoreWord(TAtomHandler handler) {
   return false;
 }
 
+TAtomHandler CoreOperatorHandler(const std::string& name) {
+  for (const TqelWord& word : OperatorWords())
+    if (name == word.name) return word.handler;
+  return nullptr;
+}
+
 void RegisterCoreWords() {
   static const bool installed = [] {
     RegisterWords(StackWords());

@@ -66,6 +66,11 @@ TAtomHandler FindWord(const std::string& name);
 // "no words installed for " + the token as written.
 TAtomHandler MethodFamilyHandler(TqelMethodFamily family);
 
+// The handler the core gives the operator word name (=, and, like, ...), whatever has been
+// registered over that name since; nullptr when name is no core operator. Lets a host that
+// reads compiled atoms tell the core operator from a replacement.
+TAtomHandler CoreOperatorHandler(const std::string& name);
+
 // The core words (stack, operators, control words) are always present; this installs them
 // and is called by the compiler itself, so callers never need to.
 void RegisterCoreWords();

@@ -3,12 +3,18 @@
 // record under test, and the script's onGetVariable answers >NAME.get with the field NAME of
 // that record. It never shows a message: every failure reaches the caller as an exception.
 //
+// A script of the common shapes (filterplan.h) is also planned: the cursor's byte test then
+// answers for the interpreter on the record's bytes, with the same result for every record.
+//
 // The constructor installs both events and the destructor removes them; in between the filter
 // is off (the cursor's Filtered clear) or on (after Apply).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "app/core/filterplan.h"
 
 #include "dbf/tdbf.h"
 #include "script/qelscript.h"
@@ -19,7 +25,7 @@ class TRecordFilter {
  public:
   static constexpr int kScriptTimeOut = 30;
 
-  // Takes over dbf.OnFilterRecord and script.onGetVariable and sets the script's time-out to
+  // Takes over dbf.OnFilterRecord, dbf.OnFilterRecordBytes and script.onGetVariable and sets the script's time-out to
   // 30 seconds. Both components must outlive this object.
   TRecordFilter(TDbf& dbf, TqelScript& script);
   ~TRecordFilter() noexcept;
@@ -50,6 +56,15 @@ class TRecordFilter {
   // collection".
   void qelScript1GetVariable(TqelScript& Sender, const std::string& Symbol, Variant& value,
                              bool& handled, std::string& ErrorStr);
+  // The cursor's byte test: the plan's verdict, or Undecided when the script is not planned
+  // or the plan cannot run on the open table.
+  TRecordVerdict TestRecordBytes(TDbf& DataSet, const std::uint8_t* record);
+
+  // Planning is on by default; off, every record runs the interpreter (the yardstick the
+  // plan is checked and measured against).
+  void SetPlanning(bool on);
+  // Whether the current script runs as a plan on the open table.
+  bool Planned();
 
  private:
   // A symbol once looked up, the position of its field and the name found there, checked
@@ -66,6 +81,12 @@ class TRecordFilter {
   TqelScript& script_;
   std::vector<FieldCacheEntry> fieldCache_;
   bool compileFailed_ = false;  // the script's text is one whose compile failed
+  bool planning_ = true;
+  std::unique_ptr<TFilterPlan> plan_;  // of the script's text planText_
+  std::string planText_;
+  // The opening of the table the plan was bound for (0: bind at the next record).
+  std::uint64_t planStamp_ = 0;
+  bool planBound_ = false;
 };
 
 }  // namespace tavlo
