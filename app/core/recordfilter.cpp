@@ -59,11 +59,22 @@ void TRecordFilter::SetFilterText(const std::string& text) {
     script_.SetScript(text);
   } catch (...) {
     compileFailed_ = true;
+    // A filter that is on runs this component for every record it fetches: give it back
+    // the script it was applied with.
+    if (dbf_.Filtered()) {
+      try {
+        script_.SetScript(appliedText_);
+        compileFailed_ = false;
+      } catch (...) {
+        // It compiled when it was applied; if it no longer does, the error above stands.
+      }
+    }
     throw;
   }
 }
 
 void TRecordFilter::Apply() {
+  appliedText_ = script_.Script();
   dbf_.SetFiltered(true);
   dbf_.First();
 }

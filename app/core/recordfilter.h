@@ -27,11 +27,14 @@ class TRecordFilter {
   TRecordFilter& operator=(const TRecordFilter&) = delete;
 
   // Compiles text when it differs from the current script, or when the last compile of this
-  // same text failed; a compile error propagates and leaves the filter as it was.
+  // same text failed; a compile error propagates and leaves the filter as it was: the script
+  // in force is compiled again, so a filter that is on never runs half a program.
   void SetFilterText(const std::string& text);
   // Switches the cursor's Filtered on and moves to the first record the script accepts; a
   // failure while a record is evaluated propagates with the filter left on.
   void Apply();
+  // The text of the script the filter runs since the last Apply (what the status bar names).
+  const std::string& AppliedText() const { return appliedText_; }
   // The "Filter" button: nothing when currentTable is empty; otherwise SetFilterText, then
   // Apply. A script that does not compile never switches the filter on.
   void Filter(const std::string& currentTable, const std::string& text);
@@ -62,6 +65,7 @@ class TRecordFilter {
   TqelScript& script_;
   std::vector<FieldCacheEntry> fieldCache_;
   bool compileFailed_ = false;  // the script's text is one whose compile failed
+  std::string appliedText_;
 };
 
 }  // namespace tavlo
