@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMetaProperty>
 
 #include "app/data/griddelegate.h"
 #include "app/dialogs/memoeditf.h"
@@ -114,6 +115,7 @@ void TDBGrid::CommitEdit() {
   // The dataset is already storing; a second store from inside this commit must not start.
   const bool wasFollowing = following_;
   following_ = true;
+  refused_ = QVariant();  // a post or a move asks afresh, and hears why not
   commitData(editor);
   closeEditor(editor, QAbstractItemDelegate::NoHint);
   following_ = wasFollowing;
@@ -121,13 +123,18 @@ void TDBGrid::CommitEdit() {
 }
 
 void TDBGrid::commitData(QWidget* editor) {
-  // The refusal's message box takes the focus from the editor, and losing the focus commits
-  // again: one refusal, one message.
+  // The refusal's message box takes the focus from the editor, and a key that moves to
+  // another cell takes it too before the move commits: each would commit the same text
+  // again. One refusal, one message.
   if (committing_) return;
+  const QByteArray property = editor->metaObject()->userProperty().name();
+  const QVariant typed = property.isEmpty() ? QVariant() : editor->property(property);
+  if (commitFailed_ && typed.isValid() && typed == refused_) return;
   committing_ = true;
   QTableView::commitData(editor);
   committing_ = false;
   commitFailed_ = model_->WriteFailed();
+  refused_ = commitFailed_ ? typed : QVariant();
 }
 
 void TDBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {

@@ -26,6 +26,8 @@ class TDBGrid : public QTableView {
   // Opens the memo editor on the memo field of column for the cursor's record; OK stores the
   // edited text into the record (starting an edit). False when nothing was stored.
   bool EditMemo(int column);
+  // A cell editor is open.
+  bool CellEditorOpen() const { return state() == QAbstractItemView::EditingState; }
 
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -52,6 +54,7 @@ class TDBGrid : public QTableView {
   bool sized_ = false;         // columns fitted to the fields of the open table
   bool commitFailed_ = false;  // the open editor's text was refused: it stays open
   bool committing_ = false;    // inside a commit of an editor's text
+  QVariant refused_;           // the editor's text the field refused last
 };
 
 }  // namespace tavlo
