@@ -211,7 +211,10 @@ void TTavloF::FormCreate() {
   lastFile.clear();
   currentTable.clear();
   Guard([this] { ini.ReadString("Settings", "lastfile", lastFile); });
-  if (!lastFile.empty() && Files().FileExists(lastFile)) OpenTable(lastFile, true);
+  if (!lastFile.empty() && Files().FileExists(lastFile)) {
+    OpenTable(lastFile, true);
+    if (!Dbf1.Active()) failedAtStart_ = lastFile;
+  }
 }
 
 void TTavloF::showEvent(QShowEvent* event) {
@@ -227,7 +230,10 @@ void TTavloF::FormShow() {
   if (argument.suffix().toLower() != "dbf") return;
   // A relative argument names a file of the folder the program was started in, not one of
   // the table folder the cursor would resolve it against.
-  OpenTable(ToAnsi(argument.absoluteFilePath()), true);
+  const std::string path = ToAnsi(argument.absoluteFilePath());
+  // The table named again on the command line has just failed to open, and said why.
+  if (path == failedAtStart_) return;
+  OpenTable(path, true);
 }
 
 void TTavloF::closeEvent(QCloseEvent* event) {

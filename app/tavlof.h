@@ -129,6 +129,7 @@ class TTavloF : public QMainWindow, public TPageHost {
   QStringList arguments_;
   bool shown_ = false;
   bool destroyed_ = false;
+  std::string failedAtStart_;  // the last table, when reopening it at start-up failed
 };
 
 }  // namespace tavlo

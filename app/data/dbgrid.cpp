@@ -271,6 +271,20 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
     }
   }
   QTableView::keyPressEvent(event);
+  KeepRefusedCell();
+}
+
+void TDBGrid::mousePressEvent(QMouseEvent* event) {
+  QTableView::mousePressEvent(event);
+  KeepRefusedCell();
+}
+
+void TDBGrid::KeepRefusedCell() {
+  // The key or click selected the cell it aimed at after the move was turned back: the
+  // selection belongs with the cell whose text was refused.
+  if (!commitFailed_ || !currentIndex().isValid()) return;
+  selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect);
+  if (QWidget* editor = indexWidget(currentIndex())) editor->setFocus();
 }
 
 }  // namespace tavlo

@@ -32,6 +32,7 @@ class TDBGrid : public QTableView {
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                    const QList<int>& roles = QList<int>()) override;
@@ -43,6 +44,7 @@ class TDBGrid : public QTableView {
   void FollowCursor(int row);
   void SizeColumns();
   bool IsMemoColumn(int column) const;
+  void KeepRefusedCell();
   void Run(const std::function<void()>& action);
 
   GridModel* model_;
