@@ -310,6 +310,7 @@ class EditSafetyTest : public QObject {
   void statusBarAndCaptionShowTheTable() {
     auto window = Start();
     QCOMPARE(window->windowTitle(), QString("orders.dbf - Tavlo 3"));
+    QVERIFY(!window->pageTable->btnopen->icon().isNull());
     QCOMPARE(window->pnlRecord->text(), QString("Record 1 of 3"));
     QVERIFY(window->pnlFilter->text().isEmpty());
     window->DBNavigator1->BtnClick(NavigateButton::nbLast);
