@@ -634,7 +634,12 @@ void TDbf::Insert() {
 
 void TDbf::Edit() {
   CheckActive();
-  if (!IsEditingState(State())) CheckWritable();
+  if (!IsEditingState(State())) {
+    CheckWritable();
+    // An empty filtered view has no record to edit; an insert would store a record the
+    // filter may never show.
+    if (IsEmpty() && filtered_ && OnFilterRecord) throw EDatabaseError::EmptyDataset();
+  }
   TDataSet::Edit();
 }
 
@@ -659,6 +664,8 @@ void TDbf::InternalPost() {
     std::uint32_t index = dbfFile_->HeaderRecordCount();
     dbfFile_->WriteRecord(index, RecordBytes(buffer));
     dbfFile_->SetHeaderRecordCount(index + 1);
+    // Other programs and a restart after a crash trust the header's count: keep it true.
+    dbfFile_->WriteHeaderAfterAppend();
     SetBookmarkData(buffer, static_cast<TBookmark>(index));
     SetBookmarkFlag(buffer, TBookmarkFlag::bfCurrent);
     currentIndex_ = static_cast<std::int32_t>(index);

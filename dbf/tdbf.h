@@ -71,7 +71,8 @@ class TDbf : public TDataSet {
   // The field of that name without regard to case; "Field '%s' not found".
   TField& LookupField(const std::string& name) const { return FieldByName(name); }
 
-  // A read-only cursor refuses every change.
+  // A read-only cursor refuses every change; Edit on an empty filtered view is refused with
+  // "Cannot perform this operation on an empty dataset" rather than starting an insert.
   void Insert() override;
   void Edit() override;
   void Post() override;

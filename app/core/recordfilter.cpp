@@ -66,6 +66,19 @@ void TRecordFilter::SetFilterText(const std::string& text) {
     RefuseChangingWords();
   } catch (...) {
     compileFailed_ = true;
+    // A filter that is on runs this component for every record it fetches: give it back
+    // the script it was applied with.
+    if (dbf_.Filtered()) {
+      try {
+        script_.SetScript(appliedText_);
+        compileFailed_ = false;
+        plan_ = TFilterPlan::Recognise(script_.Atoms());
+        planText_ = appliedText_;
+        planStamp_ = 0;
+      } catch (...) {
+        // It compiled when it was applied; if it no longer does, the error above stands.
+      }
+    }
     throw;
   }
   plan_ = TFilterPlan::Recognise(script_.Atoms());
@@ -109,6 +122,7 @@ void TRecordFilter::RefuseChangingWords() const {
 void TRecordFilter::Apply() {
   // Bind afresh: the table may have been reopened, or the code pages changed, in between.
   planStamp_ = 0;
+  appliedText_ = script_.Script();
   dbf_.SetFiltered(true);
   dbf_.First();
 }

@@ -33,7 +33,8 @@ class TRecordFilter {
   TRecordFilter& operator=(const TRecordFilter&) = delete;
 
   // Compiles text when it differs from the current script, or when the last compile of this
-  // same text failed; a compile error propagates and leaves the filter as it was. A word
+  // same text failed; a compile error propagates and leaves the filter as it was: the script
+  // in force is compiled again, so a filter that is on never runs half a program. A word
   // that changes something outside (writes or deletes files, changes folders, starts a
   // program, opens a dialog, uses the clipboard) fails the compile with "The word %s is not
   // allowed in a filter".
@@ -41,6 +42,8 @@ class TRecordFilter {
   // Switches the cursor's Filtered on and moves to the first record the script accepts; a
   // failure while a record is evaluated propagates with the filter left on.
   void Apply();
+  // The text of the script the filter runs since the last Apply (what the status bar names).
+  const std::string& AppliedText() const { return appliedText_; }
   // The "Filter" button: nothing when currentTable is empty; otherwise SetFilterText, then
   // Apply. A script that does not compile never switches the filter on.
   void Filter(const std::string& currentTable, const std::string& text);
@@ -87,6 +90,7 @@ class TRecordFilter {
   // The opening of the table the plan was bound for (0: bind at the next record).
   std::uint64_t planStamp_ = 0;
   bool planBound_ = false;
+  std::string appliedText_;  // the script the filter in force was applied with
 };
 
 }  // namespace tavlo
