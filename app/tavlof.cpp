@@ -16,6 +16,7 @@
 #include "app/dialogs/formselectf.h"
 #include "app/dialogs/helpwindow.h"
 #include "app/dialogs/propertiesf.h"
+#include "app/dialogs/websafe.h"
 #include "app/host/qtdesktophost.h"
 #include "app/pages/designerpage.h"
 #include "app/pages/editorpage.h"
@@ -78,6 +79,7 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   FormSelectF = new TFormSelectF(this);
   PropertiesF = new TPropertiesF(ini, this);
   HelpWindow = new THelpWindow(this);
+  qelWebSafe1 = new TqelWebSafe(this);
 }
 
 TTavloF::~TTavloF() noexcept {
