@@ -127,8 +127,12 @@ void TTemplateEditor::LoadLines(const std::string& path) {
       text += bytes[i];
     }
   }
-  // setText is one undoable step, so an open over unsaved work can be undone.
-  setText(FromAnsi(text));
+  // One undoable replacement (setText would forget the history), so an open over unsaved
+  // work can be taken back.
+  beginUndoAction();
+  selectAll();
+  replaceSelectedText(FromAnsi(text));
+  endUndoAction();
   setModified(false);
   setCursorPosition(0, 0);
 }
