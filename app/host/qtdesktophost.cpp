@@ -30,7 +30,11 @@ QString QtFilterFromPairs(const std::string& filter) {
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     QString patterns = parts[i + 1];
     patterns.replace(';', ' ');
-    filters << parts[i] + " (" + patterns + ")";
+    // "Dbase files (*.dbf)" already names its patterns; Qt must not see them twice.
+    const QString shown = parts[i].contains("(" + patterns + ")")
+                              ? parts[i].left(parts[i].indexOf("(" + patterns + ")")).trimmed()
+                              : parts[i];
+    filters << shown + " (" + patterns + ")";
   }
   return filters.join(";;");
 }

@@ -64,6 +64,7 @@ TDesignerPage::TDesignerPage(TPageHost& host, QWidget* parent) : QWidget(parent)
     button->setObjectName(QString("btninsert%1").arg(insertButtons.size() + 1));
     // Clicking must leave the caret in the memo, where the text goes.
     button->setFocusPolicy(Qt::NoFocus);
+    button->setMinimumWidth(button->sizeHint().width() + 16);
     button->setToolTip(QString("Insert %1 at the cursor").arg(caption));
     connect(button, &QPushButton::clicked, this, &TDesignerPage::btninsertClick);
     buttons->addWidget(button);

@@ -1,8 +1,11 @@
 // The "Editor" page and its template editor.
 #include "app/pages/editorpage.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
+#include <QPainter>
+#include <QScreen>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -24,10 +27,13 @@ namespace tavlo {
 namespace {
 
 // Courier New, 17 pixels high; the font matcher stands in a metric twin where it is missing.
+// The editor sizes its styles in points only, so the height is turned into points here.
 QFont EditorFont(bool bold) {
   QFont font("Courier New");
   font.setStyleHint(QFont::TypeWriter);
-  font.setPixelSize(17);
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const double dpi = screen != nullptr ? screen->logicalDotsPerInchY() : 96.0;
+  font.setPointSizeF(17.0 * 72.0 / dpi);
   font.setBold(bold);
   return font;
 }
@@ -84,6 +90,25 @@ QsciLexerHTML* NewHtmlLexer(QObject* parent) {
   return lexer;
 }
 
+// The colour button's icon: a few cells of the web-safe palette.
+QIcon PaletteIcon() {
+  QPixmap pixmap(24, 24);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  const QColor cells[] = {QColor(0xCC, 0x00, 0x00), QColor(0xFF, 0xCC, 0x00),
+                          QColor(0x33, 0x99, 0x00), QColor(0x00, 0x66, 0xCC),
+                          QColor(0x66, 0x33, 0x99), QColor(0xFF, 0x66, 0x99),
+                          QColor(0x00, 0x99, 0x99), QColor(0x33, 0x33, 0x33),
+                          QColor(0xFF, 0xFF, 0xFF)};
+  for (int i = 0; i < 9; ++i) {
+    const QRect cell(3 + (i % 3) * 6, 3 + (i / 3) * 6, 6, 6);
+    painter.fillRect(cell, cells[i]);
+  }
+  painter.setPen(QColor(0x55, 0x57, 0x53));
+  painter.drawRect(QRect(2, 2, 19, 19));
+  return QIcon(pixmap);
+}
+
 }  // namespace
 
 // ---- TTemplateEditor -----------------------------------------------------------------------
@@ -97,7 +122,7 @@ TTemplateEditor::TTemplateEditor(QWidget* parent) : QsciScintilla(parent) {
   setMarginType(0, QsciScintilla::NumberMargin);
   setMarginLineNumbers(0, true);
   setMarginsFont(EditorFont(false));
-  setMarginWidth(0, "00000");
+  setMarginWidth(0, QFontMetrics(EditorFont(false)).horizontalAdvance("0000") + 10);
   setMarginWidth(1, 0);
   setMarginsBackgroundColor(QColor(0xee, 0xee, 0xec));
   setMarginsForegroundColor(QColor(0x88, 0x8a, 0x85));
@@ -107,6 +132,9 @@ TTemplateEditor::TTemplateEditor(QWidget* parent) : QsciScintilla(parent) {
   setIndentationsUseTabs(false);
   setTabWidth(2);
   setWrapMode(QsciScintilla::WrapNone);
+  // The horizontal scroll bar follows the longest line instead of a fixed 2000 pixels.
+  SendScintilla(SCI_SETSCROLLWIDTH, 1);
+  SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
   setAccessibleName("Template editor");
 }
 
@@ -184,6 +212,7 @@ TEditorPage::TEditorPage(TPageHost& host, QWidget* parent) : QWidget(parent), ho
   panel->AddSeparator();
   btncolor = panel->AddButton("btncolor", "Select websafe color", "color-picker",
                               IconShape::Color, QKeySequence(Qt::CTRL | Qt::Key_K));
+  btncolor->setIcon(PaletteIcon());
   panel->AddSeparator();
   lblFile = new QLabel(panel);
   lblFile->setObjectName("lblFile");

@@ -278,7 +278,10 @@ class EditorPageTest : public QObject {
     QCOMPARE(styleAt(19), int(QsciLexerHTML::UnknownTag));
     QCOMPARE(lexer->color(QsciLexerHTML::Tag), QColor(0x80, 0x00, 0xFF));
     QVERIFY(lexer->font(QsciLexerHTML::Tag).bold());
-    QCOMPARE(lexer->font(QsciLexerHTML::Default).pixelSize(), 17);
+    QCOMPARE(QFontInfo(lexer->font(QsciLexerHTML::Default)).pixelSize(), 17);
+    // The editor draws its lines in that size (it reads a font's size in points only).
+    const long lineHeight = Editor().SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL);
+    QVERIFY2(lineHeight >= 17 && lineHeight <= 26, QByteArray::number(int(lineHeight)));
   }
 };
 
