@@ -19,9 +19,9 @@ namespace tavlo {
 
 namespace {
 
-const char* const kInsertCaptions[] = {
-    "name=\"",        "size=\"",         "type=\"string\"", "type=\"integer\"",
-    "type=\"boolean\"", "type=\"date\"", "type=\"float\"",  "type=\"memo\""};
+const char* const kInsertCaptions[] = {"name=\"",          "size=\"",          "type=\"string\"",
+                                       "type=\"integer\"", "type=\"boolean\"", "type=\"date\"",
+                                       "type=\"float\"",   "type=\"memo\""};
 
 }  // namespace
 
@@ -34,9 +34,10 @@ TDesignerPage::TDesignerPage(TPageHost& host, QWidget* parent) : QWidget(parent)
   panel->setObjectName("pnlDesignerButtons");
   btncreate = panel->AddButton("btncreate", "Create Table", "document-new", IconShape::Table,
                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
-  auto* hint = new QLabel("One field per line, for example:  name=\"CITY\" type=\"string\" "
-                          "size=\"30\"",
-                          panel);
+  auto* hint = new QLabel(
+      "One field per line, for example:  name=\"CITY\" type=\"string\" "
+      "size=\"30\"",
+      panel);
   hint->setObjectName("lblDesignerHint");
   hint->setEnabled(false);
   panel->AddSeparator();
@@ -103,8 +104,8 @@ void TDesignerPage::CreateTableFromDefinition() {
       host_.ShowStatus("Table created: " + path);
     } else {
       // No message box for an unfinished definition; the status bar says which line.
-      host_.ShowStatus("No table created: line " + std::to_string(outcome.failedLine) +
-                       " has no " + outcome.missing);
+      host_.ShowStatus("No table created: line " + std::to_string(outcome.failedLine) + " has no " +
+                       outcome.missing);
     }
   } catch (const std::exception& error) {
     host_.Cursor().FieldDefs().clear();

@@ -1,6 +1,7 @@
 // The "Editor" page and its template editor.
 #include "app/pages/editorpage.h"
 
+#include <Qsci/qscilexerhtml.h>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -9,7 +10,6 @@
 #include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <Qsci/qscilexerhtml.h>
 #include <optional>
 
 #include "app/dialogs/formselectf.h"
@@ -38,8 +38,7 @@ QFont EditorFont(bool bold) {
   return font;
 }
 
-void StyleRange(QsciLexerHTML& lexer, int first, int last, const QColor& ink,
-                const QColor& paper) {
+void StyleRange(QsciLexerHTML& lexer, int first, int last, const QColor& ink, const QColor& paper) {
   for (int style = first; style <= last; ++style) {
     lexer.setColor(ink, style);
     lexer.setPaper(paper, style);
@@ -62,8 +61,8 @@ QsciLexerHTML* NewHtmlLexer(QObject* parent) {
   lexer->setColor(Qt::red, QsciLexerHTML::UnknownTag);
   lexer->setFont(bold, QsciLexerHTML::UnknownTag);
   // Attribute names are the identifiers of a tag; the signs between them its symbols.
-  for (int style : {QsciLexerHTML::Attribute, QsciLexerHTML::UnknownAttribute,
-                    QsciLexerHTML::OtherInTag}) {
+  for (int style :
+       {QsciLexerHTML::Attribute, QsciLexerHTML::UnknownAttribute, QsciLexerHTML::OtherInTag}) {
     lexer->setColor(Qt::black, style);
     lexer->setFont(bold, style);
   }
@@ -77,14 +76,13 @@ QsciLexerHTML* NewHtmlLexer(QObject* parent) {
   const QColor yellow(0xFF, 0xFF, 0x00);
   StyleRange(*lexer, QsciLexerHTML::ASPAtStart, QsciLexerHTML::ASPStart, Qt::black, yellow);
   StyleRange(*lexer, QsciLexerHTML::PHPStart, QsciLexerHTML::PHPStart, Qt::black, yellow);
-  StyleRange(*lexer, QsciLexerHTML::ASPXCComment, QsciLexerHTML::ASPXCComment, Qt::black,
-             yellow);
+  StyleRange(*lexer, QsciLexerHTML::ASPXCComment, QsciLexerHTML::ASPXCComment, Qt::black, yellow);
   StyleRange(*lexer, QsciLexerHTML::ASPJavaScriptStart, QsciLexerHTML::ASPJavaScriptRegex,
              Qt::black, yellow);
   StyleRange(*lexer, QsciLexerHTML::ASPVBScriptStart, QsciLexerHTML::ASPVBScriptUnclosedString,
              Qt::black, yellow);
-  StyleRange(*lexer, QsciLexerHTML::ASPPythonStart, QsciLexerHTML::ASPPythonIdentifier,
-             Qt::black, yellow);
+  StyleRange(*lexer, QsciLexerHTML::ASPPythonStart, QsciLexerHTML::ASPPythonIdentifier, Qt::black,
+             yellow);
   StyleRange(*lexer, QsciLexerHTML::PHPDefault, QsciLexerHTML::PHPOperator, Qt::black, yellow);
   lexer->setCaseSensitiveTags(false);
   return lexer;
@@ -95,11 +93,10 @@ QIcon PaletteIcon() {
   QPixmap pixmap(24, 24);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
-  const QColor cells[] = {QColor(0xCC, 0x00, 0x00), QColor(0xFF, 0xCC, 0x00),
-                          QColor(0x33, 0x99, 0x00), QColor(0x00, 0x66, 0xCC),
-                          QColor(0x66, 0x33, 0x99), QColor(0xFF, 0x66, 0x99),
-                          QColor(0x00, 0x99, 0x99), QColor(0x33, 0x33, 0x33),
-                          QColor(0xFF, 0xFF, 0xFF)};
+  const QColor cells[] = {
+      QColor(0xCC, 0x00, 0x00), QColor(0xFF, 0xCC, 0x00), QColor(0x33, 0x99, 0x00),
+      QColor(0x00, 0x66, 0xCC), QColor(0x66, 0x33, 0x99), QColor(0xFF, 0x66, 0x99),
+      QColor(0x00, 0x99, 0x99), QColor(0x33, 0x33, 0x33), QColor(0xFF, 0xFF, 0xFF)};
   for (int i = 0; i < 9; ++i) {
     const QRect cell(3 + (i % 3) * 6, 3 + (i / 3) * 6, 6, 6);
     painter.fillRect(cell, cells[i]);
@@ -205,13 +202,14 @@ TEditorPage::TEditorPage(TPageHost& host, QWidget* parent) : QWidget(parent), ho
   panel->AddSeparator();
   btnnewreport = panel->AddButton("btnnewreport", "New report", "document-new", IconShape::New,
                                   QKeySequence::New);
-  btnopentemplate = panel->AddButton("btnopentemplate", "Open Report Template", "text-html",
-                                     IconShape::Report);
-  btnsavetemplate = panel->AddButton("btnsavetemplate", "Save Report Template", "document-save-as",
-                                     IconShape::Save, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  btnopentemplate =
+      panel->AddButton("btnopentemplate", "Open Report Template", "text-html", IconShape::Report);
+  btnsavetemplate =
+      panel->AddButton("btnsavetemplate", "Save Report Template", "document-save-as",
+                       IconShape::Save, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   panel->AddSeparator();
-  btncolor = panel->AddButton("btncolor", "Select websafe color", "color-picker",
-                              IconShape::Color, QKeySequence(Qt::CTRL | Qt::Key_K));
+  btncolor = panel->AddButton("btncolor", "Select websafe color", "color-picker", IconShape::Color,
+                              QKeySequence(Qt::CTRL | Qt::Key_K));
   btncolor->setIcon(PaletteIcon());
   panel->AddSeparator();
   lblFile = new QLabel(panel);
@@ -304,8 +302,7 @@ void TEditorPage::btnopenClick() {
 
 void TEditorPage::btnsaveClick() {
   if (editorSaveFolder.empty()) editorSaveFolder = host_.ExeFolder();
-  const std::optional<std::string> chosen =
-      Host().SaveFileDialog("Save", "", editorSaveFolder, "");
+  const std::optional<std::string> chosen = Host().SaveFileDialog("Save", "", editorSaveFolder, "");
   if (!chosen) return;
   editorSaveFolder = ExtractFilePath(*chosen);
   Save(*chosen);

@@ -6,11 +6,11 @@
 // the editor keeps its text. It reaches the shell only through TPageHost.
 #pragma once
 
+#include <Qsci/qsciscintilla.h>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QWidget>
-#include <Qsci/qsciscintilla.h>
 #include <string>
 
 namespace tavlo {

@@ -77,9 +77,7 @@ class DesignerPageTest : public QObject {
     host_->saveAnswer = Folder() + "tables/" + name;
     Page().btncreate->click();
   }
-  bool OpenTableStillOpen() {
-    return window_->Dbf1.Active() && window_->currentTable == open_;
-  }
+  bool OpenTableStillOpen() { return window_->Dbf1.Active() && window_->currentTable == open_; }
 
  private slots:
   void init() {
@@ -124,14 +122,15 @@ class DesignerPageTest : public QObject {
   }
 
   void createsTheTableWithoutOpeningIt() {
-    Create("name=\"CITY\" type=\"string\" size=\"abc\"\n"
-           "name=\"COUNT\" type=\"integer\" size=\"5\"\n"
-           "NAME=\"OK\" type=\"boolean\"\n"
-           "name=\"BORN\" type=\"date\"\n"
-           "name=\"RATE\" type=\"float\"\n"
-           "name=\"NOTES\" type=\"memo\"\n"
-           "name=\"CODE\" type=\"string\" size=\"12\"\n",
-           "new.txt");
+    Create(
+        "name=\"CITY\" type=\"string\" size=\"abc\"\n"
+        "name=\"COUNT\" type=\"integer\" size=\"5\"\n"
+        "NAME=\"OK\" type=\"boolean\"\n"
+        "name=\"BORN\" type=\"date\"\n"
+        "name=\"RATE\" type=\"float\"\n"
+        "name=\"NOTES\" type=\"memo\"\n"
+        "name=\"CODE\" type=\"string\" size=\"12\"\n",
+        "new.txt");
     QCOMPARE(host_->saveDialogs, 1);
     QCOMPARE(host_->saveFilter, std::string("Dbase files (*.dbf)|*.dbf"));
     QCOMPARE(host_->saveExtension, std::string("dbf"));
@@ -168,10 +167,10 @@ class DesignerPageTest : public QObject {
   void incompleteDefinitionsCreateNothingSilently() {
     const QString incomplete[] = {
         "name=\"A\" type=\"integer\"\n\nname=\"B\" type=\"integer\"",  // empty line between
-        "name=\"A\" type=\"integer\"\n\n",                               // second break at end
-        "name=\"A\"",                                                    // no type
-        "type=\"integer\"",                                              // no name
-        "name=\"A\" type=\"string\"",                                    // string without size
+        "name=\"A\" type=\"integer\"\n\n",                             // second break at end
+        "name=\"A\"",                                                  // no type
+        "type=\"integer\"",                                            // no name
+        "name=\"A\" type=\"string\"",                                  // string without size
     };
     int attempt = 0;
     for (const QString& definition : incomplete) {
@@ -193,8 +192,7 @@ class DesignerPageTest : public QObject {
     QVERIFY(!Files().FileExists(Folder() + "tables/caps.dbf"));
     host_->messages.clear();
     Create("name=\"City\" type=\"date\"\nname=\"CITY\" type=\"integer\"\n", "twice.dbf");
-    QCOMPARE(host_->messages,
-             (std::vector<std::string>{"A component named CITY already exists"}));
+    QCOMPARE(host_->messages, (std::vector<std::string>{"A component named CITY already exists"}));
     QVERIFY(!Files().FileExists(Folder() + "tables/twice.dbf"));
     host_->messages.clear();
     Create("name=\"ELEVENCHARS\" type=\"date\"\n", "long.dbf");

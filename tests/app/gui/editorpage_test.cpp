@@ -2,13 +2,13 @@
 // start folders of its dialogs, report templates, the starter template, files that cannot
 // be read or written, the colour insertion as one undoable step, Tab, find, the modified
 // mark and the HTML highlighting.
+#include <Qsci/qscilexerhtml.h>
 #include <QApplication>
 #include <QFile>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <Qsci/qscilexerhtml.h>
 
 #include "app/dialogs/formselectf.h"
 #include "app/dialogs/websafe.h"
