@@ -184,6 +184,9 @@ class DesignerPageTest : public QObject {
       QVERIFY(window_->Dbf1.FieldDefs().empty());
     }
     QCOMPARE(host_->saveDialogs, attempt);
+    // The status bar, not a message box, says why.
+    QCOMPARE(window_->statusBar()->currentMessage(),
+             QString("No table created: line 1 has no size"));
   }
 
   void refusedDefinitionsAreReported() {
