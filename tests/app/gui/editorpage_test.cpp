@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "app/dialogs/formselectf.h"
 #include "app/dialogs/websafe.h"

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "app/dialogs/websafe.h"
 #include "app/dialogs/websafef.h"
