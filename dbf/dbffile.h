@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dbf/fieldinfo.h"
@@ -35,8 +36,17 @@ class TDbfFile : public TPagedFile {
 
   // 0 for version bytes 0x03/0x83, 2 for 0x05, 1 for everything else.
   static std::uint8_t LevelOfVersion(std::uint8_t versionByte);
+  // FoxPro for 0x02, 0xF5 and 0xFB, Visual FoxPro for 0x30 to 0x32, dBase otherwise (dBase 7
+  // is told by its descriptors, see Format()).
+  static TableFormat FormatOfVersion(std::uint8_t versionByte);
 
   std::uint8_t Level() const { return level_; }
+  // dBase 7 when the version byte is 0x04 or 0x8C and 48-byte descriptors from offset 68
+  // end with a terminator and add up to the record size; otherwise FormatOfVersion.
+  TableFormat Format() const { return format_; }
+  bool IsFoxPro() const {
+    return format_ == TableFormat::FoxPro || format_ == TableFormat::VisualFoxPro;
+  }
   std::uint8_t VersionByte() const { return header_[0]; }
   std::uint8_t LanguageByte() const { return header_[29]; }
   // Date of the last header write as stored: year - 1900 (mod 256), month, day.
@@ -56,7 +66,8 @@ class TDbfFile : public TPagedFile {
   // buffered with.
   std::uint16_t HeaderRecordSize() const;
 
-  // Reads the descriptors: fieldDefs is cleared and gets one definition per descriptor
+  // Reads the descriptors up to the terminator 0x0D (all that the header size holds when
+  // there is none): fieldDefs is cleared and gets one definition per descriptor
   // (not required), the field list is rebuilt. Raises EBinaryDataSetError "Invalid field
   // count : n (must be between 1 and 255)" and EReadError for truncated descriptors; both
   // leave the file untouched. A record size that disagrees with the fields is reported with
@@ -98,11 +109,30 @@ class TDbfFile : public TPagedFile {
   // wholly inside RecordSize(); the record is unchanged on failure.
   void EncodeField(int fieldIndex, TFieldType type, std::uint8_t* record, const void* value) const;
 
+  // Null test of any field: blank text, a "?" logical, a Visual FoxPro null flag, a blank
+  // binary value.
+  bool FieldIsNull(int fieldIndex, const std::uint8_t* record) const;
+  // The bytes of a field that hold its value: all available bytes, or for V/Q fields those
+  // in use. Null fields included (check FieldIsNull first).
+  std::string_view FieldValueBytes(int fieldIndex, const std::uint8_t* record) const;
+  // The memo block number of a memo or blob field (0: none), decimal or binary.
+  std::int32_t MemoBlock(int fieldIndex, const std::uint8_t* record) const;
+  // Fills a new record: spaces, binary fields zero, and every nullable field flagged null.
+  void InitRecord(std::uint8_t* record) const;
+
  private:
   void ReadHeader();
+  void DetectDbase7();
+  bool FlagSet(int bit, const std::uint8_t* record) const;
+  void SetFlag(int bit, bool on, std::uint8_t* record) const;
+
   std::array<std::uint8_t, kHeaderLength> header_{};
   std::uint8_t level_ = 0;
+  TableFormat format_ = TableFormat::dBase;
   std::vector<TMyFieldInfo> fields_;
+  // The hidden _NullFlags field of Visual FoxPro (length 0: none).
+  std::int32_t nullFlagsOffset_ = 0;
+  std::int32_t nullFlagsLength_ = 0;
 };
 
 }  // namespace tavlo

@@ -18,6 +18,7 @@
 namespace tavlo {
 
 class TIndexFile;
+class TFptFile;
 
 // The filter callback: clear accept to hide the record under test.
 using TFilterRecordEvent = std::function<void(class TDbf& dataSet, bool& accept)>;
@@ -96,6 +97,7 @@ class TDbf : public TDataSet {
   // The attached files (nullptr while closed or when the table has none).
   TDbfFile* DbfFile() const { return dbfFile_; }
   TDbtFile* MemoFile() const { return memoFile_; }
+  TFptFile* FptFile() const { return fptFile_; }  // FoxPro tables' memo file
   TIndexFile* IndexFile() const { return indexFile_; }
 
   // Field data hooks (see TDataSet).
@@ -141,6 +143,9 @@ class TDbf : public TDataSet {
   // The record bytes in use for field access, or nullptr when no record is shown.
   const std::uint8_t* RecordInUse(const TRecordBuffer* from) const;
   std::string MemoText(const TField& field, const std::uint8_t* record);
+  std::string LoadMemoAt(std::int32_t block);
+  void StoreMemoAt(const TField& field, std::int32_t& block, std::int64_t oldSize,
+                   const std::string& text);
   void StoreMemo(TField& field, const std::string& text);
   void CheckWritable() const;
   void CheckFieldOfThisTable(const TField& field) const;
@@ -155,6 +160,7 @@ class TDbf : public TDataSet {
   TFieldDefs fieldDefs_;
   TDbfFile* dbfFile_ = nullptr;
   TDbtFile* memoFile_ = nullptr;
+  TFptFile* fptFile_ = nullptr;
   TIndexFile* indexFile_ = nullptr;
   bool filesAttached_ = false;
   std::int32_t currentIndex_ = -1;
