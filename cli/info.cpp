@@ -10,6 +10,7 @@
 #include "dbf/indexfile.h"
 #include "dbf/memofile.h"
 #include "dbf/tablefiles.h"
+#include "dbf/tdbf.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 
@@ -29,14 +30,29 @@ struct Held {
 };
 
 int RunInfo(const std::vector<std::string>& arguments) {
-  if (arguments.size() != 1) throw UsageError("info takes exactly one TABLE");
-  const std::string dataPath = ResolveDataFilePath(arguments[0]);
+  std::string table;
+  int codePage = 0;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] == "--codepage") {
+      if (i + 1 >= arguments.size()) throw UsageError("missing page after --codepage");
+      codePage = ParseCodePageArgument(arguments[++i]);
+    } else if (!arguments[i].empty() && arguments[i][0] == '-') {
+      throw UsageError("unknown option '" + arguments[i] + "'");
+    } else if (table.empty()) {
+      table = arguments[i];
+    } else {
+      throw UsageError("info takes exactly one TABLE");
+    }
+  }
+  if (table.empty()) throw UsageError("info takes exactly one TABLE");
+  const std::string dataPath = ResolveDataFilePath(table);
   if (!Files().FileExists(dataPath)) throw EBinaryDataSetError::TableNotFound(dataPath);
 
   Held data{new TDbfFile(dataPath, OpenMode::ReadOnly)};
   TDbfFile& file = *static_cast<TDbfFile*>(data.file);
   TFieldDefs defs;
   file.LoadFieldList(defs);
+  ApplyTableCodePage(file, dataPath, codePage);
 
   std::string memoText = "none";
   const std::string memoPath = FindCompanionFile(dataPath, file.IsFoxPro() ? ".fpt" : ".dbt");
@@ -74,6 +90,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::cout << "\n"
             << "Last update: " << date << "\n"
             << "Language byte: " << Hex(file.LanguageByte()) << "\n"
+            << "Code page: " << file.CodePageDescription() << "\n"
             << "Memo file: " << memoText << "\n"
             << "Index file: " << indexText << "\n"
             << "Fields: " << file.FieldCount() << "\n";
@@ -90,9 +107,9 @@ int RunInfo(const std::vector<std::string>& arguments) {
   return 0;
 }
 
-const CommandRegistration kInfo({"info", "info TABLE",
-                                 "Show the header, fields and attached memo and index files of "
-                                 "a table",
+const CommandRegistration kInfo({"info", "info TABLE [--codepage N]",
+                                 "Show the header, fields, code page and attached memo and "
+                                 "index files of a table (--codepage N: read it in page N)",
                                  RunInfo});
 
 }  // namespace

@@ -10,9 +10,11 @@
 #include "dbf/dbferrors.h"
 #include "dbf/fieldcodec.h"
 #include "platform/clock.h"
+#include "platform/codepage.h"
 #include "platform/desktophost.h"
 #include "platform/errors.h"
 #include "platform/regional.h"
+#include "platform/textcodec.h"
 
 namespace tavlo {
 
@@ -85,6 +87,12 @@ void TDbfFile::ReadHeader() {
   SetHeaderSize(Get16(&header_[8]));
   SetRecordSize(Get16(&header_[10]));
   if (header_[0] == 0x04 || header_[0] == 0x8C) DetectDbase7();
+  codePage_ = CodePageOfLanguageByte(header_[29]);
+  codePageSource_ = codePage_ == 0 ? CodePageSource::None : CodePageSource::LanguageByte;
+  if (codePage_ != 0 && !CodePageAvailable(codePage_)) {
+    codePage_ = 0;
+    codePageSource_ = CodePageSource::None;
+  }
   const std::int64_t physical = RecordCount();
   if (physical != HeaderRecordCount()) {
     Host().ShowMessage(
@@ -109,6 +117,52 @@ std::uint16_t TDbfFile::HeaderRecordSize() const {
 const TMyFieldInfo& TDbfFile::FieldInfo(int fieldIndex) const {
   assert(fieldIndex >= 0 && fieldIndex < FieldCount());
   return fields_[static_cast<std::size_t>(fieldIndex)];
+}
+
+void TDbfFile::SetCodePage(int page, CodePageSource source) {
+  if (page == 0) {
+    codePage_ = CodePageOfLanguageByte(header_[29]);
+    if (codePage_ != 0 && !CodePageAvailable(codePage_)) codePage_ = 0;
+    codePageSource_ = codePage_ == 0 ? CodePageSource::None : CodePageSource::LanguageByte;
+  } else {
+    if (!CodePageAvailable(page)) {
+      throw Exception("Code page " + std::to_string(page) + " is not available");
+    }
+    codePage_ = page;
+    codePageSource_ = source;
+  }
+  codec_.reset();
+}
+
+std::string TDbfFile::CodePageDescription() const {
+  return DescribeCodePage(codePage_, codePageSource_, header_[29],
+                          CurrentCodePages().OemCodePage());
+}
+
+bool TDbfFile::UsesSessionOemTranslation() const {
+  return codePage_ == 0 && CurrentCodePages().AnsiCodePage() != kUtf8CodePage;
+}
+
+const TextCodec& TDbfFile::Codec() const {
+  const CodePages& session = CurrentCodePages();
+  const int stored = codePage_ != 0 ? codePage_ : session.OemCodePage();
+  // The session's page changes when the program opens a table it cannot show otherwise.
+  if (!codec_ || codec_->StoredPage() != stored || codec_->AnsiPage() != session.AnsiCodePage()) {
+    codec_ = std::make_unique<TextCodec>(stored, session.AnsiCodePage());
+  }
+  return *codec_;
+}
+
+std::string TDbfFile::TextToAnsi(std::string_view stored) const {
+  if (UsesSessionOemTranslation()) return CurrentCodePages().OemToAnsi(std::string(stored));
+  return Codec().ToAnsi(stored);
+}
+
+std::string TDbfFile::TextFromAnsi(std::string_view ansi, std::size_t maxBytes) const {
+  if (UsesSessionOemTranslation()) {
+    return CurrentCodePages().AnsiToOem(std::string(ansi.substr(0, maxBytes)));
+  }
+  return Codec().FromAnsi(ansi, maxBytes);
 }
 
 void TDbfFile::DetectDbase7() {

@@ -11,12 +11,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dbf/fieldinfo.h"
 #include "dbf/recordfile.h"
+#include "dbf/tablecodepage.h"
 
 namespace tavlo {
 
@@ -49,6 +51,24 @@ class TDbfFile : public TPagedFile {
   }
   std::uint8_t VersionByte() const { return header_[0]; }
   std::uint8_t LanguageByte() const { return header_[29]; }
+
+  // The code page of the character fields: named by the language byte when the file is
+  // opened, replaced by SetCodePage (a .cpg file, the user's choice). 0: the table names
+  // none and its text is in the OEM page of the locale.
+  int CodePage() const { return codePage_; }
+  CodePageSource CodePageOrigin() const { return codePageSource_; }
+  // Raises Exception "Code page %d is not available" for a page that cannot be converted;
+  // page 0 goes back to what the language byte names.
+  void SetCodePage(int page, CodePageSource source);
+  // "1251 (language byte 0xC9)" and the like.
+  std::string CodePageDescription() const;
+  // Character field bytes to the session's ANSI text and back (cut to maxBytes on a
+  // character boundary). A table that names no page uses the OEM <-> ANSI translation.
+  std::string TextToAnsi(std::string_view stored) const;
+  std::string TextFromAnsi(std::string_view ansi, std::size_t maxBytes) const;
+  // True when the OEM <-> ANSI byte translation of the session serves (no page named, a
+  // single-byte session): the fast path of the field views.
+  bool UsesSessionOemTranslation() const;
   // Date of the last header write as stored: year - 1900 (mod 256), month, day.
   int LastUpdateYear() const { return 1900 + header_[1]; }
   int LastUpdateMonth() const { return header_[2]; }
@@ -123,6 +143,7 @@ class TDbfFile : public TPagedFile {
  private:
   void ReadHeader();
   void DetectDbase7();
+  const class TextCodec& Codec() const;
   bool FlagSet(int bit, const std::uint8_t* record) const;
   void SetFlag(int bit, bool on, std::uint8_t* record) const;
 
@@ -133,6 +154,9 @@ class TDbfFile : public TPagedFile {
   // The hidden _NullFlags field of Visual FoxPro (length 0: none).
   std::int32_t nullFlagsOffset_ = 0;
   std::int32_t nullFlagsLength_ = 0;
+  int codePage_ = 0;
+  CodePageSource codePageSource_ = CodePageSource::None;
+  mutable std::unique_ptr<class TextCodec> codec_;
 };
 
 }  // namespace tavlo

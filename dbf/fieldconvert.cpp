@@ -95,10 +95,11 @@ bool NeedsBinaryView(const FieldSlot& slot) {
 }
 
 // A value as the text views show it, for the types only binary layouts produce.
-std::string BinaryText(const TMyFieldInfo& info, const Variant& value, std::string_view bytes) {
+std::string BinaryText(const TDbfFile& file, const TMyFieldInfo& info, const Variant& value,
+                       std::string_view bytes) {
   switch (info.storage) {
     case FieldStorage::VarChar:
-      return CurrentCodePages().OemToAnsi(std::string(bytes));
+      return file.TextToAnsi(bytes);
     case FieldStorage::VarBinary:
       return std::string(bytes);
     default:
@@ -169,7 +170,7 @@ std::string FieldTextValue(const FieldSlot& slot, const std::uint8_t* record) {
       std::string_view bytes = slot.file.FieldValueBytes(slot.fieldIndex, record);
       Variant value = BinaryFieldVariant(info.storage, record + info.offset,
                                          static_cast<std::size_t>(info.available));
-      return BinaryText(info, value, bytes);
+      return BinaryText(slot.file, info, value, bytes);
     }
   }
   std::string_view text = FieldBytes(slot, record);
@@ -194,7 +195,7 @@ std::string FieldTextValue(const FieldSlot& slot, const std::uint8_t* record) {
     case TFieldType::ftBlob:
       return std::string(text);
     default:
-      return CurrentCodePages().OemToAnsi(std::string(text));
+      return slot.file.TextToAnsi(text);
   }
 }
 
@@ -206,8 +207,7 @@ std::string FieldDisplayText(const FieldSlot& slot, const std::uint8_t* record) 
 
 void SetFieldString(const FieldSlot& slot, std::uint8_t* record, const std::string& ansiText) {
   const TMyFieldInfo& info = slot.Info();
-  std::string text = ansiText.substr(0, static_cast<std::size_t>(info.length));
-  text = CurrentCodePages().AnsiToOem(text);
+  std::string text = slot.file.TextFromAnsi(ansiText, static_cast<std::size_t>(info.length));
   slot.file.EncodeField(slot.fieldIndex, info.type, record, text.c_str());
 }
 
@@ -316,7 +316,7 @@ void FieldVariantValueInto(const FieldSlot& slot, const std::uint8_t* record, Va
     }
     if (info.storage == FieldStorage::VarChar || info.storage == FieldStorage::VarBinary) {
       std::string_view bytes = slot.file.FieldValueBytes(slot.fieldIndex, record);
-      out = Variant(BinaryText(info, Variant::Null(), bytes));
+      out = Variant(BinaryText(slot.file, info, Variant::Null(), bytes));
       return;
     }
     if (info.storage != FieldStorage::Text) {
@@ -370,6 +370,10 @@ void FieldVariantValueInto(const FieldSlot& slot, const std::uint8_t* record, Va
       // A filter reads a field for every record: translate on the stack and copy once into
       // the value's own storage.
       char ansi[256];
+      if (!slot.file.UsesSessionOemTranslation()) {
+        out = Variant(slot.file.TextToAnsi(text));
+        return;
+      }
       if (text.size() > sizeof ansi) {
         out = Variant(CurrentCodePages().OemToAnsi(std::string(text)));
         return;

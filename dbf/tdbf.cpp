@@ -15,6 +15,7 @@
 #include "dbf/tablefiles.h"
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
+#include "platform/textcodec.h"
 
 namespace tavlo {
 
@@ -127,6 +128,37 @@ void TDbf::SetRunTimePath(const std::string& path) {
   runTimePath_ = path;
 }
 
+void TDbf::SetCodePage(int page) {
+  if (page != 0 && !CodePageAvailable(page)) {
+    throw Exception("Code page " + std::to_string(page) + " is not available");
+  }
+  codePage_ = page;
+  if (dbfFile_ != nullptr) ApplyCodePage(*dbfFile_, DataFilePath());
+}
+
+void TDbf::ApplyCodePage(TDbfFile& data, const std::string& dataPath) const {
+  ApplyTableCodePage(data, dataPath, codePage_);
+}
+
+void ApplyTableCodePage(TDbfFile& data, const std::string& dataPath, int chosenPage) {
+  if (chosenPage != 0) {
+    data.SetCodePage(chosenPage, CodePageSource::Chosen);
+    return;
+  }
+  data.SetCodePage(0, CodePageSource::LanguageByte);
+  // A .cpg file beside the table names its page and wins over the language byte.
+  const std::string cpgPath = FindCompanionFile(dataPath, ".cpg");
+  if (cpgPath.empty()) return;
+  std::string text(64, '\0');
+  try {
+    auto stream = Files().Open(cpgPath, OpenMode::ReadOnly);
+    text.resize(stream->ReadAt(0, text.data(), text.size()));
+  } catch (const Exception&) {
+    return;  // a .cpg that cannot be read names nothing
+  }
+  if (int page = CodePageOfCpgText(text)) data.SetCodePage(page, CodePageSource::CpgFile);
+}
+
 void TDbf::SetReadOnly(bool readOnly) {
   CheckInactive();
   readOnly_ = readOnly;
@@ -175,6 +207,7 @@ void TDbf::AttachFiles(bool create) {
     } else {
       OpenMode mode = readOnly_ ? OpenMode::ReadOnly : OpenMode::ReadWrite;
       if (data == nullptr) data = new TDbfFile(dataPath, mode);
+      ApplyCodePage(*data, dataPath);
       if (index == nullptr && Files().FileExists(indexPath)) {
         index = new TIndexFile(indexPath, mode);
       }

@@ -40,6 +40,12 @@ class TDbf : public TDataSet {
   void SetRunTimePath(const std::string& path);
   const std::string& DesignTimePath() const { return designTimePath_; }
   void SetDesignTimePath(const std::string& path) { designTimePath_ = path; }
+  // The code page to read character fields in; 0 (the default) takes the table's own: a
+  // .cpg file beside it, else its language byte, else the OEM page of the locale. Takes
+  // effect at once on an open cursor; nothing is written to the files. Raises Exception
+  // "Code page %d is not available" for a page that cannot be converted.
+  int CodePage() const { return codePage_; }
+  void SetCodePage(int page);
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool readOnly);
   // Changing ShowDeleted or Filtered takes effect at the next fetch.
@@ -148,12 +154,14 @@ class TDbf : public TDataSet {
                    const std::string& text);
   void StoreMemo(TField& field, const std::string& text);
   void CheckWritable() const;
+  void ApplyCodePage(TDbfFile& data, const std::string& dataPath) const;
   void CheckFieldOfThisTable(const TField& field) const;
 
   std::string tableName_;
   std::string runTimePath_ = ".";
   std::string designTimePath_;
   bool readOnly_ = false;
+  int codePage_ = 0;
   bool showDeleted_ = false;
   bool filtered_ = false;
 
@@ -167,5 +175,9 @@ class TDbf : public TDataSet {
   TRecordBuffer scratch_;
   const TRecordBuffer* filterRecord_ = nullptr;
 };
+
+// Settles the code page of a data file: chosenPage when not 0, else a .cpg file beside
+// dataPath, else the language byte.
+void ApplyTableCodePage(TDbfFile& data, const std::string& dataPath, int chosenPage);
 
 }  // namespace tavlo

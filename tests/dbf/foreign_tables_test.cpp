@@ -7,6 +7,8 @@
 #include "dbf/dbferrors.h"
 #include "dbf/fptfile.h"
 #include "foreign_tables_fixture.h"
+#include "platform/codepage.h"
+#include "platform/textcodec.h"
 
 namespace tavlo {
 namespace {
@@ -282,6 +284,70 @@ TEST_F(ForeignTableTest, DbaseSevenDescriptorsAndTypesRead) {
   EXPECT_EQ(Texts(dbf), (std::vector<std::vector<std::string>>{
                             {"abc", "1", "-1.5", "-1", "2024-01-01 12:00:00", "True"},
                             {"def", "", "", "0", "", ""}}));
+}
+
+// ---- code pages ----
+
+TEST_F(ForeignTableTest, LanguageByteAndCpgFileNameThePageOfTheText) {
+  ForeignImage image;
+  image.version = 0x03;
+  image.language = 0x65;  // 866
+  image.fields = {{"NAME", 'C', 4}};
+  image.records = {" \x80\xAD\xAD\xA0"};  // "Анна" in 866
+  std::string path = Write("ru.dbf", image.Bytes());
+  auto session = NewTableCodePages(866, 1251);
+  ScopedCodePages scoped(*session);
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  EXPECT_EQ(dbf.DbfFile()->CodePageDescription(), "866 (language byte 0x65)");
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "\xC0\xED\xED\xE0");  // in 1251
+  dbf.Close();
+
+  // A .cpg file wins over the byte; choosing a page wins over both.
+  WriteBytes(folder_.File("ru.cpg"), "1251\r\n");
+  dbf.Open();
+  EXPECT_EQ(dbf.DbfFile()->CodePageDescription(), "1251 (.cpg file)");
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "\x80\xAD\xAD\xA0");
+  dbf.SetCodePage(866);
+  EXPECT_EQ(dbf.DbfFile()->CodePageDescription(), "866 (chosen)");
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "\xC0\xED\xED\xE0");
+  EXPECT_THROW_TEXT(dbf.SetCodePage(4242), Exception, "Code page 4242 is not available");
+
+  // The tables this system makes name no page and keep the OEM page of the locale.
+  std::string own = MakeTable("own", {{"NAME", TFieldType::ftString, 4}});
+  TDbf mine;
+  mine.SetTableName(own);
+  mine.Open();
+  EXPECT_EQ(mine.DbfFile()->CodePage(), 0);
+  EXPECT_EQ(mine.DbfFile()->CodePageDescription(),
+            "866 (OEM page of the locale; the table names none)");
+}
+
+TEST_F(ForeignTableTest, UnicodeTextReadsInAUtf8SessionAndWritesCutOnCharacters) {
+  ForeignImage image;
+  image.version = 0x03;
+  image.language = 0x00;
+  image.fields = {{"NAME", 'C', 7}};
+  image.records = {" \xE6\x97\xA5\xE6\x9C\xAC "};  // "日本" in UTF-8
+  std::string path = Write("jp.dbf", image.Bytes());
+  WriteBytes(folder_.File("jp.cpg"), "UTF-8");
+  EXPECT_EQ(SuitableAnsiPage(65001, 1252), 65001);
+  EXPECT_EQ(SuitableAnsiPage(866, 1252), 1251);
+  EXPECT_EQ(SuitableAnsiPage(437, 1252), 1252);
+  auto session = NewTableCodePages(437, 65001);
+  ScopedCodePages scoped(*session);
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "\xE6\x97\xA5\xE6\x9C\xAC");
+  EXPECT_EQ(dbf.LookupField("NAME").VariantValue(), Variant("\xE6\x97\xA5\xE6\x9C\xAC"));
+  dbf.Edit();
+  // Three characters of three bytes each: the third does not fit the 7 bytes whole.
+  dbf.LookupField("NAME").SetTextValue("\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97");
+  dbf.Post();
+  dbf.Close();
+  EXPECT_EQ(ReadBytes(path).substr(32 + 32 + 1 + 1, 7), "\xE4\xB8\xAD\xE6\x96\x87 ");
 }
 
 }  // namespace
