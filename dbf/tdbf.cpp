@@ -510,9 +510,21 @@ void TDbf::StoreMemoAt(const TField& field, std::int32_t& block, std::int64_t ol
   }
 }
 
+// Memo text of a table that names its code page is in that page, as every other reader
+// takes it; a table that names none keeps its memo bytes untranslated.
+std::string TDbf::MemoToAnsi(const TField& field, std::string stored) const {
+  if (field.DataType() != TFieldType::ftMemo || dbfFile_->CodePage() == 0) return stored;
+  return dbfFile_->TextToAnsi(stored);
+}
+
+std::string TDbf::MemoFromAnsi(const TField& field, std::string text) const {
+  if (field.DataType() != TFieldType::ftMemo || dbfFile_->CodePage() == 0) return text;
+  return dbfFile_->TextFromAnsi(text, text.size() * 4);
+}
+
 std::string TDbf::MemoText(const TField& field, const std::uint8_t* record) {
   if (dbfFile_->FieldIsNull(field.FieldNo() - 1, record)) return std::string();
-  return LoadMemoAt(dbfFile_->MemoBlock(field.FieldNo() - 1, record));
+  return MemoToAnsi(field, LoadMemoAt(dbfFile_->MemoBlock(field.FieldNo() - 1, record)));
 }
 
 std::string TDbf::FieldText(const TField& field, const TRecordBuffer* from) {
@@ -530,6 +542,9 @@ std::string TDbf::FieldDisplayText(const TField& field, const TRecordBuffer* fro
     return field.DataType() == TFieldType::ftMemo ? MemoDisplayText(true) : std::string();
   }
   CheckFieldOfThisTable(field);
+  // A picture or object memo without bytes (FoxPro gives every one a block) shows as empty.
+  if (field.DataType() == TFieldType::ftBlob)
+    return BlobDisplayText(MemoText(field, record).empty());
   return tavlo::FieldDisplayText(FieldSlot{*dbfFile_, field.FieldNo() - 1, field.FieldName()},
                                  record);
 }
@@ -565,7 +580,7 @@ void TDbf::StoreMemo(TField& field, const std::string& text) {
   if (!dbfFile_->FieldInfo(index).writable) throw EDatabaseError::ReadOnlyField(field.FieldName());
   std::int32_t block = dbfFile_->MemoBlock(index, record);
   std::int64_t oldSize = static_cast<std::int64_t>(LoadMemoAt(block).size());
-  StoreMemoAt(field, block, oldSize, text);
+  StoreMemoAt(field, block, oldSize, MemoFromAnsi(field, text));
   dbfFile_->EncodeField(field.FieldNo() - 1, TFieldType::ftMemo, record, &block);
 }
 
@@ -632,11 +647,11 @@ std::unique_ptr<TMyBlobFile> TDbf::CreateBlobStream(TField& field, TMyBlobFile::
   if (const std::uint8_t* record = RecordInUse(nullptr)) {
     std::int32_t block = dbfFile_->MemoBlock(field.FieldNo() - 1, record);
     stream->blockNumber = block;
+    stream->oldSize = static_cast<std::int64_t>(LoadMemoAt(block).size());
     if (block != 0) {
-      stream->SetData(LoadMemoAt(block));
+      stream->SetData(MemoToAnsi(field, LoadMemoAt(block)));
       stream->Seek(0);
     }
-    stream->oldSize = stream->Size();
   }
   if (mode == TMyBlobFile::Mode::Write) {
     stream->writeBack = [this, &field](TMyBlobFile& blob) {
@@ -647,7 +662,7 @@ std::unique_ptr<TMyBlobFile> TDbf::CreateBlobStream(TField& field, TMyBlobFile::
       if (!dbfFile_->FieldInfo(field.FieldNo() - 1).writable) {
         throw EDatabaseError::ReadOnlyField(field.FieldName());
       }
-      StoreMemoAt(field, block, blob.oldSize, blob.Data());
+      StoreMemoAt(field, block, blob.oldSize, MemoFromAnsi(field, blob.Data()));
       blob.blockNumber = block;
       dbfFile_->EncodeField(field.FieldNo() - 1, TFieldType::ftMemo, record, &block);
       FieldChanged(field);

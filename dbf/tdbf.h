@@ -150,6 +150,8 @@ class TDbf : public TDataSet {
   const std::uint8_t* RecordInUse(const TRecordBuffer* from) const;
   std::string MemoText(const TField& field, const std::uint8_t* record);
   std::string LoadMemoAt(std::int32_t block);
+  std::string MemoToAnsi(const TField& field, std::string stored) const;
+  std::string MemoFromAnsi(const TField& field, std::string text) const;
   void StoreMemoAt(const TField& field, std::int32_t& block, std::int64_t oldSize,
                    const std::string& text);
   void StoreMemo(TField& field, const std::string& text);
