@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "dbf/fieldconvert.h"
+#include "dbf/fieldcodec.h"
 #include "dbf/fields.h"
 #include "dbf/fptfile.h"
 #include "dbf/indexfile.h"
@@ -469,6 +470,26 @@ const std::uint8_t* TDbf::RecordInUse(const TRecordBuffer* from) const {
   }
   if (!HasRecord()) return nullptr;
   return reinterpret_cast<const std::uint8_t*>(ActiveBuffer().data() + kRecordOffset);
+}
+
+bool TDbf::FieldWritable(const TField& field) const {
+  if (dbfFile_ == nullptr || field.FieldNo() < 1 || field.FieldNo() > dbfFile_->FieldCount()) {
+    return false;
+  }
+  return dbfFile_->FieldInfo(field.FieldNo() - 1).writable;
+}
+
+std::string TDbf::PreviewTextAt(const TField& field, const TRecordBuffer& buffer,
+                                int page) const {
+  if (dbfFile_ == nullptr || field.DataType() != TFieldType::ftString) return std::string();
+  const std::uint8_t* record = RecordInUse(&buffer);
+  const int index = field.FieldNo() - 1;
+  if (dbfFile_->FieldIsNull(index, record)) return std::string();
+  std::string_view bytes = dbfFile_->FieldValueBytes(index, record);
+  if (dbfFile_->FieldInfo(index).storage == FieldStorage::Text) {
+    bytes = TrimFieldBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  }
+  return TextCodec(page, kUtf8CodePage).ToAnsi(bytes);
 }
 
 bool TDbf::IsDeleted() {

@@ -89,6 +89,13 @@ class TDbf : public TDataSet {
   }
   static TBookmark RecordIndexOf(const TRecordBuffer& buffer);
 
+  // Whether this system writes values of the field back (false for the binary and other
+  // foreign types it only reads).
+  bool FieldWritable(const TField& field) const;
+  // The character fields' text of the record in buffer (from ReadRecordAt) as if the table
+  // were in code page page, in UTF-8: what a choice of page would show. Other fields give "".
+  std::string PreviewTextAt(const TField& field, const TRecordBuffer& buffer, int page) const;
+
   // The deletion flag of the record in use is not a space.
   bool IsDeleted();
 

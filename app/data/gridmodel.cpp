@@ -1,6 +1,8 @@
 // The data grid's model over the table cursor.
 #include "app/data/gridmodel.h"
 
+#include <QColor>
+
 #include "app/host/qtdesktophost.h"
 #include "dbf/fields.h"
 
@@ -210,10 +212,18 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
       case TFieldType::ftInteger:
       case TFieldType::ftLargeint:
       case TFieldType::ftFloat:
+      case TFieldType::ftCurrency:
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
       default:
         return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     }
+  }
+  // Fields of types Tavlo reads but does not write back say so instead of failing on post.
+  if (role == Qt::ForegroundRole || role == Qt::ToolTipRole) {
+    if (table_->FieldWritable(field)) return {};
+    if (role == Qt::ForegroundRole) return QColor(Qt::gray);
+    return QString("Read only: Tavlo does not write fields of type %1")
+        .arg(QString::fromLatin1(FieldTypeName(field.DataType())));
   }
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
   const TDataSetState state = table_->State();
@@ -275,7 +285,8 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
   if (!index.isValid() || table_ == nullptr) return Qt::NoItemFlags;
   Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   // Memo texts are edited in a memo control, not in a one-line cell.
-  if (!table_->ReadOnly() && table_->Fields(index.column()).DataType() != TFieldType::ftMemo)
+  TField& field = table_->Fields(index.column());
+  if (!table_->ReadOnly() && field.DataType() != TFieldType::ftMemo && table_->FieldWritable(field))
     result |= Qt::ItemIsEditable;
   return result;
 }
