@@ -8,8 +8,8 @@
 #include <cstring>
 #include <exception>
 
-#include "dbf/fieldconvert.h"
 #include "dbf/fieldcodec.h"
+#include "dbf/fieldconvert.h"
 #include "dbf/fields.h"
 #include "dbf/fptfile.h"
 #include "dbf/indexfile.h"
@@ -479,8 +479,7 @@ bool TDbf::FieldWritable(const TField& field) const {
   return dbfFile_->FieldInfo(field.FieldNo() - 1).writable;
 }
 
-std::string TDbf::PreviewTextAt(const TField& field, const TRecordBuffer& buffer,
-                                int page) const {
+std::string TDbf::PreviewTextAt(const TField& field, const TRecordBuffer& buffer, int page) const {
   if (dbfFile_ == nullptr || field.DataType() != TFieldType::ftString) return std::string();
   const std::uint8_t* record = RecordInUse(&buffer);
   const int index = field.FieldNo() - 1;

@@ -76,8 +76,8 @@ QString PageName(int page) {
 const std::vector<int>& OfferedCodePages() {
   static const std::vector<int> pages = [] {
     std::vector<int> all;
-    for (int page : {0,    437,  850,  852,  866,  737,  857,  865,  1250, 1251, 1252,
-                     1253, 1254, 1255, 1256, 1257, 874,  932,  936,  949,  950,  65001}) {
+    for (int page : {0,    437,  850,  852,  866,  737, 857, 865, 1250, 1251, 1252,
+                     1253, 1254, 1255, 1256, 1257, 874, 932, 936, 949,  950,  65001}) {
       if (page == 0 || CodePageAvailable(page)) all.push_back(page);
     }
     return all;

@@ -1,4 +1,5 @@
-// TDesignerPage: the "Table Designer" page of the main window. It reaches the shell only through TPageHost.
+// TDesignerPage: the "Table Designer" page of the main window. It reaches the shell only through
+// TPageHost.
 #pragma once
 
 #include <QWidget>

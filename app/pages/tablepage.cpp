@@ -9,13 +9,13 @@
 #include "app/host/qtdesktophost.h"
 #include "app/pages/codepagedialog.h"
 #include "app/pages/pagehost.h"
+#include "app/widgets/buttonpanel.h"
 #include "dbf/datalink.h"
 #include "dbf/tdbf.h"
 #include "platform/codepage.h"
-#include "platform/textcodec.h"
-#include "app/widgets/buttonpanel.h"
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
+#include "platform/textcodec.h"
 
 namespace tavlo {
 
@@ -43,8 +43,8 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
   btnclose = panel->AddButton("btnclose", "Close database", "window-close", IconShape::Close,
                               QKeySequence(Qt::CTRL | Qt::Key_W));
   panel->AddSeparator();
-  btncodepage = panel->AddButton("btncodepage", "Code page", "preferences-desktop-locale",
-                                 IconShape::Open);
+  btncodepage =
+      panel->AddButton("btncodepage", "Code page", "preferences-desktop-locale", IconShape::Open);
   btncodepage->setEnabled(false);
   lblCodePage = new QLabel(this);
   lblCodePage->setObjectName("lblCodePage");

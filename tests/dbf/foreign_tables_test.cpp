@@ -6,6 +6,7 @@
 #include "cursor_fixture.h"
 #include "dbf/dbferrors.h"
 #include "dbf/fptfile.h"
+#include "dbf/tablecodepage.h"
 #include "foreign_tables_fixture.h"
 #include "platform/codepage.h"
 #include "platform/textcodec.h"
@@ -322,6 +323,22 @@ TEST_F(ForeignTableTest, LanguageByteAndCpgFileNameThePageOfTheText) {
   EXPECT_EQ(mine.DbfFile()->CodePage(), 0);
   EXPECT_EQ(mine.DbfFile()->CodePageDescription(),
             "866 (OEM page of the locale; the table names none)");
+}
+
+TEST(TableCodePage, CpgTextsAndLanguageBytesNameTheirPages) {
+  const std::vector<std::pair<std::string, int>> texts = {
+      {"UTF-8", 65001},    {"utf8\r\n", 65001},
+      {"1251", 1251},      {"CP1252", 1252},
+      {"cp 866", 866},     {"Windows-1250", 1250},
+      {"ANSI 1251", 1251}, {"ISO-8859-5", 28595},
+      {"88591", 28591},    {"", 0},
+      {"gibberish", 0},    {"99999", 0}};
+  for (const auto& [text, page] : texts) EXPECT_EQ(CodePageOfCpgText(text), page) << text;
+  EXPECT_EQ(CodePageOfLanguageByte(0x01), 437);
+  EXPECT_EQ(CodePageOfLanguageByte(0x57), 1252);
+  EXPECT_EQ(CodePageOfLanguageByte(0x7A), 936);
+  EXPECT_EQ(CodePageOfLanguageByte(0x00), 0);
+  EXPECT_EQ(CodePageOfLanguageByte(0x58), 0);  // what this system writes: OEM text
 }
 
 TEST_F(ForeignTableTest, UnicodeTextReadsInAUtf8SessionAndWritesCutOnCharacters) {
