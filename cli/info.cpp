@@ -6,8 +6,11 @@
 #include "cli/command.h"
 #include "dbf/dbferrors.h"
 #include "dbf/dbffile.h"
+#include "dbf/fptfile.h"
 #include "dbf/indexfile.h"
 #include "dbf/memofile.h"
+#include "dbf/tablefiles.h"
+#include "dbf/tdbf.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 
@@ -27,26 +30,46 @@ struct Held {
 };
 
 int RunInfo(const std::vector<std::string>& arguments) {
-  if (arguments.size() != 1) throw UsageError("info takes exactly one TABLE");
-  const std::string dataPath = ChangeFileExt(arguments[0], ".dbf");
+  std::string table;
+  int codePage = 0;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] == "--codepage") {
+      if (i + 1 >= arguments.size()) throw UsageError("missing page after --codepage");
+      codePage = ParseCodePageArgument(arguments[++i]);
+    } else if (!arguments[i].empty() && arguments[i][0] == '-') {
+      throw UsageError("unknown option '" + arguments[i] + "'");
+    } else if (table.empty()) {
+      table = arguments[i];
+    } else {
+      throw UsageError("info takes exactly one TABLE");
+    }
+  }
+  if (table.empty()) throw UsageError("info takes exactly one TABLE");
+  const std::string dataPath = ResolveDataFilePath(table);
   if (!Files().FileExists(dataPath)) throw EBinaryDataSetError::TableNotFound(dataPath);
 
   Held data{new TDbfFile(dataPath, OpenMode::ReadOnly)};
   TDbfFile& file = *static_cast<TDbfFile*>(data.file);
   TFieldDefs defs;
   file.LoadFieldList(defs);
+  ApplyTableCodePage(file, dataPath, codePage);
 
   std::string memoText = "none";
-  const std::string memoPath = ChangeFileExt(dataPath, ".dbt");
-  if (Files().FileExists(memoPath)) {
+  const std::string memoPath = FindCompanionFile(dataPath, file.IsFoxPro() ? ".fpt" : ".dbt");
+  if (!memoPath.empty() && file.IsFoxPro()) {
+    Held memo{new TFptFile(memoPath, OpenMode::ReadOnly)};
+    auto& fpt = *static_cast<TFptFile*>(memo.file);
+    memoText = memoPath + " (block size " + std::to_string(fpt.BlockSize()) + ", next free block " +
+               std::to_string(fpt.NextFreeBlock()) + ")";
+  } else if (!memoPath.empty()) {
     Held memo{new TDbtFile(memoPath, file.Level(), OpenMode::ReadOnly)};
     auto& dbt = *static_cast<TDbtFile*>(memo.file);
     memoText = memoPath + " (block size " + std::to_string(dbt.BlockSize()) + ", next free block " +
                std::to_string(dbt.NextFreeBlock()) + ")";
   }
   std::string indexText = "none";
-  const std::string indexPath = ChangeFileExt(dataPath, ".mdx");
-  if (Files().FileExists(indexPath)) {
+  const std::string indexPath = FindCompanionFile(dataPath, ".mdx");
+  if (!indexPath.empty()) {
     Held index{new TIndexFile(indexPath, OpenMode::ReadOnly)};
     indexText = indexPath;
   }
@@ -56,6 +79,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
                 file.LastUpdateDay());
   std::cout << "Table: " << dataPath << "\n"
             << "Version byte: " << Hex(file.VersionByte()) << "\n"
+            << "Format: " << TableFormatName(file.Format()) << "\n"
             << "Level: " << int(file.Level()) << "\n"
             << "Records: " << file.HeaderRecordCount() << "\n"
             << "Header size: " << file.HeaderSize() << "\n"
@@ -66,6 +90,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::cout << "\n"
             << "Last update: " << date << "\n"
             << "Language byte: " << Hex(file.LanguageByte()) << "\n"
+            << "Code page: " << file.CodePageDescription() << "\n"
             << "Memo file: " << memoText << "\n"
             << "Index file: " << indexText << "\n"
             << "Fields: " << file.FieldCount() << "\n";
@@ -74,16 +99,17 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::fflush(stdout);
   for (int i = 0; i < file.FieldCount(); ++i) {
     const TMyFieldInfo& info = file.FieldInfo(i);
-    std::printf("%-4d %-11s %-4c %6d %8d  %s\n", i + 1, defs[i].name.c_str(), info.typeLetter,
-                info.length, info.decimals, FieldTypeName(info.type));
+    std::printf("%-4d %-11s %-4c %6d %8d  %s%s\n", i + 1, defs[i].name.c_str(), info.typeLetter,
+                info.length, info.decimals, FieldTypeName(info.type),
+                info.writable ? "" : " (read only)");
   }
   std::fflush(stdout);
   return 0;
 }
 
-const CommandRegistration kInfo({"info", "info TABLE",
-                                 "Show the header, fields and attached memo and index files of "
-                                 "a table",
+const CommandRegistration kInfo({"info", "info TABLE [--codepage N]",
+                                 "Show the header, fields, code page and attached memo and "
+                                 "index files of a table (--codepage N: read it in page N)",
                                  RunInfo});
 
 }  // namespace
