@@ -33,8 +33,15 @@ std::string YesNo(bool on) {
   return on ? "yes" : "no";
 }
 
+const char* const kAttributeNames[] = {"control",  "left",       "top",       "width",
+                                      "height",   "caption",    "field",     "fontname",
+                                      "fontsize", "fontcolor",  "fontbold",  "fontitalic",
+                                      "fontunderline", "filename"};
+
 // A value as a line can hold it: a double quote would end the value, so it becomes a single
-// quote; a line break would end the line, so it becomes "~~", which reads back as CR LF.
+// quote; a line break would end the line, so it becomes "~~", which reads back as CR LF. A
+// value ending in an attribute's name and "=" would, with its closing quote, read as that
+// attribute: a blank after it keeps the line readable.
 std::string Storable(const std::string& text) {
   std::string out;
   out.reserve(text.size());
@@ -49,7 +56,22 @@ std::string Storable(const std::string& text) {
       out += c;
     }
   }
+  for (const char* name : kAttributeNames) {
+    const std::string ending = std::string(name) + "=";
+    if (out.size() >= ending.size() &&
+        SameNoCase(out.substr(out.size() - ending.size()), ending)) {
+      out += ' ';
+      break;
+    }
+  }
   return out;
+}
+
+// Appends name="value": what AttrSet does on a line that lacks the name, without looking for
+// the name inside the values already written.
+void Append(std::string& line, const std::string& name, const std::string& value) {
+  if (!line.empty()) line += ' ';
+  line += name + "=\"" + value + "\"";
 }
 
 }  // namespace
@@ -163,21 +185,21 @@ bool LineToControl(const std::string& line, FormControlDesc& desc) {
 
 std::string ControlToLine(const FormControlDesc& desc) {
   std::string line;
-  AttrSet(line, "control", FormControlWord(desc.kind));
-  AttrSet(line, "left", std::to_string(desc.left));
-  AttrSet(line, "top", std::to_string(desc.top));
-  AttrSet(line, "width", std::to_string(desc.width));
-  AttrSet(line, "height", std::to_string(desc.height));
+  Append(line, "control", FormControlWord(desc.kind));
+  Append(line, "left", std::to_string(desc.left));
+  Append(line, "top", std::to_string(desc.top));
+  Append(line, "width", std::to_string(desc.width));
+  Append(line, "height", std::to_string(desc.height));
   if (desc.kind == FormControlKind::Label)
-    AttrSet(line, "caption", Storable(desc.caption));
+    Append(line, "caption", Storable(desc.caption));
   else
-    AttrSet(line, "field", Storable(desc.field));
-  AttrSet(line, "fontname", Storable(desc.fontName));
-  AttrSet(line, "fontsize", std::to_string(desc.fontSize));
-  AttrSet(line, "fontcolor", ColorToText(desc.fontColor));
-  AttrSet(line, "fontbold", YesNo(desc.bold));
-  AttrSet(line, "fontitalic", YesNo(desc.italic));
-  AttrSet(line, "fontunderline", YesNo(desc.underline));
+    Append(line, "field", Storable(desc.field));
+  Append(line, "fontname", Storable(desc.fontName));
+  Append(line, "fontsize", std::to_string(desc.fontSize));
+  Append(line, "fontcolor", ColorToText(desc.fontColor));
+  Append(line, "fontbold", YesNo(desc.bold));
+  Append(line, "fontitalic", YesNo(desc.italic));
+  Append(line, "fontunderline", YesNo(desc.underline));
   return line;
 }
 

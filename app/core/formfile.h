@@ -57,7 +57,9 @@ bool LineToControl(const std::string& line, FormControlDesc& desc);
 
 // The attribute line of a control, attributes in the file's order. A value cannot hold a
 // double quote (it would end the value) nor a line break (it would end the line): double
-// quotes are written as single quotes, line breaks as "~~" (read back as CR LF).
+// quotes are written as single quotes, line breaks as "~~" (read back as CR LF), and a value
+// ending in an attribute's name and "=" gets a blank after it, so no value reads as another
+// attribute.
 std::string ControlToLine(const FormControlDesc& desc);
 
 // The lines of a text file: CR LF, LF or CR end a line; a last line without an end counts.

@@ -149,6 +149,13 @@ TEST(FormFile, QuotesInTextsCannotBreakTheLine) {
   EXPECT_EQ(back.caption, "Say 'fontname='x");
   EXPECT_EQ(back.fontName, "MS Sans Serif");
 
+  // A caption ending like an attribute that follows it must not be read as that attribute.
+  label.caption = "Pick fontcolor=";
+  label.fontColor = clPurple;
+  ASSERT_TRUE(LineToControl(ControlToLine(label), back));
+  EXPECT_EQ(back.caption, "Pick fontcolor= ");
+  EXPECT_EQ(back.fontColor, clPurple);
+
   // "~~" in a stored caption reads as a line break, which must not split the saved line.
   ASSERT_TRUE(LineToControl("control=\"label\" left=\"1\" top=\"1\" width=\"1\" height=\"1\" "
                             "caption=\"one~~two\"",
