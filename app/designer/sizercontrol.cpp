@@ -52,9 +52,9 @@ SizerControl::Hit SizerControl::HitTest(const QPoint& point) const {
 
 void SizerControl::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  QPen outline(QColor(0, 0, 0, 140), 1, Qt::DotLine);
-  painter.setPen(outline);
-  painter.drawRect(rect().adjusted(kHandle / 2, kHandle / 2, -kHandle / 2 - 1, -kHandle / 2 - 1));
+  // A dotted line in the gap around the control, so its own border stays visible.
+  painter.setPen(QPen(QColor(0, 0, 0, 150), 1, Qt::DotLine));
+  painter.drawRect(rect().adjusted(1, 1, -2, -2));
   for (const QRect& handle : handles_) painter.fillRect(handle, Qt::black);
 }
 
