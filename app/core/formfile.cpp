@@ -33,10 +33,9 @@ std::string YesNo(bool on) {
   return on ? "yes" : "no";
 }
 
-const char* const kAttributeNames[] = {"control",  "left",       "top",       "width",
-                                      "height",   "caption",    "field",     "fontname",
-                                      "fontsize", "fontcolor",  "fontbold",  "fontitalic",
-                                      "fontunderline", "filename"};
+const char* const kAttributeNames[] = {
+    "control",  "left",     "top",       "width",    "height",     "caption",       "field",
+    "fontname", "fontsize", "fontcolor", "fontbold", "fontitalic", "fontunderline", "filename"};
 
 // A value as a line can hold it: a double quote would end the value, so it becomes a single
 // quote; a line break would end the line, so it becomes "~~", which reads back as CR LF. A
@@ -58,8 +57,7 @@ std::string Storable(const std::string& text) {
   }
   for (const char* name : kAttributeNames) {
     const std::string ending = std::string(name) + "=";
-    if (out.size() >= ending.size() &&
-        SameNoCase(out.substr(out.size() - ending.size()), ending)) {
+    if (out.size() >= ending.size() && SameNoCase(out.substr(out.size() - ending.size()), ending)) {
       out += ' ';
       break;
     }
@@ -93,20 +91,20 @@ const char* FormControlWord(FormControlKind kind) {
 const std::vector<ColorIdentifier>& ColorIdentifiers() {
   static const std::vector<ColorIdentifier> table = [] {
     std::vector<ColorIdentifier> t = {
-        {"clBlack", 0x000000},   {"clMaroon", 0x000080}, {"clGreen", 0x008000},
-        {"clOlive", 0x008080},   {"clNavy", 0x800000},   {"clPurple", 0x800080},
-        {"clTeal", 0x808000},    {"clGray", 0x808080},   {"clSilver", 0xC0C0C0},
-        {"clRed", 0x0000FF},     {"clLime", 0x00FF00},   {"clYellow", 0x00FFFF},
-        {"clBlue", 0xFF0000},    {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},
+        {"clBlack", 0x000000}, {"clMaroon", 0x000080},  {"clGreen", 0x008000},
+        {"clOlive", 0x008080}, {"clNavy", 0x800000},    {"clPurple", 0x800080},
+        {"clTeal", 0x808000},  {"clGray", 0x808080},    {"clSilver", 0xC0C0C0},
+        {"clRed", 0x0000FF},   {"clLime", 0x00FF00},    {"clYellow", 0x00FFFF},
+        {"clBlue", 0xFF0000},  {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},
         {"clWhite", 0xFFFFFF},
     };
     static const char* const kSystem[] = {
-        "clScrollBar",      "clBackground",      "clActiveCaption", "clInactiveCaption",
-        "clMenu",           "clWindow",          "clWindowFrame",   "clMenuText",
-        "clWindowText",     "clCaptionText",     "clActiveBorder",  "clInactiveBorder",
-        "clAppWorkSpace",   "clHighlight",       "clHighlightText", "clBtnFace",
-        "clBtnShadow",      "clGrayText",        "clBtnText",       "clInactiveCaptionText",
-        "clBtnHighlight",   "cl3DDkShadow",      "cl3DLight",       "clInfoText",
+        "clScrollBar",    "clBackground",  "clActiveCaption", "clInactiveCaption",
+        "clMenu",         "clWindow",      "clWindowFrame",   "clMenuText",
+        "clWindowText",   "clCaptionText", "clActiveBorder",  "clInactiveBorder",
+        "clAppWorkSpace", "clHighlight",   "clHighlightText", "clBtnFace",
+        "clBtnShadow",    "clGrayText",    "clBtnText",       "clInactiveCaptionText",
+        "clBtnHighlight", "cl3DDkShadow",  "cl3DLight",       "clInfoText",
         "clInfoBk"};
     TColor value = kSystemColorBase;
     for (const char* name : kSystem) t.push_back({name, value++});

@@ -10,9 +10,7 @@ namespace tavlo {
 
 class TFormArea : public QWidget {
  public:
-  explicit TFormArea(QWidget* parent = nullptr) : QWidget(parent) {
-    setAutoFillBackground(true);
-  }
+  explicit TFormArea(QWidget* parent = nullptr) : QWidget(parent) { setAutoFillBackground(true); }
   void SetGridVisible(bool visible) {
     grid_ = visible;
     update();

@@ -16,16 +16,31 @@ constexpr const char* kColorProperty = "tavloFontColor";
 
 // The palette roles closest to the window system's colours 0..24.
 QPalette::ColorRole SystemColorRole(unsigned index) {
-  static const QPalette::ColorRole kRoles[] = {
-      QPalette::Button,          QPalette::Window,     QPalette::Highlight,
-      QPalette::Mid,             QPalette::Window,     QPalette::Base,
-      QPalette::Shadow,          QPalette::WindowText, QPalette::WindowText,
-      QPalette::HighlightedText, QPalette::Button,     QPalette::Button,
-      QPalette::Dark,            QPalette::Highlight,  QPalette::HighlightedText,
-      QPalette::Button,          QPalette::Mid,        QPalette::PlaceholderText,
-      QPalette::ButtonText,      QPalette::WindowText, QPalette::Light,
-      QPalette::Shadow,          QPalette::Midlight,   QPalette::ToolTipText,
-      QPalette::ToolTipBase};
+  static const QPalette::ColorRole kRoles[] = {QPalette::Button,
+                                               QPalette::Window,
+                                               QPalette::Highlight,
+                                               QPalette::Mid,
+                                               QPalette::Window,
+                                               QPalette::Base,
+                                               QPalette::Shadow,
+                                               QPalette::WindowText,
+                                               QPalette::WindowText,
+                                               QPalette::HighlightedText,
+                                               QPalette::Button,
+                                               QPalette::Button,
+                                               QPalette::Dark,
+                                               QPalette::Highlight,
+                                               QPalette::HighlightedText,
+                                               QPalette::Button,
+                                               QPalette::Mid,
+                                               QPalette::PlaceholderText,
+                                               QPalette::ButtonText,
+                                               QPalette::WindowText,
+                                               QPalette::Light,
+                                               QPalette::Shadow,
+                                               QPalette::Midlight,
+                                               QPalette::ToolTipText,
+                                               QPalette::ToolTipBase};
   return index < std::size(kRoles) ? kRoles[index] : QPalette::WindowText;
 }
 

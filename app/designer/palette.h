@@ -33,8 +33,7 @@ class TDesignPalette : public QFrame {
   QToolButton* btnMarkSize = nullptr;
 
  private:
-  QToolButton* AddButton(const char* objectName, const QString& hint, int shape,
-                         bool tool = false);
+  QToolButton* AddButton(const char* objectName, const QString& hint, int shape, bool tool = false);
   QButtonGroup* tools_;
 };
 

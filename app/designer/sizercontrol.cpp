@@ -10,8 +10,8 @@ namespace tavlo {
 
 namespace {
 
-constexpr int kGrow = 2;        // the frame exceeds the target by this on every side
-constexpr int kHandle = 5;      // handle size
+constexpr int kGrow = 2;              // the frame exceeds the target by this on every side
+constexpr int kHandle = 5;            // handle size
 constexpr int kSmallest = 2 * kGrow;  // a frame smaller would give the target a negative size
 
 }  // namespace
@@ -137,17 +137,17 @@ void SizerControl::DragTo(const QPointF& globalPos) {
   if (dragHit_ == Hit::Move) {
     bounds.translate(delta);
   } else {
-    const bool left = dragHit_ == Hit::TopLeft || dragHit_ == Hit::Left ||
-                      dragHit_ == Hit::BottomLeft;
-    const bool right = dragHit_ == Hit::TopRight || dragHit_ == Hit::Right ||
-                       dragHit_ == Hit::BottomRight;
-    const bool top = dragHit_ == Hit::TopLeft || dragHit_ == Hit::Top ||
-                     dragHit_ == Hit::TopRight;
-    const bool bottom = dragHit_ == Hit::BottomLeft || dragHit_ == Hit::Bottom ||
-                        dragHit_ == Hit::BottomRight;
+    const bool left =
+        dragHit_ == Hit::TopLeft || dragHit_ == Hit::Left || dragHit_ == Hit::BottomLeft;
+    const bool right =
+        dragHit_ == Hit::TopRight || dragHit_ == Hit::Right || dragHit_ == Hit::BottomRight;
+    const bool top = dragHit_ == Hit::TopLeft || dragHit_ == Hit::Top || dragHit_ == Hit::TopRight;
+    const bool bottom =
+        dragHit_ == Hit::BottomLeft || dragHit_ == Hit::Bottom || dragHit_ == Hit::BottomRight;
     // The dragged border stops where the frame would become too small; the other stays.
     if (left) bounds.setLeft(qMin(startBounds_.left() + delta.x(), bounds.right() + 1 - kSmallest));
-    if (right) bounds.setRight(qMax(startBounds_.right() + delta.x(), bounds.left() + kSmallest - 1));
+    if (right)
+      bounds.setRight(qMax(startBounds_.right() + delta.x(), bounds.left() + kSmallest - 1));
     if (top) bounds.setTop(qMin(startBounds_.top() + delta.y(), bounds.bottom() + 1 - kSmallest));
     if (bottom)
       bounds.setBottom(qMax(startBounds_.bottom() + delta.y(), bounds.top() + kSmallest - 1));

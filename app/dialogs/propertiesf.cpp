@@ -31,6 +31,9 @@ TPropertiesF::TPropertiesF(const FormPlacementStore& store, QWidget* parent)
   pages->addTab(tabFields, "Fields");
   connect(ListBox1, &QListWidget::itemClicked, this,
           [this](QListWidgetItem* item) { emit FieldClicked(item->text()); });
+  // Enter on a field does what a click does, for those who use the keyboard.
+  connect(ListBox1, &QListWidget::itemActivated, this,
+          [this](QListWidgetItem* item) { emit FieldClicked(item->text()); });
 
   tabFont = new QWidget;
   tabFont->setObjectName("tabFont");

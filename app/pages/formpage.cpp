@@ -67,11 +67,10 @@ TFormPage::TFormPage(TPageHost& host, QWidget* parent) : QWidget(parent), host_(
   btnnewform = panel->AddButton("btnnewform", "New Form", "document-new", IconShape::New);
   btnopenform = panel->AddButton("btnopenform", "Open form", "document-open", IconShape::Open);
   btnsaveform = panel->AddButton("btnsaveform", "Save Form", "document-save", IconShape::Save);
-  btncloseform =
-      panel->AddButton("btncloseform", "Close Form", "window-close", IconShape::Close);
+  btncloseform = panel->AddButton("btncloseform", "Close Form", "window-close", IconShape::Close);
   panel->AddSeparator();
-  btndesign = panel->AddButton("btndesign", "Design Form", "document-properties",
-                               IconShape::Design);
+  btndesign =
+      panel->AddButton("btndesign", "Design Form", "document-properties", IconShape::Design);
   btndesign->setCheckable(true);
   connect(btnnewform, &QToolButton::clicked, this, &TFormPage::btnnewformClick);
   connect(btnopenform, &QToolButton::clicked, this, &TFormPage::btnopenformClick);
@@ -113,8 +112,7 @@ TFormPage::TFormPage(TPageHost& host, QWidget* parent) : QWidget(parent), host_(
   connect(pnlPalette->btnSizeLeft, &QToolButton::clicked, this, &TFormPage::btnsizeleftClick);
   connect(pnlPalette->btnSizeTop, &QToolButton::clicked, this, &TFormPage::btnsizetopClick);
   connect(pnlPalette->btnSizeWidth, &QToolButton::clicked, this, &TFormPage::btnsizewidthClick);
-  connect(pnlPalette->btnSizeHeight, &QToolButton::clicked, this,
-          &TFormPage::btnsizeheightClick);
+  connect(pnlPalette->btnSizeHeight, &QToolButton::clicked, this, &TFormPage::btnsizeheightClick);
   connect(pnlPalette->btnMarkSize, &QToolButton::clicked, this, &TFormPage::btnmarksizeClick);
 
   auto* scroll = new QScrollArea(this);
@@ -163,9 +161,8 @@ void TFormPage::LoadForm(const std::string& path) {
   }
   const std::vector<std::string> lines = SplitFormLines(text);
   if (lines.size() < 2) return;
-  const std::string table = FormTablePath(lines[0], host_.ExeFolder(), [](const std::string& p) {
-    return Files().FileExists(p);
-  });
+  const std::string table = FormTablePath(
+      lines[0], host_.ExeFolder(), [](const std::string& p) { return Files().FileExists(p); });
   if (table.empty()) return;
   host_.OpenTable(table, false);
   try {
@@ -185,7 +182,8 @@ bool TFormPage::LineToControl(const std::string& line) {
                        Clamp(desc.width, 0, kLargestFormCoordinate),
                        Clamp(desc.height, 0, kLargestFormCoordinate));
   SetFormControlFont(control, FontOfDesc(desc), desc.fontColor);
-  if (desc.kind == FormControlKind::Label) static_cast<QLabel*>(control)->setText(FromAnsi(desc.caption));
+  if (desc.kind == FormControlKind::Label)
+    static_cast<QLabel*>(control)->setText(FromAnsi(desc.caption));
   Hook(control);
   control->show();
   if (desc.kind != FormControlKind::Label) {
@@ -344,7 +342,8 @@ void TFormPage::ClearFormArea() {
 
 void TFormPage::Hook(QWidget* control) {
   control->installEventFilter(this);
-  if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) memo->viewport()->installEventFilter(this);
+  if (auto* memo = qobject_cast<QPlainTextEdit*>(control))
+    memo->viewport()->installEventFilter(this);
 }
 
 bool TFormPage::eventFilter(QObject* watched, QEvent* event) {
@@ -419,8 +418,7 @@ TPropertiesF& TFormPage::Properties() {
     // Showing it must not take the focus from the selection frame.
     properties_->setAttribute(Qt::WA_ShowWithoutActivating);
     connect(properties_, &TPropertiesF::FieldClicked, this, &TFormPage::PropertiesFieldClicked);
-    connect(properties_, &TPropertiesF::CaptionChanged, this,
-            &TFormPage::PropertiesCaptionChanged);
+    connect(properties_, &TPropertiesF::CaptionChanged, this, &TFormPage::PropertiesCaptionChanged);
     connect(properties_, &TPropertiesF::FontClicked, this, &TFormPage::PropertiesFontClicked);
   }
   return *properties_;

@@ -19,12 +19,12 @@
 #include <string>
 
 #include "app/core/formfile.h"
+#include "app/designer/formarea.h"
+#include "app/designer/palette.h"
 #include "app/designer/sizercontrol.h"
 
 namespace tavlo {
 
-class TDesignPalette;
-class TFormArea;
 class TPageHost;
 class TPropertiesF;
 

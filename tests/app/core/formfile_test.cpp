@@ -157,9 +157,10 @@ TEST(FormFile, QuotesInTextsCannotBreakTheLine) {
   EXPECT_EQ(back.fontColor, clPurple);
 
   // "~~" in a stored caption reads as a line break, which must not split the saved line.
-  ASSERT_TRUE(LineToControl("control=\"label\" left=\"1\" top=\"1\" width=\"1\" height=\"1\" "
-                            "caption=\"one~~two\"",
-                            back));
+  ASSERT_TRUE(
+      LineToControl("control=\"label\" left=\"1\" top=\"1\" width=\"1\" height=\"1\" "
+                    "caption=\"one~~two\"",
+                    back));
   EXPECT_EQ(back.caption, "one\r\ntwo");
   back.caption += "\nthree";
   const std::string line = ControlToLine(back);

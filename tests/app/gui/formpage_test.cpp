@@ -178,17 +178,16 @@ class FormPageTest : public QObject {
 
     // A moved table is found in tables; each odd line takes its rule (LF and CR ends too).
     const std::string odd = Folder() + "forms/odd.dfrm";
-    WriteFile(odd,
-              "filename=\"/gone/away/people.dbf\"\n" +
-                  Line("edit", 1, 1, 50, 20, "field=\"\"") + "\r\n" +
-                  Line("checkbox", 10, 40, 20, 20, "field=\"ACTIVE\"") + "\r" +
-                  Line("label", 10, 70, 40, 17, "caption=\"A\" fontcolor=\"purple\"") + "\n" +
-                  Line("label", 10, 90, 40, 17, "caption=\"B\" fontcolor=\"clPurple\"") + "\n" +
-                  Line("label", 10, 110, 40, 17,
-                       "caption=\"C\" fontcolor=\"$00800080\" fontbold=\"Yes\" "
-                       "fontitalic=\"yes\" fontsize=\"big\"") +
-                  "\n\n" + Line("Edit", 1, 130, 50, 20, "field=\"NAME\"") + "\n" +
-                  Line("edit", 1, 150, 77, 21, "field=\"name\" fontname=\"Serif\" fontsize=\"12\""));
+    WriteFile(
+        odd, "filename=\"/gone/away/people.dbf\"\n" + Line("edit", 1, 1, 50, 20, "field=\"\"") +
+                 "\r\n" + Line("checkbox", 10, 40, 20, 20, "field=\"ACTIVE\"") + "\r" +
+                 Line("label", 10, 70, 40, 17, "caption=\"A\" fontcolor=\"purple\"") + "\n" +
+                 Line("label", 10, 90, 40, 17, "caption=\"B\" fontcolor=\"clPurple\"") + "\n" +
+                 Line("label", 10, 110, 40, 17,
+                      "caption=\"C\" fontcolor=\"$00800080\" fontbold=\"Yes\" "
+                      "fontitalic=\"yes\" fontsize=\"big\"") +
+                 "\n\n" + Line("Edit", 1, 130, 50, 20, "field=\"NAME\"") + "\n" +
+                 Line("edit", 1, 150, 77, 21, "field=\"name\" fontname=\"Serif\" fontsize=\"12\""));
     page.LoadForm(odd);
     QCOMPARE(window->currentTable, table_);
     QVERIFY(host_->messages.empty());
@@ -557,7 +556,9 @@ class FormPageTest : public QObject {
       int tool;
       QPoint at;
       const char* field;
-    } steps[] = {{1, {10, 10}, nullptr}, {2, {80, 10}, "NAME"}, {4, {80, 40}, "NOTES"},
+    } steps[] = {{1, {10, 10}, nullptr},
+                 {2, {80, 10}, "NAME"},
+                 {4, {80, 40}, "NOTES"},
                  {3, {80, 140}, "ACTIVE"}};
     for (const auto& step : steps) {
       page.SelectTool(step.tool);
