@@ -353,8 +353,11 @@ bool TFormPage::eventFilter(QObject* watched, QEvent* event) {
       boxMouseUp(static_cast<QMouseEvent*>(event)->position().toPoint());
     return false;
   }
-  if (!designMode || (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick))
-    return false;
+  if (!designMode) return false;
+  // The release of a press that selected a control is the designer's too: passed on, a label
+  // would hand it to the form area, which would place a control there.
+  if (type == QEvent::MouseButtonRelease) return true;
+  if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick) return false;
   auto* control = qobject_cast<QWidget*>(watched);
   if (control != nullptr && !FormControlKindOf(control)) control = control->parentWidget();
   if (control == nullptr || control->parentWidget() != formArea) return false;

@@ -301,6 +301,10 @@ class FormPageTest : public QObject {
       QCOMPARE(control->size(), control->sizeHint());
     }
     QCOMPARE(controls[2]->pos(), QPoint(10, 70));
+    // A click on a placed control selects it and places nothing, whatever the button.
+    QTest::mouseClick(controls[0], Qt::RightButton, {}, QPoint(2, 2));
+    QCOMPARE(Controls(page).size(), 3);
+    QCOMPARE(page.selectedControl.data(), controls[0]);
     QVERIFY(window->PropertiesF->isVisible());
     QVERIFY(window->PropertiesF->CaptionPageVisible());
     QVERIFY(!window->PropertiesF->FieldsPageVisible());
