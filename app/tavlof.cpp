@@ -332,7 +332,7 @@ std::string TTavloF::MatchingFormPath(const std::string& tablePath) const {
 void TTavloF::OpenMatchingForm(const std::string& tablePath) {
   const std::string formPath = MatchingFormPath(tablePath);
   if (!Files().FileExists(formPath)) return;
-  if (pageForm->LoadForm) pageForm->LoadForm(formPath);
+  pageForm->LoadForm(formPath);
 }
 
 bool TTavloF::ChangeRecordSet(const std::function<void()>& change) {
