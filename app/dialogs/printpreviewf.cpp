@@ -9,6 +9,7 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/widgets/buttonpanel.h"
 
@@ -80,13 +81,17 @@ TPrintPreviewF::TPrintPreviewF(const QTextDocument& document, QWidget* parent)
           [this](QPrinter* printer) { cancelled_ = !PaintPages(printer); });
   connect(Preview, &QPrintPreviewWidget::previewChanged, this, &TPrintPreviewF::UpdateControls);
 
-  connect(btnfirst, &QToolButton::clicked, this, [this] { Preview->setCurrentPage(1); });
+  // The preview tells of pages reached by scrolling, not of pages it was sent to.
+  auto goTo = [this](int page) {
+    Preview->setCurrentPage(std::clamp(page, 1, std::max(Preview->pageCount(), 1)));
+    UpdateControls();
+  };
+  connect(btnfirst, &QToolButton::clicked, this, [goTo] { goTo(1); });
   connect(btnprior, &QToolButton::clicked, this,
-          [this] { Preview->setCurrentPage(Preview->currentPage() - 1); });
+          [this, goTo] { goTo(Preview->currentPage() - 1); });
   connect(btnnext, &QToolButton::clicked, this,
-          [this] { Preview->setCurrentPage(Preview->currentPage() + 1); });
-  connect(btnlast, &QToolButton::clicked, this,
-          [this] { Preview->setCurrentPage(Preview->pageCount()); });
+          [this, goTo] { goTo(Preview->currentPage() + 1); });
+  connect(btnlast, &QToolButton::clicked, this, [this, goTo] { goTo(Preview->pageCount()); });
   connect(btnzoomin, &QToolButton::clicked, this, [this] { Preview->zoomIn(); });
   connect(btnzoomout, &QToolButton::clicked, this, [this] { Preview->zoomOut(); });
   connect(btnfitwidth, &QToolButton::clicked, Preview, &QPrintPreviewWidget::fitToWidth);

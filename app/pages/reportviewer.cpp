@@ -1,14 +1,18 @@
 // The HTML display of the "Report" page.
 #include "app/pages/reportviewer.h"
 
-#include <QDesktopServices>
+#include <QApplication>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QStringDecoder>
+#include <algorithm>
+#include <memory>
 
 #include "app/host/qtdesktophost.h"
 #include "platform/desktophost.h"
+#include "platform/errors.h"
 #include "platform/filenames.h"
+#include "platform/filesystem.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {
@@ -52,16 +56,62 @@ THtmlViewer::THtmlViewer(QWidget* parent) : QTextBrowser(parent) {
   connect(this, &QTextBrowser::anchorClicked, this, &THtmlViewer::LinkClicked);
 }
 
+std::int64_t THtmlViewer::ShownBytes = 1 << 20;
+
+namespace {
+
+// The first limit bytes of the file (all of it when shorter) and its whole size.
+std::string ReadHead(const std::string& path, std::int64_t limit, std::int64_t& size) {
+  std::unique_ptr<ByteStream> file = Files().Open(path, OpenMode::ReadOnly);
+  size = file->Size();
+  std::string bytes(static_cast<std::size_t>(std::min(size, limit)), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::size_t got =
+        file->ReadAt(static_cast<std::int64_t>(done), &bytes[done], bytes.size() - done);
+    if (got == 0) throw EReadError();
+    done += got;
+  }
+  return bytes;
+}
+
+QString Megabytes(std::int64_t bytes) {
+  if (bytes < 1024 * 1024) return QString::number((bytes + 1023) / 1024) + " KB";
+  return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1) + " MB";
+}
+
+}  // namespace
+
 void THtmlViewer::LoadFile(const std::string& path) {
-  const std::string bytes = LoadFileToString(path);  // raises before the page changes
+  std::int64_t size = 0;
+  std::string bytes = ReadHead(path, ShownBytes, size);  // raises before the page changes
+  const bool shortened = size > static_cast<std::int64_t>(bytes.size());
+  if (shortened) {
+    // Never end inside a tag.
+    const std::size_t lastTagEnd = bytes.rfind('>');
+    bytes.resize(lastTagEnd == std::string::npos ? 0 : lastTagEnd + 1);
+  }
   const QString folder = QFileInfo(FromAnsi(path)).absolutePath();
   setSearchPaths({folder});
   document()->setBaseUrl(QUrl::fromLocalFile(folder + "/"));
   // Images of the page before must not stand in for files of the same name now.
   document()->clear();
-  setHtml(DecodeHtml(bytes));
+  QString html = DecodeHtml(bytes);
+  if (shortened) {
+    const QString file = QFileInfo(FromAnsi(path)).absoluteFilePath();
+    html += QString("<hr><p style=\"background-color: #fff3c4\"><b>The display shows the first "
+                    "%1 of %2 (%3).</b> <a href=\"%4\">Open the whole file</a> in the web "
+                    "browser.</p>")
+                .arg(Megabytes(static_cast<std::int64_t>(bytes.size())),
+                     QFileInfo(file).fileName().toHtmlEscaped(), Megabytes(size),
+                     QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded).toHtmlEscaped());
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  setHtml(html);
+  QApplication::restoreOverrideCursor();
   clearHistory();
   fileName_ = path;
+  shortened_ = shortened;
   Cover(QString());
 }
 

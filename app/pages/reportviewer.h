@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QTextBrowser>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -17,8 +18,14 @@ class THtmlViewer : public QTextBrowser {
   explicit THtmlViewer(QWidget* parent = nullptr);
 
   // Shows the HTML file at path (ANSI bytes), resolving relative references against its
-  // folder. A file that cannot be read raises its file error and the page shown stays.
+  // folder. A file that cannot be read raises its file error and the page shown stays. Of
+  // a file longer than ShownBytes only the beginning is shown (laying out a table takes
+  // seconds per megabyte), ended at a tag and followed by a note with a link that opens
+  // the whole file in the desktop's browser.
   void LoadFile(const std::string& path);
+  static std::int64_t ShownBytes;
+  // The file shown was longer than what the display shows.
+  bool Shortened() const { return shortened_; }
   // The file shown, "" before the first.
   const std::string& FileName() const { return fileName_; }
 
@@ -40,6 +47,7 @@ class THtmlViewer : public QTextBrowser {
 
   std::string fileName_;
   QString covered_;
+  bool shortened_ = false;
 };
 
 }  // namespace tavlo

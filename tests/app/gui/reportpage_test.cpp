@@ -306,6 +306,28 @@ class ReportPageTest : public QObject {
               "<html><head><meta charset=\"utf-8\"></head><body>caf\xc3\xa9</body></html>");
     QVERIFY(window->pageReport->ShowFile(Folder() + "reports/utf8.html"));
     QCOMPARE(viewer.toPlainText().trimmed(), QString::fromUtf8("caf\xc3\xa9"));
+    QVERIFY(!viewer.Shortened());
+  }
+
+  void longFilesShowTheirBeginningWithALinkToTheWhole() {
+    auto window = Start();
+    THtmlViewer& viewer = *window->pageReport->viewer;
+    QByteArray rows;
+    for (int i = 0; i < 2000; ++i) rows += "<tr><td>row " + QByteArray::number(i) + "</td></tr>\n";
+    WriteFile(Path("reports/long.html"), "<table>" + rows + "</table>");
+    const std::int64_t shown = THtmlViewer::ShownBytes;
+    THtmlViewer::ShownBytes = 1000;
+    const bool loaded = window->pageReport->ShowFile(Folder() + "reports/long.html");
+    THtmlViewer::ShownBytes = shown;
+    QVERIFY(loaded);
+    QVERIFY(viewer.Shortened());
+    const QString text = viewer.toPlainText();
+    QVERIFY(text.contains("row 1\n") && !text.contains("row 1999"));
+    QVERIFY(text.contains("The display shows the first 1 KB of long.html"));
+    QVERIFY(viewer.toHtml().contains("href=\"file://" + Path("reports/long.html")));
+    QVERIFY(window->pageReport->ShowFile(Folder() + "reports/long.html"));
+    QVERIFY(!viewer.Shortened());
+    QVERIFY(viewer.toPlainText().contains("row 1999"));
   }
 
   void linkUnderThePointerSetsAndClearsTheStatusBar() {
@@ -351,12 +373,17 @@ class ReportPageTest : public QObject {
     QPointer<TPrintPreviewF> seen;
     int pages = 0;
     int afterNext = 0;
+    bool navigation = false;
     QTimer::singleShot(0, window.get(), [&] {
       seen = window->findChild<TPrintPreviewF*>("PrintPreviewF");
       if (seen == nullptr) return;
       pages = seen->PageCount();
       seen->btnnext->click();
       afterNext = seen->CurrentPage();
+      navigation = seen->btnprior->isEnabled() && seen->btnfirst->isEnabled() &&
+                   seen->lblpage->text() == QString("Page 2 of %1").arg(pages);
+      seen->btnlast->click();
+      navigation = navigation && seen->CurrentPage() == pages && !seen->btnnext->isEnabled();
       seen->ChoosePrinter = [&pdf](QPrinter& printer, QWidget*) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
@@ -368,6 +395,7 @@ class ReportPageTest : public QObject {
     page.btnpreviewClick();
     QVERIFY(pages >= 3);
     QCOMPARE(afterNext, 2);
+    QVERIFY(navigation);
     QVERIFY(seen.isNull());  // freed when it closed
     const QString text = PdfText(pdf);
     QVERIFY2(text.contains("People") && text.contains("Anna") && text.contains("Name299"),
