@@ -1,7 +1,9 @@
 // The "Report" page.
 #include "app/pages/reportpage.h"
 
+#include <QCoreApplication>
 #include <QProgressDialog>
+#include <algorithm>
 #include <QVBoxLayout>
 #include <memory>
 #include <optional>
@@ -61,32 +63,38 @@ void TReportPage::btnopenreportClick() {
 bool TReportPage::MakeReport(const std::string& templatePath) {
   // No table, no report, and no reason to disturb the grid.
   if (host_.CurrentTable().empty()) return false;
+  // Window-modal, so that nothing but "Cancel" reaches the window while the cursor walks.
+  QProgressDialog progress("Building the report...", "Cancel", 0, 1000, window());
+  progress.setObjectName("ReportProgress");
+  progress.setWindowTitle("Open Report");
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(ProgressDelayMs);
+  progress.setValue(0);
   std::string text;
-  {
-    // Window-modal, so that nothing but "Cancel" reaches the window while the cursor walks.
-    QProgressDialog progress("Building the report...", "Cancel", 0, 1000, window());
-    progress.setObjectName("ReportProgress");
-    progress.setWindowTitle("Open Report");
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(ProgressDelayMs);
-    progress.setValue(0);
-    // The grid and the other data controls stay quiet while the cursor walks, and learn
-    // the records once at the end.
-    host_.ChangeRecordSet([&] {
-      text = BuildReport(templatePath, host_.CurrentTable(), host_.Cursor(),
-                         [&progress](int position, int total) {
-                           // Never back to 0: that value restarts the box's clock.
-                           const long long share =
-                               total > 0 ? 1 + 998LL * std::min(position, total) / total : 1;
-                           progress.setValue(static_cast<int>(share));
-                           return !progress.wasCanceled();
-                         });
-    });
-  }
+  // The grid and the other data controls stay quiet while the cursor walks, and learn the
+  // records once at the end.
+  host_.ChangeRecordSet([&] {
+    text = BuildReport(templatePath, host_.CurrentTable(), host_.Cursor(),
+                       [&progress](int position, int total) {
+                         // Never back to 0: that value restarts the box's clock.
+                         const long long share =
+                             total > 0 ? 1 + 997LL * std::min(position, total) / total : 1;
+                         progress.setValue(static_cast<int>(share));
+                         return !progress.wasCanceled();
+                       });
+  });
   if (text.empty()) return false;
+  if (progress.isVisible()) {
+    // Past the point of no return: writing and laying out the page take a while too.
+    progress.setLabelText("Writing report.html and laying out its page...");
+    progress.setCancelButton(nullptr);
+    progress.setValue(999);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
   try {
     SaveStringToFile(ReportFile(), text);
   } catch (const std::exception& error) {
+    progress.hide();
     host_.ShowError(error.what());
     return false;
   }

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QStringDecoder>
+#include <QTextCursor>
 #include <algorithm>
 #include <memory>
 
@@ -76,7 +77,7 @@ std::string ReadHead(const std::string& path, std::int64_t limit, std::int64_t& 
 }
 
 QString Megabytes(std::int64_t bytes) {
-  if (bytes < 1024 * 1024) return QString::number((bytes + 1023) / 1024) + " KB";
+  if (bytes < 1000 * 1024) return QString::number((bytes + 1023) / 1024) + " KB";
   return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1) + " MB";
 }
 
@@ -96,18 +97,21 @@ void THtmlViewer::LoadFile(const std::string& path) {
   document()->setBaseUrl(QUrl::fromLocalFile(folder + "/"));
   // Images of the page before must not stand in for files of the same name now.
   document()->clear();
-  QString html = DecodeHtml(bytes);
-  if (shortened) {
-    const QString file = QFileInfo(FromAnsi(path)).absoluteFilePath();
-    html += QString("<hr><p style=\"background-color: #fff3c4\"><b>The display shows the first "
-                    "%1 of %2 (%3).</b> <a href=\"%4\">Open the whole file</a> in the web "
-                    "browser.</p>")
-                .arg(Megabytes(static_cast<std::int64_t>(bytes.size())),
-                     QFileInfo(file).fileName().toHtmlEscaped(), Megabytes(size),
-                     QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded).toHtmlEscaped());
-  }
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  setHtml(html);
+  setHtml(DecodeHtml(bytes));
+  if (shortened) {
+    // The end of the document lies after every table and list the cut left open.
+    const QString file = QFileInfo(FromAnsi(path)).absoluteFilePath();
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    end.insertHtml(
+        QString("<p style=\"background-color: #fff3c4\"><b>The display shows the first %1 of "
+                "%2 (%3).</b> <a href=\"%4\">Open the whole file</a> in the web browser.</p>")
+            .arg(Megabytes(static_cast<std::int64_t>(bytes.size())),
+                 QFileInfo(file).fileName().toHtmlEscaped(), Megabytes(size),
+                 QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded).toHtmlEscaped()));
+  }
   QApplication::restoreOverrideCursor();
   clearHistory();
   fileName_ = path;
