@@ -58,8 +58,8 @@ TRecordBody::TRecordBody(const std::string& body, const TDataSet& dataSet) {
     if (first == 0) break;
     const int last = PosFrom("]]", body, first);
     if (last == 0) break;
-    addText(body.substr(static_cast<std::size_t>(from - 1),
-                        static_cast<std::size_t>(first - from)));
+    addText(
+        body.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(first - from)));
     std::string name = body.substr(static_cast<std::size_t>(first + 1),
                                    static_cast<std::size_t>(last - first - 2));
     if (TField* field = dataSet.FindField(name))

@@ -44,7 +44,7 @@ class TRecordBody {
 
  private:
   struct Piece {
-    std::string text;        // literal text, or the bare name of an unknown marker
+    std::string text;         // literal text, or the bare name of an unknown marker
     TField* field = nullptr;  // set for a marker naming a field
   };
   std::vector<Piece> pieces_;

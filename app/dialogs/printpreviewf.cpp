@@ -89,8 +89,7 @@ TPrintPreviewF::TPrintPreviewF(const QTextDocument& document, QWidget* parent)
   connect(btnfirst, &QToolButton::clicked, this, [goTo] { goTo(1); });
   connect(btnprior, &QToolButton::clicked, this,
           [this, goTo] { goTo(Preview->currentPage() - 1); });
-  connect(btnnext, &QToolButton::clicked, this,
-          [this, goTo] { goTo(Preview->currentPage() + 1); });
+  connect(btnnext, &QToolButton::clicked, this, [this, goTo] { goTo(Preview->currentPage() + 1); });
   connect(btnlast, &QToolButton::clicked, this, [this, goTo] { goTo(Preview->pageCount()); });
   connect(btnzoomin, &QToolButton::clicked, this, [this] { Preview->zoomIn(); });
   connect(btnzoomout, &QToolButton::clicked, this, [this] { Preview->zoomOut(); });

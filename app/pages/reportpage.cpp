@@ -3,8 +3,8 @@
 
 #include <QCoreApplication>
 #include <QProgressDialog>
-#include <algorithm>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -74,14 +74,13 @@ bool TReportPage::MakeReport(const std::string& templatePath) {
   // The grid and the other data controls stay quiet while the cursor walks, and learn the
   // records once at the end.
   host_.ChangeRecordSet([&] {
-    text = BuildReport(templatePath, host_.CurrentTable(), host_.Cursor(),
-                       [&progress](int position, int total) {
-                         // Never back to 0: that value restarts the box's clock.
-                         const long long share =
-                             total > 0 ? 1 + 997LL * std::min(position, total) / total : 1;
-                         progress.setValue(static_cast<int>(share));
-                         return !progress.wasCanceled();
-                       });
+    text = BuildReport(
+        templatePath, host_.CurrentTable(), host_.Cursor(), [&progress](int position, int total) {
+          // Never back to 0: that value restarts the box's clock.
+          const long long share = total > 0 ? 1 + 997LL * std::min(position, total) / total : 1;
+          progress.setValue(static_cast<int>(share));
+          return !progress.wasCanceled();
+        });
   });
   if (text.empty()) return false;
   if (progress.isVisible()) {

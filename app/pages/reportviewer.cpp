@@ -47,8 +47,7 @@ THtmlViewer::THtmlViewer(QWidget* parent) : QTextBrowser(parent) {
   QFont font("Times New Roman");
   font.setPointSize(12);
   document()->setDefaultFont(font);
-  document()->setDefaultStyleSheet(
-      "pre, code, tt, kbd, samp { font-family: \"Courier New\"; }");
+  document()->setDefaultStyleSheet("pre, code, tt, kbd, samp { font-family: \"Courier New\"; }");
   setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
   // Links leave the display for the desktop: the display keeps no history to go back in.
   setOpenLinks(false);

@@ -65,8 +65,8 @@ TEST_F(ReportBuilderTest, TemplateSectionsAndMarkers) {
       {"empty marker disappears", "<record>a[[]]b;</record>", "ab;ab;"},
       {"unclosed marker at the end stays", "<record>[[CITY]]:[[NAME;</record>",
        "Paris:[[NAME;Rome:[[NAME;"},
-      {"unclosed marker pairs with the next closing brackets",
-       "<record>[[NAME [[CITY]]|</record>", "NAME [[CITY|NAME [[CITY|"},
+      {"unclosed marker pairs with the next closing brackets", "<record>[[NAME [[CITY]]|</record>",
+       "NAME [[CITY|NAME [[CITY|"},
       {"markers compare with case only in the brackets", "<record>[[name]] [[Name]],</record>",
        "Ann Ann,[[CITY]] [[CITY]],"},
       {"tags in upper case", "<RECORDHEADER>-</RECORDHEADER><RECORD>[[NAME]]</RECORD>",
@@ -75,8 +75,8 @@ TEST_F(ReportBuilderTest, TemplateSectionsAndMarkers) {
        "<reportheader>H</reportheader><record>[[NAME]]</record>"
        "<recordfooter>;</recordfooter>",
        "HAnn;[[CITY]];"},
-      {"report header without its closing tag is empty",
-       "<reportheader>H<record>[[CITY]]</record>", "ParisRome"},
+      {"report header without its closing tag is empty", "<reportheader>H<record>[[CITY]]</record>",
+       "ParisRome"},
       {"body before the record header", "<record>[[NAME]]</record><recordheader>x</recordheader>",
        nullptr},
       {"body without its closing tag", "<recordheader>x</recordheader><record>[[NAME]]", nullptr},
@@ -136,8 +136,7 @@ TEST_F(ReportBuilderTest, NothingWithoutTableOrRecordsAndTheCursorEndsAfterTheLa
   EXPECT_EQ(dbf_.LookupField("NAME").TextValue(), "[[CITY]]");
 
   dbf_.Close();
-  const std::string empty =
-      MakeTable("empty.dbf", {{"NAME", TFieldType::ftString, 12}});
+  const std::string empty = MakeTable("empty.dbf", {{"NAME", TFieldType::ftString, 12}});
   dbf_.SetTableName(empty);
   dbf_.Open();
   EXPECT_EQ(BuildReportText(templatePath_, empty, dbf_).status, TReportStatus::rsNoRecords);
@@ -172,9 +171,8 @@ TEST_F(ReportBuilderTest, ProgressCountsUpAndCancelGivesNothing) {
   EXPECT_EQ(totals, 3002);
 
   int calls = 0;
-  const TReportResult cancelled = Build("<record>[[NAME]]</record>", [&](int, int) {
-    return ++calls < 2;
-  });
+  const TReportResult cancelled =
+      Build("<record>[[NAME]]</record>", [&](int, int) { return ++calls < 2; });
   EXPECT_EQ(cancelled.status, TReportStatus::rsCancelled);
   EXPECT_EQ(cancelled.text, "");
   EXPECT_EQ(calls, 2);

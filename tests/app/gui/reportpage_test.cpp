@@ -99,8 +99,8 @@ QPoint PointOf(THtmlViewer& viewer, const QString& text) {
 }
 
 void MoveMouse(QWidget* target, QPoint point) {
-  QMouseEvent move(QEvent::MouseMove, point, target->mapToGlobal(point), Qt::NoButton,
-                   Qt::NoButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, point, target->mapToGlobal(point), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
   QApplication::sendEvent(target, &move);
 }
 
