@@ -34,32 +34,6 @@ QString DecodeHtml(const std::string& bytes) {
   return FromAnsi(bytes);
 }
 
-}  // namespace
-
-THtmlViewer::THtmlViewer(QWidget* parent) : QTextBrowser(parent) {
-  setObjectName("viewer");
-  // A white page with black text whatever the desktop theme is.
-  QPalette page = palette();
-  page.setColor(QPalette::Base, Qt::white);
-  page.setColor(QPalette::Text, Qt::black);
-  setPalette(page);
-  setAutoFillBackground(true);
-  QFont font("Times New Roman");
-  font.setPointSize(12);
-  document()->setDefaultFont(font);
-  document()->setDefaultStyleSheet("pre, code, tt, kbd, samp { font-family: \"Courier New\"; }");
-  setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
-  // Links leave the display for the desktop: the display keeps no history to go back in.
-  setOpenLinks(false);
-  setOpenExternalLinks(false);
-  setMouseTracking(true);
-  connect(this, &QTextBrowser::anchorClicked, this, &THtmlViewer::LinkClicked);
-}
-
-std::int64_t THtmlViewer::ShownBytes = 1 << 20;
-
-namespace {
-
 // The first limit bytes of the file (all of it when shorter) and its whole size.
 std::string ReadHead(const std::string& path, std::int64_t limit, std::int64_t& size) {
   std::unique_ptr<ByteStream> file = Files().Open(path, OpenMode::ReadOnly);
@@ -81,6 +55,28 @@ QString Megabytes(std::int64_t bytes) {
 }
 
 }  // namespace
+
+std::int64_t THtmlViewer::ShownBytes = 1 << 20;
+
+THtmlViewer::THtmlViewer(QWidget* parent) : QTextBrowser(parent) {
+  setObjectName("viewer");
+  // A white page with black text whatever the desktop theme is.
+  QPalette page = palette();
+  page.setColor(QPalette::Base, Qt::white);
+  page.setColor(QPalette::Text, Qt::black);
+  setPalette(page);
+  setAutoFillBackground(true);
+  QFont font("Times New Roman");
+  font.setPointSize(12);
+  document()->setDefaultFont(font);
+  document()->setDefaultStyleSheet("pre, code, tt, kbd, samp { font-family: \"Courier New\"; }");
+  setTextInteractionFlags(Qt::TextBrowserInteraction);
+  // Links leave the display for the desktop: the display keeps no history to go back in.
+  setOpenLinks(false);
+  setOpenExternalLinks(false);
+  setMouseTracking(true);
+  connect(this, &QTextBrowser::anchorClicked, this, &THtmlViewer::LinkClicked);
+}
 
 void THtmlViewer::LoadFile(const std::string& path) {
   std::int64_t size = 0;
