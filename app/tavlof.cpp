@@ -84,6 +84,7 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   pageDesigner = new TDesignerPage(*this);
   book->addTab(pageDesigner, "Table Designer");
   pageReport = new TReportPage(*this);
+  connect(pageReport, &TReportPage::hotSpotCovered, this, &TTavloF::viewerHotSpotCovered);
   book->addTab(pageReport, "Report");
   pageEditor = new TEditorPage(*this);
   book->addTab(pageEditor, "Editor");

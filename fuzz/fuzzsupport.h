@@ -30,6 +30,9 @@ class QuietHost : public SilentDesktopHost {
 class JailFiles : public FileSystem {
  public:
   JailFiles() {
+    // Made before the jail, so the OS file system outlives the jail's destructor (statics
+    // go in reverse order), which empties the folder through it at exit.
+    OsFiles();
     char pattern[] = "/tmp/tavlo-fuzz-XXXXXX";
     const char* made = mkdtemp(pattern);
     if (made == nullptr) std::abort();
