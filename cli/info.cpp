@@ -38,7 +38,10 @@ int RunInfo(const std::vector<std::string>& arguments) {
 
   std::string memoText = "none";
   const std::string memoPath = ChangeFileExt(dataPath, ".dbt");
-  if (Files().FileExists(memoPath)) {
+  const std::string memoProblem = MemoFileProblem(memoPath, defs, file.HeaderRecordCount());
+  if (!memoProblem.empty()) {
+    memoText = "missing or unreadable: " + memoProblem + " (memo fields show as (MEMO))";
+  } else if (Files().FileExists(memoPath)) {
     Held memo{new TDbtFile(memoPath, file.Level(), OpenMode::ReadOnly)};
     auto& dbt = *static_cast<TDbtFile*>(memo.file);
     memoText = memoPath + " (block size " + std::to_string(dbt.BlockSize()) + ", next free block " +

@@ -237,6 +237,8 @@ void TDbf::InternalOpen() {
       AddField(NewFieldObject(*this, fieldDefs_[i], static_cast<int>(i) + 1));
     }
     currentIndex_ = -1;
+    memoProblem_ = MemoFileProblem(ChangeFileExt(DataFilePath(), ".dbt"), fieldDefs_,
+                                   dbfFile_->HeaderRecordCount());
   } catch (...) {
     // A failed open leaves the files exactly as they were: no header write.
     ClearFields();

@@ -97,6 +97,9 @@ class TDbf : public TDataSet {
   TDbfFile* DbfFile() const { return dbfFile_; }
   TDbtFile* MemoFile() const { return memoFile_; }
   TIndexFile* IndexFile() const { return indexFile_; }
+  // Set when the table opened: why its memo fields cannot be read (see MemoFileProblem in
+  // dbf/memofile.h), empty when they can. The status bar and tavlo-cli show it.
+  const std::string& MemoFileProblemText() const { return memoProblem_; }
 
   // Field data hooks (see TDataSet).
   bool GetFieldData(const TField& field, void* dest, const TRecordBuffer* from) override;
@@ -155,6 +158,7 @@ class TDbf : public TDataSet {
   TFieldDefs fieldDefs_;
   TDbfFile* dbfFile_ = nullptr;
   TDbtFile* memoFile_ = nullptr;
+  std::string memoProblem_;
   TIndexFile* indexFile_ = nullptr;
   bool filesAttached_ = false;
   std::int32_t currentIndex_ = -1;
