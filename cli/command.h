@@ -29,4 +29,9 @@ struct CommandRegistration {
 
 const std::vector<Command>& Commands();
 
+// path made absolute against the current folder (the engine would take a relative table name
+// as relative to the program's own folder). Raises when the current folder cannot be told
+// (deleted, or deeper than the system's path limit) rather than guess another folder.
+std::string AbsolutePath(const std::string& path);
+
 }  // namespace tavlo::cli
