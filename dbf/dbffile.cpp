@@ -61,7 +61,12 @@ TDbfFile::TDbfFile(const std::string& path, OpenMode mode) : TPagedFile(path, mo
 TDbfFile::~TDbfFile() noexcept = default;
 
 void TDbfFile::ReadHeader() {
-  if (Stream().ReadAt(0, header_.data(), kHeaderLength) < kHeaderLength) throw EReadError();
+  const std::size_t got = Stream().ReadAt(0, header_.data(), kHeaderLength);
+  if (got < kHeaderLength) {
+    throw EReadError::InFile(OpenedPath(), "the file is " + std::to_string(got) +
+                                               " bytes long, shorter than a table header (" +
+                                               std::to_string(kHeaderLength) + " bytes)");
+  }
   level_ = LevelOfVersion(header_[0]);
   SetHeaderSize(Get16(&header_[8]));
   SetRecordSize(Get16(&header_[10]));
@@ -102,7 +107,10 @@ void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {
 
   // Read every descriptor before changing anything, so a truncated file changes nothing.
   std::vector<std::uint8_t> raw(static_cast<std::size_t>(count * descriptorLength));
-  if (Stream().ReadAt(firstDescriptor, raw.data(), raw.size()) < raw.size()) throw EReadError();
+  if (Stream().ReadAt(firstDescriptor, raw.data(), raw.size()) < raw.size()) {
+    throw EReadError::InFile(
+        OpenedPath(), "the file ends inside its " + std::to_string(count) + " field descriptors");
+  }
 
   TFieldDefs defs;
   std::vector<TMyFieldInfo> fields;
