@@ -1,25 +1,30 @@
-// The main window: pages, footer, start-up and shut-down, opening and closing tables, the
-// record filter buttons and the help button.
+// The main window's shell: the page control, the footer, start-up and shut-down, opening and
+// closing tables, and the help button.
 #include "app/tavlof.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QScrollArea>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-#include "app/buttonpanel.h"
-#include "app/dbgrid.h"
-#include "app/dbnavigator.h"
-#include "app/formselectf.h"
-#include "app/helpwindow.h"
-#include "app/linklabel.h"
-#include "app/propertiesf.h"
-#include "app/qtdesktophost.h"
-#include "app/windowplacement.h"
+#include "app/widgets/buttonpanel.h"
+#include "app/data/dbgrid.h"
+#include "app/data/gridmodel.h"
+#include "app/data/dbnavigator.h"
+#include "app/dialogs/formselectf.h"
+#include "app/dialogs/helpwindow.h"
+#include "app/dialogs/propertiesf.h"
+#include "app/host/qtdesktophost.h"
+#include "app/pages/designerpage.h"
+#include "app/pages/editorpage.h"
+#include "app/pages/formpage.h"
+#include "app/pages/reportpage.h"
+#include "app/pages/tablepage.h"
+#include "app/widgets/icons.h"
+#include "app/widgets/linklabel.h"
+#include "app/widgets/windowplacement.h"
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
@@ -49,16 +54,15 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   book->setObjectName("book");
   book->setDocumentMode(false);
   layout->addWidget(book, 1);
-  BuildTablePage();
-  BuildFormPage();
-  pageDesigner = new QWidget;
-  pageDesigner->setObjectName("pageDesigner");
+  pageTable = new TTablePage(*this);
+  book->addTab(pageTable, "Table");
+  pageForm = new TFormPage(*this);
+  book->addTab(pageForm, "Form");
+  pageDesigner = new TDesignerPage(*this);
   book->addTab(pageDesigner, "Table Designer");
-  pageReport = new QWidget;
-  pageReport->setObjectName("pageReport");
+  pageReport = new TReportPage(*this);
   book->addTab(pageReport, "Report");
-  pageEditor = new QWidget;
-  pageEditor->setObjectName("pageEditor");
+  pageEditor = new TEditorPage(*this);
   book->addTab(pageEditor, "Editor");
   layout->addWidget(BuildFooter());
   setCentralWidget(central);
@@ -86,75 +90,6 @@ TTavloF::~TTavloF() noexcept {
   delete takeCentralWidget();
 }
 
-void TTavloF::BuildTablePage() {
-  pageTable = new QWidget;
-  pageTable->setObjectName("pageTable");
-  auto* layout = new QVBoxLayout(pageTable);
-  layout->setContentsMargins(2, 2, 2, 2);
-  layout->setSpacing(2);
-  auto* panel = new ButtonPanel(pageTable);
-  btnopen = panel->AddButton("btnopen", "Open database", "document-open", IconShape::Open,
-                             QKeySequence::Open);
-  btnclose = panel->AddButton("btnclose", "Close database", "window-close", IconShape::Close,
-                              QKeySequence(Qt::CTRL | Qt::Key_W));
-  panel->AddStretch();
-  connect(btnopen, &QToolButton::clicked, this, &TTavloF::btnopenClick);
-  connect(btnclose, &QToolButton::clicked, this, &TTavloF::btncloseClick);
-  layout->addWidget(panel);
-  DBGrid1 = new TDBGrid(pageTable);
-  DBGrid1->SetDataSource(&DataSource1);
-  layout->addWidget(DBGrid1, 1);
-  book->addTab(pageTable, "Table");
-}
-
-void TTavloF::BuildFormPage() {
-  pageForm = new QWidget;
-  pageForm->setObjectName("pageForm");
-  auto* layout = new QVBoxLayout(pageForm);
-  layout->setContentsMargins(2, 2, 2, 2);
-  layout->setSpacing(2);
-  auto* panel = new ButtonPanel(pageForm);
-  panel->setObjectName("pnlFormButtons");
-  panel->AddStretch();
-  auto* label = new QLabel("Filter:", panel);
-  panel->AddWidget(label);
-  txtfilter = new QLineEdit(panel);
-  txtfilter->setObjectName("txtfilter");
-  txtfilter->setPlaceholderText(">CITY.get 'Paris' =");
-  txtfilter->setClearButtonEnabled(true);
-  txtfilter->setMinimumWidth(260);
-  label->setBuddy(txtfilter);
-  panel->AddWidget(txtfilter, 1);
-  btnfilter = panel->AddButton("btnfilter", "Filter", "view-filter", IconShape::Filter,
-                               QKeySequence(Qt::CTRL | Qt::Key_F));
-  btnshowall = panel->AddButton("btnshowall", "Show all", "edit-clear-all", IconShape::ShowAll,
-                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
-  connect(btnfilter, &QToolButton::clicked, this, &TTavloF::btnfilterClick);
-  connect(btnshowall, &QToolButton::clicked, this, &TTavloF::btnshowallClick);
-  connect(txtfilter, &QLineEdit::returnPressed, this, &TTavloF::btnfilterClick);
-  layout->addWidget(panel);
-
-  auto* body = new QHBoxLayout;
-  body->setSpacing(2);
-  pnlPalette = new QFrame(pageForm);
-  pnlPalette->setObjectName("pnlPalette");
-  auto* paletteLayout = new QVBoxLayout(pnlPalette);
-  paletteLayout->setContentsMargins(2, 2, 2, 2);
-  paletteLayout->addStretch(1);
-  pnlPalette->setVisible(false);
-  body->addWidget(pnlPalette);
-  auto* scroll = new QScrollArea(pageForm);
-  scroll->setObjectName("scrollForm");
-  scroll->setWidgetResizable(false);
-  formArea = new QWidget;
-  formArea->setObjectName("formArea");
-  formArea->resize(600, 400);
-  scroll->setWidget(formArea);
-  body->addWidget(scroll, 1);
-  layout->addLayout(body, 1);
-  book->addTab(pageForm, "Form");
-}
-
 QWidget* TTavloF::BuildFooter() {
   auto* footer = new QFrame;
   footer->setObjectName("pnlFooter");
@@ -179,7 +114,7 @@ QWidget* TTavloF::BuildFooter() {
       ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
   DBNavigator1->Button(NavigateButton::nbRefresh)->setShortcut(QKeySequence(Qt::Key_F5));
   connect(DBNavigator1->Button(NavigateButton::nbRefresh), &QToolButton::clicked, this,
-          [this] { DBGrid1->Model()->Reload(); });
+          [this] { pageTable->DBGrid1->Model()->Reload(); });
   layout->addWidget(DBNavigator1);
   layout->addStretch(1);
   lblLink = new TLinkLabel(footer);
@@ -219,10 +154,6 @@ void TTavloF::ShowError(const std::string& message) {
 
 void TTavloF::FormCreate() {
   Guard([this] { LoadWidgetPlacement(*this, ini, "TavloF"); });
-  paletteMode = 0;
-  designMode = false;
-  pnlPalette->setVisible(false);
-  formFile.clear();
   lastFile.clear();
   currentTable.clear();
   Guard([this] { ini.ReadString("Settings", "lastfile", lastFile); });
@@ -279,7 +210,7 @@ void TTavloF::CloseTable() {
     Dbf1.Close();
     Dbf1.SetTableName("");
     currentTable.clear();
-    CloseForm();
+    pageForm->CloseForm();
   });
 }
 
@@ -290,59 +221,19 @@ std::string TTavloF::MatchingFormPath(const std::string& tablePath) const {
 void TTavloF::OpenMatchingForm(const std::string& tablePath) {
   const std::string formPath = MatchingFormPath(tablePath);
   if (!Files().FileExists(formPath)) return;
-  if (LoadForm) LoadForm(formPath);
+  if (pageForm->LoadForm) pageForm->LoadForm(formPath);
 }
 
-void TTavloF::CloseForm() {
-  formFile.clear();
-  ClearFormArea();
-}
-
-void TTavloF::ClearFormArea() {
-  for (QWidget* child : formArea->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-    delete child;
-}
-
-void TTavloF::btnopenClick() {
-  const std::string start = lastFile.empty() ? exeFolder + "tables" : ExtractFilePath(lastFile);
-  const std::optional<std::string> chosen =
-      Host().OpenFileDialog("Open database", "Dbase files (*.dbf)|*.dbf", start);
-  if (chosen) OpenTable(*chosen, true);
-}
-
-void TTavloF::btncloseClick() {
-  CloseTable();
-}
-
-// ---- Record filter -----------------------------------------------------------------------
-
-void TTavloF::btnfilterClick() {
-  if (currentTable.empty()) return;
-  try {
-    RecordFilter1.SetFilterText(ToAnsi(txtfilter->text()));
-  } catch (const std::exception& error) {
-    ShowError(error.what());
-    return;
-  }
-  // The grid learns nothing while the cursor looks for its first record: a failing script
-  // is then reported once, by the cursor's move.
-  DBGrid1->Model()->Reload(false);
-  bool moved = false;
+bool TTavloF::ChangeRecordSet(const std::function<void()>& change) {
+  GridModel* model = pageTable->DBGrid1->Model();
+  model->Reload(false);
+  bool changed = false;
   Guard([&] {
-    RecordFilter1.Apply();
-    moved = true;
+    change();
+    changed = true;
   });
-  if (moved) DBGrid1->Model()->Reload();
-}
-
-void TTavloF::btnshowallClick() {
-  DBGrid1->Model()->Reload(false);
-  bool moved = false;
-  Guard([&] {
-    RecordFilter1.ShowAll();
-    moved = true;
-  });
-  if (moved) DBGrid1->Model()->Reload();
+  if (changed) model->Reload();
+  return changed;
 }
 
 // ---- Footer and status bar ---------------------------------------------------------------
@@ -354,10 +245,14 @@ void TTavloF::btnhelpClick() {
 }
 
 void TTavloF::viewerHotSpotCovered(const QString& target) {
-  if (target.isEmpty())
+  ShowStatus(ToAnsi(target));
+}
+
+void TTavloF::ShowStatus(const std::string& text) {
+  if (text.empty())
     statusBar()->clearMessage();
   else
-    statusBar()->showMessage(target);
+    statusBar()->showMessage(FromAnsi(text));
 }
 
 }  // namespace tavlo

@@ -1,52 +1,52 @@
-// TTavloF: the main window. It owns, for its whole life, the table cursor Dbf1, the data
-// source DataSource1 of the grid, the navigator and the form controls, the script component
-// qelScript1, the settings store ini, the file chooser and the properties window. It runs the
-// start-up (FormCreate, FormShow) and shut-down (FormDestroy) sequences and every button of
-// its pages. Failures end the handler that met them, with their message in a message box
-// shown through the desktop host; the window stays usable.
+// TTavloF: the main window, a shell around five pages. It owns, for its whole life, the table
+// cursor Dbf1, the data source DataSource1 of the grid, the navigator and the form controls,
+// the script component qelScript1 with the record filter, the settings store ini, the file
+// chooser and the properties window; it holds the page control, the footer with the navigator
+// and the status bar. It runs start-up (FormCreate, FormShow) and shut-down (FormDestroy) and
+// the table operations the pages ask for through TPageHost. Failures end the handler that met
+// them, with their message in a message box shown through the desktop host; the window stays
+// usable.
 #pragma once
 
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QTabWidget>
 #include <QToolButton>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "app/core/formplacement.h"
 #include "app/core/recordfilter.h"
-#include "app/datasource.h"
+#include "app/data/datasource.h"
+#include "app/pages/pagehost.h"
 #include "dbf/tdbf.h"
 #include "script/qelscript.h"
 
 namespace tavlo {
 
-class TDBGrid;
 class TDBNavigator;
 class TFormSelectF;
 class TPropertiesF;
 class THelpWindow;
 class TLinkLabel;
+class TTablePage;
+class TFormPage;
+class TDesignerPage;
+class TReportPage;
+class TEditorPage;
 
-class TTavloF : public QMainWindow {
+class TTavloF : public QMainWindow, public TPageHost {
   Q_OBJECT
  public:
   // executablePath decides exeFolder and the settings file; arguments are the command-line
   // arguments after the program name. Runs FormCreate, then creates the file chooser and the
-  // properties window.
+  // properties window. The script words must be registered before (see startup.h).
   TTavloF(const QString& executablePath, const QStringList& arguments, QWidget* parent = nullptr);
   ~TTavloF() noexcept override;
 
-  // Workspace and window state.
+  // Workspace state.
   std::string exeFolder;
   std::string lastFile;
   std::string currentTable;
-  std::string formFile;
-  bool designMode = false;
-  int paletteMode = 0;
-  std::string editorOpenFolder;
-  std::string editorSaveFolder;
 
   // Owned components.
   TDbf Dbf1;
@@ -57,46 +57,41 @@ class TTavloF : public QMainWindow {
   // (qelScript1GetVariable).
   TRecordFilter RecordFilter1;
 
-  // Operations used by the pages.
-  void OpenTable(const std::string& path, bool withForm);
-  void CloseTable();
+  // TPageHost.
+  TDbf& Cursor() override { return Dbf1; }
+  TDataSource& Data() override { return DataSource1; }
+  TqelScript& Script() override { return qelScript1; }
+  TRecordFilter& Filter() override { return RecordFilter1; }
+  const FormPlacementStore& Settings() const override { return ini; }
+  TFormSelectF& FileChooser() override { return *FormSelectF; }
+  TPropertiesF& Properties() override { return *PropertiesF; }
+  const std::string& ExeFolder() const override { return exeFolder; }
+  const std::string& CurrentTable() const override { return currentTable; }
+  const std::string& LastFile() const override { return lastFile; }
+  void OpenTable(const std::string& path, bool withForm) override;
+  void CloseTable() override;
+  bool ChangeRecordSet(const std::function<void()>& change) override;
+  void ShowError(const std::string& message) override;
+  void ShowStatus(const std::string& text) override;
+
   void OpenMatchingForm(const std::string& tablePath);
   // The form file that matches a table: its file name with ".dfrm" in the forms folder.
   std::string MatchingFormPath(const std::string& tablePath) const;
-  // Closes the form in use: no form file, an empty form area.
-  void CloseForm();
-  // Loads a form file; set by the form page. Without it, matching forms are found but not
-  // loaded.
-  std::function<void(const std::string& formPath)> LoadForm;
   // Saves the placement, then "lastfile"; a refused write stops the rest and is shown.
   void FormDestroy();
-  void ShowError(const std::string& message);
 
-  // Button handlers.
-  void btnopenClick();
-  void btncloseClick();
-  void btnfilterClick();
-  void btnshowallClick();
   void btnhelpClick();
   void viewerHotSpotCovered(const QString& target);
 
-  // Widgets, for the pages of the other parts and for the tests.
+  // The pages and the shell's widgets, for the pages' owners and the tests.
   QTabWidget* book = nullptr;
-  QWidget* pageTable = nullptr;
-  QWidget* pageForm = nullptr;
-  QWidget* pageDesigner = nullptr;
-  QWidget* pageReport = nullptr;
-  QWidget* pageEditor = nullptr;
-  TDBGrid* DBGrid1 = nullptr;
+  TTablePage* pageTable = nullptr;
+  TFormPage* pageForm = nullptr;
+  TDesignerPage* pageDesigner = nullptr;
+  TReportPage* pageReport = nullptr;
+  TEditorPage* pageEditor = nullptr;
   TDBNavigator* DBNavigator1 = nullptr;
-  QToolButton* btnopen = nullptr;
-  QToolButton* btnclose = nullptr;
-  QToolButton* btnfilter = nullptr;
-  QToolButton* btnshowall = nullptr;
   QToolButton* btnhelp = nullptr;
-  QLineEdit* txtfilter = nullptr;
-  QWidget* pnlPalette = nullptr;
-  QWidget* formArea = nullptr;
   TLinkLabel* lblLink = nullptr;
   TFormSelectF* FormSelectF = nullptr;
   TPropertiesF* PropertiesF = nullptr;
@@ -109,10 +104,7 @@ class TTavloF : public QMainWindow {
  private:
   void FormCreate();
   void FormShow();
-  void BuildTablePage();
-  void BuildFormPage();
   QWidget* BuildFooter();
-  void ClearFormArea();
   // Runs a handler body; an exception's message goes to a message box.
   void Guard(const std::function<void()>& body);
 

@@ -21,6 +21,16 @@ class DesktopHost {
   // A text prompt with a caption and a default; nullopt when the user cancels.
   virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                               const std::string& defaultValue) = 0;
+  // As InputBox, for a caller with a time limit (a script's ask): a host that may wait
+  // without a user in front of it gives up after `milliseconds` (negative: no limit) and
+  // answers nullopt. A window the user answers needs no limit: the default waits.
+  virtual std::optional<std::string> InputBoxWithin(const std::string& caption,
+                                                    const std::string& prompt,
+                                                    const std::string& defaultValue,
+                                                    std::int64_t milliseconds) {
+    (void)milliseconds;
+    return InputBox(caption, prompt, defaultValue);
+  }
   // File dialogs; filter is "Description|*.ext|..." pairs. nullopt when cancelled.
   virtual std::optional<std::string> OpenFileDialog(const std::string& title,
                                                     const std::string& filter,

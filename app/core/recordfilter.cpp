@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "dbf/fields.h"
+#include "script/registry.h"
 
 namespace tavlo {
 
@@ -57,9 +58,21 @@ void TRecordFilter::SetFilterText(const std::string& text) {
   compileFailed_ = false;
   try {
     script_.SetScript(text);
+    RefuseChangingWords();
   } catch (...) {
     compileFailed_ = true;
     throw;
+  }
+}
+
+// A filter is a question about a record, run once for every record: a word that changes
+// something outside (a file, a folder, another program, a dialog, the clipboard) would do so
+// thousands of times behind the user's back (a filter once deleted its own table's memo file).
+// Refused when compiled, so that nothing of it ever runs.
+void TRecordFilter::RefuseChangingWords() const {
+  for (const TAtom& atom : script_.Atoms()) {
+    const std::string word = ChangingWordOf(atom);
+    if (!word.empty()) throw EqelScriptError("The word " + word + " is not allowed in a filter");
   }
 }
 

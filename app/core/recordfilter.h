@@ -27,7 +27,10 @@ class TRecordFilter {
   TRecordFilter& operator=(const TRecordFilter&) = delete;
 
   // Compiles text when it differs from the current script, or when the last compile of this
-  // same text failed; a compile error propagates and leaves the filter as it was.
+  // same text failed; a compile error propagates and leaves the filter as it was. A word
+  // that changes something outside (writes or deletes files, changes folders, starts a
+  // program, opens a dialog, uses the clipboard) fails the compile with "The word %s is not
+  // allowed in a filter".
   void SetFilterText(const std::string& text);
   // Switches the cursor's Filtered on and moves to the first record the script accepts; a
   // failure while a record is evaluated propagates with the filter left on.
@@ -57,6 +60,7 @@ class TRecordFilter {
     std::string fieldName;
   };
   TField* FindFieldCached(const std::string& Symbol);
+  void RefuseChangingWords() const;
 
   TDbf& dbf_;
   TqelScript& script_;

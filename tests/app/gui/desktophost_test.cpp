@@ -2,7 +2,7 @@
 // filters, texts cross the code-page boundary both ways, and the clipboard round-trips.
 #include <QTest>
 
-#include "app/qtdesktophost.h"
+#include "app/host/qtdesktophost.h"
 #include "platform/codepage.h"
 
 using namespace tavlo;

@@ -7,9 +7,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/dbgrid.h"
-#include "app/dbnavigator.h"
-#include "app/qtdesktophost.h"
+#include "app/data/dbgrid.h"
+#include "app/data/dbnavigator.h"
+#include "app/host/qtdesktophost.h"
+#include "app/pages/tablepage.h"
+#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/fields.h"
 #include "platform/desktophost.h"
@@ -66,13 +68,14 @@ class GridScaleTest : public QObject {
     WriteTable(table);
     SilentHost host;
     ScopedDesktopHost scoped(host);
-    TTavloF window(dir.path() + "/tavlo", {});
+    std::unique_ptr<TTavloF> created = CreateMainWindow(dir.path() + "/tavlo", {});
+    TTavloF& window = *created;
     window.resize(800, 600);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.OpenTable(ToAnsi(table), true);
     QCoreApplication::processEvents();
-    GridModel* model = window.DBGrid1->Model();
+    GridModel* model = window.pageTable->DBGrid1->Model();
     const int visible = kRecords - kRecords / 10;
     QVERIFY(model->rowCount() > 0);
     QVERIFY2(model->rowCount() <= 4 * GridModel::kChunk, "learned more than the first screen");
@@ -83,10 +86,10 @@ class GridScaleTest : public QObject {
     QCOMPARE(model->CurrentRow(), visible - 1);
     QCOMPARE(model->data(model->index(visible - 1, 0), Qt::DisplayRole).toString(),
              QString::number(kRecords - 2));
-    QCOMPARE(window.DBGrid1->currentIndex().row(), visible - 1);
+    QCOMPARE(window.pageTable->DBGrid1->currentIndex().row(), visible - 1);
 
     // Scrolling through the whole table keeps only a bounded number of decoded rows.
-    QScrollBar* bar = window.DBGrid1->verticalScrollBar();
+    QScrollBar* bar = window.pageTable->DBGrid1->verticalScrollBar();
     for (int value = 0; value <= bar->maximum(); value += std::max(bar->maximum() / 50, 1)) {
       bar->setValue(value);
       QCoreApplication::processEvents();
@@ -94,7 +97,7 @@ class GridScaleTest : public QObject {
     QVERIFY(model->Cache().CachedRows() <= 1024);
 
     // Selecting a row far up moves the cursor there.
-    window.DBGrid1->setCurrentIndex(model->index(100, 0));
+    window.pageTable->DBGrid1->setCurrentIndex(model->index(100, 0));
     QCOMPARE(window.Dbf1.FieldByName("ID").TextValue(), std::string("111"));
     QVERIFY(host.messages.empty());
   }

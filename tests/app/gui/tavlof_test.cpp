@@ -11,11 +11,14 @@
 #include <QTimer>
 
 #include "app/core/inifile.h"
-#include "app/dbcontrols.h"
-#include "app/dbgrid.h"
-#include "app/dbnavigator.h"
-#include "app/formselectf.h"
-#include "app/helpwindow.h"
+#include "app/data/dbcontrols.h"
+#include "app/data/dbgrid.h"
+#include "app/data/dbnavigator.h"
+#include "app/dialogs/formselectf.h"
+#include "app/dialogs/helpwindow.h"
+#include "app/pages/formpage.h"
+#include "app/pages/tablepage.h"
+#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/fields.h"
 #include "platform/desktophost.h"
@@ -113,17 +116,17 @@ class TavloFTest : public QObject {
 
   std::string Folder() const { return dir_->path().toStdString() + "/"; }
   std::unique_ptr<TTavloF> Start(const QStringList& arguments = {}) {
-    auto window = std::make_unique<TTavloF>(exe_, arguments);
+    auto window = CreateMainWindow(exe_, arguments);
     window->show();
     window->DBNavigator1->ConfirmDelete = false;
     return window;
   }
   static QString Cell(TTavloF& window, int row, int column) {
-    GridModel* model = window.DBGrid1->Model();
+    GridModel* model = window.pageTable->DBGrid1->Model();
     return model->data(model->index(row, column), Qt::DisplayRole).toString();
   }
   static int Rows(TTavloF& window) {
-    GridModel* model = window.DBGrid1->Model();
+    GridModel* model = window.pageTable->DBGrid1->Model();
     while (model->canFetchMore(QModelIndex())) model->fetchMore(QModelIndex());
     return model->rowCount();
   }
@@ -153,16 +156,16 @@ class TavloFTest : public QObject {
     QCOMPARE(window->book->tabText(0), QString("Table"));
     QCOMPARE(window->book->tabText(2), QString("Table Designer"));
     QCOMPARE(window->book->tabText(4), QString("Editor"));
-    QCOMPARE(window->btnopen->toolTip(), QString("Open database"));
+    QCOMPARE(window->pageTable->btnopen->toolTip(), QString("Open database"));
     QVERIFY(!window->DBNavigator1->Button(NavigateButton::nbNext)->isEnabled());
-    window->btnopenClick();
+    window->pageTable->btnopenClick();
     QCOMPARE(host_->openFolder, Folder() + "tables");
     QCOMPARE(host_->openFilter, std::string("Dbase files (*.dbf)|*.dbf"));
     // Pressing "Filter" without a table does nothing; "Show all" reports the closed cursor.
-    window->txtfilter->setText("1");
-    window->btnfilterClick();
+    window->pageForm->txtfilter->setText("1");
+    window->pageForm->btnfilterClick();
     QVERIFY(host_->messages.empty());
-    window->btnshowallClick();
+    window->pageForm->btnshowallClick();
     QCOMPARE(host_->messages.size(), size_t(1));
     QCOMPARE(host_->messages[0], std::string("Cannot perform this operation on a closed dataset"));
   }
@@ -170,10 +173,10 @@ class TavloFTest : public QObject {
   void opensTableThroughDialogAndNavigates() {
     auto window = Start();
     host_->openAnswer = table_;
-    window->btnopenClick();
+    window->pageTable->btnopenClick();
     QCOMPARE(window->currentTable, table_);
     QCOMPARE(window->lastFile, table_);
-    GridModel* model = window->DBGrid1->Model();
+    GridModel* model = window->pageTable->DBGrid1->Model();
     QCOMPARE(model->columnCount(), 5);
     QCOMPARE(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("NAME"));
     QCOMPARE(Rows(*window), 5);
@@ -187,16 +190,16 @@ class TavloFTest : public QObject {
 
     nav->BtnClick(NavigateButton::nbLast);
     QCOMPARE(model->CurrentRow(), 4);
-    QCOMPARE(window->DBGrid1->currentIndex().row(), 4);
+    QCOMPARE(window->pageTable->DBGrid1->currentIndex().row(), 4);
     QVERIFY(!nav->Button(NavigateButton::nbNext)->isEnabled());
     nav->BtnClick(NavigateButton::nbPrior);
     QCOMPARE(window->Dbf1.RecordNumber(), 4);
     // Selecting a row in the grid moves the cursor there.
-    window->DBGrid1->setCurrentIndex(model->index(1, 1));
+    window->pageTable->DBGrid1->setCurrentIndex(model->index(1, 1));
     QCOMPARE(window->Dbf1.RecordNumber(), 2);
     QCOMPARE(window->Dbf1.FieldByName("NAME").TextValue(), std::string("Boris"));
 
-    window->btncloseClick();
+    window->pageTable->btncloseClick();
     QVERIFY(window->currentTable.empty());
     QCOMPARE(window->lastFile, table_);
     QCOMPARE(model->rowCount(), 0);
@@ -206,12 +209,12 @@ class TavloFTest : public QObject {
   void editsCellAndStoresItWhenTheCursorMoves() {
     auto window = Start();
     window->OpenTable(table_, true);
-    GridModel* model = window->DBGrid1->Model();
+    GridModel* model = window->pageTable->DBGrid1->Model();
     QVERIFY(model->setData(model->index(0, 0), "Zoe", Qt::EditRole));
     QCOMPARE(window->Dbf1.State(), TDataSetState::dsEdit);
     QVERIFY(window->DBNavigator1->Button(NavigateButton::nbPost)->isEnabled());
     QCOMPARE(NamesOnDisk(table_)[0], std::string("Anna"));
-    window->DBGrid1->setCurrentIndex(model->index(3, 0));
+    window->pageTable->DBGrid1->setCurrentIndex(model->index(3, 0));
     QCOMPARE(window->Dbf1.State(), TDataSetState::dsBrowse);
     QCOMPARE(window->Dbf1.RecordNumber(), 4);
     QCOMPARE(NamesOnDisk(table_)[0], std::string("Zoe"));
@@ -225,7 +228,7 @@ class TavloFTest : public QObject {
   void typedCellIsStoredByTheNavigator() {
     auto window = Start();
     window->OpenTable(table_, true);
-    TDBGrid* grid = window->DBGrid1;
+    TDBGrid* grid = window->pageTable->DBGrid1;
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     grid->setFocus();
     grid->setCurrentIndex(grid->Model()->index(0, 1));
@@ -247,7 +250,7 @@ class TavloFTest : public QObject {
   void cancelsAnEdit() {
     auto window = Start();
     window->OpenTable(table_, true);
-    GridModel* model = window->DBGrid1->Model();
+    GridModel* model = window->pageTable->DBGrid1->Model();
     QVERIFY(model->setData(model->index(0, 1), "Oslo", Qt::EditRole));
     QCOMPARE(Cell(*window, 0, 1), QString("Oslo"));
     window->DBNavigator1->BtnClick(NavigateButton::nbCancel);
@@ -261,8 +264,8 @@ class TavloFTest : public QObject {
   void insertsAndPostsTheRecordLast() {
     auto window = Start();
     window->OpenTable(table_, true);
-    GridModel* model = window->DBGrid1->Model();
-    window->DBGrid1->setCurrentIndex(model->index(2, 0));
+    GridModel* model = window->pageTable->DBGrid1->Model();
+    window->pageTable->DBGrid1->setCurrentIndex(model->index(2, 0));
     window->DBNavigator1->BtnClick(NavigateButton::nbInsert);
     QCOMPARE(model->rowCount(), 6);
     QCOMPARE(model->CurrentRow(), 5);
@@ -285,8 +288,8 @@ class TavloFTest : public QObject {
   void deletesRecords() {
     auto window = Start();
     window->OpenTable(table_, true);
-    GridModel* model = window->DBGrid1->Model();
-    window->DBGrid1->setCurrentIndex(model->index(1, 0));
+    GridModel* model = window->pageTable->DBGrid1->Model();
+    window->pageTable->DBGrid1->setCurrentIndex(model->index(1, 0));
     window->DBNavigator1->BtnClick(NavigateButton::nbDelete);
     QCOMPARE(Rows(*window), 4);
     QCOMPARE(Cell(*window, 1, 0), QString("Cleo"));
@@ -304,44 +307,78 @@ class TavloFTest : public QObject {
   void filtersAndShowsAll() {
     auto window = Start();
     window->OpenTable(table_, true);
-    window->txtfilter->setText(">CITY.get 'Paris' =");
-    window->btnfilterClick();
+    window->pageForm->txtfilter->setText(">CITY.get 'Paris' =");
+    window->pageForm->btnfilterClick();
     QVERIFY2(host_->messages.empty(), host_->messages.empty() ? "" : host_->messages[0].c_str());
     QCOMPARE(Rows(*window), 2);
     QCOMPARE(Cell(*window, 1, 0), QString("Cleo"));
     QCOMPARE(window->Dbf1.FieldByName("NAME").TextValue(), std::string("Anna"));
     // Field names match without regard to case.
-    window->txtfilter->setText(">city.get 'London' =");
-    window->btnfilterClick();
+    window->pageForm->txtfilter->setText(">city.get 'London' =");
+    window->pageForm->btnfilterClick();
     QCOMPARE(Rows(*window), 1);
     QCOMPARE(Cell(*window, 0, 0), QString("Boris"));
     // A filter that accepts nothing leaves the grid empty.
-    window->txtfilter->setText("0");
-    window->btnfilterClick();
+    window->pageForm->txtfilter->setText("0");
+    window->pageForm->btnfilterClick();
     QCOMPARE(Rows(*window), 0);
     QVERIFY(window->Dbf1.IsEmpty());
     QVERIFY(host_->messages.empty());
-    window->btnshowallClick();
+    window->pageForm->btnshowallClick();
     QCOMPARE(Rows(*window), 5);
     QVERIFY(host_->messages.empty());
+  }
+
+  // The words of the library reach the program's filter: typed into the box and run by a
+  // click on the "Filter" button, as a user does it.
+  void filterUsesLibraryWordsThroughTheButton() {
+    auto window = Start();
+    window->OpenTable(table_, true);
+    TFormPage* page = window->pageForm;
+    struct Case {
+      const char* script;
+      int rows;
+      const char* first;
+    } cases[] = {
+        {">NAME.get 3 left 'Cle' =", 1, "Cleo"},      // strings
+        {">AGE.get sqr 484 =", 1, "Cleo"},            // math
+        {">NAME.get ucase 'DORA' =", 1, "Dora"},      // strings, case
+    };
+    for (const Case& c : cases) {
+      page->txtfilter->clear();
+      QTest::keyClicks(page->txtfilter, c.script);
+      QTest::mouseClick(page->btnfilter, Qt::LeftButton);
+      QVERIFY2(host_->messages.empty(), c.script);
+      QCOMPARE(Rows(*window), c.rows);
+      QCOMPARE(Cell(*window, 0, 0), QString(c.first));
+    }
+    // An unknown word is a compile error: its message reaches the message box and the grid
+    // keeps the records it showed.
+    page->txtfilter->clear();
+    QTest::keyClicks(page->txtfilter, ">NAME.get nosuchword");
+    QTest::mouseClick(page->btnfilter, Qt::LeftButton);
+    QCOMPARE(host_->messages.size(), size_t(1));
+    QVERIFY2(host_->messages[0].find("undefined word \"nosuchword\"") != std::string::npos,
+             host_->messages[0].c_str());
+    QCOMPARE(Rows(*window), 1);
   }
 
   void filterFailuresAreShown() {
     auto window = Start();
     window->OpenTable(table_, true);
-    window->txtfilter->setText("");
-    window->btnfilterClick();
+    window->pageForm->txtfilter->setText("");
+    window->pageForm->btnfilterClick();
     QCOMPARE(host_->messages.size(), size_t(1));
     QCOMPARE(host_->messages[0], std::string("Invalid variant type conversion"));
     QVERIFY(window->Dbf1.Filtered());
-    QCOMPARE(window->DBGrid1->Model()->rowCount(), 0);
+    QCOMPARE(window->pageTable->DBGrid1->Model()->rowCount(), 0);
     host_->messages.clear();
-    window->txtfilter->setText(">TOWN.get 'Paris' =");
-    window->btnfilterClick();
+    window->pageForm->txtfilter->setText(">TOWN.get 'Paris' =");
+    window->pageForm->btnfilterClick();
     QCOMPARE(host_->messages.size(), size_t(1));
     QCOMPARE(host_->messages[0], std::string("The field TOWN is not found in this collection"));
     host_->messages.clear();
-    window->btnshowallClick();
+    window->pageForm->btnshowallClick();
     QVERIFY(host_->messages.empty());
     QCOMPARE(Rows(*window), 5);
   }
@@ -369,7 +406,7 @@ class TavloFTest : public QObject {
     auto window = Start();
     QVERIFY(!window->Dbf1.Active());
     QCOMPARE(window->lastFile, Folder() + "gone.dbf");
-    window->btnopenClick();
+    window->pageTable->btnopenClick();
     QCOMPARE(host_->openFolder, Folder());
     window->FormDestroy();
     QCOMPARE(IniFile(Folder() + "tavlo.ini").ReadString("Settings", "lastfile", ""),
@@ -489,16 +526,16 @@ class TavloFTest : public QObject {
   void dataBoundControlsEditTheCurrentRecord() {
     auto window = Start();
     window->OpenTable(table_, true);
-    TDBEdit edit(window->formArea);
+    TDBEdit edit(window->pageForm->formArea);
     edit.SetDataSource(&window->DataSource1);
     edit.SetDataField("name");
-    TDBCheckBox check(window->formArea);
+    TDBCheckBox check(window->pageForm->formArea);
     check.SetDataSource(&window->DataSource1);
     check.SetDataField("ACTIVE");
-    TDBMemo memo(window->formArea);
+    TDBMemo memo(window->pageForm->formArea);
     memo.SetDataSource(&window->DataSource1);
     memo.SetDataField("NOTES");
-    TDBEdit missing(window->formArea);
+    TDBEdit missing(window->pageForm->formArea);
     missing.SetDataSource(&window->DataSource1);
     missing.SetDataField("NOSUCH");
     QCOMPARE(edit.text(), QString("Anna"));

@@ -16,12 +16,13 @@
 #include "dbf/memofile.h"
 #include "platform/errors.h"
 #include "platform/filesystem.h"
+#include "platform/filenames.h"
 
 namespace tavlo {
 namespace {
 
 std::string MemoPath(const std::string& dataPath) {
-  return dataPath.substr(0, dataPath.find_last_of('.')) + ".dbt";
+  return ChangeFileExt(dataPath, ".dbt");
 }
 
 std::string Json(const std::string& text) {

@@ -7,7 +7,7 @@
 #include <QKeySequence>
 #include <QToolButton>
 
-#include "app/icons.h"
+#include "app/widgets/icons.h"
 
 namespace tavlo {
 

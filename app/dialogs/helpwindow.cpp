@@ -1,5 +1,5 @@
 // The help window.
-#include "app/helpwindow.h"
+#include "app/dialogs/helpwindow.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -10,7 +10,7 @@
 #include <QPlainTextEdit>
 #include <memory>
 
-#include "app/datasource.h"
+#include "app/data/datasource.h"
 
 namespace tavlo {
 

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <array>
 
-#include "app/datasource.h"
+#include "app/data/datasource.h"
 
 namespace tavlo {
 

@@ -1,5 +1,5 @@
 // The data grid.
-#include "app/dbgrid.h"
+#include "app/data/dbgrid.h"
 
 #include <QApplication>
 #include <QHeaderView>

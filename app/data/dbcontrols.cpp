@@ -1,9 +1,9 @@
 // The data-bound edit box, memo and check box.
-#include "app/dbcontrols.h"
+#include "app/data/dbcontrols.h"
 
 #include <QKeyEvent>
 
-#include "app/qtdesktophost.h"
+#include "app/host/qtdesktophost.h"
 #include "dbf/fields.h"
 
 namespace tavlo {

@@ -11,7 +11,7 @@
 
 #include "app/core/rowcache.h"
 #include "app/core/tablerowsource.h"
-#include "app/datasource.h"
+#include "app/data/datasource.h"
 #include "dbf/tdbf.h"
 
 namespace tavlo {

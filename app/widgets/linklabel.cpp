@@ -1,9 +1,9 @@
 // The footer's link label.
-#include "app/linklabel.h"
+#include "app/widgets/linklabel.h"
 
 #include <QMouseEvent>
 
-#include "app/qtdesktophost.h"
+#include "app/host/qtdesktophost.h"
 
 namespace tavlo {
 

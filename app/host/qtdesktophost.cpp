@@ -1,5 +1,5 @@
 // The Qt desktop host: dialogs and shell operations for the script words and the engine.
-#include "app/qtdesktophost.h"
+#include "app/host/qtdesktophost.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -5,8 +5,8 @@
 
 #include <QTableView>
 
-#include "app/datasource.h"
-#include "app/gridmodel.h"
+#include "app/data/datasource.h"
+#include "app/data/gridmodel.h"
 
 namespace tavlo {
 

@@ -1,10 +1,10 @@
 // The record navigator.
-#include "app/dbnavigator.h"
+#include "app/data/dbnavigator.h"
 
 #include <QHBoxLayout>
 #include <QMessageBox>
 
-#include "app/icons.h"
+#include "app/widgets/icons.h"
 
 namespace tavlo {
 

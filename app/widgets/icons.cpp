@@ -1,5 +1,5 @@
 // Themed icons with drawn fallbacks.
-#include "app/icons.h"
+#include "app/widgets/icons.h"
 
 #include <QDir>
 #include <QPainter>

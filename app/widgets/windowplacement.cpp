@@ -1,5 +1,5 @@
 // Window placement glue between Qt widgets and FormPlacementStore.
-#include "app/windowplacement.h"
+#include "app/widgets/windowplacement.h"
 
 namespace tavlo {
 

@@ -1,9 +1,9 @@
 // The properties window shell.
-#include "app/propertiesf.h"
+#include "app/dialogs/propertiesf.h"
 
 #include <QVBoxLayout>
 
-#include "app/windowplacement.h"
+#include "app/widgets/windowplacement.h"
 
 namespace tavlo {
 

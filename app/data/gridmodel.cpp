@@ -1,7 +1,7 @@
 // The data grid's model over the table cursor.
-#include "app/gridmodel.h"
+#include "app/data/gridmodel.h"
 
-#include "app/qtdesktophost.h"
+#include "app/host/qtdesktophost.h"
 #include "dbf/fields.h"
 
 namespace tavlo {

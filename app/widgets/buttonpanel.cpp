@@ -1,5 +1,5 @@
 // The page button strip.
-#include "app/buttonpanel.h"
+#include "app/widgets/buttonpanel.h"
 
 namespace tavlo {
 

@@ -1,10 +1,10 @@
 // The file chooser window.
-#include "app/formselectf.h"
+#include "app/dialogs/formselectf.h"
 
 #include <QDir>
 #include <QVBoxLayout>
 
-#include "app/qtdesktophost.h"
+#include "app/host/qtdesktophost.h"
 
 namespace tavlo {
 

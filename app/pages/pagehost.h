@@ -1,0 +1,53 @@
+// TPageHost: what a page of the main window may reach of the shell — the one table cursor,
+// its data source, the script component and the record filter, the workspace folders, the
+// settings store, the shared dialogs and the shell's table operations. Pages get this small
+// interface rather than the window itself, so a page never depends on another page.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tavlo {
+
+class FormPlacementStore;
+class TDataSource;
+class TDbf;
+class TFormSelectF;
+class TPropertiesF;
+class TRecordFilter;
+class TqelScript;
+
+class TPageHost {
+ public:
+  virtual ~TPageHost() = default;
+
+  // Components the shell owns for its whole life.
+  virtual TDbf& Cursor() = 0;
+  virtual TDataSource& Data() = 0;
+  virtual TqelScript& Script() = 0;
+  virtual TRecordFilter& Filter() = 0;
+  virtual const FormPlacementStore& Settings() const = 0;
+  virtual TFormSelectF& FileChooser() = 0;
+  virtual TPropertiesF& Properties() = 0;
+
+  // The executable's folder with a trailing "/"; the workspace folders lie in it.
+  virtual const std::string& ExeFolder() const = 0;
+  // The path of the open table, "" when none is open.
+  virtual const std::string& CurrentTable() const = 0;
+  // The table opened last (kept after it is closed; the settings file's "lastfile").
+  virtual const std::string& LastFile() const = 0;
+
+  // The shell's table operations (they show their own failures).
+  virtual void OpenTable(const std::string& path, bool withForm) = 0;
+  virtual void CloseTable() = 0;
+  // Runs change, which filters, orders or walks the cursor, with the data controls quiet;
+  // they learn the records afresh when it succeeds. A failure is shown and false returned.
+  virtual bool ChangeRecordSet(const std::function<void()>& change) = 0;
+
+  // A message box with the error; the program goes on.
+  virtual void ShowError(const std::string& message) = 0;
+  // The status bar's message (empty clears it).
+  virtual void ShowStatus(const std::string& text) = 0;
+};
+
+}  // namespace tavlo

@@ -1,0 +1,39 @@
+// The program's start-up and shut-down, shared by main() and the GUI tests.
+#include "app/startup.h"
+
+#include "app/host/qtdesktophost.h"
+#include "app/tavlof.h"
+#include "app/widgets/icons.h"
+#include "platform/desktophost.h"
+#include "words/library.h"
+
+namespace tavlo {
+
+void SetUpApplication() {
+  QApplication::setApplicationName("Tavlo3");
+  QApplication::setApplicationDisplayName("Tavlo3");
+  ChooseIconTheme();
+  RegisterLibraryWords();
+}
+
+std::unique_ptr<TTavloF> CreateMainWindow(const QString& executablePath,
+                                          const QStringList& arguments) {
+  SetUpApplication();
+  return std::make_unique<TTavloF>(executablePath, arguments);
+}
+
+int RunTavlo(QApplication& application) {
+  QtDesktopHost host;
+  ScopedDesktopHost scopedHost(host);
+  QStringList arguments = QApplication::arguments();
+  arguments.removeFirst();
+  std::unique_ptr<TTavloF> window = CreateMainWindow(QApplication::applicationFilePath(), arguments);
+  host.SetParent(window.get());
+  window->show();
+  const int result = application.exec();
+  window->FormDestroy();
+  host.SetParent(nullptr);
+  return result;
+}
+
+}  // namespace tavlo
