@@ -5,7 +5,15 @@ set -u
 cli=$(realpath "$1")
 clidir=$(dirname "$cli")
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# Whatever a faulty build makes outside the scratch folder goes too, however the test ends.
+root_had=$([ -e /.dbf ] && echo yes || echo no)
+cleanup() {
+  rm -rf "$work"
+  [ "$root_had" = no ] && rm -f /.dbf /.dbt
+  [ "$beside_before" = 0 ] && rm -f "$clidir/tavlo-gone-table.dbf" "$clidir/tavlo-gone-table.dbt"
+}
+beside_before=1
+trap cleanup EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -18,16 +26,13 @@ err=$("$cli" create tavlo-gone-table.dbf "$work/people.def" 2>&1); rc=$?
 [ $rc -eq 1 ] || fail "create in a deleted folder exited $rc"
 [[ "$err" == "tavlo-cli: cannot tell the current folder ("*"), so tavlo-gone-table.dbf cannot be found; give the full path" ]] ||
   fail "create message: $err"
-[ -e "$clidir/tavlo-gone-table.dbf" ] && [ "$beside_before" = 0 ] && {
+[ -e "$clidir/tavlo-gone-table.dbf" ] && [ "$beside_before" = 0 ] &&
   fail "created a table beside the program"
-  rm -f "$clidir/tavlo-gone-table.dbf" "$clidir/tavlo-gone-table.dbt"
-}
 err=$("$cli" dump tavlo-gone-table.dbf 2>&1); rc=$?
 [ $rc -eq 1 ] || fail "dump in a deleted folder exited $rc"
 [[ "$err" == "tavlo-cli: cannot tell the current folder ("*")"* ]] || fail "dump message: $err"
 cd "$work"
 
-root_had=$([ -e /.dbf ] && echo yes || echo no)
 for name in "" "/" "sub/" ".dbf"; do
   err=$("$cli" create "$name" people.def 2>&1); rc=$?
   [ $rc -eq 1 ] || fail "create '$name' exited $rc"
@@ -35,8 +40,5 @@ for name in "" "/" "sub/" ".dbf"; do
     fail "create '$name': $err"
 done
 [ -e "$work/.dbf" ] && fail "created ./.dbf"
-if [ "$root_had" = no ] && [ -e /.dbf ]; then
-  fail "created /.dbf"
-  rm -f /.dbf /.dbt
-fi
+[ "$root_had" = no ] && [ -e /.dbf ] && fail "created /.dbf"
 exit $failures
