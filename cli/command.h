@@ -33,4 +33,9 @@ const std::vector<Command>& Commands();
 // holds it ("UTF-8", "cp866"). UsageError "unknown code page 'x'" otherwise.
 int ParseCodePageArgument(const std::string& text);
 
+// path made absolute against the current folder (the engine would take a relative table name
+// as relative to the program's own folder). Raises when the current folder cannot be told
+// (deleted, or deeper than the system's path limit) rather than guess another folder.
+std::string AbsolutePath(const std::string& path);
+
 }  // namespace tavlo::cli

@@ -2,8 +2,6 @@
 // UTF-8, with the display text of every field as the grid shows it; --filter shows only the
 // records a filter script accepts, through the same record filter as the main window. Opens
 // the table read-only, so it never writes to it.
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
@@ -19,13 +17,6 @@
 namespace tavlo::cli {
 
 namespace {
-
-std::string AbsolutePath(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  char folder[4096];
-  if (getcwd(folder, sizeof folder) == nullptr) return path;
-  return std::string(folder) + "/" + path;
-}
 
 // Output in large blocks: a million records must not mean a million writes.
 class Output {
@@ -145,6 +136,11 @@ int Dump(const std::vector<std::string>& arguments) {
   if (sessionPage != CurrentCodePages().AnsiCodePage()) {
     UseSessionAnsiCodePage(sessionPage);
     if (filtered) filter.SetFilterText(CurrentCodePages().Utf8ToAnsi(filterText));
+  }
+  if (!dbf.MemoFileProblemText().empty()) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "tavlo-cli: warning: memo file %s; memo fields show as (MEMO)\n",
+                 dbf.MemoFileProblemText().c_str());
   }
   // Both paths leave the cursor on the first visible record; a filter error stops here or
   // at the Next that meets the failing record.

@@ -55,8 +55,14 @@ int RunInfo(const std::vector<std::string>& arguments) {
   ApplyTableCodePage(file, dataPath, codePage);
 
   std::string memoText = "none";
-  const std::string memoPath = FindCompanionFile(dataPath, file.IsFoxPro() ? ".fpt" : ".dbt");
-  if (!memoPath.empty() && file.IsFoxPro()) {
+  const char* memoExtension = file.IsFoxPro() ? ".fpt" : ".dbt";
+  const std::string memoPath = FindCompanionFile(dataPath, memoExtension);
+  const std::string memoProblem =
+      MemoFileProblem(memoPath.empty() ? ChangeFileExt(dataPath, memoExtension) : memoPath, defs,
+                      file.HeaderRecordCount());
+  if (!memoProblem.empty()) {
+    memoText = "missing or unreadable: " + memoProblem + " (memo fields show as (MEMO))";
+  } else if (!memoPath.empty() && file.IsFoxPro()) {
     Held memo{new TFptFile(memoPath, OpenMode::ReadOnly)};
     auto& fpt = *static_cast<TFptFile*>(memo.file);
     memoText = memoPath + " (block size " + std::to_string(fpt.BlockSize()) + ", next free block " +

@@ -78,7 +78,7 @@ int RunScriptCommand(const std::string& text, const std::string& includeFolder,
                                       bool& handled, std::string&) {
     const std::string path = includeFolder + file;
     if (!Files().FileExists(path)) return;  // the preset "Can not find include file" message
-    value = LoadFileToString(path);
+    value = LoadTextFileLines(path);
     handled = true;
   };
   script.SetScript(text);

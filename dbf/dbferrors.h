@@ -46,7 +46,8 @@ class EBinaryDataSetError : public EDatabaseError {
 
   // "Invalid field count : %d (must be between 1 and 255)"
   static EBinaryDataSetError InvalidFieldCount(std::int64_t count);
-  // "Open: Table file not found : " + path
+  // "Open: Table file not found : " + path, followed by what is there instead when the path
+  // names a folder or something else that is not a file.
   static EBinaryDataSetError TableNotFound(const std::string& dataFilePath);
   static EBinaryDataSetError InvalidRecord();  // "GetRecord: Invalid record"
   // "Bookmark %d not found"

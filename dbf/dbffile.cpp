@@ -81,7 +81,12 @@ TDbfFile::TDbfFile(const std::string& path, OpenMode mode) : TPagedFile(path, mo
 TDbfFile::~TDbfFile() noexcept = default;
 
 void TDbfFile::ReadHeader() {
-  if (Stream().ReadAt(0, header_.data(), kHeaderLength) < kHeaderLength) throw EReadError();
+  const std::size_t got = Stream().ReadAt(0, header_.data(), kHeaderLength);
+  if (got < kHeaderLength) {
+    throw EReadError::InFile(OpenedPath(), "the file is " + std::to_string(got) +
+                                               " bytes long, shorter than a table header (" +
+                                               std::to_string(kHeaderLength) + " bytes)");
+  }
   level_ = LevelOfVersion(header_[0]);
   format_ = FormatOfVersion(header_[0]);
   SetHeaderSize(Get16(&header_[8]));
@@ -209,7 +214,8 @@ void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {
     }
     if (at + descriptorLength > got) {
       if (count > 255) break;  // reported as the field count below
-      throw EReadError();
+      throw EReadError::InFile(OpenedPath(), "the file ends inside its " + std::to_string(count) +
+                                                 " field descriptors");
     }
   }
   if (found <= 0 || found > 255) throw EBinaryDataSetError::InvalidFieldCount(found);

@@ -292,6 +292,11 @@ void TDbf::InternalOpen() {
     currentIndex_ = -1;
     static std::uint64_t openings = 0;
     openStamp_ = ++openings;
+    const char* memoExtension = dbfFile_->IsFoxPro() ? ".fpt" : ".dbt";
+    const std::string memoPath = FindCompanionFile(DataFilePath(), memoExtension);
+    memoProblem_ =
+        MemoFileProblem(memoPath.empty() ? ChangeFileExt(DataFilePath(), memoExtension) : memoPath,
+                        fieldDefs_, dbfFile_->HeaderRecordCount());
   } catch (...) {
     // A failed open leaves the files exactly as they were: no header write.
     ClearFields();

@@ -126,6 +126,9 @@ class TDbf : public TDataSet {
   TDbtFile* MemoFile() const { return memoFile_; }
   TFptFile* FptFile() const { return fptFile_; }  // FoxPro tables' memo file
   TIndexFile* IndexFile() const { return indexFile_; }
+  // Set when the table opened: why its memo fields cannot be read (see MemoFileProblem in
+  // dbf/memofile.h), empty when they can. The status bar and tavlo-cli show it.
+  const std::string& MemoFileProblemText() const { return memoProblem_; }
 
   // Field data hooks (see TDataSet).
   bool GetFieldData(const TField& field, void* dest, const TRecordBuffer* from) override;
@@ -196,6 +199,7 @@ class TDbf : public TDataSet {
   TDbfFile* dbfFile_ = nullptr;
   TDbtFile* memoFile_ = nullptr;
   TFptFile* fptFile_ = nullptr;
+  std::string memoProblem_;
   TIndexFile* indexFile_ = nullptr;
   bool filesAttached_ = false;
   std::int32_t currentIndex_ = -1;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/charsetconversion.h"
+#include "platform/desktophost.h"
 #include "platform/errors.h"
 
 namespace tavlo {
@@ -255,13 +256,30 @@ class Utf8SessionCodePages final : public CodePages {
   int oem_;
 };
 
-// An environment override, or 0 when unset or not a number.
+// What was wrong with the environment's code pages, said once by CurrentCodePages.
+std::string& CodePageProblem() {
+  static std::string problem;
+  return problem;
+}
+
+void NoteCodePageProblem(const std::string& text) {
+  std::string& problem = CodePageProblem();
+  if (problem.find(text) != std::string::npos) return;
+  if (!problem.empty()) problem += "\r";
+  problem += text;
+}
+
+// An environment override, or 0 when unset or not a number (noted as a problem).
 int CodePageFromEnvironment(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr || *value == '\0') return 0;
   char* end = nullptr;
   long page = std::strtol(value, &end, 10);
-  if (*end != '\0' || page <= 0 || page > 65535) return 0;
+  if (*end != '\0' || page <= 0 || page > 65535) {
+    NoteCodePageProblem(std::string("Invalid ") + name + " '" + value +
+                        "': a code page number such as 850 or 1252 is expected; it is ignored");
+    return 0;
+  }
   return static_cast<int>(page);
 }
 
@@ -292,8 +310,9 @@ std::unique_ptr<CodePages> BuildDefaultCodePages() {
   DefaultCodePagePair(oem, ansi);
   try {
     return NewTableCodePages(oem, ansi);
-  } catch (const Exception&) {
+  } catch (const Exception& e) {
     // An override or locale naming a page this system cannot convert: use the plain pair.
+    NoteCodePageProblem(std::string(e.what()) + "; code pages 437 and 1252 are used instead");
     return NewTableCodePages(437, 1252);
   }
 }
@@ -355,6 +374,10 @@ const CodePages& CurrentCodePages() {
   if (installed == nullptr) {
     static const std::unique_ptr<CodePages> defaults = BuildDefaultCodePages();
     installed = defaults.get();
+    // Said once, after the pages are in place: showing the message converts its text.
+    std::string problem;
+    std::swap(problem, CodePageProblem());
+    if (!problem.empty()) Host().ShowMessage(problem);
   }
   return *installed;
 }

@@ -113,8 +113,9 @@ class SilentDesktopHost : public DesktopHost {
 // Messages to stderr (say: stdout) converted from ANSI to UTF-8, input one line from stdin
 // (UTF-8 to ANSI; the end of input answers an empty text), every dialog answers "cancelled",
 // the clipboard is a process-local buffer, ShellOpen starts a detached process (xdg-open for a
-// target without parameters; parameters split at blanks, double quotes grouping).
-std::unique_ptr<DesktopHost> NewHeadlessHost();
+// target without parameters; parameters split at blanks, double quotes grouping). A message
+// is written after messagePrefix, its CR line breaks turned into LF.
+std::unique_ptr<DesktopHost> NewHeadlessHost(const std::string& messagePrefix = "");
 
 // The host in force (headless until a program installs another).
 DesktopHost& Host();
