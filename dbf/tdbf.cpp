@@ -11,6 +11,7 @@
 #include "dbf/fieldconvert.h"
 #include "dbf/fields.h"
 #include "dbf/indexfile.h"
+#include "dbf/tablepack.h"
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
 
@@ -155,6 +156,8 @@ void TDbf::AttachFiles(bool create) {
   const std::string dataPath = DataFilePath();
   const std::string indexPath = ChangeFileExt(dataPath, ".mdx");
   const std::string memoPath = ChangeFileExt(dataPath, ".dbt");
+  // A pack that a crash interrupted is finished (or undone) before anything is read.
+  if (!create) FinishInterruptedPack(dataPath);
   if (!create && !Files().FileExists(dataPath)) {
     throw EBinaryDataSetError::TableNotFound(dataPath);
   }
