@@ -11,7 +11,8 @@ namespace tavlo {
 
 void SetUpApplication() {
   QApplication::setApplicationName("Tavlo3");
-  QApplication::setApplicationDisplayName("Tavlo3");
+  // No display name: the window system would append it to every caption, and the main
+  // window's caption names the program already.
   ChooseIconTheme();
   RegisterLibraryWords();
 }

@@ -2,6 +2,7 @@
 // closing tables, and the help button.
 #include "app/tavlof.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -26,10 +27,31 @@
 #include "app/widgets/linklabel.h"
 #include "app/widgets/windowplacement.h"
 #include "platform/desktophost.h"
+#include "platform/errors.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 
 namespace tavlo {
+
+namespace {
+constexpr const char* kProgramCaption = "Tavlo 3";
+}  // namespace
+
+const QKeySequence TTavloF::kFilterKey(Qt::CTRL | Qt::SHIFT | Qt::Key_F);
+const QKeySequence TTavloF::kShowAllKey(Qt::CTRL | Qt::SHIFT | Qt::Key_A);
+
+// Follows the cursor for the status bar and the caption.
+class TTavloF::StateLink : public TDataLink {
+ public:
+  explicit StateLink(TTavloF& owner) : owner_(owner) {}
+  void ActiveChanged() override { owner_.UpdateTableState(); }
+  void DataSetChanged() override { owner_.UpdateTableState(); }
+  void DataSetScrolled(int) override { owner_.UpdateTableState(); }
+  void StateChanged() override { owner_.UpdateTableState(); }
+
+ private:
+  TTavloF& owner_;
+};
 
 TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent),
@@ -38,7 +60,7 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
       RecordFilter1(Dbf1, qelScript1),
       arguments_(arguments) {
   setObjectName("TavloF");
-  setWindowTitle("Tavlo 3");
+  setWindowTitle(kProgramCaption);
   exeFolder = ToAnsi(QFileInfo(executablePath).absolutePath());
   if (exeFolder.empty() || exeFolder.back() != '/') exeFolder += '/';
 
@@ -66,8 +88,23 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   book->addTab(pageEditor, "Editor");
   layout->addWidget(BuildFooter());
   setCentralWidget(central);
+  AddFilterShortcuts();
   statusBar()->setObjectName("StatusBar1");
   statusBar()->setSizeGripEnabled(true);
+  pnlRecord = new QLabel(statusBar());
+  pnlRecord->setObjectName("pnlRecord");
+  pnlRecord->setMinimumWidth(150);
+  pnlFilter = new QLabel(statusBar());
+  pnlFilter->setObjectName("pnlFilter");
+  pnlFilter->setTextFormat(Qt::PlainText);
+  pnlHotSpot = new QLabel(statusBar());
+  pnlHotSpot->setObjectName("pnlHotSpot");
+  pnlHotSpot->setTextFormat(Qt::PlainText);
+  statusBar()->addWidget(pnlRecord);
+  statusBar()->addWidget(pnlFilter);
+  statusBar()->addWidget(pnlHotSpot, 1);
+  stateLink_ = std::make_unique<StateLink>(*this);
+  stateLink_->SetDataSet(&Dbf1);
 
   // The designed placement (drawn at 120 pixels per inch); never smaller than designed.
   const double scale = std::max(logicalDpiX() / 120.0, 1.0);
@@ -87,7 +124,24 @@ TTavloF::~TTavloF() noexcept {
   } catch (...) {
   }
   // Widgets that hold data links go before the cursor does.
+  stateLink_.reset();
   delete takeCentralWidget();
+}
+
+void TTavloF::AddFilterShortcuts() {
+  // Window-wide, so that a filter is switched on and off from every page.
+  const auto add = [this](QToolButton* button, const QString& hint, const QKeySequence& key,
+                          void (TFormPage::*handler)()) {
+    auto* action = new QAction(hint, this);
+    action->setObjectName("act" + button->objectName());
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, pageForm, handler);
+    addAction(action);
+    button->setToolTip(HintWithShortcut(hint, key));
+  };
+  add(pageForm->btnfilter, "Filter", kFilterKey, &TFormPage::btnfilterClick);
+  add(pageForm->btnshowall, "Show all", kShowAllKey, &TFormPage::btnshowallClick);
 }
 
 QWidget* TTavloF::BuildFooter() {
@@ -97,22 +151,22 @@ QWidget* TTavloF::BuildFooter() {
   layout->setContentsMargins(2, 0, 2, 0);
   DBNavigator1 = new TDBNavigator(footer);
   DBNavigator1->SetDataSource(&DataSource1);
-  DBNavigator1->Button(NavigateButton::nbFirst)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home));
-  DBNavigator1->Button(NavigateButton::nbPrior)
-      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
-  DBNavigator1->Button(NavigateButton::nbNext)
-      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
-  DBNavigator1->Button(NavigateButton::nbLast)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_End));
-  DBNavigator1->Button(NavigateButton::nbInsert)
-      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
-  DBNavigator1->Button(NavigateButton::nbDelete)
-      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
-  DBNavigator1->Button(NavigateButton::nbEdit)->setShortcut(QKeySequence(Qt::Key_F2));
-  DBNavigator1->Button(NavigateButton::nbPost)
-      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
-  DBNavigator1->Button(NavigateButton::nbCancel)
-      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
-  DBNavigator1->Button(NavigateButton::nbRefresh)->setShortcut(QKeySequence(Qt::Key_F5));
+  const std::pair<NavigateButton, QKeySequence> keys[] = {
+      {NavigateButton::nbFirst, QKeySequence(Qt::CTRL | Qt::Key_Home)},
+      {NavigateButton::nbPrior, QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+      {NavigateButton::nbNext, QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
+      {NavigateButton::nbLast, QKeySequence(Qt::CTRL | Qt::Key_End)},
+      {NavigateButton::nbInsert, QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+      {NavigateButton::nbDelete, QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+      {NavigateButton::nbEdit, QKeySequence(Qt::Key_F2)},
+      {NavigateButton::nbPost, QKeySequence(Qt::CTRL | Qt::Key_Return)},
+      {NavigateButton::nbCancel, QKeySequence(Qt::CTRL | Qt::Key_Backspace)},
+      {NavigateButton::nbRefresh, QKeySequence(Qt::Key_F5)},
+  };
+  for (const auto& [which, key] : keys) {
+    QToolButton* button = DBNavigator1->Button(which);
+    SetButtonShortcut(button, button->toolTip(), key);
+  }
   connect(DBNavigator1->Button(NavigateButton::nbRefresh), &QToolButton::clicked, this,
           [this] { pageTable->DBGrid1->Model()->Reload(); });
   layout->addWidget(DBNavigator1);
@@ -131,7 +185,7 @@ QWidget* TTavloF::BuildFooter() {
   btnhelp->setIcon(TavloIcon("help-browser", IconShape::Help));
   btnhelp->setIconSize(QSize(20, 20));
   btnhelp->setAutoRaise(true);
-  btnhelp->setShortcut(QKeySequence::HelpContents);
+  SetButtonShortcut(btnhelp, "Help", QKeySequence::HelpContents);
   connect(btnhelp, &QToolButton::clicked, this, &TTavloF::btnhelpClick);
   layout->addWidget(btnhelp);
   return footer;
@@ -147,7 +201,7 @@ void TTavloF::Guard(const std::function<void()>& body) {
 }
 
 void TTavloF::ShowError(const std::string& message) {
-  Host().ShowMessage(message);
+  Host().ShowError(message);
 }
 
 // ---- Start-up and shut-down --------------------------------------------------------------
@@ -157,7 +211,10 @@ void TTavloF::FormCreate() {
   lastFile.clear();
   currentTable.clear();
   Guard([this] { ini.ReadString("Settings", "lastfile", lastFile); });
-  if (!lastFile.empty() && Files().FileExists(lastFile)) OpenTable(lastFile, true);
+  if (!lastFile.empty() && Files().FileExists(lastFile)) {
+    OpenTable(lastFile, true);
+    if (!Dbf1.Active()) failedAtStart_ = lastFile;
+  }
 }
 
 void TTavloF::showEvent(QShowEvent* event) {
@@ -173,10 +230,17 @@ void TTavloF::FormShow() {
   if (argument.suffix().toLower() != "dbf") return;
   // A relative argument names a file of the folder the program was started in, not one of
   // the table folder the cursor would resolve it against.
-  OpenTable(ToAnsi(argument.absoluteFilePath()), true);
+  const std::string path = ToAnsi(argument.absoluteFilePath());
+  // The table named again on the command line has just failed to open, and said why.
+  if (path == failedAtStart_) return;
+  OpenTable(path, true);
 }
 
 void TTavloF::closeEvent(QCloseEvent* event) {
+  if (!destroyed_ && !ConfirmPendingEdit()) {
+    event->ignore();
+    return;
+  }
   FormDestroy();
   QMainWindow::closeEvent(event);
 }
@@ -195,23 +259,68 @@ void TTavloF::FormDestroy() {
 
 void TTavloF::OpenTable(const std::string& path, bool withForm) {
   if (path.empty() || !Files().FileExists(path)) return;
+  if (!ConfirmPendingEdit()) return;
   Guard([&] {
     if (Dbf1.Active()) Dbf1.Close();
     lastFile = path;
     currentTable = path;
     Dbf1.SetTableName(path);
-    Dbf1.Open();
+    try {
+      Dbf1.Open();
+    } catch (const EFShareError& error) {
+      throw EFShareError(std::string(error.what()) + "\n" + ExtractFileName(path) +
+                         " is open in another program");
+    }
     if (withForm) OpenMatchingForm(path);
   });
 }
 
 void TTavloF::CloseTable() {
+  if (!ConfirmPendingEdit()) return;
   Guard([this] {
     Dbf1.Close();
     Dbf1.SetTableName("");
     currentTable.clear();
     pageForm->CloseForm();
   });
+}
+
+bool TTavloF::ConfirmPendingEdit() {
+  if (!Dbf1.Active()) return true;
+  const auto editing = [this] {
+    return Dbf1.State() == TDataSetState::dsEdit || Dbf1.State() == TDataSetState::dsInsert;
+  };
+  if (!editing()) return true;
+  // A cell or an edit box may still hold typed text: it belongs to the record too.
+  try {
+    Dbf1.UpdateRecord();
+  } catch (const EAbort&) {
+    return false;  // the control has shown why it could not store its text
+  } catch (const std::exception& error) {
+    ShowError(error.what());
+    return false;
+  }
+  if (!Dbf1.Modified()) {
+    Guard([this] { Dbf1.Cancel(); });
+    return !editing();
+  }
+  switch (Host().Ask("Save changes to the current record?", true)) {
+    case Answer::Yes: {
+      bool posted = false;
+      Guard([&] {
+        Dbf1.Post();
+        posted = true;
+      });
+      return posted;
+    }
+    case Answer::No: {
+      Guard([this] { Dbf1.Cancel(); });
+      return !editing();
+    }
+    case Answer::Cancel:
+      break;
+  }
+  return false;
 }
 
 std::string TTavloF::MatchingFormPath(const std::string& tablePath) const {
@@ -249,10 +358,29 @@ void TTavloF::viewerHotSpotCovered(const QString& target) {
 }
 
 void TTavloF::ShowStatus(const std::string& text) {
-  if (text.empty())
-    statusBar()->clearMessage();
-  else
-    statusBar()->showMessage(FromAnsi(text));
+  pnlHotSpot->setText(FromAnsi(text));
+}
+
+void TTavloF::UpdateTableState() {
+  if (!Dbf1.Active()) {
+    pnlRecord->clear();
+    pnlFilter->clear();
+    setWindowTitle(kProgramCaption);
+    return;
+  }
+  const int count = Dbf1.RecordCount();
+  QString record;
+  if (Dbf1.State() == TDataSetState::dsInsert) {
+    record = QString("New record (%1 in table)").arg(count);
+  } else if (Dbf1.IsEmpty()) {
+    record = QString("No record shown (%1 in table)").arg(count);
+  } else {
+    record = QString("Record %1 of %2").arg(Dbf1.Bookmark() + 1).arg(count);
+  }
+  pnlRecord->setText(record);
+  pnlFilter->setText(Dbf1.Filtered() ? "Filter: " + FromAnsi(RecordFilter1.AppliedText())
+                                     : QString());
+  setWindowTitle(FromAnsi(ExtractFileName(Dbf1.TableName())) + " - " + kProgramCaption);
 }
 
 }  // namespace tavlo

@@ -8,10 +8,13 @@
 // usable.
 #pragma once
 
+#include <QKeySequence>
+#include <QLabel>
 #include <QMainWindow>
 #include <QTabWidget>
 #include <QToolButton>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/core/formplacement.h"
@@ -70,6 +73,7 @@ class TTavloF : public QMainWindow, public TPageHost {
   const std::string& LastFile() const override { return lastFile; }
   void OpenTable(const std::string& path, bool withForm) override;
   void CloseTable() override;
+  bool ConfirmPendingEdit() override;
   bool ChangeRecordSet(const std::function<void()>& change) override;
   void ShowError(const std::string& message) override;
   void ShowStatus(const std::string& text) override;
@@ -80,8 +84,14 @@ class TTavloF : public QMainWindow, public TPageHost {
   // Saves the placement, then "lastfile"; a refused write stops the rest and is shown.
   void FormDestroy();
 
+  // The window-wide shortcuts of the "Filter" and "Show all" buttons of the "Form" page.
+  static const QKeySequence kFilterKey;
+  static const QKeySequence kShowAllKey;
+
   void btnhelpClick();
   void viewerHotSpotCovered(const QString& target);
+  // Brings the status bar's table panels and the window caption in line with the cursor.
+  void UpdateTableState();
 
   // The pages and the shell's widgets, for the pages' owners and the tests.
   QTabWidget* book = nullptr;
@@ -93,6 +103,11 @@ class TTavloF : public QMainWindow, public TPageHost {
   TDBNavigator* DBNavigator1 = nullptr;
   QToolButton* btnhelp = nullptr;
   TLinkLabel* lblLink = nullptr;
+  // The status bar's panels: the table's state (record number and count), the filter in
+  // force, and the hot-spot text of the HTML display.
+  QLabel* pnlRecord = nullptr;
+  QLabel* pnlFilter = nullptr;
+  QLabel* pnlHotSpot = nullptr;
   TFormSelectF* FormSelectF = nullptr;
   TPropertiesF* PropertiesF = nullptr;
   THelpWindow* HelpWindow = nullptr;
@@ -105,12 +120,16 @@ class TTavloF : public QMainWindow, public TPageHost {
   void FormCreate();
   void FormShow();
   QWidget* BuildFooter();
+  void AddFilterShortcuts();
   // Runs a handler body; an exception's message goes to a message box.
   void Guard(const std::function<void()>& body);
 
+  class StateLink;
+  std::unique_ptr<StateLink> stateLink_;
   QStringList arguments_;
   bool shown_ = false;
   bool destroyed_ = false;
+  std::string failedAtStart_;  // the last table, when reopening it at start-up failed
 };
 
 }  // namespace tavlo

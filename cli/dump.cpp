@@ -26,6 +26,7 @@ int Dump(const std::vector<std::string>& arguments) {
   bool countOnly = false;
   bool tsv = false;
   bool filtered = false;
+  bool planning = true;
   std::string filterText;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -33,6 +34,8 @@ int Dump(const std::vector<std::string>& arguments) {
       if (i + 1 >= arguments.size()) throw UsageError("missing script after --filter");
       filtered = true;
       filterText = arguments[++i];
+    } else if (argument == "--no-plan") {
+      planning = false;
     } else if (argument == "--deleted") {
       showDeleted = true;
     } else if (argument == "--count") {
@@ -55,6 +58,7 @@ int Dump(const std::vector<std::string>& arguments) {
   dbf.SetShowDeleted(showDeleted);
   TqelScript script;
   TRecordFilter filter(dbf, script);
+  filter.SetPlanning(planning);
   if (filtered) {
     // Compile before the table is opened: a script that does not compile reads no record.
     RegisterLibraryWords();
@@ -88,10 +92,11 @@ int Dump(const std::vector<std::string>& arguments) {
 }
 
 const CommandRegistration kDump(
-    {"dump", "dump TABLE [--deleted] [--count] [--tsv] [--filter SCRIPT]",
+    {"dump", "dump TABLE [--deleted] [--count] [--tsv] [--filter SCRIPT [--no-plan]]",
      "print the visible records as CSV (UTF-8; --deleted adds deleted records and a _deleted "
      "column, --count prints only their number, --tsv separates with tabs, --filter keeps "
-     "the records for which SCRIPT yields true)",
+     "the records for which SCRIPT yields true; --no-plan runs the interpreter on every record "
+     "even for a script the record filter would test on the record's bytes)",
      Dump});
 
 }  // namespace

@@ -150,9 +150,20 @@ void TDataSet::SetActive(bool active) {
   Notify(AfterClose, *this);
 }
 
+void TDataSet::ShowNothing() {
+  hasRecord_ = false;
+  atStart_ = atEnd_ = true;
+}
+
 void TDataSet::FetchFirst() {
   InternalFirst();
-  TGetResult result = GetRecord(fetchBuffer_, TGetMode::gmNext, true);
+  TGetResult result;
+  try {
+    result = GetRecord(fetchBuffer_, TGetMode::gmNext, true);
+  } catch (...) {
+    ShowNothing();
+    throw;
+  }
   hasRecord_ = result == TGetResult::grOK;
   if (hasRecord_) std::swap(activeBuffer_, fetchBuffer_);
   atStart_ = true;
@@ -163,7 +174,12 @@ void TDataSet::First() {
   CheckActive();
   CheckBrowseMode();
   Notify(BeforeScroll, *this);
-  FetchFirst();
+  try {
+    FetchFirst();
+  } catch (...) {
+    DataEvent(&TDataLink::DataSetChanged);
+    throw;
+  }
   DataEvent(&TDataLink::DataSetChanged);
   Notify(AfterScroll, *this);
 }
@@ -173,7 +189,14 @@ void TDataSet::Last() {
   CheckBrowseMode();
   Notify(BeforeScroll, *this);
   InternalLast();
-  TGetResult result = GetRecord(fetchBuffer_, TGetMode::gmPrior, true);
+  TGetResult result;
+  try {
+    result = GetRecord(fetchBuffer_, TGetMode::gmPrior, true);
+  } catch (...) {
+    ShowNothing();
+    DataEvent(&TDataLink::DataSetChanged);
+    throw;
+  }
   hasRecord_ = result == TGetResult::grOK;
   if (hasRecord_) std::swap(activeBuffer_, fetchBuffer_);
   atEnd_ = true;
@@ -224,10 +247,20 @@ void TDataSet::Prior() {
 }
 
 void TDataSet::Resync() {
-  if (!hasRecord_) {
-    FetchFirst();
-    return;
+  try {
+    if (hasRecord_) {
+      ResyncShown();
+    } else {
+      FetchFirst();
+    }
+  } catch (...) {
+    ShowNothing();
+    DataEvent(&TDataLink::DataSetChanged);
+    throw;
   }
+}
+
+void TDataSet::ResyncShown() {
   InternalSetToRecord(activeBuffer_);
   if (GetRecord(fetchBuffer_, TGetMode::gmCurrent, false) == TGetResult::grOK) {
     std::swap(activeBuffer_, fetchBuffer_);
@@ -256,6 +289,11 @@ void TDataSet::CheckBrowseMode() {
   } else {
     Cancel();
   }
+}
+
+void TDataSet::UpdateRecord() {
+  CheckActive();
+  if (IsEditing(state_)) DataEvent(&TDataLink::UpdateData);
 }
 
 void TDataSet::RunWithErrorEvent(const std::function<void()>& operation,

@@ -59,6 +59,9 @@ using TDataSetErrorEvent =
 //
 //   dsInactive --Open--> dsBrowse              --Close (from any state)--> dsInactive
 //   dsBrowse   --Edit--> dsEdit                 (Edit on an empty dataset starts an insert)
+//                                               A fetch that fails leaves no record shown:
+//                                               a failing filter never leaves the record
+//                                               shown before it open to Delete or Edit.
 //   dsBrowse   --Insert--> dsInsert
 //   dsEdit, dsInsert --Post--> dsBrowse         the record is stored; the cursor stays on it
 //   dsEdit, dsInsert --Cancel--> dsBrowse       the shown record is read again from storage
@@ -102,6 +105,10 @@ class TDataSet {
   void Refresh();
   // Post when a field was changed, Cancel otherwise; nothing in browse state.
   void CheckBrowseMode();
+  // Asks the data links to store what their controls hold into the record being edited
+  // (a cell or edit box still open), so that Modified tells the whole truth; nothing in
+  // browse state.
+  void UpdateRecord();
 
   TDataSetState State() const { return state_; }
   bool Modified() const { return modified_; }
@@ -191,7 +198,8 @@ class TDataSet {
   void FieldChanged(TField& field);
 
   // Rereads the shown record after a change in storage: the record itself, else its next
-  // visible neighbour, else the previous one, else the dataset is empty.
+  // visible neighbour, else the previous one, else the dataset is empty. A fetch that fails
+  // (a filter that cannot decide) leaves the dataset showing nothing.
   void Resync();
 
  private:
@@ -199,6 +207,10 @@ class TDataSet {
   void DataEvent(void (TDataLink::*event)());
   void Scrolled(int distance);
   void FetchFirst();
+  // Forgets the shown record after a fetch failed, so that no later operation acts on a
+  // record the filter never accepted (the caller tells the links).
+  void ShowNothing();
+  void ResyncShown();
   bool MoveOne(TGetMode mode);
   void RunWithErrorEvent(const std::function<void()>& operation, const TDataSetErrorEvent& event);
   static void Notify(const TDataSetNotifyEvent& event, TDataSet& self);

@@ -142,15 +142,25 @@ void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {
   fieldDefs = std::move(defs);
 }
 
-void TDbfFile::FlushHeader() {
-  // A header whose record size was 0 leaves the records unlocatable: the count would come out
-  // as 0 and the end marker would land on the first record's deletion flag. Write nothing.
-  if (RecordSize() == 0 && !fields_.empty()) return;
+void TDbfFile::StampLastUpdate() {
   int year = 0, month = 0, day = 0;
   DecodeDate(LocalNow(), year, month, day);
   header_[1] = static_cast<std::uint8_t>((year - 1900) & 0xFF);
   header_[2] = static_cast<std::uint8_t>(month);
   header_[3] = static_cast<std::uint8_t>(day);
+}
+
+void TDbfFile::WriteHeaderAfterAppend() {
+  if (RecordSize() == 0) return;
+  StampLastUpdate();
+  Stream().WriteAt(0, header_.data(), kHeaderLength);
+}
+
+void TDbfFile::FlushHeader() {
+  // A header whose record size was 0 leaves the records unlocatable: the count would come out
+  // as 0 and the end marker would land on the first record's deletion flag. Write nothing.
+  if (RecordSize() == 0 && !fields_.empty()) return;
+  StampLastUpdate();
   Stream().WriteAt(0, header_.data(), kHeaderLength);
   if (level_ == 2) {
     const std::uint8_t zeros[kLevel2AreaLength] = {};

@@ -70,6 +70,10 @@ class TDbfFile : public TPagedFile {
   // truncates. EWriteError "Stream write error" when a write cannot be completed. A table
   // opened with record size 0 in its header is left untouched.
   void FlushHeader();
+  // Today's date into bytes 1-3 and the 32 header bytes written in one write, after a record
+  // was appended: the header's count is true for readers at every moment the table is open
+  // (the read-write open holds the writer share, so no other writer races this write).
+  void WriteHeaderAfterAppend();
 
   const std::vector<TMyFieldInfo>& FieldList() const { return fields_; }
   int FieldCount() const { return static_cast<int>(fields_.size()); }
@@ -100,6 +104,7 @@ class TDbfFile : public TPagedFile {
 
  private:
   void ReadHeader();
+  void StampLastUpdate();
   std::array<std::uint8_t, kHeaderLength> header_{};
   std::uint8_t level_ = 0;
   std::vector<TMyFieldInfo> fields_;

@@ -240,6 +240,8 @@ void TDbf::InternalOpen() {
       AddField(NewFieldObject(*this, fieldDefs_[i], static_cast<int>(i) + 1));
     }
     currentIndex_ = -1;
+    static std::uint64_t openings = 0;
+    openStamp_ = ++openings;
   } catch (...) {
     // A failed open leaves the files exactly as they were: no header write.
     ClearFields();
@@ -250,6 +252,7 @@ void TDbf::InternalOpen() {
 
 void TDbf::InternalClose() {
   currentIndex_ = -1;
+  openStamp_ = 0;
   filterRecord_ = nullptr;
   try {
     ReleaseFiles(true);
@@ -348,9 +351,32 @@ void TDbf::ReadInto(std::int64_t index, TRecordBuffer& buffer) {
   SetBookmarkFlag(buffer, TBookmarkFlag::bfCurrent);
 }
 
+TRecordVerdict TDbf::TestMappedRecord(std::int64_t index, TRecordBuffer& buffer) {
+  if (!filtered_ || !OnFilterRecord || !OnFilterRecordBytes) return TRecordVerdict::Undecided;
+  const std::uint8_t* view = dbfFile_->RecordView(index);
+  if (view == nullptr) return TRecordVerdict::Undecided;
+  if (!showDeleted_ && view[0] != ' ') return TRecordVerdict::Reject;
+  try {
+    return OnFilterRecordBytes(*this, view);
+  } catch (...) {
+    ReadInto(index, buffer);
+    throw;
+  }
+}
+
 bool TDbf::AcceptRecord(TRecordBuffer& buffer) {
   if (!showDeleted_ && buffer[kRecordOffset] != ' ') return false;
   if (!filtered_ || !OnFilterRecord) return true;
+  if (OnFilterRecordBytes) {
+    switch (OnFilterRecordBytes(*this, RecordBytes(buffer))) {
+      case TRecordVerdict::Accept:
+        return true;
+      case TRecordVerdict::Reject:
+        return false;
+      case TRecordVerdict::Undecided:
+        break;
+    }
+  }
   const TRecordBuffer* previousRecord = filterRecord_;
   filterRecord_ = &buffer;
   TDataSetState previousState = EnterTempState(TDataSetState::dsFilter);
@@ -386,8 +412,14 @@ TGetResult TDbf::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
       if (check) throw EBinaryDataSetError::InvalidRecord();
       return TGetResult::grError;
     }
+    // A scan tests the mapped record first and copies only what it keeps; a re-read of the
+    // current record keeps the copying path, which leaves even a rejected record in buffer.
+    const TRecordVerdict verdict = mode == TGetMode::gmCurrent
+                                       ? TRecordVerdict::Undecided
+                                       : TestMappedRecord(currentIndex_, buffer);
+    if (verdict == TRecordVerdict::Reject) continue;
     ReadInto(currentIndex_, buffer);
-    if (AcceptRecord(buffer)) return TGetResult::grOK;
+    if (verdict == TRecordVerdict::Accept || AcceptRecord(buffer)) return TGetResult::grOK;
     if (mode == TGetMode::gmCurrent) return TGetResult::grError;
   }
 }
@@ -605,7 +637,12 @@ void TDbf::Insert() {
 
 void TDbf::Edit() {
   CheckActive();
-  if (!IsEditingState(State())) CheckWritable();
+  if (!IsEditingState(State())) {
+    CheckWritable();
+    // An empty filtered view has no record to edit; an insert would store a record the
+    // filter may never show.
+    if (IsEmpty() && filtered_ && OnFilterRecord) throw EDatabaseError::EmptyDataset();
+  }
   TDataSet::Edit();
 }
 
@@ -630,6 +667,8 @@ void TDbf::InternalPost() {
     std::uint32_t index = dbfFile_->HeaderRecordCount();
     dbfFile_->WriteRecord(index, RecordBytes(buffer));
     dbfFile_->SetHeaderRecordCount(index + 1);
+    // Other programs and a restart after a crash trust the header's count: keep it true.
+    dbfFile_->WriteHeaderAfterAppend();
     SetBookmarkData(buffer, static_cast<TBookmark>(index));
     SetBookmarkFlag(buffer, TBookmarkFlag::bfCurrent);
     currentIndex_ = static_cast<std::int32_t>(index);

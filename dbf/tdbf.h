@@ -21,6 +21,12 @@ class TIndexFile;
 
 // The filter callback: clear accept to hide the record under test.
 using TFilterRecordEvent = std::function<void(class TDbf& dataSet, bool& accept)>;
+// A filter's test of a record's bytes (deletion flag, then the fields as in the file), which
+// the cursor runs before OnFilterRecord and, where the file is mapped, on the mapped bytes
+// without copying the record. Undecided hands the record to OnFilterRecord.
+enum class TRecordVerdict : std::uint8_t { Undecided, Accept, Reject };
+using TFilterRecordBytesEvent =
+    std::function<TRecordVerdict(class TDbf& dataSet, const std::uint8_t* record)>;
 
 class TDbf : public TDataSet {
  public:
@@ -47,6 +53,9 @@ class TDbf : public TDataSet {
   bool Filtered() const { return filtered_; }
   void SetFiltered(bool filtered) { filtered_ = filtered; }
   TFilterRecordEvent OnFilterRecord;
+  // Consulted only while OnFilterRecord is assigned too; it must answer as OnFilterRecord
+  // would, or Undecided.
+  TFilterRecordBytesEvent OnFilterRecordBytes;
   static std::string ComponentInfo() { return "TDbf V3.6"; }
 
   // Paths. The table folder ends in a separator; Windows-style paths (leading backslash or a
@@ -62,7 +71,8 @@ class TDbf : public TDataSet {
   // The field of that name without regard to case; "Field '%s' not found".
   TField& LookupField(const std::string& name) const { return FieldByName(name); }
 
-  // A read-only cursor refuses every change.
+  // A read-only cursor refuses every change; Edit on an empty filtered view is refused with
+  // "Cannot perform this operation on an empty dataset" rather than starting an insert.
   void Insert() override;
   void Edit() override;
   void Post() override;
@@ -81,6 +91,10 @@ class TDbf : public TDataSet {
     return FieldDisplayText(field, &buffer);
   }
   static TBookmark RecordIndexOf(const TRecordBuffer& buffer);
+
+  // A number no other opening of any table in this process has had, 0 while closed: what a
+  // filter keys the field layout it worked out on.
+  std::uint64_t OpenStamp() const { return openStamp_; }
 
   // The deletion flag of the record in use is not a space.
   bool IsDeleted();
@@ -137,6 +151,10 @@ class TDbf : public TDataSet {
 
  private:
   bool AcceptRecord(TRecordBuffer& buffer);
+  // OnFilterRecordBytes on the mapped record index, before it is copied; Undecided when the
+  // record is not mapped or no byte test is installed. A failing test leaves the record in
+  // buffer, as the copying path would.
+  TRecordVerdict TestMappedRecord(std::int64_t index, TRecordBuffer& buffer);
   void ReadInto(std::int64_t index, TRecordBuffer& buffer);
   // The record bytes in use for field access, or nullptr when no record is shown.
   const std::uint8_t* RecordInUse(const TRecordBuffer* from) const;
@@ -160,6 +178,7 @@ class TDbf : public TDataSet {
   std::int32_t currentIndex_ = -1;
   TRecordBuffer scratch_;
   const TRecordBuffer* filterRecord_ = nullptr;
+  std::uint64_t openStamp_ = 0;
 };
 
 }  // namespace tavlo

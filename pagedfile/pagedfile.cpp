@@ -79,6 +79,8 @@ void TqelPagedFile::Open(const std::string& fileName, const std::string& userNam
   }
   fileName_ = fileName;
   open_ = true;
+  freeSearchStart_ = 0;
+  searchesUntilRescan_ = 0;
   try {
     std::int64_t fileSize = stream_->Size();
     PageHeader page0 = ReadHeader(0);
@@ -195,21 +197,33 @@ std::int64_t TqelPagedFile::NextFreePage(std::int64_t offset) {
   return NextFreePageLocked(offset);
 }
 
+namespace {
+constexpr int kRescanInterval = 1024;
+}  // namespace
+
 std::int64_t TqelPagedFile::NextFreePageLocked(std::int64_t offset) {
-  std::int64_t size = stream_->Size();
+  const std::int64_t size = stream_->Size();
+  if (--searchesUntilRescan_ < 0) {
+    freeSearchStart_ = 0;
+    searchesUntilRescan_ = kRescanInterval;
+  }
   std::int64_t a = offset + pageSize_;
-  // Appends scan from page 1 each time; through a mapped view that costs no system calls.
+  // The pages between offset and the remembered start were all in use.
+  const bool fromStart = a <= freeSearchStart_;
+  if (fromStart) a = std::min(freeSearchStart_, std::max<std::int64_t>(size, pageSize_));
   std::int64_t mapped = 0;
   if (const std::uint8_t* view = stream_->MapView(mapped); view && mapped >= size) {
     while (a < size && view[a] == 1) a += pageSize_;
-    return a;
+  } else {
+    while (a < size) {
+      unsigned char used = 0;
+      stream_->ReadAt(a, &used, 1);
+      if (used != 1) break;
+      a += pageSize_;
+    }
   }
-  while (a < size) {
-    unsigned char used = 0;
-    stream_->ReadAt(a, &used, 1);
-    if (used != 1) return a;
-    a += pageSize_;
-  }
+  // Not past a: the caller may not take that page after all.
+  if (fromStart || offset < pageSize_) freeSearchStart_ = a;
   return a;
 }
 
@@ -272,7 +286,10 @@ std::int64_t TqelPagedFile::WriteRecordLocked(std::int64_t firstPage, const std:
     header.owner = owner;
     WritePage(chain[k], header, d.substr(std::min(d.size(), k * payloadSize), payloadSize));
   }
-  for (std::int64_t page : surplus) WritePage(page, PageHeader{}, std::string());
+  for (std::int64_t page : surplus) {
+    WritePage(page, PageHeader{}, std::string());
+    freeSearchStart_ = std::min(freeSearchStart_, page);
+  }
   return chain.front();
 }
 
@@ -328,6 +345,7 @@ void TqelPagedFile::FreeChainLocked(std::int64_t firstPage) {
         header.next != page)
       next = header.next;
     WritePage(page, PageHeader{}, spaces);
+    freeSearchStart_ = std::min(freeSearchStart_, page);
     page = next;
   }
 }

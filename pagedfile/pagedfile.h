@@ -102,6 +102,13 @@ class TqelPagedFile {
   int increment_ = 0;
   int userSlot_ = 0;
   bool open_ = false;
+  // Where the search for a free page starts: every page before it was in use when this
+  // process last looked, so an append need not scan the whole file again (which made a
+  // series of appends quadratic). Pages freed by this process move it back; pages another
+  // process frees are found when the search starts over from the first page, as it does
+  // every kRescanInterval searches.
+  std::int64_t freeSearchStart_ = 0;
+  int searchesUntilRescan_ = 0;
   TRecordList records_;
   std::string currentRecord_;
 };

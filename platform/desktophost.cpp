@@ -4,12 +4,15 @@
 // shell's "open" starts a detached process. Never waits for a started program.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/headlesshost.h"
 
@@ -85,23 +88,49 @@ class HeadlessHost final : public SilentDesktopHost {
       : input_(input), output_(output), errors_(errors) {}
 
   void ShowMessage(const std::string& text) override { WriteLine(errors_, text); }
+
+  // Whether the stream holds read-ahead bytes that no poll of its descriptor would see
+  // (the glibc stream's read window).
+  bool HasBufferedInput() const { return input_->_IO_read_ptr < input_->_IO_read_end; }
   void Say(const std::string& text) override { WriteLine(output_, text); }
 
   // One line of input; the end of the input answers with an empty text, not "cancelled",
   // so that a script fed from a file or a pipe runs to its end.
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& defaultValue) override {
+    return InputBoxWithin(caption, prompt, defaultValue, -1);
+  }
+
+  // A terminal or a pipe may never send the line: the wait ends at the limit, and nullopt
+  // says so. A file always answers at once.
+  std::optional<std::string> InputBoxWithin(const std::string& caption, const std::string& prompt,
+                                            const std::string& defaultValue,
+                                            std::int64_t milliseconds) override {
     (void)caption;
     (void)defaultValue;
-    if (::isatty(::fileno(input_)) == 1 && !prompt.empty()) {
+    const int fd = ::fileno(input_);
+    if (::isatty(fd) == 1 && !prompt.empty()) {
       std::string shown = CurrentCodePages().AnsiToUtf8(prompt) + " ";
       std::fwrite(shown.data(), 1, shown.size(), errors_);
       std::fflush(errors_);
     }
     std::clearerr(input_);
+    const std::uint64_t deadline = TickCount() + static_cast<std::uint64_t>(milliseconds);
     std::string line;
     int c;
-    while ((c = std::fgetc(input_)) != EOF && c != '\n') line += static_cast<char>(c);
+    for (;;) {
+      if (milliseconds >= 0 && fd >= 0 && !HasBufferedInput()) {
+        const std::int64_t left = static_cast<std::int64_t>(deadline - TickCount());
+        pollfd wanted{fd, POLLIN, 0};
+        int ready;
+        do {
+          ready = ::poll(&wanted, 1, static_cast<int>(std::clamp<std::int64_t>(left, 0, 1 << 30)));
+        } while (ready < 0 && errno == EINTR);
+        if (ready == 0) return std::nullopt;
+      }
+      if ((c = std::fgetc(input_)) == EOF || c == '\n') break;
+      line += static_cast<char>(c);
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return CurrentCodePages().Utf8ToAnsi(line);
   }

@@ -11,16 +11,37 @@
 
 namespace tavlo {
 
+// The answer to a question put to the user.
+enum class Answer { Yes, No, Cancel };
+
 class DesktopHost {
  public:
   virtual ~DesktopHost() = default;
   // An information message (the engine's opening checks, the script word say).
   virtual void ShowMessage(const std::string& text) = 0;
+  // A failure the user must see: the error icon and the program's name as title.
+  virtual void ShowError(const std::string& text) { ShowMessage(text); }
+  // A question with Yes and No, or with Yes, No and Cancel when withCancel is set. Unless a
+  // host asks, the answer changes nothing: Cancel, or No without a Cancel button.
+  virtual Answer Ask(const std::string& text, bool withCancel) {
+    (void)text;
+    return withCancel ? Answer::Cancel : Answer::No;
+  }
   // A message a script shows with the word say; the headless host writes it to stdout.
   virtual void Say(const std::string& text) { ShowMessage(text); }
   // A text prompt with a caption and a default; nullopt when the user cancels.
   virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                               const std::string& defaultValue) = 0;
+  // As InputBox, for a caller with a time limit (a script's ask): a host that may wait
+  // without a user in front of it gives up after `milliseconds` (negative: no limit) and
+  // answers nullopt. A window the user answers needs no limit: the default waits.
+  virtual std::optional<std::string> InputBoxWithin(const std::string& caption,
+                                                    const std::string& prompt,
+                                                    const std::string& defaultValue,
+                                                    std::int64_t milliseconds) {
+    (void)milliseconds;
+    return InputBox(caption, prompt, defaultValue);
+  }
   // File dialogs; filter is "Description|*.ext|..." pairs. nullopt when cancelled.
   virtual std::optional<std::string> OpenFileDialog(const std::string& title,
                                                     const std::string& filter,
@@ -42,9 +63,10 @@ class DesktopHost {
                          const std::string& folder) = 0;
 };
 
-// A host that shows nothing: messages are kept in `messages`, every prompt and dialog answers
-// "cancelled", the clipboard is a member, the shell starts nothing. Tests and fuzz targets
-// derive from it and override only what they watch.
+// A host that shows nothing: messages are kept in `messages` (errors too), every prompt and
+// dialog answers "cancelled" (a question without Cancel answers No, so nothing is changed),
+// the clipboard is a member, the shell starts nothing. Tests and fuzz targets derive from it
+// and override only what they watch.
 class SilentDesktopHost : public DesktopHost {
  public:
   std::vector<std::string> messages;

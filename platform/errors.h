@@ -29,6 +29,16 @@ class EFOpenError : public EStreamError {
   }
 };
 
+// "Cannot open file %s" because another program holds the file in a mode that excludes this
+// open (a table being written elsewhere): callers may say so in plain words.
+class EFShareError : public EFOpenError {
+ public:
+  using EFOpenError::EFOpenError;
+  static EFShareError ForPath(const std::string& path) {
+    return EFShareError("Cannot open file " + path);
+  }
+};
+
 // "Cannot create file %s"
 class EFCreateError : public EStreamError {
  public:

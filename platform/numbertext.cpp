@@ -109,7 +109,8 @@ std::string FloatToText(double value) {
 }
 
 std::string FloatToFixed(double value, int decimals) {
-  if (decimals < 0) throw EConvertError("Invalid number of decimals: " + std::to_string(decimals));
+  if (decimals < 0 || decimals > kMaxFixedDecimals)
+    throw EConvertError("Invalid number of decimals: " + std::to_string(decimals));
   if (!std::isfinite(value)) return SpecialText(value);
   char separator = Regional().decimalSeparator;
   std::string text;

@@ -184,9 +184,14 @@ std::unique_ptr<ByteStream> OpenOsFile(const std::string& path, OpenMode mode) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return fail();
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !TakeShare(fd, mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     SystemCalls().close(fd);
     return fail();
+  }
+  if (!TakeShare(fd, mode)) {
+    SystemCalls().close(fd);
+    if (mode == OpenMode::Create) throw EFCreateError::ForPath(path);
+    throw EFShareError::ForPath(path);
   }
   auto stream = std::make_unique<OsByteStream>(fd);
   if (mode == OpenMode::Create) {

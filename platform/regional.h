@@ -66,8 +66,11 @@ bool TextToFloat(const std::string& text, double& value);
 // As TextToFloat, raising EConvertError "'%s' is not a valid floating point value".
 double TextToFloatOrThrow(const std::string& text);
 // Fixed-point text with the given number of decimals and the regional separator.
-// Raises EConvertError for negative decimals.
+// Raises EConvertError for negative decimals and for more than kMaxFixedDecimals.
 std::string FloatToFixed(double value, int decimals);
+// The most decimals a double can fill: the smallest one, about 4.9e-324, shows its fifteen
+// significant digits within 338 decimals; every further decimal of any double is a zero.
+constexpr int kMaxFixedDecimals = 338;
 
 // Date text in the short date format; DateTimeToText adds the time when there is a fraction.
 std::string DateToText(double date);

@@ -3,6 +3,7 @@
 // atom by the first translation rule that applies; the control words fix up the jump targets
 // of earlier atoms through the return stack. It never runs a script.
 #include <cassert>
+#include <unordered_map>
 
 #include "platform/clock.h"
 #include "script/coreint.h"
@@ -22,8 +23,9 @@ class TqelCompiler {
   void JoinLines();
   void CutComments();
   void Translate(const std::string& token, TqelTokenizer& tokenizer);
-  bool TranslatePrefixed(const std::string& token, const std::string& rest);
-  void CheckClosedConditionals();
+  bool TranslatePrefixed(const std::string& token, const TqelTokenizer& tokenizer);
+  void CheckClosedStructures();
+  void CheckDeadline(const char* hint) const;
 
   int Append(AtomKind kind, TAtomHandler handler, std::string text, Variant value = Variant());
   void CompileRPush(int index);
@@ -32,6 +34,10 @@ class TqelCompiler {
   TqelScript& s_;
   std::string text_;
   std::vector<std::size_t> atomOffsets_;  // where each atom's token began, for messages
+  std::uint64_t start_ = 0;               // when the compile began
+  // The first procedure of each name, by the folded name: a call is found without walking
+  // every earlier definition.
+  std::unordered_map<std::string, int> procedureStarts_;
 };
 
 namespace {
@@ -123,7 +129,27 @@ int TqelCompiler::CompileRPop() {
   return s_.RPop();
 }
 
+namespace {
+
+// How many tokens pass between two reads of the clock while translating.
+constexpr int kTokensPerClockRead = 4096;
+
+std::string FoldedName(const std::string& name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);
+  return folded;
+}
+
+}  // namespace
+
+void TqelCompiler::CheckDeadline(const char* hint) const {
+  const std::int64_t limit = static_cast<std::int64_t>(s_.timeOut_) * 1000;
+  if (static_cast<std::int64_t>(TickCount() - start_) > limit)
+    TqelScript::Fail("parser timed out after " + std::to_string(s_.timeOut_) + " seconds" + hint);
+}
+
 void TqelCompiler::Compile() {
+  start_ = TickCount();
   RegisterCoreWords();
   s_.atoms_.clear();
   s_.procedures_.clear();
@@ -137,23 +163,27 @@ void TqelCompiler::Compile() {
 
   TqelTokenizer tokenizer(text_);
   std::string token;
+  int untilClock = kTokensPerClockRead;
   while (tokenizer.Next(token)) {
+    if (--untilClock == 0) {
+      CheckDeadline("");
+      untilClock = kTokensPerClockRead;
+    }
     atomOffsets_.push_back(tokenizer.TokenStart());
     Translate(token, tokenizer);
     atomOffsets_.resize(s_.atoms_.size());
   }
-  CheckClosedConditionals();
+  CheckClosedStructures();
 }
 
 void TqelCompiler::ExpandIncludes() {
-  const std::uint64_t start = TickCount();
-  const std::int64_t limit = static_cast<std::int64_t>(s_.timeOut_) * 1000;
+  // Text before a directive never holds another one, so each search starts just before the
+  // last directive (its first "$" may pair with a "$" the included text ends with).
+  std::size_t from = 0;
   for (;;) {
-    if (static_cast<std::int64_t>(TickCount() - start) > limit) {
-      TqelScript::Fail("parser timed out after " + std::to_string(s_.timeOut_) +
-                       " seconds; you may have circular includes");
-    }
-    std::size_t at = text_.find("$$");
+    CheckDeadline("; you may have circular includes");
+    std::size_t at = text_.find("$$", from);
+    from = at == 0 || at == std::string::npos ? 0 : at - 1;
     if (at == std::string::npos) return;
     std::size_t end = text_.find(';', at);
     if (end == std::string::npos) TqelScript::Fail("unterminated include near " + text_.substr(at));
@@ -201,24 +231,42 @@ void TqelCompiler::JoinLines() {
 }
 
 void TqelCompiler::CutComments() {
+  // One pass that copies what lies between the comments: erasing each comment in place would
+  // move the rest of the text once per comment. The kept text never holds an opening mark,
+  // but its last "(" and the "*" after a cut comment make one (as in "((**)*"): that is the
+  // first mark then, as it would be in the text with the comment erased.
+  if (text_.find("(*") == std::string::npos) return;
+  std::string kept;
+  kept.reserve(text_.size());
+  std::size_t from = 0;
   for (;;) {
-    std::size_t open = text_.find("(*");
-    if (open == std::string::npos) return;
+    const bool joined =
+        !kept.empty() && kept.back() == '(' && from < text_.size() && text_[from] == '*';
+    if (!joined) {
+      const std::size_t open = text_.find("(*", from);
+      if (open == std::string::npos) break;
+      kept.append(text_, from, open - from);
+      from = open;
+    }
     // The search for the end starts at the "(", so "(*)" closes itself.
-    std::size_t close = text_.find("*)", open);
-    if (close == std::string::npos)
-      TqelScript::Fail("missing \"*)\" comment terminator near " + text_);
-    text_.erase(open, close + 2 - open);
+    const std::size_t close = text_.find("*)", from);
+    if (close == std::string::npos) {
+      TqelScript::Fail("missing \"*)\" comment terminator near " + kept + text_.substr(from));
+    }
+    if (joined) kept.pop_back();
+    from = close + 2;
   }
+  kept.append(text_, from, std::string::npos);
+  text_ = std::move(kept);
 }
 
-bool TqelCompiler::TranslatePrefixed(const std::string& token, const std::string& rest) {
+bool TqelCompiler::TranslatePrefixed(const std::string& token, const TqelTokenizer& tokenizer) {
   if (token.size() < 2) return false;
   for (const PrefixRule& rule : kPrefixRules) {
     if (token[0] != rule.prefix) continue;
     std::size_t dot = token.find('.');
     if (dot == std::string::npos || dot == 1 || dot + 1 == token.size())
-      TqelScript::Fail(rule.missing + rest);
+      TqelScript::Fail(rule.missing + tokenizer.Rest());
     Append(rule.kind, PrefixHandler(rule.kind), token.substr(1, dot - 1),
            Variant(token.substr(dot + 1)));
     return true;
@@ -252,7 +300,8 @@ void TqelCompiler::Translate(const std::string& token, TqelTokenizer& tokenizer)
     }
     return;
   }
-  const std::string rest = tokenizer.Rest();
+  // The rest of the text is copied only for a message: copying it for every token made a
+  // compile quadratic in the length of the script.
   // 2: a [block] literal.
   if (token[0] == '[') {
     Append(AtomKind::PushLiteral, HandlePushLiteral, token,
@@ -264,23 +313,24 @@ void TqelCompiler::Translate(const std::string& token, TqelTokenizer& tokenizer)
     std::string name = token.substr(0, token.size() - 1);
     int index = Append(AtomKind::Define, HandleDefine, name);
     s_.procedures_.push_back(TqelProcedure{name, index + 1});
+    procedureStarts_.emplace(FoldedName(name), index + 1);
     return;
   }
   // 4, 5: the set and html families.
   if (StartsWith(token, "set.")) {
-    if (token.size() == 4) TqelScript::Fail("missing set method specifier near " + rest);
+    if (token.size() == 4) TqelScript::Fail("missing set method specifier near " + tokenizer.Rest());
     Append(AtomKind::SetMethod, MethodFamilyHandler(TqelMethodFamily::Set), "set",
            Variant(token.substr(4)));
     return;
   }
   if (StartsWith(token, "html.")) {
-    if (token.size() == 5) TqelScript::Fail("missing html method specifier near " + rest);
+    if (token.size() == 5) TqelScript::Fail("missing html method specifier near " + tokenizer.Rest());
     Append(AtomKind::HtmlMethod, MethodFamilyHandler(TqelMethodFamily::Html), "html",
            Variant(token.substr(5)));
     return;
   }
   // 6 to 12: prefix, name, ".", method.
-  if (TranslatePrefixed(token, rest)) return;
+  if (TranslatePrefixed(token, tokenizer)) return;
   // 13: a parameter.
   if (token[0] == '%' && token.size() >= 2) {
     std::string name = token.substr(1);
@@ -309,23 +359,32 @@ void TqelCompiler::Translate(const std::string& token, TqelTokenizer& tokenizer)
     return;
   }
   // 18: a call of a procedure defined earlier; the first definition of a name wins.
-  for (const TqelProcedure& procedure : s_.procedures_) {
-    if (SameNameNoCase(procedure.Name, token)) {
-      Append(AtomKind::Call, HandleCall, token,
-             Variant(static_cast<std::int32_t>(procedure.Start)));
-      return;
-    }
+  if (auto found = procedureStarts_.find(FoldedName(token)); found != procedureStarts_.end()) {
+    Append(AtomKind::Call, HandleCall, token, Variant(static_cast<std::int32_t>(found->second)));
+    return;
   }
-  TqelScript::Fail("undefined word \"" + token + "\" near " + rest);
+  TqelScript::Fail("undefined word \"" + token + "\" near " + tokenizer.Rest());
 }
 
-// An if or else that nothing closed has no jump target; running it could only jump to an
-// arbitrary place, so such a program is rejected here.
-void TqelCompiler::CheckClosedConditionals() {
+// An if or else that nothing closed has no jump target (an until may have taken its place on
+// the return stack); running it could only jump to an arbitrary place, so such a program is
+// rejected here. A repeat still open at the end is a loop its writer forgot to close:
+// rejected too, rather than run once in silence.
+void TqelCompiler::CheckClosedStructures() {
+  std::vector<bool> open(s_.atoms_.size(), false);
+  for (int level = 0; level < s_.rsp_; ++level)
+    open[static_cast<std::size_t>(s_.rstack_[static_cast<std::size_t>(level)])] = true;
   for (std::size_t i = 0; i < s_.atoms_.size(); ++i) {
     const TAtom& atom = s_.atoms_[i];
-    if ((atom.Kind == AtomKind::If || atom.Kind == AtomKind::Else) && !atom.Value.IsInteger()) {
+    const bool conditional = atom.Kind == AtomKind::If || atom.Kind == AtomKind::Else;
+    if (conditional && !atom.Value.IsInteger()) {
       TqelScript::Fail("missing endif for " + atom.Text + " near " + text_.substr(atomOffsets_[i]));
+    }
+  }
+  for (std::size_t i = 0; i < s_.atoms_.size(); ++i) {
+    if (open[i] && s_.atoms_[i].Kind == AtomKind::Repeat) {
+      TqelScript::Fail("missing until for " + s_.atoms_[i].Text + " near " +
+                       text_.substr(atomOffsets_[i]));
     }
   }
 }

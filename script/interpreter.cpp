@@ -47,6 +47,7 @@ Variant TqelScript::Run() {
   // kClockInterval quick atoms, so a short run of quick atoms never reads the clock.
   std::uint64_t start = 0;
   bool started = false;
+  clockStarted_ = false;
   const std::int64_t limit = static_cast<std::int64_t>(timeOut_) * 1000;
   const TAtom* const atoms = atoms_.data();
   const int count = static_cast<int>(atoms_.size());
@@ -58,6 +59,8 @@ Variant TqelScript::Run() {
       if (!started) {
         start = now;
         started = true;
+        runStart_ = start;
+        clockStarted_ = true;
       } else if (static_cast<std::int64_t>(now - start) > limit) {
         Fail("Script timed out after " + std::to_string(timeOut_) + " seconds");
       }
@@ -69,6 +72,8 @@ Variant TqelScript::Run() {
     if (!bounded && !started) {
       start = CoarseTickCount();
       started = true;
+      runStart_ = start;
+      clockStarted_ = true;
     }
     current_->Handler(*this);
     if (!bounded) untilClock = 0;
@@ -76,6 +81,20 @@ Variant TqelScript::Run() {
   Variant result = sp_ > 0 ? Pop() : Variant::Null();
   if (HasRunState()) ClearRunState();
   return result;
+}
+
+std::int64_t TqelScript::RemainingMilliseconds() const {
+  const std::int64_t limit = static_cast<std::int64_t>(timeOut_) * 1000;
+  if (!running_ || !clockStarted_) return limit;
+  const std::int64_t used = static_cast<std::int64_t>(CoarseTickCount() - runStart_);
+  return used >= limit ? 0 : limit - used;
+}
+
+void TqelScript::CheckTimeOut() const {
+  if (!running_ || !clockStarted_) return;
+  const std::int64_t limit = static_cast<std::int64_t>(timeOut_) * 1000;
+  if (static_cast<std::int64_t>(CoarseTickCount() - runStart_) >= limit)
+    Fail("Script timed out after " + std::to_string(timeOut_) + " seconds");
 }
 
 void TqelScript::ClearRunState() noexcept {

@@ -7,6 +7,7 @@
 #include "script/coreint.h"
 #include "script/literals.h"
 #include "script/qelscript.h"
+#include "text/qelstrings.h"
 
 namespace tavlo {
 
@@ -92,7 +93,7 @@ std::string LowerAscii(std::string text) {
 bool Contains(TqelScript& s) {
   std::string b = LowerAscii(s.Pop().ToTextOrEmpty());
   std::string a = LowerAscii(s.Pop().ToTextOrEmpty());
-  return !b.empty() && a.find(b) != std::string::npos;
+  return !b.empty() && FindBytes(a, b) != std::string::npos;
 }
 
 void WordLike(TqelScript& s) {
@@ -109,14 +110,31 @@ std::string TrimBlanks(const std::string& text) {
   return text.substr(first, last - first);
 }
 
+// A decimal whole number too wide for 32 bits, as a Real; false for anything else.
+bool ReadWideInteger(const std::string& item, Variant& value) {
+  std::size_t i = item.size() > 1 && (item[0] == '+' || item[0] == '-') ? 1 : 0;
+  if (i == item.size()) return false;
+  double magnitude = 0;
+  for (; i < item.size(); ++i) {
+    if (item[i] < '0' || item[i] > '9') return false;
+    magnitude = magnitude * 10 + (item[i] - '0');
+  }
+  value = Variant(item[0] == '-' ? -magnitude : magnitude);
+  return true;
+}
+
 // The item's value as the kind that the tested value needs; false when it does not read.
 bool ReadItem(VariantKind kind, const std::string& item, Variant& value) {
   switch (kind) {
     case VariantKind::Integer: {
       std::int32_t n;
-      if (!ReadIntegerLiteral(item, n)) return false;
-      value = Variant(n);
-      return true;
+      if (ReadIntegerLiteral(item, n)) {
+        value = Variant(n);
+        return true;
+      }
+      // A whole number beyond 32 bits is still a bound: 5 is in 1..2147483648. It compares
+      // as a number, so it is read as a Real (exact to 2^53, far past any Integer).
+      return ReadWideInteger(item, value);
     }
     case VariantKind::Real: {
       double d;

@@ -108,6 +108,11 @@ class TqelScript {
 
   // Runs the compiled program once; the value on top of the stack, or Null.
   Variant Run();
+  // For words that wait or work long within one atom (a prompt, a search in a long text, a
+  // save): the milliseconds left of the run's time limit (0 once it has passed), and the
+  // run's time-out error once it has. Outside a run the whole limit is left.
+  std::int64_t RemainingMilliseconds() const;
+  void CheckTimeOut() const;
 
   // Folder of the executable, ending in a separator; fixed at construction.
   const std::string& AppFolder() const noexcept { return appFolder_; }
@@ -238,6 +243,8 @@ class TqelScript {
   int pc_ = 0;
   const TAtom* current_ = nullptr;
   bool running_ = false;
+  bool clockStarted_ = false;  // whether runStart_ holds the start of the current run
+  std::uint64_t runStart_ = 0;
 
   TVariantList variables_;
   std::vector<std::pair<std::type_index, std::unique_ptr<TqelRunState>>> slots_;

@@ -17,6 +17,7 @@
 // which is CurrentValue() as a String; the name before the dot is CurrentText().
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -24,9 +25,18 @@
 
 namespace tavlo {
 
+// What a word may reach beyond the script's own stacks and variables. A record filter asks a
+// question about a record, so it refuses every word that changes something outside: files,
+// folders, the current folder, other programs, dialogs, the clipboard.
+enum class TqelWordAccess : std::uint8_t {
+  Reads,           // computes, or reads files and the system
+  ChangesOutside,  // writes, deletes, renames, starts, asks the user, uses the clipboard
+};
+
 struct TqelWord {
   const char* name;  // compared with case
   TAtomHandler handler;
+  TqelWordAccess access = TqelWordAccess::Reads;
 };
 
 // The word families that the compiler recognises by prefix.
@@ -42,12 +52,24 @@ enum class TqelMethodFamily {
 void RegisterWords(std::span<const TqelWord> words);
 // Installs the handler of a method family.
 void RegisterMethodFamily(TqelMethodFamily family, TAtomHandler handler);
+// Names the methods of a family that change something outside (set.save, &f.append, ...).
+// The strings must outlive every compile (literals do).
+void RegisterChangingMethods(TqelMethodFamily family, std::span<const char* const> methods);
+
+// The token of a compiled atom that changes something outside, as the script wrote it
+// ("deletefile", "set.save", "&f.append", ":x.save"); empty for every other atom.
+std::string ChangingWordOf(const TAtom& atom);
 
 // The handler of a registry word, or nullptr.
 TAtomHandler FindWord(const std::string& name);
 // The handler of a family; when none is installed, a handler that fails at run time with
 // "no words installed for " + the token as written.
 TAtomHandler MethodFamilyHandler(TqelMethodFamily family);
+
+// The handler the core gives the operator word name (=, and, like, ...), whatever has been
+// registered over that name since; nullptr when name is no core operator. Lets a host that
+// reads compiled atoms tell the core operator from a replacement.
+TAtomHandler CoreOperatorHandler(const std::string& name);
 
 // The core words (stack, operators, control words) are always present; this installs them
 // and is called by the compiler itself, so callers never need to.

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavlo {
@@ -13,6 +14,18 @@ namespace tavlo {
 // Upper-case mapping of the Windows-1251 code page; two bytes are equal without regard to
 // case when they map to the same byte.
 extern const std::array<unsigned char, 256> FoldTable;
+
+// Case mapping of the letters a to z only, for the words that fold nothing else.
+extern const std::array<unsigned char, 256> AsciiFoldTable;
+
+// The one substring search of the system: the first (FindBytes) or last (FindLastBytes)
+// 0-based offset at or after `from` where needle occurs in hay, std::string::npos when it
+// does not (or when needle is empty). With a fold table, bytes are equal when they map to the
+// same byte. Time is linear in the lengths of both texts whatever they hold.
+std::size_t FindBytes(std::string_view hay, std::string_view needle, std::size_t from = 0,
+                      const std::array<unsigned char, 256>* fold = nullptr);
+std::size_t FindLastBytes(std::string_view hay, std::string_view needle,
+                          const std::array<unsigned char, 256>* fold = nullptr);
 
 int PosFrom(const std::string& pattern, const std::string& text, int start);
 int PosFromNoCase(const std::string& pattern, const std::string& text, int start);

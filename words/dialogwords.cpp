@@ -21,9 +21,14 @@ void WordSay(TqelScript& s) {
   Host().Say(s.PopText());
 }
 
+// The answer is awaited no longer than the run may last: a prompt nobody answers ends with
+// the time-out, not with a script that outlives its limit.
 void WordAsk(TqelScript& s) {
   const std::string prompt = s.PopText();
-  PushText(s, Host().InputBox("qelScript", prompt, "").value_or(std::string()));
+  std::optional<std::string> answer =
+      Host().InputBoxWithin("qelScript", prompt, "", s.RemainingMilliseconds());
+  if (!answer) s.CheckTimeOut();
+  PushText(s, answer.value_or(std::string()));
 }
 
 void WordDlgOpen(TqelScript& s) {
@@ -59,15 +64,15 @@ void WordShellExecute(TqelScript& s) {
 }
 
 const TqelWord kDialogWords[] = {
-    {"say", WordSay},
-    {"ask", WordAsk},
-    {"dlgopen", WordDlgOpen},
-    {"dlgsave", WordDlgSave},
-    {"dlgcolor", WordDlgColor},
-    {"seldir", WordSelDir},
-    {"copytext", WordCopyText},
-    {"pastetext", WordPasteText},
-    {"shellexecute", WordShellExecute},
+    {"say", WordSay, TqelWordAccess::ChangesOutside},
+    {"ask", WordAsk, TqelWordAccess::ChangesOutside},
+    {"dlgopen", WordDlgOpen, TqelWordAccess::ChangesOutside},
+    {"dlgsave", WordDlgSave, TqelWordAccess::ChangesOutside},
+    {"dlgcolor", WordDlgColor, TqelWordAccess::ChangesOutside},
+    {"seldir", WordSelDir, TqelWordAccess::ChangesOutside},
+    {"copytext", WordCopyText, TqelWordAccess::ChangesOutside},
+    {"pastetext", WordPasteText, TqelWordAccess::ChangesOutside},
+    {"shellexecute", WordShellExecute, TqelWordAccess::ChangesOutside},
 };
 
 }  // namespace

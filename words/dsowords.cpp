@@ -155,6 +155,8 @@ const TqelWord kDataSourceWords[] = {{"dsobase", WordDsoBase}};
 void RegisterDataSourceWords() {
   RegisterWords(kDataSourceWords);
   RegisterMethodFamily(TqelMethodFamily::DataSource, DataSourceWord);
+  static const char* const kChanging[] = {"save"};
+  RegisterChangingMethods(TqelMethodFamily::DataSource, kChanging);
 }
 
 }  // namespace tavlo

@@ -109,6 +109,8 @@ void PagedFileWord(TqelScript& s) {
 
 void RegisterPagedFileWords() {
   RegisterMethodFamily(TqelMethodFamily::PagedFile, PagedFileWord);
+  static const char* const kChanging[] = {"new", "append", "update", "delete"};
+  RegisterChangingMethods(TqelMethodFamily::PagedFile, kChanging);
 }
 
 }  // namespace tavlo

@@ -8,16 +8,13 @@
 #include <vector>
 
 #include "script/qelscript.h"
+#include "text/qelstrings.h"
 
 namespace tavlo {
 
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
-
-char UpperAscii(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
 
 std::string ExpandTildes(const std::string& text) {
   std::string out;
@@ -36,17 +33,7 @@ std::string ExpandTildes(const std::string& text) {
 // a to z into A to Z.
 std::size_t Find(const std::string& hay, const std::string& needle, std::size_t from,
                  bool caseSensitive) {
-  if (needle.empty() || from > hay.size() || needle.size() > hay.size() - from) return npos;
-  for (std::size_t at = from; at + needle.size() <= hay.size(); ++at) {
-    std::size_t i = 0;
-    while (i < needle.size() &&
-           (caseSensitive ? hay[at + i] == needle[i]
-                          : UpperAscii(hay[at + i]) == UpperAscii(needle[i]))) {
-      ++i;
-    }
-    if (i == needle.size()) return at;
-  }
-  return npos;
+  return FindBytes(hay, needle, from, caseSensitive ? nullptr : &AsciiFoldTable);
 }
 
 bool InClass(char letter, char c) {

@@ -268,6 +268,8 @@ void SetFamily(TqelScript& s) {
 
 void RegisterSetWords() {
   RegisterMethodFamily(TqelMethodFamily::Set, SetFamily);
+  static const char* const kChanging[] = {"save"};
+  RegisterChangingMethods(TqelMethodFamily::Set, kChanging);
 }
 
 }  // namespace tavlo

@@ -140,12 +140,19 @@ void WordReplace(TqelScript& s) {
   }
   std::string out;
   std::size_t from = 0;
+  // Every search is linear, but a replacement of each of millions of matches is still long
+  // work for one word: it keeps to the run's time limit.
+  int untilClock = 4096;
   for (;;) {
-    const std::size_t at = text.find(oldText, from);
+    const std::size_t at = FindBytes(text, oldText, from);
     if (at == std::string::npos) break;
     out.append(text, from, at - from).append(newText);
     from = at + oldText.size();
     if (!kAll) break;
+    if (--untilClock == 0) {
+      s.CheckTimeOut();
+      untilClock = 4096;
+    }
   }
   out.append(text, from, std::string::npos);
   s.Push(Variant(std::move(out)));
@@ -175,7 +182,9 @@ void WordCrlf(TqelScript& s) {
 void WordFix(TqelScript& s) {
   const std::int32_t decimals = s.PopInteger();
   const double number = s.PopNumber();
-  if (decimals < 0) {
+  // More decimals than any double fills would only pad zeros (2147483647 of them once took
+  // 4 GB): refused as the formatter refuses a negative count.
+  if (decimals < 0 || decimals > kMaxFixedDecimals) {
     throw EConvertError("Format '%2." + std::to_string(decimals) +
                         "f' invalid or incompatible with argument");
   }

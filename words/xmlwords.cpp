@@ -210,6 +210,8 @@ void XmlWord(TqelScript& script) {
 
 void RegisterXmlWords() {
   RegisterMethodFamily(TqelMethodFamily::Xml, XmlWord);
+  static const char* const kChanging[] = {"save"};
+  RegisterChangingMethods(TqelMethodFamily::Xml, kChanging);
 }
 
 }  // namespace tavlo

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "dbf/fields.h"
+#include "script/registry.h"
 
 namespace tavlo {
 
@@ -36,6 +37,9 @@ TRecordFilter::TRecordFilter(TDbf& dbf, TqelScript& script) : dbf_(dbf), script_
   // The variable callback reads one field of the record under test.
   script_.SetHostVariablesQuick(true);
   dbf_.OnFilterRecord = [this](TDbf& dataSet, bool& accept) { NewFilterRecord(dataSet, accept); };
+  dbf_.OnFilterRecordBytes = [this](TDbf& dataSet, const std::uint8_t* record) {
+    return TestRecordBytes(dataSet, record);
+  };
   script_.onGetVariable = [this](TqelScript& sender, const std::string& symbol, Variant& value,
                                  bool& handled, std::string& errorStr) {
     qelScript1GetVariable(sender, symbol, value, handled, errorStr);
@@ -45,6 +49,7 @@ TRecordFilter::TRecordFilter(TDbf& dbf, TqelScript& script) : dbf_(dbf), script_
 TRecordFilter::~TRecordFilter() noexcept {
   // Leave no callback behind that points at a destroyed filter.
   dbf_.OnFilterRecord = nullptr;
+  dbf_.OnFilterRecordBytes = nullptr;
   script_.onGetVariable = nullptr;
   script_.SetHostVariablesQuick(false);
 }
@@ -55,15 +60,69 @@ void TRecordFilter::SetFilterText(const std::string& text) {
   // Compile it afresh so that the error is raised again.
   if (compileFailed_ && text == script_.Script()) script_.SetScript(std::string());
   compileFailed_ = false;
+  plan_.reset();
   try {
     script_.SetScript(text);
+    RefuseChangingWords();
   } catch (...) {
     compileFailed_ = true;
+    // A filter that is on runs this component for every record it fetches: give it back
+    // the script it was applied with.
+    if (dbf_.Filtered()) {
+      try {
+        script_.SetScript(appliedText_);
+        compileFailed_ = false;
+        plan_ = TFilterPlan::Recognise(script_.Atoms());
+        planText_ = appliedText_;
+        planStamp_ = 0;
+      } catch (...) {
+        // It compiled when it was applied; if it no longer does, the error above stands.
+      }
+    }
     throw;
+  }
+  plan_ = TFilterPlan::Recognise(script_.Atoms());
+  planText_ = text;
+  planStamp_ = 0;
+}
+
+void TRecordFilter::SetPlanning(bool on) {
+  planning_ = on;
+  planStamp_ = 0;
+}
+
+bool TRecordFilter::Planned() {
+  if (!planning_ || plan_ == nullptr || !dbf_.Active()) return false;
+  // Code pages are set at start-up; a change (tests do it) is noticed when a filter is applied.
+  if (planStamp_ != dbf_.OpenStamp()) {
+    planStamp_ = dbf_.OpenStamp();
+    // A script assigned to the component behind the filter's back is not the plan's.
+    planBound_ = script_.Script() == planText_ && plan_->Bind(dbf_);
+  }
+  return planBound_;
+}
+
+TRecordVerdict TRecordFilter::TestRecordBytes(TDbf& DataSet, const std::uint8_t* record) {
+  (void)DataSet;
+  if (!Planned()) return TRecordVerdict::Undecided;
+  return plan_->Accept(record) ? TRecordVerdict::Accept : TRecordVerdict::Reject;
+}
+
+// A filter is a question about a record, run once for every record: a word that changes
+// something outside (a file, a folder, another program, a dialog, the clipboard) would do so
+// thousands of times behind the user's back (a filter once deleted its own table's memo file).
+// Refused when compiled, so that nothing of it ever runs.
+void TRecordFilter::RefuseChangingWords() const {
+  for (const TAtom& atom : script_.Atoms()) {
+    const std::string word = ChangingWordOf(atom);
+    if (!word.empty()) throw EqelScriptError("The word " + word + " is not allowed in a filter");
   }
 }
 
 void TRecordFilter::Apply() {
+  // Bind afresh: the table may have been reopened, or the code pages changed, in between.
+  planStamp_ = 0;
+  appliedText_ = script_.Script();
   dbf_.SetFiltered(true);
   dbf_.First();
 }

@@ -4,6 +4,12 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMetaProperty>
+
+#include "app/data/griddelegate.h"
+#include "app/dialogs/memoeditf.h"
+#include "app/host/qtdesktophost.h"
+#include "dbf/fields.h"
 
 namespace tavlo {
 
@@ -34,30 +40,70 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(thi
   connect(model_, &QAbstractItemModel::modelReset, this, leave);
   // After the guards, so that they run before the selection model reacts to the same signals.
   setModel(model_);
-  connect(model_, &QAbstractItemModel::rowsInserted, this, [this] {
-    if (!sized_) SizeColumns();
+  setItemDelegate(new TGridDelegate(*model_, this));
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+    if (!sized_ && model_->columnCount() > 0) SizeColumns();
   });
   model_->OnUpdateData = [this] { CommitEdit(); };
 }
 
 void TDBGrid::SizeColumns() {
-  // Columns fit their titles and the first rows, never a scan of the whole table.
+  // Widths come from the fields, never from the rows on screen, so that they stay put when a
+  // filter or a scroll changes the rows.
   sized_ = true;
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  const int rows = std::min(model_->rowCount(), 40);
+  const int character = fontMetrics().horizontalAdvance('0');
+  TDbf* table = model_->Table();
   for (int column = 0; column < model_->columnCount(); ++column) {
     int width = horizontalHeader()->fontMetrics().horizontalAdvance(
                     model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()) +
                 24;
-    for (int row = 0; row < rows; ++row) {
-      const QString text = model_->data(model_->index(row, column), Qt::DisplayRole).toString();
-      width = std::max(width, fontMetrics().horizontalAdvance(text) + 16);
+    int characters = model_->FieldLength(column);
+    if (table != nullptr && table->Active()) {
+      switch (table->Fields(column).DataType()) {
+        case TFieldType::ftDate:
+          characters = 10;
+          break;
+        case TFieldType::ftMemo:
+          characters = 6;
+          break;
+        default:
+          break;
+      }
     }
+    width = std::max(width, characters * character + 16);
     setColumnWidth(column, std::min(width, 320));
   }
 }
 
-void TDBGrid::SetDataSource(TDataSource* source) {
+bool TDBGrid::IsMemoColumn(int column) const {
+  TDbf* table = model_->Table();
+  return table != nullptr && table->Active() && column >= 0 && column < table->FieldCount() &&
+         table->Fields(column).DataType() == TFieldType::ftMemo;
+}
+
+bool TDBGrid::EditMemo(int column) {
+  TDbf* table = model_->Table();
+  if (table == nullptr || !table->Active() || !IsMemoColumn(column) || table->IsEmpty())
+    return false;
+  TField& field = table->Fields(column);
+  bool stored = false;
+  Run([&] {
+    const QString text = FromAnsi(field.TextValue());
+    const std::optional<QString> edited =
+        TMemoEditF::Edit(FromAnsi(field.FieldName()), text, table->ReadOnly(), this);
+    if (!edited) return;
+    QString typed = *edited;
+    typed.replace("\r\n", "\n");
+    typed.replace("\n", "\r\n");  // memos keep the program's line ends
+    const std::string value = ToAnsi(typed);
+    if (value == field.TextValue()) return;
+    if (table->State() == TDataSetState::dsBrowse) table->Edit();
+    field.SetTextValue(value);
+    stored = true;
+  });
+  return stored;
+}void TDBGrid::SetDataSource(TDataSource* source) {
   model_->SetDataSource(source);
 }
 
@@ -69,9 +115,51 @@ void TDBGrid::CommitEdit() {
   // The dataset is already storing; a second store from inside this commit must not start.
   const bool wasFollowing = following_;
   following_ = true;
+  refused_ = QVariant();  // a post or a move asks afresh, and hears why not
   commitData(editor);
   closeEditor(editor, QAbstractItemDelegate::NoHint);
   following_ = wasFollowing;
+  if (commitFailed_) throw EAbort();
+}
+
+void TDBGrid::commitData(QWidget* editor) {
+  // The refusal's message box takes the focus from the editor, and a key that moves to
+  // another cell takes it too before the move commits: each would commit the same text
+  // again. One refusal, one message.
+  if (committing_) return;
+  const QByteArray property = editor->metaObject()->userProperty().name();
+  const QVariant typed = property.isEmpty() ? QVariant() : editor->property(property);
+  if (commitFailed_ && typed.isValid() && typed == refused_) return;
+  committing_ = true;
+  QTableView::commitData(editor);
+  committing_ = false;
+  commitFailed_ = model_->WriteFailed();
+  refused_ = commitFailed_ ? typed : QVariant();
+}
+
+void TDBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  if (committing_) return;
+  if (commitFailed_ && hint != QAbstractItemDelegate::RevertModelCache) {
+    // The field refused the text: the user corrects it or drops it with Esc.
+    editor->setFocus();
+    return;
+  }
+  commitFailed_ = false;
+  QTableView::closeEditor(editor, hint);
+}
+
+bool TDBGrid::event(QEvent* event) {
+  // F2 edits the current cell (a memo in the memo editor) before the navigator's shortcut
+  // sees it.
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_F2 && key->modifiers() == Qt::NoModifier &&
+        state() != QAbstractItemView::EditingState && currentIndex().isValid()) {
+      event->accept();
+      return true;
+    }
+  }
+  return QTableView::event(event);
 }
 
 void TDBGrid::FollowCursor(int row) {
@@ -105,6 +193,14 @@ void TDBGrid::Run(const std::function<void()>& action) {
 void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   // The base commits an open editor of the previous cell into the cursor's record first.
   QTableView::currentChanged(current, previous);
+  if (commitFailed_ && previous.isValid() && !following_) {
+    // Its text was refused: stay on that cell with the editor open, the cursor unmoved.
+    following_ = true;
+    selectionModel()->setCurrentIndex(previous, QItemSelectionModel::ClearAndSelect);
+    following_ = false;
+    if (QWidget* editor = indexWidget(previous)) editor->setFocus();
+    return;
+  }
   if (following_ || changing_ > 0 || !current.isValid() || current.row() == model_->CurrentRow())
     return;
   TDbf* table = model_->Table();
@@ -120,6 +216,12 @@ void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& prev
 }
 
 bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  if (index.isValid() && IsMemoColumn(index.column()) &&
+      (trigger == QAbstractItemView::DoubleClicked ||
+       trigger == QAbstractItemView::EditKeyPressed)) {
+    if (index.row() == model_->CurrentRow()) EditMemo(index.column());
+    return false;
+  }
   if (!QTableView::edit(index, trigger, event)) return false;
   // An open cell editor is a change in progress: the cursor goes into edit state at once, so
   // that a move or a post asks the grid for the text first instead of dropping it.
@@ -169,6 +271,20 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
     }
   }
   QTableView::keyPressEvent(event);
+  KeepRefusedCell();
+}
+
+void TDBGrid::mousePressEvent(QMouseEvent* event) {
+  QTableView::mousePressEvent(event);
+  KeepRefusedCell();
+}
+
+void TDBGrid::KeepRefusedCell() {
+  // The key or click selected the cell it aimed at after the move was turned back: the
+  // selection belongs with the cell whose text was refused.
+  if (!commitFailed_ || !currentIndex().isValid()) return;
+  selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect);
+  if (QWidget* editor = indexWidget(currentIndex())) editor->setFocus();
 }
 
 }  // namespace tavlo

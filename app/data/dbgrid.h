@@ -1,6 +1,9 @@
 // TDBGrid: the data grid on a data source, one column per field titled by its name. Selecting
 // a row moves the cursor there (storing a pending edit first); typing in a cell edits the
-// cursor's record. The view follows the cursor when something else moves it.
+// cursor's record. The view follows the cursor when something else moves it. A cell whose
+// text the field refuses keeps its editor open and the cursor where it is: nothing is stored
+// until the text is corrected or dropped (Esc). A memo cell opens the memo editor on a
+// double-click or F2.
 #pragma once
 
 #include <QTableView>
@@ -16,19 +19,32 @@ class TDBGrid : public QTableView {
   explicit TDBGrid(QWidget* parent = nullptr);
   void SetDataSource(TDataSource* source);
   GridModel* Model() const { return model_; }
-  // Stores the text of an open cell editor into the cursor's record.
+  // Stores the text of an open cell editor into the cursor's record. When the field refuses
+  // it (the message is shown) the editor stays open and EAbort is raised, so that the post or
+  // move that asked for the text stops.
   void CommitEdit();
+  // Opens the memo editor on the memo field of column for the cursor's record; OK stores the
+  // edited text into the record (starting an edit). False when nothing was stored.
+  bool EditMemo(int column);
+  // A cell editor is open.
+  bool CellEditorOpen() const { return state() == QAbstractItemView::EditingState; }
 
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                    const QList<int>& roles = QList<int>()) override;
+  void commitData(QWidget* editor) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+  bool event(QEvent* event) override;
 
  private:
   void FollowCursor(int row);
   void SizeColumns();
+  bool IsMemoColumn(int column) const;
+  void KeepRefusedCell();
   void Run(const std::function<void()>& action);
 
   GridModel* model_;
@@ -37,7 +53,10 @@ class TDBGrid : public QTableView {
   int pendingRow_ = -2;        // the cursor's row announced while moving_
   bool startingEdit_ = false;  // the cursor enters edit state for a just opened editor
   int changing_ = 0;           // inside a change of the model's rows
-  bool sized_ = false;         // columns fitted to the rows of the open table
+  bool sized_ = false;         // columns fitted to the fields of the open table
+  bool commitFailed_ = false;  // the open editor's text was refused: it stays open
+  bool committing_ = false;    // inside a commit of an editor's text
+  QVariant refused_;           // the editor's text the field refused last
 };
 
 }  // namespace tavlo

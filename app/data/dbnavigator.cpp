@@ -2,9 +2,9 @@
 #include "app/data/dbnavigator.h"
 
 #include <QHBoxLayout>
-#include <QMessageBox>
 
 #include "app/widgets/icons.h"
+#include "platform/desktophost.h"
 
 namespace tavlo {
 
@@ -83,14 +83,16 @@ void TDBNavigator::EnableButtons() {
                                   data->State() == TDataSetState::dsInsert);
   const bool up = active && !data->AtStart();
   const bool down = active && !data->AtEnd();
-  const bool empty = !active || (data->AtStart() && data->AtEnd());
+  // Nothing shown (an empty table, a filter that accepts nothing or failed): no record to
+  // delete, edit or post.
+  const bool empty = !active || data->IsEmpty();
   Button(NavigateButton::nbFirst)->setEnabled(up);
   Button(NavigateButton::nbPrior)->setEnabled(up);
   Button(NavigateButton::nbNext)->setEnabled(down);
   Button(NavigateButton::nbLast)->setEnabled(down);
   Button(NavigateButton::nbInsert)->setEnabled(active);
   Button(NavigateButton::nbDelete)->setEnabled(active && !empty);
-  Button(NavigateButton::nbEdit)->setEnabled(active && !editing);
+  Button(NavigateButton::nbEdit)->setEnabled(active && !editing && !empty);
   Button(NavigateButton::nbPost)->setEnabled(editing);
   Button(NavigateButton::nbCancel)->setEnabled(editing);
   Button(NavigateButton::nbRefresh)->setEnabled(active);
@@ -117,9 +119,7 @@ void TDBNavigator::BtnClick(NavigateButton which) {
         data->Insert();
         break;
       case NavigateButton::nbDelete:
-        if (ConfirmDelete &&
-            QMessageBox::question(window(), windowTitle(), "Delete record?") != QMessageBox::Yes)
-          break;
+        if (ConfirmDelete && Host().Ask("Delete record?", false) != Answer::Yes) break;
         data->Delete();
         break;
       case NavigateButton::nbEdit:

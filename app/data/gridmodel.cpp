@@ -215,7 +215,16 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     }
   }
+  const bool logical = field.DataType() == TFieldType::ftBoolean;
+  if (role == Qt::CheckStateRole) {
+    if (!logical) return {};
+    const QVariant text = data(index, Qt::EditRole);
+    if (!text.isValid() && row >= exposed_ && row != currentRow_) return {};
+    return text.toString().startsWith('T', Qt::CaseInsensitive) ? Qt::Checked : Qt::Unchecked;
+  }
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
+  // A logical cell is its check box; the words would only repeat it.
+  if (logical && role == Qt::DisplayRole) return {};
   const TDataSetState state = table_->State();
   const bool pending = state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
   try {
@@ -231,11 +240,44 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
   }
 }
 
+int GridModel::FieldLength(int column) const {
+  if (table_ == nullptr || !table_->Active() || column < 0 || column >= columns_) return 0;
+  const TField& field = table_->Fields(column);
+  switch (field.DataType()) {
+    case TFieldType::ftString:
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftLargeint:
+    case TFieldType::ftFloat:
+      return table_->DbfFile() != nullptr ? table_->DbfFile()->FieldInfo(field.FieldNo() - 1).length
+                                          : 0;
+    default:
+      return 0;
+  }
+}
+
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::EditRole || table_ == nullptr || !index.isValid()) return false;
+  writeFailed_ = false;
+  if (table_ == nullptr || !index.isValid()) return false;
   if (index.row() != currentRow_ && !(currentRow_ < 0 && table_->IsEmpty())) return false;
   TField& field = table_->Fields(index.column());
-  const std::string text = ToAnsi(value.toString());
+  std::string text;
+  if (role == Qt::CheckStateRole && field.DataType() == TFieldType::ftBoolean) {
+    text = value.toInt() == Qt::Checked ? "True" : "False";
+  } else if (role == Qt::EditRole) {
+    text = ToAnsi(value.toString());
+  } else {
+    return false;
+  }
+  if (field.DataType() == TFieldType::ftString &&
+      static_cast<int>(text.size()) > FieldLength(index.column())) {
+    // The file would keep only the first characters: say so rather than cut silently.
+    writeFailed_ = true;
+    ReportError(EDatabaseError("'" + text + "' is longer than the " +
+                               std::to_string(FieldLength(index.column())) +
+                               " characters of field '" + field.FieldName() + "'"));
+    return false;
+  }
   try {
     if (table_->State() == TDataSetState::dsEdit || table_->State() == TDataSetState::dsInsert) {
       if (field.TextValue() == text) return true;
@@ -245,6 +287,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     }
     field.SetTextValue(text);
   } catch (const std::exception& error) {
+    writeFailed_ = true;
     ReportError(error);
     return false;
   }
@@ -274,9 +317,15 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
   if (!index.isValid() || table_ == nullptr) return Qt::NoItemFlags;
   Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  // Memo texts are edited in a memo control, not in a one-line cell.
-  if (!table_->ReadOnly() && table_->Fields(index.column()).DataType() != TFieldType::ftMemo)
+  const TFieldType type = table_->Fields(index.column()).DataType();
+  if (table_->ReadOnly()) return result;
+  // Memo texts are edited in the memo editor and logicals by their check box, not in a
+  // one-line cell.
+  if (type == TFieldType::ftBoolean) {
+    result |= Qt::ItemIsUserCheckable;
+  } else if (type != TFieldType::ftMemo) {
     result |= Qt::ItemIsEditable;
+  }
   return result;
 }
 

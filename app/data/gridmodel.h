@@ -48,6 +48,11 @@ class GridModel : public QAbstractTableModel {
   // false the grid stays empty until the next Reload.
   void Reload(bool learn = true);
   const RowCache& Cache() const { return *cache_; }
+  // How many characters a cell of column may hold when typed: the length of a character or
+  // number field, 0 for types whose text is not stored as typed (dates, logicals, memos).
+  int FieldLength(int column) const;
+  // Whether the last write through setData was refused (the message has been shown).
+  bool WriteFailed() const { return writeFailed_; }
   // Called when the cursor asks its controls to store their pending edits (before a post).
   std::function<void()> OnUpdateData;
 
@@ -80,6 +85,7 @@ class GridModel : public QAbstractTableModel {
   std::int32_t currentRecord_ = -1;
   int columns_ = 0;
   int exposed_ = 0;  // learned rows the view has been told about
+  bool writeFailed_ = false;
 };
 
 }  // namespace tavlo

@@ -30,13 +30,44 @@ QString QtFilterFromPairs(const std::string& filter) {
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     QString patterns = parts[i + 1];
     patterns.replace(';', ' ');
-    filters << parts[i] + " (" + patterns + ")";
+    // A description that already names its patterns ("Dbase files (*.dbf)") keeps them once.
+    if (parts[i].endsWith("(" + patterns + ")"))
+      filters << parts[i];
+    else
+      filters << parts[i] + " (" + patterns + ")";
   }
   return filters.join(";;");
 }
 
+namespace {
+
+// Messages break their lines with CR (the engine's opening checks); a label wants LF.
+QString MessageText(const std::string& text) {
+  QString shown = FromAnsi(text);
+  shown.replace("\r\n", "\n");
+  shown.replace('\r', '\n');
+  return shown;
+}
+
+}  // namespace
+
 void QtDesktopHost::ShowMessage(const std::string& text) {
-  QMessageBox::information(parent_, QApplication::applicationName(), FromAnsi(text));
+  QMessageBox::information(parent_, QApplication::applicationName(), MessageText(text));
+}
+
+void QtDesktopHost::ShowError(const std::string& text) {
+  QMessageBox::critical(parent_, QApplication::applicationName(), MessageText(text));
+}
+
+Answer QtDesktopHost::Ask(const std::string& text, bool withCancel) {
+  QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+  if (withCancel) buttons |= QMessageBox::Cancel;
+  const QMessageBox::StandardButton answer =
+      QMessageBox::question(parent_, QApplication::applicationName(), MessageText(text), buttons,
+                            withCancel ? QMessageBox::Yes : QMessageBox::No);
+  if (answer == QMessageBox::Yes) return Answer::Yes;
+  if (answer == QMessageBox::No) return Answer::No;
+  return withCancel ? Answer::Cancel : Answer::No;
 }
 
 std::optional<std::string> QtDesktopHost::InputBox(const std::string& caption,

@@ -17,6 +17,8 @@ class QtDesktopHost : public DesktopHost {
   void SetParent(QWidget* parent) { parent_ = parent; }
 
   void ShowMessage(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  Answer Ask(const std::string& text, bool withCancel) override;
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& defaultValue) override;
   std::optional<std::string> OpenFileDialog(const std::string& title, const std::string& filter,

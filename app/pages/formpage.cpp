@@ -31,10 +31,9 @@ TFormPage::TFormPage(TPageHost& host, QWidget* parent) : QWidget(parent), host_(
   txtfilter->setMinimumWidth(260);
   label->setBuddy(txtfilter);
   panel->AddWidget(txtfilter, 1);
-  btnfilter = panel->AddButton("btnfilter", "Filter", "view-filter", IconShape::Filter,
-                               QKeySequence(Qt::CTRL | Qt::Key_F));
-  btnshowall = panel->AddButton("btnshowall", "Show all", "edit-clear-all", IconShape::ShowAll,
-                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+  // Their shortcuts belong to the main window, so that they work from every page.
+  btnfilter = panel->AddButton("btnfilter", "Filter", "view-filter", IconShape::Filter);
+  btnshowall = panel->AddButton("btnshowall", "Show all", "edit-clear-all", IconShape::ShowAll);
   connect(btnfilter, &QToolButton::clicked, this, &TFormPage::btnfilterClick);
   connect(btnshowall, &QToolButton::clicked, this, &TFormPage::btnshowallClick);
   connect(txtfilter, &QLineEdit::returnPressed, this, &TFormPage::btnfilterClick);

@@ -38,8 +38,15 @@ class TPageHost {
   virtual const std::string& LastFile() const = 0;
 
   // The shell's table operations (they show their own failures).
+  // OpenTable and CloseTable first settle a pending edit (ConfirmPendingEdit) and do nothing
+  // when the user keeps it.
   virtual void OpenTable(const std::string& path, bool withForm) = 0;
   virtual void CloseTable() = 0;
+  // Before anything that would drop the record being edited (closing the table, loading a
+  // form, ending the program): when it holds changes, asks "Save changes to the current
+  // record?"; Yes posts it, No cancels the edit, Cancel keeps it. False when the caller must
+  // stop: the user chose Cancel, or storing or posting failed (its message is shown).
+  virtual bool ConfirmPendingEdit() = 0;
   // Runs change, which filters, orders or walks the cursor, with the data controls quiet;
   // they learn the records afresh when it succeeds. A failure is shown and false returned.
   virtual bool ChangeRecordSet(const std::function<void()>& change) = 0;

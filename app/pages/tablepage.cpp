@@ -18,8 +18,8 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
   auto* panel = new ButtonPanel(this);
-  btnopen = panel->AddButton("btnopen", "Open database", "document-open", IconShape::Open,
-                             QKeySequence::Open);
+  // The drawn folder: the desktop theme's pale one reads as a disabled button.
+  btnopen = panel->AddButton("btnopen", "Open database", "", IconShape::Open, QKeySequence::Open);
   btnclose = panel->AddButton("btnclose", "Close database", "window-close", IconShape::Close,
                               QKeySequence(Qt::CTRL | Qt::Key_W));
   panel->AddStretch();

@@ -3,6 +3,17 @@
 
 namespace tavlo {
 
+QString HintWithShortcut(const QString& hint, const QKeySequence& shortcut) {
+  if (shortcut.isEmpty()) return hint;
+  return hint + " (" + shortcut.toString(QKeySequence::NativeText) + ")";
+}
+
+void SetButtonShortcut(QAbstractButton* button, const QString& hint,
+                       const QKeySequence& shortcut) {
+  button->setShortcut(shortcut);
+  button->setToolTip(HintWithShortcut(hint, shortcut));
+}
+
 ButtonPanel::ButtonPanel(QWidget* parent) : QFrame(parent), layout_(new QHBoxLayout(this)) {
   setFrameShape(QFrame::StyledPanel);
   setFrameShadow(QFrame::Raised);
@@ -15,7 +26,7 @@ QToolButton* ButtonPanel::AddButton(const QString& objectName, const QString& hi
                                     const QKeySequence& shortcut) {
   auto* button = new QToolButton(this);
   button->setObjectName(objectName);
-  button->setToolTip(hint);
+  button->setToolTip(HintWithShortcut(hint, shortcut));
   button->setAccessibleName(hint);
   button->setIcon(TavloIcon(themeIcon, fallback));
   button->setIconSize(QSize(22, 22));

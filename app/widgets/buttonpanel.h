@@ -1,5 +1,5 @@
 // ButtonPanel: the strip of icon buttons at the top of a page. Every button is an icon tool
-// button whose tooltip is its hint, optionally with a keyboard shortcut.
+// button whose tooltip is its hint, optionally with a keyboard shortcut named in the tooltip.
 #pragma once
 
 #include <QFrame>
@@ -10,6 +10,11 @@
 #include "app/widgets/icons.h"
 
 namespace tavlo {
+
+// Hint text with the shortcut a user can press instead: "Open database (Ctrl+O)".
+QString HintWithShortcut(const QString& hint, const QKeySequence& shortcut);
+// Gives button its shortcut and names it in the tooltip after hint.
+void SetButtonShortcut(QAbstractButton* button, const QString& hint, const QKeySequence& shortcut);
 
 class ButtonPanel : public QFrame {
   Q_OBJECT

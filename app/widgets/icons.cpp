@@ -149,7 +149,9 @@ QIcon DrawnIcon(IconShape shape) {
 }
 
 QIcon TavloIcon(const char* themeName, IconShape fallback) {
-  if (QIcon::hasThemeIcon(themeName)) return QIcon::fromTheme(themeName);
+  // No theme name: the drawn icon (a theme may answer yes for the empty name).
+  if (themeName != nullptr && *themeName != '\0' && QIcon::hasThemeIcon(themeName))
+    return QIcon::fromTheme(themeName);
   return DrawnIcon(fallback);
 }
 

@@ -28,4 +28,23 @@ expect 2 'missing script' eval
 expect 2 'unknown option --bogus' eval '1' --bogus 1
 expect 2 '--var expects name=value' eval '1' --var novalue
 expect 2 '--timeout expects a number' eval '1' --timeout soon
+# ask on a terminal or pipe that never answers ends with the time limit, not after it.
+scratch=$(mktemp -d)
+mkfifo "$scratch/in"
+sleep 20 >"$scratch/in" &
+holder=$!
+started=$(date +%s)
+err=$("$cli" eval "'name?' ask" --timeout 1 <"$scratch/in" 2>&1 >/dev/null)
+rc=$?
+took=$(($(date +%s) - started))
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+rm -rf "$scratch"
+if [ $rc -ne 1 ] || [[ "$err" != *"Script timed out after 1 seconds"* ]] || [ "$took" -gt 5 ]; then
+  echo "FAIL: ask on a silent pipe -> rc=$rc took=${took}s stderr='$err'"
+  fail=1
+fi
+# An answered ask is read as before.
+out=$(echo "Ann" | "$cli" eval "'name?' ask" --timeout 5)
+[ "$out" = "Ann" ] || { echo "FAIL: ask with an answer -> '$out'"; fail=1; }
 exit $fail

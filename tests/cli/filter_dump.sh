@@ -83,6 +83,17 @@ expect_eq "$err" "tavlo-cli: Invalid variant type conversion" "empty filter yiel
 "$cli" dump people.dbf --filter > /dev/null 2>&1
 expect_eq "$?" "2" "--filter without a script is a usage error"
 
+# A filter that would change anything is refused before a record is read; the memo file stays.
+err=$("$cli" dump people.dbf --filter "'people.dbt' deletefile true" 2>&1 >/dev/null); rc=$?
+expect_eq "$rc" "1" "a deleting filter exits 1"
+expect_eq "$err" "tavlo-cli: The word deletefile is not allowed in a filter" "deleting filter"
+[[ -f people.dbt ]] || fail "the memo file was deleted by a filter"
+err=$("$cli" dump people.dbf --filter "'x' 'out.txt' set.save true" 2>&1 >/dev/null)
+expect_eq "$err" "tavlo-cli: The word set.save is not allowed in a filter" "saving filter"
+[[ ! -e out.txt ]] || fail "a filter wrote a file"
+# eval still runs every word.
+"$cli" eval "'x' 'out.txt' set.save" >/dev/null && [[ -f out.txt ]] || fail "eval may save"
+
 # The table is only read.
 expect_eq "$(od -An -tx1 -j1 -N3 people.dbf | tr -d ' ')" "7e0c09" "header date untouched"
 

@@ -182,6 +182,27 @@ TEST_F(PagedFileTest, UpdatedChainsGrowIntoFreePagesAndShrinkFreeingTheRest) {
   EXPECT_EQ(f.NextFreePage(320), 384);  // the end of the file
 }
 
+// Appends remember where free pages start instead of scanning the file from its first page
+// each time (40,000 appends once took 22 s); pages freed by this object or by another writer
+// are still taken again.
+TEST_F(PagedFileTest, AppendsReuseFreedPagesWithoutRescanningTheFile) {
+  std::string path = Make(64);
+  TqelPagedFile a;
+  TqelPagedFile b;
+  a.Open(path, kUser, kPassword);
+  b.Open(path, kUser, kPassword);
+  for (int i = 0; i < 20000; ++i) a.WriteRecord(0, "r", false);  // pages 1 to 20000
+  a.FreeChain(64 * 7);
+  EXPECT_EQ(a.WriteRecord(0, "again", false), 64 * 7);  // its own free page, at once
+  EXPECT_EQ(a.WriteRecord(0, "end", false), 64 * 20001);
+  b.FreeChain(64 * 3);  // another writer frees a page a has passed
+  std::int64_t taken = 0;
+  for (int i = 0; i < 1100 && taken != 64 * 3; ++i) taken = a.WriteRecord(0, "r", false);
+  EXPECT_EQ(taken, 64 * 3);  // found when a's search starts over
+  EXPECT_EQ(a.ReadRecord(64 * 3), "r");
+  EXPECT_EQ(a.ReadRecord(64 * 7), "again");
+}
+
 TEST_F(PagedFileTest, OperationsOnAClosedFileFail) {
   TqelPagedFile f;
   EXPECT_THROW_MSG(f.Append("x"), EqelPageError, "can not append record because file is not open");

@@ -96,6 +96,12 @@ TEST(Operators, InWithSingleItemsAndRanges) {
       {"'Boston' [\"New York\" Boston] in", true},
       {"'York' [\"New York\" Boston] in", false},
       {"5 '1 y 5' in", false},     // y ends the search
+      // Bounds beyond 32 bits compare as numbers.
+      {"5 '1..2147483648' in", true},
+      {"5 '-99999999999..-1 3..99999999999' in", true},
+      {"5 '6..99999999999' in", false},
+      {"5 '99999999999' in", false},
+      {"5 '1..2147483648x' in", false},
       {"0 '1..y 0' in", true},     // 0 is below 1, so y is never read and 0 then matches
       {"31 'x1F' in", true},       // integer items read as integer literals
       {"7 ' 5 .. 8 ' in", false},  // the range splits on blanks into 5, .. and 8

@@ -1,6 +1,7 @@
 // Tests of the substring searches, the case-folding table and the attribute-line functions.
 #include <gtest/gtest.h>
 
+#include "platform/clock.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {
@@ -123,6 +124,73 @@ TEST(AttrSet, StoresValueBytesUnchanged) {
   AttrSet(line, "q", "say \"hi\"");
   EXPECT_EQ(line, "q=\"say \"hi\"\"");
   EXPECT_EQ(AttrGet(line, "q"), "say ");
+}
+
+}  // namespace
+}  // namespace tavlo
+
+namespace tavlo {
+namespace {
+
+// The obvious quadratic search, as the reference the linear one must agree with.
+std::size_t ReferenceFind(const std::string& hay, const std::string& needle, std::size_t from,
+                          const std::array<unsigned char, 256>* fold, bool last) {
+  if (needle.empty() || needle.size() > hay.size()) return std::string::npos;
+  std::size_t found = std::string::npos;
+  for (std::size_t at = from; at + needle.size() <= hay.size(); ++at) {
+    bool same = true;
+    for (std::size_t i = 0; same && i < needle.size(); ++i) {
+      const auto a = static_cast<unsigned char>(hay[at + i]);
+      const auto b = static_cast<unsigned char>(needle[i]);
+      same = fold ? (*fold)[a] == (*fold)[b] : a == b;
+    }
+    if (same) {
+      found = at;
+      if (!last) break;
+    }
+  }
+  return found;
+}
+
+// Small alphabets make long near-matches, which is where the automaton takes over.
+TEST(FindBytes, AgreesWithThePlainSearchOnNearMatches) {
+  std::uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+  const char alphabet[] = {'a', 'A', 'b', '\xE0', '\xC0'};
+  for (int round = 0; round < 3000; ++round) {
+    std::string hay, needle;
+    const std::size_t letters = 2 + next() % 4;
+    for (std::size_t n = next() % 300; n > 0; --n) hay += alphabet[next() % letters];
+    for (std::size_t n = 1 + next() % 12; n > 0; --n) needle += alphabet[next() % letters];
+    if (round % 3 == 0) needle = std::string(next() % 20 + 1, 'a') + "b";
+    const std::size_t from = hay.empty() ? 0 : next() % (hay.size() + 2);
+    for (const auto* fold : {static_cast<const std::array<unsigned char, 256>*>(nullptr),
+                             &FoldTable, &AsciiFoldTable}) {
+      ASSERT_EQ(FindBytes(hay, needle, from, fold), ReferenceFind(hay, needle, from, fold, false))
+          << hay << " / " << needle << " from " << from;
+      ASSERT_EQ(FindLastBytes(hay, needle, fold), ReferenceFind(hay, needle, 0, fold, true))
+          << hay << " / " << needle;
+    }
+  }
+  EXPECT_EQ(FindBytes("abc", "", 0), std::string::npos);
+  EXPECT_EQ(FindBytes("abc", "c", 3), std::string::npos);
+  EXPECT_EQ(FindBytes("abc", "c", 2), 2u);
+}
+
+// A 32 KB pattern that almost matches everywhere in a 256 KB text once took seconds per
+// search (the time grew with the product of the lengths).
+TEST(FindBytes, PathologicalPatternsTakeLinearTime) {
+  const std::string text(256 * 1024, 'a');
+  const std::string pattern = std::string(32 * 1024, 'a') + "b";
+  const std::string reversed = "b" + std::string(32 * 1024, 'a');
+  const std::uint64_t start = TickCount();
+  EXPECT_EQ(PosFrom(pattern, text, 1), 0);
+  EXPECT_EQ(PosFromNoCase(pattern, text, 1), 0);
+  EXPECT_EQ(LastPosNoCase(reversed, text), 0);
+  EXPECT_EQ(FindBytes(text, pattern, 0, &AsciiFoldTable), std::string::npos);
+  EXPECT_EQ(PosFromNoCase(pattern, text + "B", 1), static_cast<int>(text.size() - 32 * 1024 + 1));
+  // Five searches that took over 20 seconds: a generous bound for a slow sanitizer build.
+  EXPECT_LT(TickCount() - start, 3000u);
 }
 
 }  // namespace

@@ -25,6 +25,23 @@ TEST_F(StringWords, Cutting) {
   EXPECT_EQ(RunText("'abc' 1 0 mid"), "");
 }
 
+// Every searching word goes through the linear search: a 32 KB pattern that nearly matches
+// everywhere in a 256 KB text once took seconds per word.
+TEST_F(StringWords, SearchingWordsTakeLinearTime) {
+  const std::string text = "'" + std::string(256 * 1024, 'a') + "'";
+  const std::string pattern = "'" + std::string(32 * 1024, 'a') + "b'";
+  const std::string reversed = "'b" + std::string(32 * 1024, 'a') + "'";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunInteger(pattern + " " + text + " 1 find"), 0);
+  EXPECT_EQ(RunInteger(reversed + " " + text + " findlast"), 0);
+  EXPECT_EQ(RunText(pattern + " " + text + " 'x' replace").size(), 256u * 1024);
+  EXPECT_EQ(RunText(pattern + " " + text + " 'x' replaceall").size(), 256u * 1024);
+  EXPECT_EQ(RunText(text + " " + pattern + " like"), "False");
+  EXPECT_EQ(RunText(text + " " + pattern + " '' true regreplace").size(), 256u * 1024);
+  // Six words that took over 20 seconds: a generous bound for a slow sanitizer build.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
 TEST_F(StringWords, Searching) {
   EXPECT_EQ(RunInteger("'B' 'abcb' 1 find"), 2);
   EXPECT_EQ(RunInteger("'b' 'abcb' 3 find"), 4);
@@ -72,6 +89,15 @@ TEST_F(StringWords, FixAndConversions) {
   EXPECT_EQ(RunText("3.14159 2 fix"), "3.14");
   EXPECT_EQ(RunText("2.5 3 fix"), "2.500");
   EXPECT_EQ(Failure("5 -1 fix"), "Format '%2.-1f' invalid or incompatible with argument");
+  // A count beyond what any double fills is refused at once, not padded with zeros (the
+  // largest count once overflowed and took gigabytes).
+  EXPECT_EQ(Failure("1.5 2147483647 fix"),
+            "Format '%2.2147483647f' invalid or incompatible with argument");
+  EXPECT_EQ(Failure("1.5 339 fix"), "Format '%2.339f' invalid or incompatible with argument");
+  const std::string tiny = RunText("5e-324 338 fix");
+  EXPECT_EQ(tiny.size(), 340u);
+  EXPECT_EQ(tiny.substr(0, 2), "0.");
+  EXPECT_EQ(tiny[325], '5') << tiny;  // the smallest double's digit is still shown
   {
     RegionalSettings comma;
     comma.decimalSeparator = ',';

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dbf/cursor_fixture.h"
+#include "platform/filesystem.h"
 #include "words/library.h"
 
 namespace tavlo {
@@ -115,6 +116,54 @@ TEST_F(RecordFilterTest, CompileErrorNeverSwitchesTheFilterOn) {
     EXPECT_FALSE(dbf_.Filtered());
   }
   EXPECT_EQ(Shown(), (Names{"Ann", "Bob", "Cid", "Dee"}));
+}
+
+// A filter runs once per record: words that change anything outside the script are refused
+// when it is compiled (a filter once deleted its own table's memo file during a dump).
+TEST_F(RecordFilterTest, WordsThatChangeAnythingAreRefusedWhenCompiled) {
+  const std::string table = dbf_.TableName();
+  const std::string folder = table.substr(0, table.rfind('/') + 1);
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"'" + table + "' deletefile true", "deletefile"},
+      {"'" + table + "' '" + folder + "x.dbf' renamefile true", "renamefile"},
+      {"'" + folder + "sub' createdir true", "createdir"},
+      {"'" + folder + "sub' removedir true", "removedir"},
+      {"'/' chdir true", "chdir"},
+      {"'xdg-open' '' shellexecute true", "shellexecute"},
+      {"'hi' say true", "say"},
+      {"'name?' ask 'x' =", "ask"},
+      {"dlgopen ''  =", "dlgopen"},
+      {"dlgsave '' =", "dlgsave"},
+      {"dlgcolor 1 =", "dlgcolor"},
+      {"seldir true", "seldir"},
+      {"'x' copytext true", "copytext"},
+      {"pastetext '' =", "pastetext"},
+      {"'a' '" + folder + "a.txt' set.save true", "set.save"},
+      {"1 :v.set '" + folder + "v.txt' :v.save true", ":v.save"},
+      {"'" + folder + "d.xml' ?doc.save true", "?doc.save"},
+      {"'" + folder + "d' _obj.save true", "_obj.save"},
+      {"'" + folder + "p' &f.new true", "&f.new"},
+      {"'a' &f.append true", "&f.append"},
+      {"1 'a' &f.update true", "&f.update"},
+      {"1 &f.delete true", "&f.delete"},
+  };
+  for (const auto& [text, word] : refused) {
+    const std::string expected = "The word " + word + " is not allowed in a filter";
+    // Twice: the program compiled before the refusal must never filter either.
+    for (int press = 0; press < 2; ++press) {
+      EXPECT_THROW_MESSAGE(filter_.Filter("people", text), expected.c_str());
+      EXPECT_FALSE(dbf_.Filtered()) << text;
+    }
+  }
+  EXPECT_TRUE(Files().FileExists(table));
+  EXPECT_FALSE(Files().FileExists(folder + "a.txt"));
+  EXPECT_FALSE(Files().DirectoryExists(folder + "sub"));
+  // Reading words stay: the file words that look, the loads, the queries of a paged file.
+  filter_.Filter("people", "'" + table + "' fileexists '" + folder +
+                               "none.txt' fileexists not and >NAME.get 'Bob' = and");
+  EXPECT_EQ(Shown(), (Names{"Bob"}));
+  EXPECT_NO_THROW(filter_.SetFilterText("'" + folder + "a.txt' set.load drop &f.count drop ?d.count "
+                                        "drop :v.get drop 'Ann' 'Ann Bob' 1 find 0 >"));
 }
 
 TEST_F(RecordFilterTest, NoCurrentTableMeansNothingHappens) {

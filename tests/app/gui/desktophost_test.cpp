@@ -13,7 +13,7 @@ class DesktopHostTest : public QObject {
  private slots:
   void convertsFilterPairs() {
     QCOMPARE(QtFilterFromPairs("Dbase files (*.dbf)|*.dbf"),
-             QString("Dbase files (*.dbf) (*.dbf)"));
+             QString("Dbase files (*.dbf)"));
     QCOMPARE(QtFilterFromPairs("Report Templates|*.drpt|HTML Files|*.htm;*.html"),
              QString("Report Templates (*.drpt);;HTML Files (*.htm *.html)"));
     QCOMPARE(QtFilterFromPairs(""), QString());

@@ -1,0 +1,141 @@
+// The filter plan: the differential check against the interpreter over a fixed set of seeds
+// (random tables and scripts of the planned shapes), and the cases it must decline or match
+// by construction: shapes it does not take, tables it cannot run on, the Null result's error
+// at the right record, and a table opened while the filter stays on.
+#include "app/core/filterplan.h"
+
+#include <gtest/gtest.h>
+
+#include "app/core/recordfilter.h"
+#include "dbf/cursor_fixture.h"
+#include "fuzz/filterdifferential.h"
+#include "testsupport.h"
+#include "words/library.h"
+
+namespace tavlo {
+namespace {
+
+TEST(FilterPlanDifferential, PlanAndInterpreterAgreeOnEveryRecordOverFixedSeeds) {
+  RegisterLibraryWords();
+  testsupport::ScratchFolder folder;
+  int planned = 0, compiled = 0;
+  constexpr int kSeeds = 1500;
+  for (std::uint64_t seed = 1; seed <= kSeeds; ++seed) {
+    const filterdiff::Outcome outcome = filterdiff::Check(seed, folder.File("t.dbf"));
+    ASSERT_EQ(outcome.difference, "");
+    compiled += outcome.compiled;
+    planned += outcome.planned;
+  }
+  // The generator must keep exercising the plan, not only the declining paths.
+  EXPECT_GT(compiled, kSeeds * 9 / 10);
+  EXPECT_GT(planned, kSeeds / 4);
+}
+
+TEST(FilterPlanRecognise, TakesOnlyWholeScriptsOfThePlannedShapes) {
+  RegisterLibraryWords();
+  const struct {
+    const char* script;
+    bool planned;
+  } cases[] = {
+      {">CITY.get 'Paris' =", true},
+      {"'Paris' >CITY.get <", true},
+      {">AGE.get 70 >= >ACTIVE.get and", true},
+      {">ACTIVE.get not", true},
+      {">NAME.get 'mi' like >NAME.get 'x' unlike or true xor", true},
+      {">CITY.get 'Paris Rome' in", true},
+      {"", false},
+      {"1", false},
+      {">CITY.get", true},  // declined later unless CITY is a logical field
+      {">CITY.get >NAME.get =", false},
+      {"'Paris Rome' >CITY.get in", false},
+      {">AGE.get 1 + 70 >", false},
+      {">CITY.set", false},
+      {">CITY.get 'Paris' = 1", false},
+      {">CITY.get 'Paris' = 1 and", false},
+      {">CITY.get ucase 'PARIS' =", false},
+      {":x.get 1 =", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    TqelScript script;
+    script.SetScript(c.script);
+    EXPECT_EQ(TFilterPlan::Recognise(script.Atoms()) != nullptr, c.planned);
+  }
+}
+
+class FilterPlanTableTest : public cursortest::CursorTest {
+ protected:
+  FilterPlanTableTest() {
+    RegisterLibraryWords();
+    // NAME C(10), AGE N(11).
+    dbf_.SetTableName(MakePeople({"Ann", "Bob", "Cid", "Dee"}));
+    dbf_.Open();
+  }
+  TDbf dbf_;
+  TqelScript script_;
+  TRecordFilter filter_{dbf_, script_};
+};
+
+TEST_F(FilterPlanTableTest, DeclinesFieldsAndLiteralsItCannotReproduce) {
+  const struct {
+    const char* script;
+    bool planned;
+  } cases[] = {
+      {">name.get 'Bob' =", true},
+      {">NAME.get 5 =", false},      // a text against a number is parsed per record
+      {">AGE.get 'abc' =", false},   // fails on every record with a value
+      {">AGE.get 'ab' like", false},  // a number read as text
+      {">NOSUCH.get 'x' =", false},  // the interpreter's message
+      {">AGE.get", false},           // a number used as a condition combines bitwise
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    filter_.SetFilterText(c.script);
+    EXPECT_EQ(filter_.Planned(), c.planned);
+  }
+}
+
+TEST_F(FilterPlanTableTest, FollowsATableOpenedWhileTheFilterStaysOn) {
+  filter_.Filter("people", ">NAME.get 'Cid' =");
+  ASSERT_TRUE(filter_.Planned());
+  EXPECT_EQ(dbf_.LookupField("NAME").TextValue(), "Cid");
+  dbf_.Close();
+  // NAME at another offset with another length, and OK a logical.
+  const std::string path = MakeTable(
+      "other.dbf", {{"OK", TFieldType::ftBoolean, 0}, {"NAME", TFieldType::ftString, 4}});
+  dbf_.SetTableName(path);
+  dbf_.Open();
+  for (const char* name : {"Zed", "Cid", "Ci"}) {
+    dbf_.Insert();
+    dbf_.LookupField("NAME").SetTextValue(name);
+    dbf_.Post();
+  }
+  dbf_.First();
+  EXPECT_TRUE(filter_.Planned());
+  EXPECT_EQ(dbf_.RecordNumber(), 2);
+  dbf_.Next();
+  EXPECT_TRUE(dbf_.AtEnd());
+}
+
+TEST_F(FilterPlanTableTest, ANullLogicalFailsAtItsOwnRecordAsTheInterpreterDoes) {
+  dbf_.Close();
+  dbf_.SetTableName(MakeTable("flags.dbf", {{"OK", TFieldType::ftBoolean, 0}}));
+  dbf_.Open();
+  for (const char* flag : {"T", "F", "", "T"}) {
+    dbf_.Insert();
+    dbf_.LookupField("OK").SetTextValue(flag);
+    dbf_.Post();
+  }
+  for (bool planning : {true, false}) {
+    SCOPED_TRACE(planning);
+    filter_.SetPlanning(planning);
+    filter_.Filter("flags", ">OK.get true and");
+    EXPECT_EQ(filter_.Planned(), planning);
+    EXPECT_EQ(dbf_.RecordNumber(), 1);
+    EXPECT_THROW_MSG(dbf_.Next(), EVariantTypeCastError, "Invalid variant type conversion");
+    filter_.ShowAll();
+  }
+}
+
+}  // namespace
+}  // namespace tavlo
