@@ -3,6 +3,7 @@
 
 #include "dbf/dbferrors.h"
 #include "dbf/fields.h"
+#include "dbf/recordfile.h"
 #include "dbf/tdbf.h"
 #include "platform/codepage.h"
 #include "platform/errors.h"
@@ -36,12 +37,6 @@ void AddTsvValue(std::string& out, const std::string& value) {
       default: out += c;
     }
   }
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
 }
 
 }  // namespace
@@ -153,9 +148,9 @@ TImportResult ImportDelimited(TDbf& dbf, const std::string& text, const TDelimit
   // Column -> field, -1 for a column the table does not have.
   std::vector<int> target(header.size(), -1);
   for (std::size_t c = 0; c < header.size(); ++c) {
-    const std::string name = LowerAscii(Trim(pages.Utf8ToAnsi(header[c])));
+    const std::string name = LowerCaseAscii(Trim(pages.Utf8ToAnsi(header[c])));
     for (int f = 0; f < dbf.FieldCount(); ++f)
-      if (LowerAscii(dbf.Fields(f).FieldName()) == name) target[c] = f;
+      if (LowerCaseAscii(dbf.Fields(f).FieldName()) == name) target[c] = f;
     if (target[c] < 0 && !name.empty())
       result.messages.push_back("Column " + header[c] + " is not a field of the table; ignored");
   }

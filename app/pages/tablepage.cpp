@@ -6,6 +6,7 @@
 
 #include "app/data/dbgrid.h"
 #include "app/pages/pagehost.h"
+#include "app/pages/tablemaintenance.h"
 #include "app/widgets/buttonpanel.h"
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
@@ -22,6 +23,7 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
   btnopen = panel->AddButton("btnopen", "Open database", "", IconShape::Open, QKeySequence::Open);
   btnclose = panel->AddButton("btnclose", "Close database", "window-close", IconShape::Close,
                               QKeySequence(Qt::CTRL | Qt::Key_W));
+  maintenance = new TTableMaintenance(host_, *panel, this);
   panel->AddStretch();
   connect(btnopen, &QToolButton::clicked, this, &TTablePage::btnopenClick);
   connect(btnclose, &QToolButton::clicked, this, &TTablePage::btncloseClick);

@@ -9,6 +9,7 @@ namespace tavlo {
 
 class TDBGrid;
 class TPageHost;
+class TTableMaintenance;
 
 class TTablePage : public QWidget {
   Q_OBJECT
@@ -21,6 +22,8 @@ class TTablePage : public QWidget {
   QToolButton* btnopen = nullptr;
   QToolButton* btnclose = nullptr;
   TDBGrid* DBGrid1 = nullptr;
+  // "Table information", "Check table", "Pack table", "Append from CSV...", "Export CSV...".
+  TTableMaintenance* maintenance = nullptr;
 
  private:
   TPageHost& host_;
