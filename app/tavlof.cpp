@@ -17,6 +17,7 @@
 #include "app/dialogs/formselectf.h"
 #include "app/dialogs/helpwindow.h"
 #include "app/dialogs/propertiesf.h"
+#include "app/dialogs/websafe.h"
 #include "app/host/qtdesktophost.h"
 #include "app/pages/designerpage.h"
 #include "app/pages/editorpage.h"
@@ -115,6 +116,7 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   FormSelectF = new TFormSelectF(this);
   PropertiesF = new TPropertiesF(ini, this);
   HelpWindow = new THelpWindow(this);
+  qelWebSafe1 = new TqelWebSafe(this);
 }
 
 TTavloF::~TTavloF() noexcept {
@@ -330,7 +332,7 @@ std::string TTavloF::MatchingFormPath(const std::string& tablePath) const {
 void TTavloF::OpenMatchingForm(const std::string& tablePath) {
   const std::string formPath = MatchingFormPath(tablePath);
   if (!Files().FileExists(formPath)) return;
-  if (pageForm->LoadForm) pageForm->LoadForm(formPath);
+  pageForm->LoadForm(formPath);
 }
 
 bool TTavloF::ChangeRecordSet(const std::function<void()>& change) {

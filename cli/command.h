@@ -29,4 +29,8 @@ struct CommandRegistration {
 
 const std::vector<Command>& Commands();
 
+// The page of a --codepage argument: a number ("1251", "65001") or a name as a .cpg file
+// holds it ("UTF-8", "cp866"). UsageError "unknown code page 'x'" otherwise.
+int ParseCodePageArgument(const std::string& text);
+
 }  // namespace tavlo::cli

@@ -12,6 +12,8 @@
 #include "cli/paths.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
+#include "platform/codepage.h"
+#include "platform/textcodec.h"
 #include "script/qelscript.h"
 #include "words/library.h"
 
@@ -27,6 +29,7 @@ int Dump(const std::vector<std::string>& arguments) {
   bool tsv = false;
   bool filtered = false;
   bool planning = true;
+  int codePage = 0;
   std::string filterText;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -42,6 +45,9 @@ int Dump(const std::vector<std::string>& arguments) {
       countOnly = true;
     } else if (argument == "--tsv") {
       tsv = true;
+    } else if (argument == "--codepage") {
+      if (i + 1 >= arguments.size()) throw UsageError("missing page after --codepage");
+      codePage = ParseCodePageArgument(arguments[++i]);
     } else if (!argument.empty() && argument[0] == '-') {
       throw UsageError("unknown option '" + argument + "'");
     } else if (table.empty()) {
@@ -56,15 +62,24 @@ int Dump(const std::vector<std::string>& arguments) {
   dbf.SetTableName(AbsolutePath(table));
   dbf.SetReadOnly(true);
   dbf.SetShowDeleted(showDeleted);
+  dbf.SetCodePage(codePage);
   TqelScript script;
   TRecordFilter filter(dbf, script);
   filter.SetPlanning(planning);
   if (filtered) {
     // Compile before the table is opened: a script that does not compile reads no record.
     RegisterLibraryWords();
-    filter.SetFilterText(filterText);
+    filter.SetFilterText(CurrentCodePages().Utf8ToAnsi(filterText));
   }
   dbf.Open();
+  // Text the locale's ANSI page cannot hold (a Cyrillic table under a Western locale, UTF-8,
+  // Chinese) is shown through a session page that holds it, before any value is read; the
+  // filter's literals then compare in that page too.
+  const int sessionPage = SuitableAnsiPage(dbf.DbfFile()->CodePage(), DefaultAnsiCodePage());
+  if (sessionPage != CurrentCodePages().AnsiCodePage()) {
+    UseSessionAnsiCodePage(sessionPage);
+    if (filtered) filter.SetFilterText(CurrentCodePages().Utf8ToAnsi(filterText));
+  }
   // Both paths leave the cursor on the first visible record; a filter error stops here or
   // at the Next that meets the failing record.
   if (filtered) {
@@ -92,11 +107,12 @@ int Dump(const std::vector<std::string>& arguments) {
 }
 
 const CommandRegistration kDump(
-    {"dump", "dump TABLE [--deleted] [--count] [--tsv] [--filter SCRIPT [--no-plan]]",
+    {"dump", "dump TABLE [--deleted] [--count] [--tsv] [--codepage N] [--filter SCRIPT [--no-plan]]",
      "print the visible records as CSV (UTF-8; --deleted adds deleted records and a _deleted "
-     "column, --count prints only their number, --tsv separates with tabs, --filter keeps "
-     "the records for which SCRIPT yields true; --no-plan runs the interpreter on every record "
-     "even for a script the record filter would test on the record's bytes)",
+     "column, --count prints only their number, --tsv separates with tabs, --codepage N reads "
+     "the text in page N instead of the table's own, --filter keeps the records for which "
+     "SCRIPT yields true; --no-plan runs the interpreter on every record even for a script the "
+     "record filter would test on the record's bytes)",
      Dump});
 
 }  // namespace

@@ -1,23 +1,38 @@
-// tavlo-cli info TABLE: the header, the fields and the attached files of a table, read
-// without writing anything. Opening messages go to stderr through the desktop host.
+// tavlo-cli info TABLE: the header, the fields, the code page and the attached files of a
+// table, read without writing anything. Opening messages go to stderr through the desktop host.
 #include <iostream>
 
 #include "app/core/tableinfo.h"
 #include "cli/command.h"
-#include "platform/filenames.h"
+#include "dbf/tablefiles.h"
 
 namespace tavlo::cli {
 namespace {
 
 int RunInfo(const std::vector<std::string>& arguments) {
-  if (arguments.size() != 1) throw UsageError("info takes exactly one TABLE");
-  std::cout << TableInformationText(ChangeFileExt(arguments[0], ".dbf"));
+  std::string table;
+  int codePage = 0;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] == "--codepage") {
+      if (i + 1 >= arguments.size()) throw UsageError("missing page after --codepage");
+      codePage = ParseCodePageArgument(arguments[++i]);
+    } else if (!arguments[i].empty() && arguments[i][0] == '-') {
+      throw UsageError("unknown option '" + arguments[i] + "'");
+    } else if (table.empty()) {
+      table = arguments[i];
+    } else {
+      throw UsageError("info takes exactly one TABLE");
+    }
+  }
+  if (table.empty()) throw UsageError("info takes exactly one TABLE");
+  const std::string dataPath = ResolveDataFilePath(table);
+  std::cout << TableInformationText(dataPath, codePage);
   return 0;
 }
 
-const CommandRegistration kInfo({"info", "info TABLE",
-                                 "Show the header, fields and attached memo and index files of "
-                                 "a table",
+const CommandRegistration kInfo({"info", "info TABLE [--codepage N]",
+                                 "Show the header, fields, code page and attached memo and "
+                                 "index files of a table (--codepage N: read it in page N)",
                                  RunInfo});
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "dbf/tablecodepage.h"
 #include "platform/errors.h"
 
 #ifndef TAVLO_VERSION
@@ -28,6 +29,12 @@ const std::vector<Command>& Commands() {
   std::sort(table.begin(), table.end(),
             [](const Command& a, const Command& b) { return a.name < b.name; });
   return table;
+}
+
+int ParseCodePageArgument(const std::string& text) {
+  const int page = CodePageOfCpgText(text);
+  if (page == 0) throw UsageError("unknown code page '" + text + "'");
+  return page;
 }
 
 static void PrintHelp(std::ostream& out) {

@@ -9,8 +9,8 @@
 #include "platform/filesystem.h"
 #include "script/literals.h"
 #include "script/qelscript.h"
-#include "words/library.h"
 #include "text/qelstrings.h"
+#include "words/library.h"
 
 namespace tavlo::cli {
 

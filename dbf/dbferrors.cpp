@@ -45,6 +45,10 @@ EDatabaseError EDatabaseError::InvalidVariant(const std::string& field) {
 EDatabaseError EDatabaseError::FieldBeyondRecord(const std::string& field) {
   return EDatabaseError("Field '" + field + "' does not fit in the record size of the table");
 }
+EDatabaseError EDatabaseError::ReadOnlyField(const std::string& field) {
+  return EDatabaseError("Field '" + field + "' cannot be modified");
+}
+
 EDatabaseError EDatabaseError::MemoFileMissing(const std::string& field) {
   return EDatabaseError("Memo file missing for field '" + field + "'");
 }

@@ -35,6 +35,8 @@ class EDatabaseError : public Exception {
   static EDatabaseError FieldBeyondRecord(const std::string& field);
   // "Memo file missing for field '%s'": a memo text set on a table without a memo file.
   static EDatabaseError MemoFileMissing(const std::string& field);
+  // "Field '%s' cannot be modified": a field of a kind this system reads but does not write.
+  static EDatabaseError ReadOnlyField(const std::string& field);
 };
 
 // Errors of the table file layer and the cursor.

@@ -14,6 +14,7 @@
 
 #include "dbf/dbferrors.h"
 #include "dbf/memofile.h"
+#include "dbf/tablefiles.h"
 #include "dbf/tablelayout.h"
 #include "platform/errors.h"
 #include "platform/filenames.h"
@@ -319,6 +320,18 @@ void Walk::Run(Repair* repair) {
     if (repair != nullptr) throw EDatabaseError("The table has no header to repair");
     return;
   }
+  if (layout_.foreign) {
+    // Header sizes, counts and the end marker mean the same in every family; fields and memos
+    // do not.
+    CheckHeader();
+    Add("Table", "a FoxPro or dBase 7 table: its records and memo file are not checked field by "
+                 "field");
+    if (repair != nullptr)
+      throw EDatabaseError("Only dBase III and IV tables can be repaired; this is a FoxPro or "
+                           "dBase 7 table");
+    report_.records = layout_.PhysicalCount();
+    return;
+  }
   CheckHeader();
   if (layout_.fields.empty()) {
     if (repair != nullptr) throw EDatabaseError("The table has no field descriptors to repair");
@@ -367,15 +380,8 @@ void Walk::Run(Repair* repair) {
 }  // namespace
 
 std::string MemoFileOf(const std::string& tablePath) {
-  const std::string lower = ChangeFileExt(tablePath, ".dbt");
-  const std::string upper = ChangeFileExt(tablePath, ".DBT");
-  const std::string ext = ExtractFileExt(tablePath);
-  const bool upperTable = ext == ".DBF";
-  const std::string& preferred = upperTable ? upper : lower;
-  const std::string& other = upperTable ? lower : upper;
-  if (Files().FileExists(preferred)) return preferred;
-  if (Files().FileExists(other)) return other;
-  return lower;
+  const std::string found = FindCompanionFile(tablePath, ".dbt");
+  return found.empty() ? ChangeFileExt(tablePath, ".dbt") : found;
 }
 
 std::string TTableReport::Text() const {

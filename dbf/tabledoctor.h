@@ -48,8 +48,8 @@ struct TRepairResult {
 // or names the table itself. The original is only read.
 TRepairResult RepairTable(const std::string& path, const std::string& outputPath);
 
-// The memo file of a table: its name with ".dbt", in the case found on disk (".DBT" too);
-// the lower-case name when neither exists.
+// The memo file of a dBase table: its name with ".dbt" in whatever case it has on disk; the
+// lower-case name when there is none.
 std::string MemoFileOf(const std::string& tablePath);
 
 }  // namespace tavlo

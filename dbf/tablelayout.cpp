@@ -41,6 +41,8 @@ bool ReadTableLayout(ByteStream& stream, TTableLayout& layout) {
   if (stream.ReadAt(0, header, sizeof header) < sizeof header) return false;
   layout.version = header[0];
   layout.level = TDbfFile::LevelOfVersion(header[0]);
+  layout.foreign = TDbfFile::FormatOfVersion(header[0]) != TableFormat::dBase ||
+                   header[0] == 0x04 || header[0] == 0x8C;
   layout.headerCount = Get32(&header[4]);
   layout.headerSize = Get16(&header[8]);
   layout.recordSize = Get16(&header[10]);

@@ -36,6 +36,9 @@ struct TTableLayout {
   // last descriptor when there is no terminator.
   std::int64_t neededHeaderSize = 0;
   int neededRecordSize = 1;  // 1 + the sum of the field lengths
+  // A FoxPro, Visual FoxPro or dBase 7 table: its fields and memos have layouts of their own
+  // that the doctor and pack do not take apart.
+  bool foreign = false;
 
   // The size records are located with: the stored record size, or the fields' when the
   // stored one is 0; and the header size records start at (the stored one, or the needed one

@@ -136,7 +136,11 @@ TPackResult PackTable(const std::string& tablePath) {
                          "there before packing");
   }
   TTableLayout layout;
-  if (!ReadTableLayout(*data, layout) || layout.fields.empty() || !layout.terminatorFound ||
+  const bool read = ReadTableLayout(*data, layout);
+  if (read && layout.foreign)
+    throw EDatabaseError("Only dBase III and IV tables can be packed; " + tablePath +
+                         " is a FoxPro or dBase 7 table");
+  if (!read || layout.fields.empty() || !layout.terminatorFound ||
       layout.recordSize != layout.neededRecordSize || layout.headerSize < layout.neededHeaderSize)
     throw EDatabaseError("The header of " + tablePath +
                          " is damaged; check and repair the table before packing it");

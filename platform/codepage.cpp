@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/charsetconversion.h"
 #include "platform/errors.h"
@@ -233,6 +234,27 @@ class TableCodePages final : public CodePages {
   std::unordered_map<char32_t, unsigned char> fromUnicode_;
 };
 
+// A session whose ANSI page is UTF-8 (65001): its strings are UTF-8 already. Table text
+// reaches it through a TextCodec; the byte-for-byte OEM translations cannot change a
+// length and leave bytes as they are.
+class Utf8SessionCodePages final : public CodePages {
+ public:
+  explicit Utf8SessionCodePages(int oem) : oem_(oem) {}
+  int OemCodePage() const override { return oem_; }
+  int AnsiCodePage() const override { return 65001; }
+  void OemToAnsi(const char* from, char* to, std::size_t size) const override {
+    std::memmove(to, from, size);
+  }
+  void AnsiToOem(const char* from, char* to, std::size_t size) const override {
+    std::memmove(to, from, size);
+  }
+  std::string AnsiToUtf8(const std::string& text) const override { return text; }
+  std::string Utf8ToAnsi(const std::string& text) const override { return text; }
+
+ private:
+  int oem_;
+};
+
 // An environment override, or 0 when unset or not a number.
 int CodePageFromEnvironment(const char* name) {
   const char* value = std::getenv(name);
@@ -284,7 +306,23 @@ const CodePages*& InstalledCodePages() {
 }  // namespace
 
 std::unique_ptr<CodePages> NewTableCodePages(int oemCodePage, int ansiCodePage) {
+  if (ansiCodePage == 65001) return std::make_unique<Utf8SessionCodePages>(oemCodePage);
   return std::make_unique<TableCodePages>(oemCodePage, ansiCodePage);
+}
+
+int DefaultAnsiCodePage() {
+  int oem = 0, ansi = 0;
+  DefaultCodePagePair(oem, ansi);
+  return ansi;
+}
+
+void UseSessionAnsiCodePage(int ansiCodePage) {
+  const CodePages& current = CurrentCodePages();
+  if (current.AnsiCodePage() == ansiCodePage) return;
+  // Pages once built stay alive: strings and views may still refer to the previous ones.
+  static std::vector<std::unique_ptr<CodePages>> built;
+  built.push_back(NewTableCodePages(current.OemCodePage(), ansiCodePage));
+  InstalledCodePages() = built.back().get();
 }
 
 void DefaultCodePagePair(int& oemCodePage, int& ansiCodePage) {

@@ -11,6 +11,17 @@
 
 namespace tavlo {
 
+// A font as the font dialog shows and returns it: face name, size in points, colour as
+// 0x00BBGGRR (or a system colour, which the dialog keeps), and the three styles.
+struct FontChoice {
+  std::string name;
+  int size = 8;
+  std::uint32_t color = 0;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+};
+
 // The answer to a question put to the user.
 enum class Answer { Yes, No, Cancel };
 
@@ -63,6 +74,8 @@ class DesktopHost {
                                                     const std::string& defaultExtension) = 0;
   // A colour as 0x00BBGGRR; nullopt when cancelled.
   virtual std::optional<std::uint32_t> ColorDialog(std::uint32_t initialColor) = 0;
+  // The font dialog; nullopt when cancelled (which is all a host without one answers).
+  virtual std::optional<FontChoice> FontDialog(const FontChoice&) { return std::nullopt; }
   // A folder (may be created in the dialog); nullopt when cancelled.
   virtual std::optional<std::string> FolderDialog(const std::string& title,
                                                   const std::string& initialFolder) = 0;

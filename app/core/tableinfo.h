@@ -6,7 +6,9 @@
 
 namespace tavlo {
 
-// Raises the cursor's "Table file not found" and the file layer's errors.
-std::string TableInformationText(const std::string& dataPath);
+// dataPath as found on disk (the case of its extension kept); codePage 0 for the table's own
+// page, else the page to read it in. Raises the cursor's "Table file not found" and the file
+// layer's errors.
+std::string TableInformationText(const std::string& dataPath, int codePage = 0);
 
 }  // namespace tavlo

@@ -1,6 +1,8 @@
 // The data grid's model over the table cursor.
 #include "app/data/gridmodel.h"
 
+#include <QColor>
+
 #include "app/host/qtdesktophost.h"
 #include "dbf/fields.h"
 
@@ -210,10 +212,18 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
       case TFieldType::ftInteger:
       case TFieldType::ftLargeint:
       case TFieldType::ftFloat:
+      case TFieldType::ftCurrency:
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
       default:
         return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     }
+  }
+  // Fields of types Tavlo reads but does not write back say so instead of failing on post.
+  if (role == Qt::ForegroundRole || role == Qt::ToolTipRole) {
+    if (table_->FieldWritable(field)) return {};
+    if (role == Qt::ForegroundRole) return QColor(Qt::gray);
+    return QString("Read only: Tavlo does not write fields of type %1")
+        .arg(QString::fromLatin1(FieldTypeName(field.DataType())));
   }
   const bool logical = field.DataType() == TFieldType::ftBoolean;
   if (role == Qt::CheckStateRole) {
@@ -317,8 +327,9 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
   if (!index.isValid() || table_ == nullptr) return Qt::NoItemFlags;
   Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  const TFieldType type = table_->Fields(index.column()).DataType();
-  if (table_->ReadOnly()) return result;
+  TField& field = table_->Fields(index.column());
+  const TFieldType type = field.DataType();
+  if (table_->ReadOnly() || !table_->FieldWritable(field)) return result;
   // Memo texts are edited in the memo editor and logicals by their check box, not in a
   // one-line cell.
   if (type == TFieldType::ftBoolean) {

@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -116,6 +117,23 @@ std::optional<std::uint32_t> QtDesktopHost::ColorDialog(std::uint32_t initialCol
   return static_cast<std::uint32_t>(chosen.red()) |
          (static_cast<std::uint32_t>(chosen.green()) << 8) |
          (static_cast<std::uint32_t>(chosen.blue()) << 16);
+}
+
+std::optional<FontChoice> QtDesktopHost::FontDialog(const FontChoice& initial) {
+  QFont font(FromAnsi(initial.name), initial.size > 0 ? initial.size : 8);
+  font.setBold(initial.bold);
+  font.setItalic(initial.italic);
+  font.setUnderline(initial.underline);
+  bool ok = false;
+  const QFont chosen = QFontDialog::getFont(&ok, font, parent_);
+  if (!ok) return std::nullopt;
+  FontChoice result = initial;  // Qt's font dialog offers no colour: the colour stays
+  result.name = ToAnsi(chosen.family());
+  result.size = chosen.pointSize() > 0 ? chosen.pointSize() : initial.size;
+  result.bold = chosen.bold();
+  result.italic = chosen.italic();
+  result.underline = chosen.underline();
+  return result;
 }
 
 std::optional<std::string> QtDesktopHost::FolderDialog(const std::string& title,

@@ -29,6 +29,7 @@ class QtDesktopHost : public DesktopHost {
                                             const std::string& initialFolder,
                                             const std::string& defaultExtension) override;
   std::optional<std::uint32_t> ColorDialog(std::uint32_t initialColor) override;
+  std::optional<FontChoice> FontDialog(const FontChoice& initial) override;
   std::optional<std::string> FolderDialog(const std::string& title,
                                           const std::string& initialFolder) override;
   std::string ClipboardText() override;
