@@ -154,7 +154,7 @@ void Walk::CheckHeader() {
     Add("Header", "record size " + std::to_string(l.recordSize) + ", the fields need " +
                       std::to_string(l.neededRecordSize));
   for (const TLayoutField& field : l.fields) {
-    if (std::strchr("CNFLDM", field.typeLetter) == nullptr || field.typeLetter == 0)
+    if (!l.foreign && (std::strchr("CNFLDM", field.typeLetter) == nullptr || field.typeLetter == 0))
       Add("Field " + field.name, "type " + Hex(static_cast<unsigned char>(field.typeLetter)) +
                                      " ('" + std::string(1, field.typeLetter) +
                                      "') is not one this check reads; its contents are not checked");

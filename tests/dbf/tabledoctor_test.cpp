@@ -8,6 +8,8 @@
 #include "dbf/dbferrors.h"
 #include "dbf/fields.h"
 #include "dbf/tabledoctor.h"
+#include "dbf/tablepack.h"
+#include "platform/filesystem.h"
 #include "dbf/tdbf.h"
 #include "tablefiles_testutil.h"
 #include "testsupport.h"
@@ -217,6 +219,36 @@ TEST(TableDoctor, ManyDamagedRecordsAreCountedBeyondTheList) {
   EXPECT_EQ(report.problems.size(), static_cast<std::size_t>(TTableReport::kListedRecordProblems));
   EXPECT_EQ(report.unlistedProblems, 100);
   EXPECT_NE(report.Text().find("... and 100 more problems in records\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavlo
+
+namespace tavlo {
+namespace {
+
+// FoxPro fields and memos have layouts of their own: the doctor says what it checked, and
+// neither repair nor pack takes such a table apart.
+TEST(TableDoctor, FoxProTablesAreCheckedOnlyForTheirHeader) {
+  ScratchFolder dir;
+  DbfImage image;
+  image.version = 0x30;
+  image.fields = {{"N", 'I', 4}};
+  image.records = {std::string(" ") + std::string("\x01\x00\x00\x00", 4)};
+  image.recordCount = 3;
+  const std::string path = dir.File("fox.dbf");
+  tablefiles_test::WriteBytes(path, image.Bytes());
+  const TTableReport report = CheckTable(path);
+  const std::vector<std::string> lines = Lines(report);
+  ASSERT_EQ(lines.size(), 2u) << report.Text();
+  EXPECT_EQ(lines[0], "Header: record count 3, the file holds 1 whole records");
+  EXPECT_EQ(lines[1], "Table: a FoxPro or dBase 7 table: its records and memo file are not "
+                      "checked field by field");
+  EXPECT_THROW(RepairTable(path, dir.File("out.dbf")), EDatabaseError);
+  EXPECT_FALSE(Files().FileExists(dir.File("out.dbf")));
+  EXPECT_THROW_MSG(PackTable(path), EDatabaseError,
+                   "Only dBase III and IV tables can be packed; " + path +
+                       " is a FoxPro or dBase 7 table");
 }
 
 }  // namespace
