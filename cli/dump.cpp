@@ -2,9 +2,11 @@
 // UTF-8, with the display text of every field as the grid shows it; --filter shows only the
 // records a filter script accepts, through the same record filter as the main window. Opens
 // the table read-only, so it never writes to it.
+
 #include <cstdio>
 #include <string>
 
+#include "app/core/delimitedtext.h"
 #include "app/core/recordfilter.h"
 #include "cli/command.h"
 #include "dbf/fields.h"
@@ -18,66 +20,6 @@ namespace tavlo::cli {
 
 namespace {
 
-// Output in large blocks: a million records must not mean a million writes.
-class Output {
- public:
-  ~Output() { Flush(); }
-  void Add(const std::string& text) {
-    buffer_ += text;
-    if (buffer_.size() >= 1 << 16) Flush();
-  }
-  void Add(char c) { buffer_ += c; }
-  void Flush() {
-    if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
-    buffer_.clear();
-  }
-
- private:
-  std::string buffer_;
-};
-
-// RFC 4180: a value holding a comma, a quote or a line break is quoted, quotes doubled.
-void AddCsvValue(Output& out, const std::string& value) {
-  if (value.find_first_of(",\"\r\n") == std::string::npos) {
-    out.Add(value);
-    return;
-  }
-  std::string quoted = "\"";
-  for (char c : value) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  quoted += '"';
-  out.Add(quoted);
-}
-
-// TSV has no quoting: tabs, line breaks and backslashes are written as \t \n \r \\.
-void AddTsvValue(Output& out, const std::string& value) {
-  if (value.find_first_of("\t\r\n\\") == std::string::npos) {
-    out.Add(value);
-    return;
-  }
-  std::string escaped;
-  for (char c : value) {
-    switch (c) {
-      case '\t':
-        escaped += "\\t";
-        break;
-      case '\r':
-        escaped += "\\r";
-        break;
-      case '\n':
-        escaped += "\\n";
-        break;
-      case '\\':
-        escaped += "\\\\";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  out.Add(escaped);
-}
 
 int Dump(const std::vector<std::string>& arguments) {
   std::string table;
@@ -157,38 +99,13 @@ int Dump(const std::vector<std::string>& arguments) {
     return 0;
   }
 
-  const CodePages& codePages = CurrentCodePages();
-  const char separator = tsv ? '\t' : ',';
-  const char* lineEnd = tsv ? "\n" : "\r\n";
-  auto addValue = [tsv](Output& out, const std::string& value) {
-    if (tsv) {
-      AddTsvValue(out, value);
-    } else {
-      AddCsvValue(out, value);
-    }
-  };
-  Output out;
-  if (showDeleted) {
-    addValue(out, "_deleted");
-    if (dbf.FieldCount() > 0) out.Add(separator);
-  }
-  for (int i = 0; i < dbf.FieldCount(); ++i) {
-    if (i > 0) out.Add(separator);
-    addValue(out, codePages.AnsiToUtf8(dbf.Fields(i).FieldName()));
-  }
-  out.Add(lineEnd);
-  for (; !dbf.AtEnd(); dbf.Next()) {
-    if (showDeleted) {
-      out.Add(dbf.IsDeleted() ? "*" : "");
-      if (dbf.FieldCount() > 0) out.Add(separator);
-    }
-    for (int i = 0; i < dbf.FieldCount(); ++i) {
-      if (i > 0) out.Add(separator);
-      addValue(out, codePages.AnsiToUtf8(dbf.Fields(i).DisplayText()));
-    }
-    out.Add(lineEnd);
-  }
-  out.Flush();
+  TDelimitedFormat format;
+  format.tsv = tsv;
+  format.delimiter = tsv ? '\t' : ',';
+  WriteDelimitedRecords(dbf, format, showDeleted, [](const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  });
+  std::fflush(stdout);
   dbf.Close();
   return 0;
 }

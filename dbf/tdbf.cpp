@@ -14,6 +14,7 @@
 #include "dbf/fptfile.h"
 #include "dbf/indexfile.h"
 #include "dbf/tablefiles.h"
+#include "dbf/tablepack.h"
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
 #include "platform/textcodec.h"
@@ -184,6 +185,8 @@ std::string TDbf::DataFilePath() const {
 void TDbf::AttachFiles(bool create) {
   assert(!filesAttached_);
   const std::string dataPath = DataFilePath();
+  // A pack that a crash interrupted is finished (or undone) before anything is read.
+  if (!create) FinishInterruptedPack(dataPath);
   if (!create && !Files().FileExists(dataPath)) {
     throw EBinaryDataSetError::TableNotFound(dataPath);
   }

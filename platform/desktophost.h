@@ -38,6 +38,17 @@ class DesktopHost {
     (void)text;
     return withCancel ? Answer::Cancel : Answer::No;
   }
+  // A long text the user may read and copy (a table's information, a check report) under a
+  // caption; when action is not empty a button with that caption is offered besides Close.
+  // True when the user chose the action. Unless a host shows it, the text is a message and
+  // the action is not chosen.
+  virtual bool ShowReport(const std::string& caption, const std::string& text,
+                          const std::string& action) {
+    (void)caption;
+    (void)action;
+    ShowMessage(text);
+    return false;
+  }
   // A message a script shows with the word say; the headless host writes it to stdout.
   virtual void Say(const std::string& text) { ShowMessage(text); }
   // A text prompt with a caption and a default; nullopt when the user cancels.

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QUrl>
 
+#include "app/dialogs/reportf.h"
 #include "platform/codepage.h"
 
 namespace tavlo {
@@ -58,6 +59,13 @@ void QtDesktopHost::ShowMessage(const std::string& text) {
 
 void QtDesktopHost::ShowError(const std::string& text) {
   QMessageBox::critical(parent_, QApplication::applicationName(), MessageText(text));
+}
+
+bool QtDesktopHost::ShowReport(const std::string& caption, const std::string& text,
+                              const std::string& action) {
+  TReportTextF window(FromAnsi(caption), FromAnsi(text), FromAnsi(action), parent_);
+  window.exec();
+  return window.ActionChosen();
 }
 
 Answer QtDesktopHost::Ask(const std::string& text, bool withCancel) {

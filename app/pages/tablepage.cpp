@@ -9,6 +9,7 @@
 #include "app/host/qtdesktophost.h"
 #include "app/pages/codepagedialog.h"
 #include "app/pages/pagehost.h"
+#include "app/pages/tablemaintenance.h"
 #include "app/widgets/buttonpanel.h"
 #include "dbf/datalink.h"
 #include "dbf/tdbf.h"
@@ -42,6 +43,7 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
   btnopen = panel->AddButton("btnopen", "Open database", "", IconShape::Open, QKeySequence::Open);
   btnclose = panel->AddButton("btnclose", "Close database", "window-close", IconShape::Close,
                               QKeySequence(Qt::CTRL | Qt::Key_W));
+  maintenance = new TTableMaintenance(host_, *panel, this);
   panel->AddSeparator();
   btncodepage =
       panel->AddButton("btncodepage", "Code page", "preferences-desktop-locale", IconShape::Open);

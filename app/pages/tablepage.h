@@ -13,6 +13,7 @@ namespace tavlo {
 
 class TDBGrid;
 class TPageHost;
+class TTableMaintenance;
 
 class TTablePage : public QWidget {
   Q_OBJECT
@@ -33,6 +34,8 @@ class TTablePage : public QWidget {
   QToolButton* btncodepage = nullptr;
   QLabel* lblCodePage = nullptr;
   TDBGrid* DBGrid1 = nullptr;
+  // "Table information", "Check table", "Pack table", "Append from CSV...", "Export CSV...".
+  TTableMaintenance* maintenance = nullptr;
 
  private:
   class ActiveLink;
