@@ -340,10 +340,13 @@ bool TTavloF::ChangeRecordSet(const std::function<void()>& change) {
   GridModel* model = pageTable->DBGrid1->Model();
   model->Reload(false);
   bool changed = false;
+  // The navigator and the form controls stay quiet too: a report walks every record.
+  Dbf1.DisableControls();
   Guard([&] {
     change();
     changed = true;
   });
+  Dbf1.EnableControls();
   if (changed) model->Reload();
   return changed;
 }

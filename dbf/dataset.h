@@ -202,6 +202,14 @@ class TDataSet {
   // (a filter that cannot decide) leaves the dataset showing nothing.
   void Resync();
 
+  // While controls are disabled (the calls nest), the links hear nothing of moves, state and
+  // field changes, so a walk over every record does not repaint a control per record; when
+  // the last EnableControls comes, every link hears DataSetChanged and StateChanged once.
+  // Opening, closing and UpdateData still reach them.
+  void DisableControls() { ++disabledControls_; }
+  void EnableControls();
+  bool ControlsDisabled() const { return disabledControls_ > 0; }
+
  private:
   void SetState(TDataSetState state);
   void DataEvent(void (TDataLink::*event)());
@@ -227,6 +235,7 @@ class TDataSet {
   TBookmark insertFrom_ = -1;
   std::vector<std::unique_ptr<TField>> fields_;
   std::vector<TDataLink*> links_;
+  int disabledControls_ = 0;
 };
 
 }  // namespace tavlo
