@@ -45,13 +45,18 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  LLVMFuzzerTestOneInput(nullptr, 0);
+  // libFuzzer never passes a null pointer, not even for the empty input.
+  static const std::uint8_t kNothing = 0;
+  LLVMFuzzerTestOneInput(&kNothing, 0);
   for (const fs::path& input : inputs) {
     // Named before it runs: a crash report then says which input it was.
     std::fprintf(stderr, "input %s\n", input.c_str());
     std::ifstream file(input, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(
+        bytes.empty() ? &kNothing : reinterpret_cast<const std::uint8_t*>(bytes.data()),
+        bytes.size());
   }
   std::printf("%zu inputs and the empty input ran\n", inputs.size());
   return 0;
