@@ -24,16 +24,14 @@ void TqelXMLTree::LoadFromFile(const std::string& fileName) {
 
 namespace {
 
-// True when every line break of the text already is CR LF.
+// True when every line break of the text already is CR LF. Searches with find (memchr), as a
+// document text may be hundreds of megabytes long.
 bool OnlyCRLF(const std::string& text) {
-  const std::size_t size = text.size();
-  for (std::size_t i = 0; i < size; ++i) {
-    if (text[i] == '\r') {
-      if (i + 1 == size || text[i + 1] != '\n') return false;
-      ++i;
-    } else if (text[i] == '\n') {
-      return false;
-    }
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+    if (at == 0 || text[at - 1] != '\r') return false;
+  }
+  for (std::size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1)) {
+    if (at + 1 == text.size() || text[at + 1] != '\n') return false;
   }
   return true;
 }
@@ -43,6 +41,8 @@ bool OnlyCRLF(const std::string& text) {
 void TqelXMLTree::SaveToFile(const std::string& fileName, const TqelXMLSizeReport& report) {
   Lines.clear();
   std::string text = DocumentText(report);
+  // Once more before the file is touched: building the text may have used up the time.
+  if (report) report(text.size());
   // Values may hold bare CR or LF; the file has CR LF lines. Most texts need no second copy.
   if (!OnlyCRLF(text)) text = NormaliseLineBreaks(text);
   SaveStringToFile(fileName, text);

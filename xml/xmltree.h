@@ -27,8 +27,9 @@ class TqelXMLTree : public TqelXMLNode {
   // The writers take an optional size report (see TqelXMLSizeReport) that may stop them.
   // The root's children as indented text; the empty text for an empty document.
   std::string DocumentText(const TqelXMLSizeReport& report = {}) const;
-  // DocumentText as CR LF ended lines; an empty document gives an empty file. Nothing is
-  // written when the report stops the write.
+  // DocumentText as CR LF ended lines; an empty document gives an empty file. The report is
+  // also called with the whole text's size before the file is written; nothing is written
+  // when it stops the write.
   void SaveToFile(const std::string& fileName, const TqelXMLSizeReport& report = {});
   // The document wrapped in an element named after the root, with the root's attributes.
   std::string AsText(const TqelXMLSizeReport& report = {}) const;
