@@ -30,8 +30,8 @@ class QuietHost : public SilentDesktopHost {
 class JailFiles : public FileSystem {
  public:
   JailFiles() {
-    // Made before the jail, so the OS file system outlives the jail's destructor (statics
-    // go in reverse order), which empties the folder through it at exit.
+    // The system's file system must outlive this one, whose destructor still uses it: made
+    // first, it is destroyed last at exit (else "pure virtual method called").
     OsFiles();
     char pattern[] = "/tmp/tavlo-fuzz-XXXXXX";
     const char* made = mkdtemp(pattern);
