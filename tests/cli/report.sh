@@ -62,7 +62,7 @@ expect_eq "$err" "tavlo-cli: no report: the filter accepts no record" "no record
 
 err=$("$cli" report missing.drpt towns.dbf 2>&1 >/dev/null); rc=$?
 expect_eq "$rc" "1" "missing template exits 1"
-expect_eq "$err" "tavlo-cli: Cannot open file missing.drpt" "missing template message"
+expect_eq "$err" "tavlo-cli: Cannot open file missing.drpt: No such file or directory" "missing template message"
 
 err=$("$cli" report towns.drpt missing.dbf 2>&1 >/dev/null); rc=$?
 expect_eq "$rc" "1" "missing table exits 1"
@@ -75,7 +75,7 @@ expect_eq "$rc" "1" "unreadable table exits 1"
 
 err=$("$cli" report towns.drpt towns.dbf --output no/such/folder/r.html 2>&1 >/dev/null); rc=$?
 expect_eq "$rc" "1" "uncreatable output exits 1"
-expect_eq "$err" "tavlo-cli: Cannot create file no/such/folder/r.html" "uncreatable output message"
+expect_eq "$err" "tavlo-cli: Cannot create file no/such/folder/r.html: No such file or directory" "uncreatable output message"
 
 err=$("$cli" report towns.drpt towns.dbf --filter "1 nosuchword" 2>&1 >/dev/null); rc=$?
 expect_eq "$rc" "1" "filter compile error exits 1"

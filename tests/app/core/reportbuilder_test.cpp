@@ -144,7 +144,7 @@ TEST_F(ReportBuilderTest, NothingWithoutTableOrRecordsAndTheCursorEndsAfterTheLa
 
 TEST_F(ReportBuilderTest, UnreadableTemplateAndClosedCursorRaise) {
   const std::string missing = folder_.File("missing.drpt");
-  EXPECT_THROW_MSG(BuildReport(missing, table_, dbf_), Exception, "Cannot open file " + missing);
+  EXPECT_THROW_MSG(BuildReport(missing, table_, dbf_), Exception, "Cannot open file " + missing + ": No such file or directory");
   WriteBytes(templatePath_, "<record>[[NAME]]</record>");
   dbf_.Close();
   EXPECT_THROW_MSG(BuildReport(templatePath_, table_, dbf_), Exception,

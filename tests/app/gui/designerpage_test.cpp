@@ -142,7 +142,7 @@ class DesignerPageTest : public QObject {
     // The open table was closed; the new one is not opened.
     QVERIFY(!window_->Dbf1.Active());
     QVERIFY(window_->currentTable.empty());
-    QVERIFY(window_->statusBar()->currentMessage().contains(QString::fromStdString(made)));
+    QVERIFY(window_->pnlHotSpot->text().contains(QString::fromStdString(made)));
 
     const std::vector<FieldShape> fields = FieldsOnDisk(made);
     QCOMPARE(fields.size(), size_t(7));
@@ -185,7 +185,7 @@ class DesignerPageTest : public QObject {
     }
     QCOMPARE(host_->saveDialogs, attempt);
     // The status bar, not a message box, says why.
-    QCOMPARE(window_->statusBar()->currentMessage(),
+    QCOMPARE(window_->pnlHotSpot->text(),
              QString("No table created: line 1 has no size"));
   }
 

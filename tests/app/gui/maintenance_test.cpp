@@ -186,9 +186,9 @@ class MaintenanceTest : public QObject {
     host_->saveAnswer = out;
     QTest::mouseClick(m->btnexport, Qt::LeftButton);
     QVERIFY2(host_->messages.empty(), host_->messages.empty() ? "" : host_->messages[0].c_str());
-    QCOMPARE(LoadFileToString(out),
-             std::string("NAME,CITY,NOTES\r\nAnna,Paris,(MEMO)\r\nCleo,Paris,(MEMO)\r\n"
-                         "Emil,Paris,(memo)\r\n"));
+    QCOMPARE(QString::fromStdString(LoadFileToString(out)),
+             QString("NAME,CITY,NOTES\r\nAnna,Paris,(MEMO)\r\nCleo,Paris,(MEMO)\r\n"
+                     "Emil,Paris,(Memo)\r\n"));
   }
 
   void checkOffersTheRepairOfADamagedTable() {
