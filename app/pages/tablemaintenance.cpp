@@ -23,8 +23,8 @@ TTableMaintenance::TTableMaintenance(TPageHost& host, ButtonPanel& panel, QObjec
   panel.AddSeparator();
   btninfo = panel.AddButton("btninfo", "Table information", "dialog-information",
                             IconShape::Info, QKeySequence(Qt::CTRL | Qt::Key_I));
-  btncheck = panel.AddButton("btncheck", "Check table", "tools-check-spelling", IconShape::Check);
-  btnpack = panel.AddButton("btnpack", "Pack table", "edit-clear", IconShape::Pack);
+  btncheck = panel.AddButton("btncheck", "Check table", "", IconShape::Check);
+  btnpack = panel.AddButton("btnpack", "Pack table", "", IconShape::Pack);
   panel.AddSeparator();
   btnimport = panel.AddButton("btnimport", "Append from CSV...", "document-import",
                               IconShape::Import);
