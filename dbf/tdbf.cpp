@@ -334,7 +334,14 @@ void TDbf::SetOrder(const std::vector<std::string>& fieldNames, bool descending)
   CheckActive();
   CheckBrowseMode();
   std::vector<int> indexes;
-  for (const std::string& name : fieldNames) indexes.push_back(LookupField(name).FieldNo() - 1);
+  for (const std::string& name : fieldNames) {
+    const TField& field = LookupField(name);
+    // A memo key would read the memo file per comparison; nobody sorts by free text.
+    if (field.DataType() == TFieldType::ftMemo) {
+      throw EDatabaseError("Cannot order by memo field '" + field.FieldName() + "'");
+    }
+    indexes.push_back(field.FieldNo() - 1);
+  }
   const TBookmark shown = HasRecord() ? GetBookmarkData(ActiveBuffer()) : -1;
   if (indexes.empty()) {
     order_.Clear();
