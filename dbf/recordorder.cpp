@@ -127,11 +127,12 @@ int TRecordOrder::CompareKeys(const std::uint8_t* a, const std::uint8_t* b) cons
     const std::string_view textB =
         TrimFieldBytes(b + key.offset, static_cast<std::size_t>(key.length));
     // Nulls first: a blank field has no value whatever its type.
-    if (textA.empty() || textB.empty()) {
-      if (textA.empty() != textB.empty()) return textA.empty() ? -1 : 1;
-      continue;
-    }
     int result = 0;
+    if (textA.empty() || textB.empty()) {
+      if (textA.empty() == textB.empty()) continue;
+      result = textA.empty() ? -1 : 1;
+      return descending_ ? -result : result;
+    }
     switch (key.type) {
       case TFieldType::ftSmallint:
       case TFieldType::ftInteger:
