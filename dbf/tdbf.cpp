@@ -3,6 +3,7 @@
 #include "dbf/tdbf.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -249,6 +250,7 @@ void TDbf::InternalOpen() {
 
 void TDbf::InternalClose() {
   currentIndex_ = -1;
+  deletedCount_ = -1;
   order_.Clear();
   ++orderVersion_;
   openStamp_ = 0;
@@ -365,6 +367,26 @@ std::int32_t TDbf::PositionOf(TBookmark record) {
   return order_.PositionOf(record, currentIndex_);
 }
 
+int TDbf::DeletedCount() {
+  if (!Active()) return 0;
+  const std::int32_t count = RecordCount();
+  if (deletedCount_ >= 0 && deletedCountedFor_ == count) return deletedCount_;
+  int deleted = 0;
+  std::vector<std::uint8_t> scratch(static_cast<std::size_t>(std::max(dbfFile_->RecordSize(), 1)));
+  for (std::int32_t i = 0; i < count; ++i) {
+    const std::uint8_t* view = dbfFile_->RecordView(i);
+    if (view == nullptr) {
+      scratch[0] = ' ';
+      dbfFile_->ReadRecord(i, scratch.data());
+      view = scratch.data();
+    }
+    if (view[0] != ' ') ++deleted;
+  }
+  deletedCount_ = deleted;
+  deletedCountedFor_ = count;
+  return deleted;
+}
+
 void TDbf::Recall() {
   CheckActive();
   CheckBrowseMode();
@@ -376,6 +398,7 @@ void TDbf::Recall() {
   if (scratch_[kRecordOffset] == ' ') return;
   scratch_[kRecordOffset] = ' ';
   dbfFile_->WriteRecord(record, RecordBytes(scratch_));
+  deletedCount_ = -1;
   Refresh();
 }
 
@@ -732,6 +755,7 @@ void TDbf::InternalPost() {
   CheckWritable();
   TRecordBuffer& buffer = ActiveBuffer();
   // Posting always stores a live record: an edited deleted record comes back.
+  if (buffer[kRecordOffset] != ' ') deletedCount_ = -1;
   buffer[kRecordOffset] = ' ';
   if (State() == TDataSetState::dsInsert) {
     std::uint32_t index = dbfFile_->HeaderRecordCount();
@@ -762,6 +786,7 @@ void TDbf::InternalDelete() {
   ReadInto(record, scratch_);
   scratch_[kRecordOffset] = '*';
   dbfFile_->WriteRecord(record, RecordBytes(scratch_));
+  deletedCount_ = -1;
   ActiveBuffer()[kRecordOffset] = '*';
 }
 

@@ -102,6 +102,9 @@ class TDbf : public TDataSet {
   // Clears the deletion flag of the current record (shown through ShowDeleted) and writes
   // it at once, as a post would; refused on a read-only cursor and when no record is shown.
   void Recall();
+  // How many records of the file carry a deletion flag; counted from the memory view after
+  // a change of flags, then remembered.
+  int DeletedCount();
 
   // The order in which navigation, views and reports meet the records: by the key fields
   // named (compared without regard to case), or physical order when fieldNames is empty.
@@ -203,6 +206,8 @@ class TDbf : public TDataSet {
   // While ordered, currentIndex_ is a position in order_ rather than a record index.
   TRecordOrder order_;
   std::uint64_t orderVersion_ = 0;
+  int deletedCount_ = -1;       // -1: count again
+  int deletedCountedFor_ = -1;  // the record count it was counted for
   // The record index at the current position (currentIndex_ inside the file).
   std::int32_t CurrentRecord() const;
   // Brings the order up to the records the file now holds.

@@ -122,7 +122,9 @@ class GridFeaturesTest : public QObject {
     TTablePage& page = *window_->pageTable;
     GridModel* model = page.DBGrid1->Model();
     QCOMPARE(Column(0).size(), 4);
+    QCOMPARE(window_->pnlCounts->text(), QString("4 shown, 5 in table, 1 deleted"));
     page.chkdeleted->click();
+    QCOMPARE(window_->pnlCounts->text(), QString("5 shown, 5 in table, 1 deleted"));
     QCOMPARE(Column(0), (QStringList{"eve", "Bob", "Cid", "Dan", "Ann"}));
     QCOMPARE(model->data(model->index(3, 0), Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
     QVERIFY(!model->data(model->index(2, 0), Qt::ForegroundRole).isValid());
@@ -134,6 +136,7 @@ class GridFeaturesTest : public QObject {
     page.DBGrid1->setFocus();
     QTest::keySequence(window_.get(), QKeySequence(Qt::CTRL | Qt::Key_R));
     QTRY_VERIFY(!window_->Cursor().IsDeleted());  // a shortcut clicks its button animated
+    QCOMPARE(window_->pnlCounts->text(), QString("5 shown, 5 in table, 0 deleted"));
     QVERIFY(!model->data(model->index(3, 0), Qt::ForegroundRole).isValid());
     page.chkdeleted->click();
     QCOMPARE(Column(0).size(), 5);  // Dan is live again, on disk
