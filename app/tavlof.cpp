@@ -16,6 +16,7 @@
 #include "app/dialogs/formselectf.h"
 #include "app/dialogs/helpwindow.h"
 #include "app/dialogs/propertiesf.h"
+#include "app/dialogs/websafe.h"
 #include "app/host/qtdesktophost.h"
 #include "app/pages/designerpage.h"
 #include "app/pages/editorpage.h"
@@ -83,6 +84,7 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   pageDesigner = new TDesignerPage(*this);
   book->addTab(pageDesigner, "Table Designer");
   pageReport = new TReportPage(*this);
+  connect(pageReport, &TReportPage::hotSpotCovered, this, &TTavloF::viewerHotSpotCovered);
   book->addTab(pageReport, "Report");
   pageEditor = new TEditorPage(*this);
   book->addTab(pageEditor, "Editor");
@@ -118,6 +120,7 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   FormSelectF = new TFormSelectF(this);
   PropertiesF = new TPropertiesF(ini, this);
   HelpWindow = new THelpWindow(this);
+  qelWebSafe1 = new TqelWebSafe(this);
 }
 
 TTavloF::~TTavloF() noexcept {
@@ -333,17 +336,20 @@ std::string TTavloF::MatchingFormPath(const std::string& tablePath) const {
 void TTavloF::OpenMatchingForm(const std::string& tablePath) {
   const std::string formPath = MatchingFormPath(tablePath);
   if (!Files().FileExists(formPath)) return;
-  if (pageForm->LoadForm) pageForm->LoadForm(formPath);
+  pageForm->LoadForm(formPath);
 }
 
 bool TTavloF::ChangeRecordSet(const std::function<void()>& change) {
   GridModel* model = pageTable->DBGrid1->Model();
   model->Reload(false);
   bool changed = false;
+  // The navigator and the form controls stay quiet too: a report walks every record.
+  Dbf1.DisableControls();
   Guard([&] {
     change();
     changed = true;
   });
+  Dbf1.EnableControls();
   if (changed) model->Reload();
   return changed;
 }

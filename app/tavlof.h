@@ -29,6 +29,7 @@ namespace tavlo {
 class TDBNavigator;
 class TFormSelectF;
 class TPropertiesF;
+class TqelWebSafe;
 class THelpWindow;
 class TLinkLabel;
 class TTablePage;
@@ -68,6 +69,7 @@ class TTavloF : public QMainWindow, public TPageHost {
   const FormPlacementStore& Settings() const override { return ini; }
   TFormSelectF& FileChooser() override { return *FormSelectF; }
   TPropertiesF& Properties() override { return *PropertiesF; }
+  TqelWebSafe& WebSafe() override { return *qelWebSafe1; }
   const std::string& ExeFolder() const override { return exeFolder; }
   const std::string& CurrentTable() const override { return currentTable; }
   const std::string& LastFile() const override { return lastFile; }
@@ -112,6 +114,7 @@ class TTavloF : public QMainWindow, public TPageHost {
   TFormSelectF* FormSelectF = nullptr;
   TPropertiesF* PropertiesF = nullptr;
   THelpWindow* HelpWindow = nullptr;
+  TqelWebSafe* qelWebSafe1 = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -29,4 +29,13 @@ struct CommandRegistration {
 
 const std::vector<Command>& Commands();
 
+// The page of a --codepage argument: a number ("1251", "65001") or a name as a .cpg file
+// holds it ("UTF-8", "cp866"). UsageError "unknown code page 'x'" otherwise.
+int ParseCodePageArgument(const std::string& text);
+
+// path made absolute against the current folder (the engine would take a relative table name
+// as relative to the program's own folder). Raises when the current folder cannot be told
+// (deleted, or deeper than the system's path limit) rather than guess another folder.
+std::string AbsolutePath(const std::string& path);
+
 }  // namespace tavlo::cli

@@ -1,13 +1,12 @@
 // tavlo-cli create TABLE DEFINITION_FILE: makes a new empty table from a definition text, as
 // the table designer does. Never overwrites an existing table.
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
 #include "app/core/tabledefinition.h"
 #include "cli/command.h"
 #include "dbf/tdbf.h"
+#include "platform/filenames.h"
 #include "platform/filesystem.h"
 #include "text/qelstrings.h"
 
@@ -15,19 +14,17 @@ namespace tavlo::cli {
 
 namespace {
 
-std::string AbsolutePath(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  char folder[4096];
-  if (getcwd(folder, sizeof folder) == nullptr) return path;
-  return std::string(folder) + "/" + path;
-}
-
 int Create(const std::vector<std::string>& arguments) {
   if (arguments.size() != 2) throw UsageError("expected a table and a definition file");
   for (const std::string& argument : arguments) {
     if (!argument.empty() && argument[0] == '-') {
       throw UsageError("unknown option '" + argument + "'");
     }
+  }
+  // "", "/" or "dir/" would make a table called ".dbf": a name is needed.
+  const std::string name = ExtractFileName(arguments[0]);
+  if (name.empty() || name.size() == ExtractFileExt(name).size()) {
+    throw Exception("'" + arguments[0] + "' names no table file; give a name such as people.dbf");
   }
   std::string tablePath = TableFileForDefinition(AbsolutePath(arguments[0]));
   if (Files().FileExists(tablePath)) throw Exception(TableExistsMessage(tablePath));

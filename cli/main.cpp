@@ -4,8 +4,12 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <memory>
+#include <new>
 
 #include "cli/command.h"
+#include "dbf/tablecodepage.h"
+#include "platform/desktophost.h"
 #include "platform/errors.h"
 
 #ifndef TAVLO_VERSION
@@ -28,6 +32,12 @@ const std::vector<Command>& Commands() {
   std::sort(table.begin(), table.end(),
             [](const Command& a, const Command& b) { return a.name < b.name; });
   return table;
+}
+
+int ParseCodePageArgument(const std::string& text) {
+  const int page = CodePageOfCpgText(text);
+  if (page == 0) throw UsageError("unknown code page '" + text + "'");
+  return page;
 }
 
 static void PrintHelp(std::ostream& out) {
@@ -72,12 +82,32 @@ static int Main(int argc, char** argv) {
 
 }  // namespace tavlo::cli
 
+// A message's CR line breaks (a message box's) as the terminal's.
+static std::string TerminalLines(const std::string& text) {
+  std::string lines;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      lines += text[i];
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      lines += '\n';
+    }
+  }
+  return lines;
+}
+
 int main(int argc, char** argv) {
+  // Messages shown while a table opens (a corrected record count) carry the program's name.
+  const std::unique_ptr<tavlo::DesktopHost> host = tavlo::NewHeadlessHost("tavlo-cli: ");
+  tavlo::ScopedDesktopHost scope(*host);
   try {
     return tavlo::cli::Main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fflush(stdout);
+    std::cerr << "tavlo-cli: out of memory: the input needs more memory than the system gives\n";
+    return 1;
   } catch (const std::exception& error) {
     std::fflush(stdout);
-    std::cerr << "tavlo-cli: " << error.what() << "\n";
+    std::cerr << "tavlo-cli: " << TerminalLines(error.what()) << "\n";
     return 1;
   }
 }

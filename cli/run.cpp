@@ -14,7 +14,7 @@ int RunFile(const std::vector<std::string>& arguments) {
   std::size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   std::vector<std::string> options(arguments.begin() + 1, arguments.end());
-  return RunScriptCommand(LoadFileToString(path), folder, options);
+  return RunScriptCommand(LoadTextFileLines(path), folder, options);
 }
 
 const CommandRegistration kRun({"run",

@@ -9,8 +9,8 @@
 #include "platform/filesystem.h"
 #include "script/literals.h"
 #include "script/qelscript.h"
-#include "words/library.h"
 #include "text/qelstrings.h"
+#include "words/library.h"
 
 namespace tavlo::cli {
 
@@ -78,7 +78,7 @@ int RunScriptCommand(const std::string& text, const std::string& includeFolder,
                                       bool& handled, std::string&) {
     const std::string path = includeFolder + file;
     if (!Files().FileExists(path)) return;  // the preset "Can not find include file" message
-    value = LoadFileToString(path);
+    value = LoadTextFileLines(path);
     handled = true;
   };
   script.SetScript(text);

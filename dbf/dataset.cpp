@@ -75,12 +75,22 @@ void TDataSet::RestoreState(TDataSetState previous) {
 }
 
 void TDataSet::DataEvent(void (TDataLink::*event)()) {
+  if (disabledControls_ > 0 && event != &TDataLink::ActiveChanged &&
+      event != &TDataLink::UpdateData)
+    return;
   // A link may detach itself from inside its notification: walk a copy.
   std::vector<TDataLink*> links = links_;
   for (TDataLink* link : links) (link->*event)();
 }
 
+void TDataSet::EnableControls() {
+  if (disabledControls_ == 0 || --disabledControls_ > 0) return;
+  DataEvent(&TDataLink::DataSetChanged);
+  DataEvent(&TDataLink::StateChanged);
+}
+
 void TDataSet::Scrolled(int distance) {
+  if (disabledControls_ > 0) return;
   std::vector<TDataLink*> links = links_;
   for (TDataLink* link : links) link->DataSetScrolled(distance);
 }
@@ -342,7 +352,7 @@ void TDataSet::Edit() {
   RunWithErrorEvent([this] { InternalEdit(); }, OnEditError);
   modified_ = false;
   SetState(TDataSetState::dsEdit);
-  std::vector<TDataLink*> links = links_;
+  std::vector<TDataLink*> links = disabledControls_ > 0 ? std::vector<TDataLink*>() : links_;
   for (TDataLink* link : links) link->RecordChanged(nullptr);
   Notify(AfterEdit, *this);
 }
@@ -461,7 +471,7 @@ void TDataSet::SetFieldValue(TField& field, const TFieldWrite& write) {
 
 void TDataSet::FieldChanged(TField& field) {
   modified_ = true;
-  std::vector<TDataLink*> links = links_;
+  std::vector<TDataLink*> links = disabledControls_ > 0 ? std::vector<TDataLink*>() : links_;
   for (TDataLink* link : links) link->RecordChanged(&field);
 }
 

@@ -95,6 +95,13 @@ class TDataSet {
   bool AtStart() const { return atStart_; }
   bool AtEnd() const { return atEnd_; }
   bool IsEmpty() const { return !hasRecord_; }
+  // While controls are disabled (the calls nest), the links hear nothing of moves, state and
+  // field changes, so a walk over every record does not repaint a control per record; when
+  // the last EnableControls comes, every link hears DataSetChanged and StateChanged once.
+  // Opening, closing and UpdateData still reach them.
+  void DisableControls() { ++disabledControls_; }
+  void EnableControls();
+  bool ControlsDisabled() const { return disabledControls_ > 0; }
 
   // Changing records.
   virtual void Insert();
@@ -227,6 +234,7 @@ class TDataSet {
   TBookmark insertFrom_ = -1;
   std::vector<std::unique_ptr<TField>> fields_;
   std::vector<TDataLink*> links_;
+  int disabledControls_ = 0;
 };
 
 }  // namespace tavlo

@@ -2,6 +2,7 @@
 #include "dbf/dbferrors.h"
 
 #include "dbf/fieldconvert.h"
+#include "platform/filesystem.h"
 
 namespace tavlo {
 
@@ -45,6 +46,10 @@ EDatabaseError EDatabaseError::InvalidVariant(const std::string& field) {
 EDatabaseError EDatabaseError::FieldBeyondRecord(const std::string& field) {
   return EDatabaseError("Field '" + field + "' does not fit in the record size of the table");
 }
+EDatabaseError EDatabaseError::ReadOnlyField(const std::string& field) {
+  return EDatabaseError("Field '" + field + "' cannot be modified");
+}
+
 EDatabaseError EDatabaseError::MemoFileMissing(const std::string& field) {
   return EDatabaseError("Memo file missing for field '" + field + "'");
 }
@@ -54,7 +59,13 @@ EBinaryDataSetError EBinaryDataSetError::InvalidFieldCount(std::int64_t count) {
                              " (must be between 1 and 255)");
 }
 EBinaryDataSetError EBinaryDataSetError::TableNotFound(const std::string& dataFilePath) {
-  return EBinaryDataSetError("Open: Table file not found : " + dataFilePath);
+  std::string message = "Open: Table file not found : " + dataFilePath;
+  if (Files().DirectoryExists(dataFilePath)) {
+    message += " (it is a folder)";
+  } else if (Files().PathExists(dataFilePath)) {
+    message += " (it is not a regular file)";
+  }
+  return EBinaryDataSetError(message);
 }
 EBinaryDataSetError EBinaryDataSetError::InvalidRecord() {
   return EBinaryDataSetError("GetRecord: Invalid record");

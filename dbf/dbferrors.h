@@ -35,6 +35,8 @@ class EDatabaseError : public Exception {
   static EDatabaseError FieldBeyondRecord(const std::string& field);
   // "Memo file missing for field '%s'": a memo text set on a table without a memo file.
   static EDatabaseError MemoFileMissing(const std::string& field);
+  // "Field '%s' cannot be modified": a field of a kind this system reads but does not write.
+  static EDatabaseError ReadOnlyField(const std::string& field);
 };
 
 // Errors of the table file layer and the cursor.
@@ -44,7 +46,8 @@ class EBinaryDataSetError : public EDatabaseError {
 
   // "Invalid field count : %d (must be between 1 and 255)"
   static EBinaryDataSetError InvalidFieldCount(std::int64_t count);
-  // "Open: Table file not found : " + path
+  // "Open: Table file not found : " + path, followed by what is there instead when the path
+  // names a folder or something else that is not a file.
   static EBinaryDataSetError TableNotFound(const std::string& dataFilePath);
   static EBinaryDataSetError InvalidRecord();  // "GetRecord: Invalid record"
   // "Bookmark %d not found"

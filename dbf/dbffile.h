@@ -11,11 +11,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dbf/fieldinfo.h"
 #include "dbf/recordfile.h"
+#include "dbf/tablecodepage.h"
 
 namespace tavlo {
 
@@ -35,10 +38,37 @@ class TDbfFile : public TPagedFile {
 
   // 0 for version bytes 0x03/0x83, 2 for 0x05, 1 for everything else.
   static std::uint8_t LevelOfVersion(std::uint8_t versionByte);
+  // FoxPro for 0x02, 0xF5 and 0xFB, Visual FoxPro for 0x30 to 0x32, dBase otherwise (dBase 7
+  // is told by its descriptors, see Format()).
+  static TableFormat FormatOfVersion(std::uint8_t versionByte);
 
   std::uint8_t Level() const { return level_; }
+  // dBase 7 when the version byte is 0x04 or 0x8C and 48-byte descriptors from offset 68
+  // end with a terminator and add up to the record size; otherwise FormatOfVersion.
+  TableFormat Format() const { return format_; }
+  bool IsFoxPro() const {
+    return format_ == TableFormat::FoxPro || format_ == TableFormat::VisualFoxPro;
+  }
   std::uint8_t VersionByte() const { return header_[0]; }
   std::uint8_t LanguageByte() const { return header_[29]; }
+
+  // The code page of the character fields: named by the language byte when the file is
+  // opened, replaced by SetCodePage (a .cpg file, the user's choice). 0: the table names
+  // none and its text is in the OEM page of the locale.
+  int CodePage() const { return codePage_; }
+  CodePageSource CodePageOrigin() const { return codePageSource_; }
+  // Raises Exception "Code page %d is not available" for a page that cannot be converted;
+  // page 0 goes back to what the language byte names.
+  void SetCodePage(int page, CodePageSource source);
+  // "1251 (language byte 0xC9)" and the like.
+  std::string CodePageDescription() const;
+  // Character field bytes to the session's ANSI text and back (cut to maxBytes on a
+  // character boundary). A table that names no page uses the OEM <-> ANSI translation.
+  std::string TextToAnsi(std::string_view stored) const;
+  std::string TextFromAnsi(std::string_view ansi, std::size_t maxBytes) const;
+  // True when the OEM <-> ANSI byte translation of the session serves (no page named, a
+  // single-byte session): the fast path of the field views.
+  bool UsesSessionOemTranslation() const;
   // Date of the last header write as stored: year - 1900 (mod 256), month, day.
   int LastUpdateYear() const { return 1900 + header_[1]; }
   int LastUpdateMonth() const { return header_[2]; }
@@ -56,7 +86,8 @@ class TDbfFile : public TPagedFile {
   // buffered with.
   std::uint16_t HeaderRecordSize() const;
 
-  // Reads the descriptors: fieldDefs is cleared and gets one definition per descriptor
+  // Reads the descriptors up to the terminator 0x0D (all that the header size holds when
+  // there is none): fieldDefs is cleared and gets one definition per descriptor
   // (not required), the field list is rebuilt. Raises EBinaryDataSetError "Invalid field
   // count : n (must be between 1 and 255)" and EReadError for truncated descriptors; both
   // leave the file untouched. A record size that disagrees with the fields is reported with
@@ -102,12 +133,35 @@ class TDbfFile : public TPagedFile {
   // wholly inside RecordSize(); the record is unchanged on failure.
   void EncodeField(int fieldIndex, TFieldType type, std::uint8_t* record, const void* value) const;
 
+  // Null test of any field: blank text, a "?" logical, a Visual FoxPro null flag, a blank
+  // binary value.
+  bool FieldIsNull(int fieldIndex, const std::uint8_t* record) const;
+  // The bytes of a field that hold its value: all available bytes, or for V/Q fields those
+  // in use. Null fields included (check FieldIsNull first).
+  std::string_view FieldValueBytes(int fieldIndex, const std::uint8_t* record) const;
+  // The memo block number of a memo or blob field (0: none), decimal or binary.
+  std::int32_t MemoBlock(int fieldIndex, const std::uint8_t* record) const;
+  // Fills a new record: spaces, binary fields zero, and every nullable field flagged null.
+  void InitRecord(std::uint8_t* record) const;
+
  private:
   void ReadHeader();
   void StampLastUpdate();
+  void DetectDbase7();
+  const class TextCodec& Codec() const;
+  bool FlagSet(int bit, const std::uint8_t* record) const;
+  void SetFlag(int bit, bool on, std::uint8_t* record) const;
+
   std::array<std::uint8_t, kHeaderLength> header_{};
   std::uint8_t level_ = 0;
+  TableFormat format_ = TableFormat::dBase;
   std::vector<TMyFieldInfo> fields_;
+  // The hidden _NullFlags field of Visual FoxPro (length 0: none).
+  std::int32_t nullFlagsOffset_ = 0;
+  std::int32_t nullFlagsLength_ = 0;
+  int codePage_ = 0;
+  CodePageSource codePageSource_ = CodePageSource::None;
+  mutable std::unique_ptr<class TextCodec> codec_;
 };
 
 }  // namespace tavlo

@@ -126,6 +126,10 @@ std::int32_t DateTimeToDayNumber(double dateTime) {
   return result < 1 ? 0 : result;
 }
 
+bool LogicalIsTrue(char first) {
+  return first == 'T' || first == 't' || first == 'Y' || first == 'y';
+}
+
 std::string_view TrimFieldBytes(const std::uint8_t* bytes, std::size_t length) {
   std::size_t begin = 0, end = length;
   while (begin < end && bytes[begin] <= 32) ++begin;
@@ -355,14 +359,16 @@ bool DecodeFieldBytes(TFieldType type, const std::uint8_t* bytes, std::size_t le
       }
       if (destination) *static_cast<std::int64_t*>(destination) = number;
       return true;
+    case TFieldType::ftBoolean:
+      // "?" is a logical that was never set: null, as dBase and FoxPro mean it.
+      if (text[0] == '?') return false;
+      if (destination) *static_cast<std::int16_t*>(destination) = LogicalIsTrue(text[0]) ? 1 : 0;
+      return true;
     default:
       break;
   }
   if (destination == nullptr) return true;
   switch (type) {
-    case TFieldType::ftBoolean:
-      *static_cast<std::int16_t*>(destination) = (text[0] == 'T' || text[0] == 't') ? 1 : 0;
-      break;
     case TFieldType::ftFloat:
       *static_cast<double*>(destination) = DbfTextToFloat(text);
       break;
@@ -370,6 +376,7 @@ bool DecodeFieldBytes(TFieldType type, const std::uint8_t* bytes, std::size_t le
       *static_cast<std::int32_t*>(destination) = DecodeDbfDate(text);
       break;
     case TFieldType::ftMemo:
+    case TFieldType::ftBlob:
       break;
     default: {  // ftString and anything read as text
       char* out = static_cast<char*>(destination);

@@ -28,6 +28,10 @@ inline double DayNumberToDateTime(std::int32_t dayNumber) {
 // The whole days of a platform day number (fraction dropped) as a native day number.
 std::int32_t DateTimeToDayNumber(double dateTime);
 
+// The first character of a stored logical that means true: T, t, Y or y. F, f, N, n and
+// anything else mean false; "?" is null (DecodeFieldBytes).
+bool LogicalIsTrue(char first);
+
 // Trims characters 0..32 from both ends of a field's bytes.
 std::string_view TrimFieldBytes(const std::uint8_t* bytes, std::size_t length);
 

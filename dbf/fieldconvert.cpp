@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "dbf/binaryfields.h"
 #include "dbf/dbferrors.h"
 #include "dbf/fieldcodec.h"
 #include "platform/codepage.h"
@@ -88,6 +89,29 @@ std::string FormatShortDate(int year, int month, int day) {
   return out;
 }
 
+// Fields whose value is not plain trimmed text: binary layouts, V/Q fields, null flags.
+bool NeedsBinaryView(const FieldSlot& slot) {
+  return slot.Info().storage != FieldStorage::Text || slot.Info().nullBit >= 0;
+}
+
+// A value as the text views show it, for the types only binary layouts produce.
+std::string BinaryText(const TDbfFile& file, const TMyFieldInfo& info, const Variant& value,
+                       std::string_view bytes) {
+  switch (info.storage) {
+    case FieldStorage::VarChar:
+      return file.TextToAnsi(bytes);
+    case FieldStorage::VarBinary:
+      return std::string(bytes);
+    default:
+      break;
+  }
+  if (value.IsNull()) return {};
+  if (value.IsInteger()) return std::to_string(value.IntegerValue());
+  if (value.IsDate()) return DateTimeToText(value.RealValue());
+  if (value.Kind() == VariantKind::Real) return FloatToText(value.RealValue());
+  return value.ToText();
+}
+
 void RequireType(const FieldSlot& slot, std::initializer_list<TFieldType> types) {
   [[maybe_unused]] bool ok = false;
   for (TFieldType type : types) ok = ok || slot.Info().type == type;
@@ -124,8 +148,14 @@ std::string MemoDisplayText(bool isNull) {
   return isNull ? "(Memo)" : "(MEMO)";
 }
 
+std::string BlobDisplayText(bool isNull) {
+  return isNull ? "(Blob)" : "(BLOB)";
+}
+
 bool FieldIsNull(const FieldSlot& slot, const std::uint8_t* record) {
-  return FieldBytes(slot, record).empty();
+  if (NeedsBinaryView(slot)) return slot.file.FieldIsNull(slot.fieldIndex, record);
+  std::string_view text = FieldBytes(slot, record);
+  return text.empty() || (slot.Info().type == TFieldType::ftBoolean && text[0] == '?');
 }
 
 void ClearField(const FieldSlot& slot, std::uint8_t* record) {
@@ -133,9 +163,18 @@ void ClearField(const FieldSlot& slot, std::uint8_t* record) {
 }
 
 std::string FieldTextValue(const FieldSlot& slot, const std::uint8_t* record) {
+  const TMyFieldInfo& info = slot.Info();
+  if (NeedsBinaryView(slot)) {
+    if (slot.file.FieldIsNull(slot.fieldIndex, record)) return {};
+    if (info.storage != FieldStorage::Text) {
+      std::string_view bytes = slot.file.FieldValueBytes(slot.fieldIndex, record);
+      Variant value = BinaryFieldVariant(info.storage, record + info.offset,
+                                         static_cast<std::size_t>(info.available));
+      return BinaryText(slot.file, info, value, bytes);
+    }
+  }
   std::string_view text = FieldBytes(slot, record);
   if (text.empty()) return {};
-  const TMyFieldInfo& info = slot.Info();
   switch (info.type) {
     case TFieldType::ftSmallint:
     case TFieldType::ftInteger:
@@ -147,29 +186,28 @@ std::string FieldTextValue(const FieldSlot& slot, const std::uint8_t* record) {
     }
     case TFieldType::ftFloat:
       return FloatToText(DbfTextToFloat(text));
-    case TFieldType::ftBoolean: {
-      std::int16_t value = 0;
-      slot.file.DecodeField(slot.fieldIndex, info.type, &value, record);
-      return value ? "True" : "False";
-    }
+    case TFieldType::ftBoolean:
+      if (text[0] == '?') return {};
+      return LogicalIsTrue(text[0]) ? "True" : "False";
     case TFieldType::ftDate:
       return DateDisplayText(DecodeDbfDate(text));
     case TFieldType::ftMemo:
+    case TFieldType::ftBlob:
       return std::string(text);
     default:
-      return CurrentCodePages().OemToAnsi(std::string(text));
+      return slot.file.TextToAnsi(text);
   }
 }
 
 std::string FieldDisplayText(const FieldSlot& slot, const std::uint8_t* record) {
   if (slot.Info().type == TFieldType::ftMemo) return MemoDisplayText(FieldIsNull(slot, record));
+  if (slot.Info().type == TFieldType::ftBlob) return BlobDisplayText(FieldIsNull(slot, record));
   return FieldTextValue(slot, record);
 }
 
 void SetFieldString(const FieldSlot& slot, std::uint8_t* record, const std::string& ansiText) {
   const TMyFieldInfo& info = slot.Info();
-  std::string text = ansiText.substr(0, static_cast<std::size_t>(info.length));
-  text = CurrentCodePages().AnsiToOem(text);
+  std::string text = slot.file.TextFromAnsi(ansiText, static_cast<std::size_t>(info.length));
   slot.file.EncodeField(slot.fieldIndex, info.type, record, text.c_str());
 }
 
@@ -225,6 +263,7 @@ void SetFieldDate(const FieldSlot& slot, std::uint8_t* record, double dateTime) 
 
 void SetFieldTextValue(const FieldSlot& slot, std::uint8_t* record, const std::string& text) {
   const TMyFieldInfo& info = slot.Info();
+  if (!info.writable) throw EDatabaseError::ReadOnlyField(slot.fieldName);
   assert(info.type != TFieldType::ftMemo && "memo text goes through the memo file");
   if (text.empty()) {
     ClearField(slot, record);
@@ -269,12 +308,29 @@ void SetFieldTextValue(const FieldSlot& slot, std::uint8_t* record, const std::s
 }
 
 void FieldVariantValueInto(const FieldSlot& slot, const std::uint8_t* record, Variant& out) {
+  const TMyFieldInfo& info = slot.Info();
+  if (NeedsBinaryView(slot)) {
+    if (slot.file.FieldIsNull(slot.fieldIndex, record)) {
+      out = Variant::Null();
+      return;
+    }
+    if (info.storage == FieldStorage::VarChar || info.storage == FieldStorage::VarBinary) {
+      std::string_view bytes = slot.file.FieldValueBytes(slot.fieldIndex, record);
+      out = Variant(BinaryText(slot.file, info, Variant::Null(), bytes));
+      return;
+    }
+    if (info.storage != FieldStorage::Text) {
+      out = BinaryFieldVariant(info.storage, record + info.offset,
+                               static_cast<std::size_t>(info.available));
+      if (info.storage == FieldStorage::BinaryMemoBlock) out = Variant(out.ToText());
+      return;
+    }
+  }
   std::string_view text = FieldBytes(slot, record);
   if (text.empty()) {
     out = Variant::Null();
     return;
   }
-  const TMyFieldInfo& info = slot.Info();
   switch (info.type) {
     case TFieldType::ftSmallint:
     case TFieldType::ftInteger:
@@ -294,7 +350,11 @@ void FieldVariantValueInto(const FieldSlot& slot, const std::uint8_t* record, Va
       out = Variant(DbfTextToFloat(text));
       return;
     case TFieldType::ftBoolean:
-      out = Variant(text[0] == 'T' || text[0] == 't');
+      if (text[0] == '?') {
+        out = Variant::Null();
+      } else {
+        out = Variant(LogicalIsTrue(text[0]));
+      }
       return;
     case TFieldType::ftDate: {
       std::int32_t dayNumber = DecodeDbfDate(text);
@@ -303,12 +363,17 @@ void FieldVariantValueInto(const FieldSlot& slot, const std::uint8_t* record, Va
       return;
     }
     case TFieldType::ftMemo:
+    case TFieldType::ftBlob:
       out.AssignString(text);
       return;
     default: {
       // A filter reads a field for every record: translate on the stack and copy once into
       // the value's own storage.
       char ansi[256];
+      if (!slot.file.UsesSessionOemTranslation()) {
+        out = Variant(slot.file.TextToAnsi(text));
+        return;
+      }
       if (text.size() > sizeof ansi) {
         out = Variant(CurrentCodePages().OemToAnsi(std::string(text)));
         return;
@@ -333,6 +398,7 @@ void SetFieldVariantValue(const FieldSlot& slot, std::uint8_t* record, const Var
   }
   const TMyFieldInfo& info = slot.Info();
   assert(info.type != TFieldType::ftMemo && "memo text goes through the memo file");
+  if (!info.writable) throw EDatabaseError::ReadOnlyField(slot.fieldName);
   try {
     switch (info.type) {
       case TFieldType::ftSmallint:

@@ -35,6 +35,8 @@ std::string FieldTextValue(const FieldSlot& slot, const std::uint8_t* record);
 std::string FieldDisplayText(const FieldSlot& slot, const std::uint8_t* record);
 // "(MEMO)" for a memo that is not null, "(Memo)" otherwise.
 std::string MemoDisplayText(bool isNull);
+// "(BLOB)" / "(Blob)" likewise for the binary memos (FoxPro G P W, dBase 7 B G).
+std::string BlobDisplayText(bool isNull);
 
 // Sets TextValue: empty text makes the field null; otherwise parsed per type with the
 // messages "'%s' is not a valid integer value for field '%s'", the range message, "'%s' is

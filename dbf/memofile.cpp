@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/errors.h"
+#include "platform/filesystem.h"
 
 namespace tavlo {
 
@@ -63,6 +64,20 @@ void TMyBlobFile::Close() {
   closed_ = true;
   Truncate();
   if (writeBack) writeBack(*this);
+}
+
+std::string MemoFileProblem(const std::string& memoPath, const TFieldDefs& fields,
+                            std::int64_t recordCount) {
+  bool hasMemo = false;
+  for (const TFieldDef& field : fields) hasMemo = hasMemo || field.dataType == TFieldType::ftMemo;
+  if (!hasMemo) return "";
+  FileSystem& files = Files();
+  if (files.FileExists(memoPath)) {
+    return recordCount > 0 && files.FileSize(memoPath) == 0 ? memoPath + " is empty" : "";
+  }
+  if (files.DirectoryExists(memoPath)) return memoPath + " is a folder";
+  if (files.PathExists(memoPath)) return memoPath + " is not a regular file";
+  return memoPath + " is missing";
 }
 
 // ---- TDbtFile ----

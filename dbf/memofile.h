@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "dbf/fieldinfo.h"
 #include "dbf/recordfile.h"
 
 namespace tavlo {
@@ -47,6 +48,13 @@ class TMyBlobFile {
   std::int64_t position_ = 0;
   bool closed_ = false;
 };
+
+// Why the memo file of a table cannot serve the table's memo fields: empty when it can or
+// when the table has no memo fields, else "<memo path> is missing", "... is a folder",
+// "... is not a regular file" or, for a table with records, "... is empty". Such a table
+// still opens (its memo fields then show "(MEMO)"); the caller tells the user.
+std::string MemoFileProblem(const std::string& memoPath, const TFieldDefs& fields,
+                            std::int64_t recordCount);
 
 class TDbtFile : public TPagedFile {
  public:

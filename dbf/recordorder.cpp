@@ -15,25 +15,20 @@ namespace tavlo {
 namespace {
 
 // Byte rank of a character field: the OEM byte as the user sees it (ANSI), folded as the
-// comparetext word folds. Built per call: tests switch code pages.
-std::array<std::uint8_t, 256> StringRanks() {
+// comparetext word folds. A table read through a code page of its own (single- or multi-byte)
+// ranks its stored bytes with the A-Z folding alone: byte order is code point order in UTF-8
+// and the page's own order otherwise.
+std::array<std::uint8_t, 256> StringRanks(const TDbfFile& file) {
   std::array<std::uint8_t, 256> ranks{};
-  char oem[256];
+  char stored[256];
   char ansi[256];
-  for (int i = 0; i < 256; ++i) oem[i] = static_cast<char>(i);
-  CurrentCodePages().OemToAnsi(oem, ansi, 256);
-  for (int i = 0; i < 256; ++i) ranks[i] = AsciiFoldTable[static_cast<unsigned char>(ansi[i])];
-  return ranks;
-}
-
-const std::array<std::uint8_t, 256>& Ranks() {
-  static thread_local std::array<std::uint8_t, 256> ranks;
-  static thread_local const CodePages* builtFor = nullptr;
-  const CodePages* current = &CurrentCodePages();
-  if (builtFor != current) {
-    ranks = StringRanks();
-    builtFor = current;
+  for (int i = 0; i < 256; ++i) stored[i] = static_cast<char>(i);
+  if (file.UsesSessionOemTranslation()) {
+    CurrentCodePages().OemToAnsi(stored, ansi, 256);
+  } else {
+    std::memcpy(ansi, stored, sizeof ansi);
   }
+  for (int i = 0; i < 256; ++i) ranks[i] = AsciiFoldTable[static_cast<unsigned char>(ansi[i])];
   return ranks;
 }
 
@@ -126,11 +121,15 @@ int TRecordOrder::CompareKeys(const std::uint8_t* a, const std::uint8_t* b) cons
         TrimFieldBytes(a + key.offset, static_cast<std::size_t>(key.length));
     const std::string_view textB =
         TrimFieldBytes(b + key.offset, static_cast<std::size_t>(key.length));
-    // Nulls first: a blank field has no value whatever its type.
+    // Nulls first: a blank field has no value whatever its type, nor has a logical that was
+    // never set ("?").
+    const bool logical = key.type == TFieldType::ftBoolean;
+    const bool nullA = textA.empty() || (logical && textA.front() == '?');
+    const bool nullB = textB.empty() || (logical && textB.front() == '?');
     int result = 0;
-    if (textA.empty() || textB.empty()) {
-      if (textA.empty() == textB.empty()) continue;
-      result = textA.empty() ? -1 : 1;
+    if (nullA || nullB) {
+      if (nullA == nullB) continue;
+      result = nullA ? -1 : 1;
       return descending_ ? -result : result;
     }
     switch (key.type) {
@@ -146,11 +145,13 @@ int TRecordOrder::CompareKeys(const std::uint8_t* a, const std::uint8_t* b) cons
         result = Order(DbfTextToFloat(textA), DbfTextToFloat(textB));
         break;
       case TFieldType::ftBoolean: {
+        // A logical that was never set ("?") is null like a blank one.
         std::int16_t x = 0, y = 0;
         const bool hasX =
             DecodeFieldBytes(key.type, a + key.offset, static_cast<std::size_t>(key.length), &x);
         const bool hasY =
             DecodeFieldBytes(key.type, b + key.offset, static_cast<std::size_t>(key.length), &y);
+        if (!hasX && !hasY) continue;
         result = hasX != hasY ? (hasX ? 1 : -1) : Order(x != 0, y != 0);
         break;
       }
@@ -158,7 +159,7 @@ int TRecordOrder::CompareKeys(const std::uint8_t* a, const std::uint8_t* b) cons
         result = Order(DecodeDbfDate(textA), DecodeDbfDate(textB));
         break;
       default: {
-        const auto& ranks = Ranks();
+        const auto& ranks = ranks_;
         const std::size_t common = std::min(textA.size(), textB.size());
         for (std::size_t i = 0; i < common && result == 0; ++i) {
           result = Order(ranks[static_cast<unsigned char>(textA[i])],
@@ -202,6 +203,7 @@ std::uint64_t TRecordOrder::Prefix(const std::uint8_t* record) const {
                                &flag)
                   ? 2 + (flag != 0)
                   : 0;
+      if (value == 0) return descending_ ? ~std::uint64_t{0} : 0;  // "?": null
       break;
     }
     case TFieldType::ftDate:
@@ -210,7 +212,7 @@ std::uint64_t TRecordOrder::Prefix(const std::uint8_t* record) const {
     default: {
       // The first seven ranked bytes, then the length up to 8: a shorter text that is a
       // beginning of a longer one sorts first, and longer texts tie for the full compare.
-      const auto& ranks = Ranks();
+      const auto& ranks = ranks_;
       for (std::size_t i = 0; i < 7; ++i) {
         value = (value << 8) | (i < text.size() ? ranks[static_cast<unsigned char>(text[i])] : 0);
       }
@@ -240,6 +242,7 @@ void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, b
   std::vector<std::int32_t> order;
   keys_ = std::move(keys);
   descending_ = descending;
+  ranks_ = StringRanks(file);
   try {
     RecordSource records(file, count);
     // The first key as a number per record, sorted with the record index beside it: most

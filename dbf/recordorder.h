@@ -7,6 +7,7 @@
 // file and knows nothing of filters or deleted records: the cursor applies those.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -57,6 +58,7 @@ class TRecordOrder {
   std::vector<int> fieldIndexes_;
   std::vector<Key> keys_;
   std::vector<std::int32_t> order_;
+  std::array<std::uint8_t, 256> ranks_{};  // of character bytes, fixed when built
 };
 
 }  // namespace tavlo

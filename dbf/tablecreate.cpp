@@ -10,6 +10,8 @@
 #include "dbf/dbffile.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
+#include "platform/filenames.h"
+#include "platform/filesystem.h"
 
 namespace tavlo {
 
@@ -143,7 +145,22 @@ void TDbf::CreateTableFile() {
   }
   // Everything is checked first, so that a bad definition never truncates an existing table.
   CheckDefinitionsForCreation(fieldDefs_);
-  AttachFiles(true);
+  // A creation that fails removes the files it made, so that neither a retry nor an open finds
+  // a half-written table; files that were there before it are not its to remove.
+  const std::string dataPath = DataFilePath();
+  const std::string memoPath = ChangeFileExt(dataPath, ".dbt");
+  const bool dataExisted = Files().FileExists(dataPath);
+  const bool memoExisted = Files().FileExists(memoPath);
+  auto removeCreated = [&] {
+    if (!memoExisted) Files().DeleteFile(memoPath);
+    if (!dataExisted) Files().DeleteFile(dataPath);
+  };
+  try {
+    AttachFiles(true);
+  } catch (...) {
+    removeCreated();
+    throw;
+  }
   try {
     dbfFile_->WriteStructure(fieldDefs_);
     if (HasMemoField(fieldDefs_) && memoFile_ != nullptr) WriteEmptyMemoHeader(*memoFile_);
@@ -153,9 +170,15 @@ void TDbf::CreateTableFile() {
     } catch (...) {
       // the structure failure is the one to report
     }
+    removeCreated();
     throw;
   }
-  ReleaseFiles(true);
+  try {
+    ReleaseFiles(true);
+  } catch (...) {
+    removeCreated();
+    throw;
+  }
 }
 
 }  // namespace tavlo

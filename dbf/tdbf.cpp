@@ -9,11 +9,16 @@
 #include <cstring>
 #include <exception>
 
+#include "dbf/fieldcodec.h"
 #include "dbf/fieldconvert.h"
 #include "dbf/fields.h"
+#include "dbf/fptfile.h"
 #include "dbf/indexfile.h"
+#include "dbf/tablefiles.h"
+#include "dbf/tablepack.h"
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
+#include "platform/textcodec.h"
 
 namespace tavlo {
 
@@ -95,13 +100,9 @@ std::uint8_t* RecordBytes(TRecordBuffer& buffer) {
   return reinterpret_cast<std::uint8_t*>(buffer.data() + TDbf::kRecordOffset);
 }
 
-std::int32_t MemoBlockOf(const std::string& fieldText) {
-  std::string trimmed = TrimBlanks(fieldText);
-  if (trimmed.empty()) return 0;
-  char* end = nullptr;
-  long value = std::strtol(trimmed.c_str(), &end, 10);
-  if (end == nullptr || *end != '\0' || value < 0 || value > INT32_MAX) return 0;
-  return static_cast<std::int32_t>(value);
+// Memo and binary memo fields: their value lives in the memo file.
+bool IsMemoType(TFieldType type) {
+  return type == TFieldType::ftMemo || type == TFieldType::ftBlob;
 }
 
 bool IsEditingState(TDataSetState state) {
@@ -130,6 +131,45 @@ void TDbf::SetRunTimePath(const std::string& path) {
   runTimePath_ = path;
 }
 
+void TDbf::SetCodePage(int page) {
+  if (page != 0 && !CodePageAvailable(page)) {
+    throw Exception("Code page " + std::to_string(page) + " is not available");
+  }
+  codePage_ = page;
+  if (dbfFile_ != nullptr) {
+    ApplyCodePage(*dbfFile_, DataFilePath());
+    // Texts now read differently: the order is built again on what the user sees.
+    if (Ordered()) {
+      order_.Build(*dbfFile_, std::vector<int>(order_.FieldIndexes()), order_.Descending());
+      ++orderVersion_;
+      currentIndex_ = HasRecord() ? PositionOf(GetBookmarkData(ActiveBuffer())) : -1;
+    }
+  }
+}
+
+void TDbf::ApplyCodePage(TDbfFile& data, const std::string& dataPath) const {
+  ApplyTableCodePage(data, dataPath, codePage_);
+}
+
+void ApplyTableCodePage(TDbfFile& data, const std::string& dataPath, int chosenPage) {
+  if (chosenPage != 0) {
+    data.SetCodePage(chosenPage, CodePageSource::Chosen);
+    return;
+  }
+  data.SetCodePage(0, CodePageSource::LanguageByte);
+  // A .cpg file beside the table names its page and wins over the language byte.
+  const std::string cpgPath = FindCompanionFile(dataPath, ".cpg");
+  if (cpgPath.empty()) return;
+  std::string text(64, '\0');
+  try {
+    auto stream = Files().Open(cpgPath, OpenMode::ReadOnly);
+    text.resize(stream->ReadAt(0, text.data(), text.size()));
+  } catch (const Exception&) {
+    return;  // a .cpg that cannot be read names nothing
+  }
+  if (int page = CodePageOfCpgText(text)) data.SetCodePage(page, CodePageSource::CpgFile);
+}
+
 void TDbf::SetReadOnly(bool readOnly) {
   CheckInactive();
   readOnly_ = readOnly;
@@ -148,39 +188,60 @@ std::string TDbf::ResolveTableFolder() const {
 std::string TDbf::DataFilePath() const {
   std::string tablePath =
       IsAbsolutePath(tableName_) ? tableName_ : ResolveTableFolder() + tableName_;
-  return ChangeFileExt(tablePath, ".dbf");
+  return ResolveDataFilePath(tablePath);
 }
 
 void TDbf::AttachFiles(bool create) {
   assert(!filesAttached_);
   const std::string dataPath = DataFilePath();
-  const std::string indexPath = ChangeFileExt(dataPath, ".mdx");
-  const std::string memoPath = ChangeFileExt(dataPath, ".dbt");
+  // A pack that a crash interrupted is finished (or undone) before anything is read.
+  if (!create) FinishInterruptedPack(dataPath);
   if (!create && !Files().FileExists(dataPath)) {
     throw EBinaryDataSetError::TableNotFound(dataPath);
   }
+  // Companions are found whatever the case of their extensions; a new table's are lower case.
+  auto companion = [&](const char* lowerExt) {
+    std::string found = create ? std::string() : FindCompanionFile(dataPath, lowerExt);
+    return found.empty() ? ChangeFileExt(dataPath, lowerExt) : found;
+  };
+  const std::string indexPath = companion(".mdx");
   TDbfFile* data = nullptr;
   TIndexFile* index = nullptr;
   TDbtFile* memo = nullptr;
+  TFptFile* fpt = nullptr;
   try {
     data = LookupFile<TDbfFile>(dataPath);
     index = LookupFile<TIndexFile>(indexPath);
-    memo = LookupFile<TDbtFile>(memoPath);
     if (create) {
+      const std::string memoPath = companion(".dbt");
+      memo = LookupFile<TDbtFile>(memoPath);
       if (data == nullptr) data = new TDbfFile(dataPath, OpenMode::Create);
       if (memo == nullptr) memo = new TDbtFile(memoPath, data->Level(), OpenMode::Create);
     } else {
       OpenMode mode = readOnly_ ? OpenMode::ReadOnly : OpenMode::ReadWrite;
       if (data == nullptr) data = new TDbfFile(dataPath, mode);
+      ApplyCodePage(*data, dataPath);
       if (index == nullptr && Files().FileExists(indexPath)) {
         index = new TIndexFile(indexPath, mode);
       }
-      if (memo == nullptr && Files().FileExists(memoPath)) {
-        memo = new TDbtFile(memoPath, data->Level(), mode);
+      // FoxPro tables keep their memos in an .fpt file, all others in a .dbt.
+      if (data->IsFoxPro()) {
+        const std::string fptPath = FindCompanionFile(dataPath, ".fpt");
+        if (!fptPath.empty()) {
+          fpt = LookupFile<TFptFile>(fptPath);
+          if (fpt == nullptr) fpt = new TFptFile(fptPath, mode);
+        }
+      } else {
+        const std::string memoPath = companion(".dbt");
+        memo = LookupFile<TDbtFile>(memoPath);
+        if (memo == nullptr && Files().FileExists(memoPath)) {
+          memo = new TDbtFile(memoPath, data->Level(), mode);
+        }
       }
     }
   } catch (...) {
     // Paged files belong to the registry once constructed; Release destroys them.
+    TPagedFile::Release(fpt);
     TPagedFile::Release(memo);
     TPagedFile::Release(index);
     TPagedFile::Release(data);
@@ -189,6 +250,7 @@ void TDbf::AttachFiles(bool create) {
   dbfFile_ = data;
   indexFile_ = index;
   memoFile_ = memo;
+  fptFile_ = fpt;
   scratch_ = AllocRecordBuffer();
   filesAttached_ = true;
 }
@@ -210,6 +272,8 @@ void TDbf::ReleaseFiles(bool flushHeader) {
   indexFile_ = nullptr;
   TPagedFile::Release(memoFile_);
   memoFile_ = nullptr;
+  TPagedFile::Release(fptFile_);
+  fptFile_ = nullptr;
   scratch_.clear();
   filesAttached_ = false;
   if (failure) std::rethrow_exception(failure);
@@ -240,6 +304,11 @@ void TDbf::InternalOpen() {
     currentIndex_ = -1;
     static std::uint64_t openings = 0;
     openStamp_ = ++openings;
+    const char* memoExtension = dbfFile_->IsFoxPro() ? ".fpt" : ".dbt";
+    const std::string memoPath = FindCompanionFile(DataFilePath(), memoExtension);
+    memoProblem_ =
+        MemoFileProblem(memoPath.empty() ? ChangeFileExt(DataFilePath(), memoExtension) : memoPath,
+                        fieldDefs_, dbfFile_->HeaderRecordCount());
   } catch (...) {
     // A failed open leaves the files exactly as they were: no header write.
     ClearFields();
@@ -274,6 +343,11 @@ void TDbf::InternalInitRecord(TRecordBuffer& buffer) {
   SetBookmarkData(buffer, -1);
   SetBookmarkFlag(buffer, TBookmarkFlag::bfCurrent);
   std::memset(buffer.data() + kRecordOffset, ' ', buffer.size() - kRecordOffset);
+  // Binary fields and null flags of FoxPro tables start empty, not as spaces.
+  if (dbfFile_ != nullptr && dbfFile_->RecordSize() > 0 &&
+      buffer.size() - kRecordOffset >= static_cast<std::size_t>(dbfFile_->RecordSize())) {
+    dbfFile_->InitRecord(RecordBytes(buffer));
+  }
 }
 
 TBookmark TDbf::RecordIndexOf(const TRecordBuffer& buffer) {
@@ -542,6 +616,25 @@ const std::uint8_t* TDbf::RecordInUse(const TRecordBuffer* from) const {
   return reinterpret_cast<const std::uint8_t*>(ActiveBuffer().data() + kRecordOffset);
 }
 
+bool TDbf::FieldWritable(const TField& field) const {
+  if (dbfFile_ == nullptr || field.FieldNo() < 1 || field.FieldNo() > dbfFile_->FieldCount()) {
+    return false;
+  }
+  return dbfFile_->FieldInfo(field.FieldNo() - 1).writable;
+}
+
+std::string TDbf::PreviewTextAt(const TField& field, const TRecordBuffer& buffer, int page) const {
+  if (dbfFile_ == nullptr || field.DataType() != TFieldType::ftString) return std::string();
+  const std::uint8_t* record = RecordInUse(&buffer);
+  const int index = field.FieldNo() - 1;
+  if (dbfFile_->FieldIsNull(index, record)) return std::string();
+  std::string_view bytes = dbfFile_->FieldValueBytes(index, record);
+  if (dbfFile_->FieldInfo(index).storage == FieldStorage::Text) {
+    bytes = TrimFieldBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  }
+  return TextCodec(page, kUtf8CodePage).ToAnsi(bytes);
+}
+
 bool TDbf::IsDeleted() {
   const std::uint8_t* record = RecordInUse(nullptr);
   return record != nullptr && record[0] != ' ';
@@ -560,28 +653,62 @@ bool TDbf::GetFieldData(const TField& field, void* dest, const TRecordBuffer* fr
   return dbfFile_->DecodeField(field.FieldNo() - 1, field.DataType(), dest, record);
 }
 
-std::string TDbf::MemoText(const TField& field, const std::uint8_t* record) {
-  FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
-  std::int32_t block = MemoBlockOf(FieldTextValue(slot, record));
+std::string TDbf::LoadMemoAt(std::int32_t block) {
   // Without a memo file there is nothing to read; never touch a file that is not there.
-  if (block == 0 || memoFile_ == nullptr) return std::string();
-  return memoFile_->LoadMemoText(block);
+  if (block == 0) return std::string();
+  if (fptFile_ != nullptr) return fptFile_->LoadMemoText(block);
+  if (memoFile_ != nullptr) return memoFile_->LoadMemoText(block);
+  return std::string();
+}
+
+void TDbf::StoreMemoAt(const TField& field, std::int32_t& block, std::int64_t oldSize,
+                       const std::string& text) {
+  if (fptFile_ != nullptr) {
+    fptFile_->StoreMemoText(block, oldSize, text);
+  } else if (memoFile_ != nullptr) {
+    memoFile_->StoreMemoText(block, oldSize, text);
+  } else {
+    // The empty memo is block 0 and needs no file; any text does.
+    if (!text.empty()) throw EDatabaseError::MemoFileMissing(field.FieldName());
+    block = 0;
+  }
+}
+
+// Memo text of a table that names its code page is in that page, as every other reader
+// takes it; a table that names none keeps its memo bytes untranslated.
+std::string TDbf::MemoToAnsi(const TField& field, std::string stored) const {
+  if (field.DataType() != TFieldType::ftMemo || dbfFile_->CodePage() == 0) return stored;
+  return dbfFile_->TextToAnsi(stored);
+}
+
+std::string TDbf::MemoFromAnsi(const TField& field, std::string text) const {
+  if (field.DataType() != TFieldType::ftMemo || dbfFile_->CodePage() == 0) return text;
+  return dbfFile_->TextFromAnsi(text, text.size() * 4);
+}
+
+std::string TDbf::MemoText(const TField& field, const std::uint8_t* record) {
+  if (dbfFile_->FieldIsNull(field.FieldNo() - 1, record)) return std::string();
+  return MemoToAnsi(field, LoadMemoAt(dbfFile_->MemoBlock(field.FieldNo() - 1, record)));
 }
 
 std::string TDbf::FieldText(const TField& field, const TRecordBuffer* from) {
   const std::uint8_t* record = RecordInUse(from);
   if (record == nullptr || dbfFile_ == nullptr) return std::string();
   CheckFieldOfThisTable(field);
-  if (field.DataType() == TFieldType::ftMemo) return MemoText(field, record);
+  if (IsMemoType(field.DataType())) return MemoText(field, record);
   return FieldTextValue(FieldSlot{*dbfFile_, field.FieldNo() - 1, field.FieldName()}, record);
 }
 
 std::string TDbf::FieldDisplayText(const TField& field, const TRecordBuffer* from) {
   const std::uint8_t* record = RecordInUse(from);
   if (record == nullptr || dbfFile_ == nullptr) {
+    if (field.DataType() == TFieldType::ftBlob) return BlobDisplayText(true);
     return field.DataType() == TFieldType::ftMemo ? MemoDisplayText(true) : std::string();
   }
   CheckFieldOfThisTable(field);
+  // A picture or object memo without bytes (FoxPro gives every one a block) shows as empty.
+  if (field.DataType() == TFieldType::ftBlob)
+    return BlobDisplayText(MemoText(field, record).empty());
   return tavlo::FieldDisplayText(FieldSlot{*dbfFile_, field.FieldNo() - 1, field.FieldName()},
                                  record);
 }
@@ -600,7 +727,7 @@ void TDbf::FieldVariantInto(const TField& field, const TRecordBuffer* from, Vari
   }
   CheckFieldOfThisTable(field);
   FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
-  if (field.DataType() == TFieldType::ftMemo) {
+  if (IsMemoType(field.DataType())) {
     if (FieldIsNull(slot, record)) {
       out = Variant::Null();
     } else {
@@ -613,17 +740,11 @@ void TDbf::FieldVariantInto(const TField& field, const TRecordBuffer* from, Vari
 
 void TDbf::StoreMemo(TField& field, const std::string& text) {
   std::uint8_t* record = RecordBytes(ActiveBuffer());
-  FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
-  std::int32_t block = MemoBlockOf(FieldTextValue(slot, record));
-  if (memoFile_ == nullptr) {
-    // The empty memo is block 0 and needs no file; any text does.
-    if (!text.empty()) throw EDatabaseError::MemoFileMissing(field.FieldName());
-    block = 0;
-  } else {
-    std::int64_t oldSize =
-        block == 0 ? 0 : static_cast<std::int64_t>(memoFile_->LoadMemoText(block).size());
-    memoFile_->StoreMemoText(block, oldSize, text);
-  }
+  const int index = field.FieldNo() - 1;
+  if (!dbfFile_->FieldInfo(index).writable) throw EDatabaseError::ReadOnlyField(field.FieldName());
+  std::int32_t block = dbfFile_->MemoBlock(index, record);
+  std::int64_t oldSize = static_cast<std::int64_t>(LoadMemoAt(block).size());
+  StoreMemoAt(field, block, oldSize, MemoFromAnsi(field, text));
   dbfFile_->EncodeField(field.FieldNo() - 1, TFieldType::ftMemo, record, &block);
 }
 
@@ -631,7 +752,7 @@ void TDbf::InternalSetFieldValue(TField& field, const TFieldWrite& write) {
   CheckFieldOfThisTable(field);
   std::uint8_t* record = RecordBytes(ActiveBuffer());
   FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
-  const bool memo = field.DataType() == TFieldType::ftMemo;
+  const bool memo = IsMemoType(field.DataType());
   switch (write.kind) {
     case TFieldWrite::Kind::Null:
       ClearField(slot, record);
@@ -688,11 +809,13 @@ std::unique_ptr<TMyBlobFile> TDbf::CreateBlobStream(TField& field, TMyBlobFile::
   }
   auto stream = std::make_unique<TMyBlobFile>(mode);
   if (const std::uint8_t* record = RecordInUse(nullptr)) {
-    FieldSlot slot{*dbfFile_, field.FieldNo() - 1, field.FieldName()};
-    std::int32_t block = MemoBlockOf(FieldTextValue(slot, record));
+    std::int32_t block = dbfFile_->MemoBlock(field.FieldNo() - 1, record);
     stream->blockNumber = block;
-    if (block != 0 && memoFile_ != nullptr) memoFile_->LoadMemo(block, *stream);
-    stream->oldSize = stream->Size();
+    stream->oldSize = static_cast<std::int64_t>(LoadMemoAt(block).size());
+    if (block != 0) {
+      stream->SetData(MemoToAnsi(field, LoadMemoAt(block)));
+      stream->Seek(0);
+    }
   }
   if (mode == TMyBlobFile::Mode::Write) {
     stream->writeBack = [this, &field](TMyBlobFile& blob) {
@@ -700,12 +823,10 @@ std::unique_ptr<TMyBlobFile> TDbf::CreateBlobStream(TField& field, TMyBlobFile::
       if (!IsEditingState(State())) throw EDatabaseError::NotEditing();
       std::uint8_t* record = RecordBytes(ActiveBuffer());
       std::int32_t block = blob.blockNumber;
-      if (memoFile_ == nullptr) {
-        if (blob.Size() > 0) throw EDatabaseError::MemoFileMissing(field.FieldName());
-        block = 0;
-      } else {
-        memoFile_->StoreMemo(block, blob.oldSize, blob);
+      if (!dbfFile_->FieldInfo(field.FieldNo() - 1).writable) {
+        throw EDatabaseError::ReadOnlyField(field.FieldName());
       }
+      StoreMemoAt(field, block, blob.oldSize, MemoFromAnsi(field, blob.Data()));
       blob.blockNumber = block;
       dbfFile_->EncodeField(field.FieldNo() - 1, TFieldType::ftMemo, record, &block);
       FieldChanged(field);

@@ -19,6 +19,7 @@
 namespace tavlo {
 
 class TIndexFile;
+class TFptFile;
 
 // The filter callback: clear accept to hide the record under test.
 using TFilterRecordEvent = std::function<void(class TDbf& dataSet, bool& accept)>;
@@ -46,6 +47,12 @@ class TDbf : public TDataSet {
   void SetRunTimePath(const std::string& path);
   const std::string& DesignTimePath() const { return designTimePath_; }
   void SetDesignTimePath(const std::string& path) { designTimePath_ = path; }
+  // The code page to read character fields in; 0 (the default) takes the table's own: a
+  // .cpg file beside it, else its language byte, else the OEM page of the locale. Takes
+  // effect at once on an open cursor; nothing is written to the files. Raises Exception
+  // "Code page %d is not available" for a page that cannot be converted.
+  int CodePage() const { return codePage_; }
+  void SetCodePage(int page);
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool readOnly);
   // Changing ShowDeleted or Filtered takes effect at the next fetch.
@@ -97,6 +104,13 @@ class TDbf : public TDataSet {
   // filter keys the field layout it worked out on.
   std::uint64_t OpenStamp() const { return openStamp_; }
 
+  // Whether this system writes values of the field back (false for the binary and other
+  // foreign types it only reads).
+  bool FieldWritable(const TField& field) const;
+  // The character fields' text of the record in buffer (from ReadRecordAt) as if the table
+  // were in code page page, in UTF-8: what a choice of page would show. Other fields give "".
+  std::string PreviewTextAt(const TField& field, const TRecordBuffer& buffer, int page) const;
+
   // The deletion flag of the record in use is not a space.
   bool IsDeleted();
   // Clears the deletion flag of the current record (shown through ShowDeleted) and writes
@@ -134,7 +148,11 @@ class TDbf : public TDataSet {
   // The attached files (nullptr while closed or when the table has none).
   TDbfFile* DbfFile() const { return dbfFile_; }
   TDbtFile* MemoFile() const { return memoFile_; }
+  TFptFile* FptFile() const { return fptFile_; }  // FoxPro tables' memo file
   TIndexFile* IndexFile() const { return indexFile_; }
+  // Set when the table opened: why its memo fields cannot be read (see MemoFileProblem in
+  // dbf/memofile.h), empty when they can. The status bar and tavlo-cli show it.
+  const std::string& MemoFileProblemText() const { return memoProblem_; }
 
   // Field data hooks (see TDataSet).
   bool GetFieldData(const TField& field, void* dest, const TRecordBuffer* from) override;
@@ -183,20 +201,29 @@ class TDbf : public TDataSet {
   // The record bytes in use for field access, or nullptr when no record is shown.
   const std::uint8_t* RecordInUse(const TRecordBuffer* from) const;
   std::string MemoText(const TField& field, const std::uint8_t* record);
+  std::string LoadMemoAt(std::int32_t block);
+  std::string MemoToAnsi(const TField& field, std::string stored) const;
+  std::string MemoFromAnsi(const TField& field, std::string text) const;
+  void StoreMemoAt(const TField& field, std::int32_t& block, std::int64_t oldSize,
+                   const std::string& text);
   void StoreMemo(TField& field, const std::string& text);
   void CheckWritable() const;
+  void ApplyCodePage(TDbfFile& data, const std::string& dataPath) const;
   void CheckFieldOfThisTable(const TField& field) const;
 
   std::string tableName_;
   std::string runTimePath_ = ".";
   std::string designTimePath_;
   bool readOnly_ = false;
+  int codePage_ = 0;
   bool showDeleted_ = false;
   bool filtered_ = false;
 
   TFieldDefs fieldDefs_;
   TDbfFile* dbfFile_ = nullptr;
   TDbtFile* memoFile_ = nullptr;
+  TFptFile* fptFile_ = nullptr;
+  std::string memoProblem_;
   TIndexFile* indexFile_ = nullptr;
   bool filesAttached_ = false;
   std::int32_t currentIndex_ = -1;
@@ -213,5 +240,9 @@ class TDbf : public TDataSet {
   // Brings the order up to the records the file now holds.
   void SyncOrder();
 };
+
+// Settles the code page of a data file: chosenPage when not 0, else a .cpg file beside
+// dataPath, else the language byte.
+void ApplyTableCodePage(TDbfFile& data, const std::string& dataPath, int chosenPage);
 
 }  // namespace tavlo

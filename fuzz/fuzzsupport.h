@@ -30,6 +30,9 @@ class QuietHost : public SilentDesktopHost {
 class JailFiles : public FileSystem {
  public:
   JailFiles() {
+    // The system's file system must outlive this one, whose destructor still uses it: made
+    // first, it is destroyed last at exit (else "pure virtual method called").
+    OsFiles();
     char pattern[] = "/tmp/tavlo-fuzz-XXXXXX";
     const char* made = mkdtemp(pattern);
     if (made == nullptr) std::abort();

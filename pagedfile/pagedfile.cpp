@@ -54,7 +54,15 @@ void TqelPagedFile::Create(const std::string& fileName, int pageSize, const std:
   for (int i = 0; i < kPageHeaderSize; ++i) page[i] = 0;
   for (int i = 0; i < 4; ++i) page[4 + i] = static_cast<char>((header.next >> (8 * i)) & 0xFF);
   if (!Files().FileExists(fileName)) {
-    Files().OpenShared(fileName, true)->WriteAt(0, page.data(), page.size());
+    auto created = Files().OpenShared(fileName, true);
+    try {
+      created->WriteAt(0, page.data(), page.size());
+    } catch (...) {
+      created.reset();
+      // A file without its first page is no paged file: leave nothing behind.
+      Files().DeleteFile(fileName);
+      throw;
+    }
     return;
   }
   // An existing file is emptied only while no other program is inside one of its chains.
@@ -72,7 +80,9 @@ void TqelPagedFile::Open(const std::string& fileName, const std::string& userNam
     throw EqelPageError("can not open non existing file: " + fileName);
   stream_ = Files().OpenShared(fileName, false);
   try {
-    userSlot_ = TakeUserSlot(*stream_, UsersFileName(fileName));
+    // A reader of a file it may not write takes no user slot: it never owns a record lock,
+    // and the folder (a CD, a shared archive) may not let it write the users file either.
+    if (!stream_->ReadOnly()) userSlot_ = TakeUserSlot(*stream_, UsersFileName(fileName));
   } catch (...) {
     stream_.reset();
     throw;
@@ -123,7 +133,7 @@ void TqelPagedFile::Close() {
   userName_.clear();
   password_.clear();
   pageSize_ = 0;
-  ReleaseUserSlot(*stream, usersPath, slot);
+  if (slot != 0) ReleaseUserSlot(*stream, usersPath, slot);
 }
 
 void TqelPagedFile::ReleaseSlotAndStream() noexcept {
@@ -323,7 +333,13 @@ std::string TqelPagedFile::ReadRecordLocked(std::int64_t firstPage) {
   }
   std::size_t end = d.find_last_not_of(' ');
   d.resize(end == std::string::npos ? 0 : end + 1);
-  return DecryptBase64(d, startKey_, multiplier_, increment_);
+  try {
+    return DecryptBase64(d, startKey_, multiplier_, increment_);
+  } catch (const EConvertError& e) {
+    // A damaged record: say which, so that it can be found and mended.
+    throw EqelPageError("can not read record: the record at offset " + std::to_string(firstPage) +
+                        " of " + fileName_ + " does not decode (" + e.what() + ")");
+  }
 }
 
 void TqelPagedFile::FreeChain(std::int64_t firstPage) {

@@ -44,7 +44,11 @@ int TakeUserSlot(SharedFile& dataFile, const std::string& usersPath) {
       return slot;
     }
   }
-  throw EqelPageError("can not open file: too many users");
+  // Slots of programs that ended without closing the file stay taken in the users file.
+  throw EqelPageError(
+      "can not open file: too many users (if fewer programs have the file open, "
+      "the users file " +
+      usersPath + " is stale: delete it while no program has the file open)");
 }
 
 void ReleaseUserSlot(SharedFile& dataFile, const std::string& usersPath, int slot) {

@@ -18,7 +18,8 @@ std::string UsersFileName(const std::string& fileName);
 
 // Takes the first free slot, creating the users file when it is absent. The data file carries
 // the lock that keeps other programs out meanwhile. Raises EqelPageError
-// "can not open file: too many users" when every slot is taken.
+// "can not open file: too many users" when every slot is taken, naming the users file that a
+// program which ended without closing the file may have left stale.
 int TakeUserSlot(SharedFile& dataFile, const std::string& usersPath);
 
 // Gives the slot back and deletes the users file once no slot is taken. A users file that has

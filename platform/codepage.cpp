@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/charsetconversion.h"
+#include "platform/desktophost.h"
 #include "platform/errors.h"
 
 namespace tavlo {
@@ -233,13 +235,51 @@ class TableCodePages final : public CodePages {
   std::unordered_map<char32_t, unsigned char> fromUnicode_;
 };
 
-// An environment override, or 0 when unset or not a number.
+// A session whose ANSI page is UTF-8 (65001): its strings are UTF-8 already. Table text
+// reaches it through a TextCodec; the byte-for-byte OEM translations cannot change a
+// length and leave bytes as they are.
+class Utf8SessionCodePages final : public CodePages {
+ public:
+  explicit Utf8SessionCodePages(int oem) : oem_(oem) {}
+  int OemCodePage() const override { return oem_; }
+  int AnsiCodePage() const override { return 65001; }
+  void OemToAnsi(const char* from, char* to, std::size_t size) const override {
+    std::memmove(to, from, size);
+  }
+  void AnsiToOem(const char* from, char* to, std::size_t size) const override {
+    std::memmove(to, from, size);
+  }
+  std::string AnsiToUtf8(const std::string& text) const override { return text; }
+  std::string Utf8ToAnsi(const std::string& text) const override { return text; }
+
+ private:
+  int oem_;
+};
+
+// What was wrong with the environment's code pages, said once by CurrentCodePages.
+std::string& CodePageProblem() {
+  static std::string problem;
+  return problem;
+}
+
+void NoteCodePageProblem(const std::string& text) {
+  std::string& problem = CodePageProblem();
+  if (problem.find(text) != std::string::npos) return;
+  if (!problem.empty()) problem += "\r";
+  problem += text;
+}
+
+// An environment override, or 0 when unset or not a number (noted as a problem).
 int CodePageFromEnvironment(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr || *value == '\0') return 0;
   char* end = nullptr;
   long page = std::strtol(value, &end, 10);
-  if (*end != '\0' || page <= 0 || page > 65535) return 0;
+  if (*end != '\0' || page <= 0 || page > 65535) {
+    NoteCodePageProblem(std::string("Invalid ") + name + " '" + value +
+                        "': a code page number such as 850 or 1252 is expected; it is ignored");
+    return 0;
+  }
   return static_cast<int>(page);
 }
 
@@ -270,8 +310,9 @@ std::unique_ptr<CodePages> BuildDefaultCodePages() {
   DefaultCodePagePair(oem, ansi);
   try {
     return NewTableCodePages(oem, ansi);
-  } catch (const Exception&) {
+  } catch (const Exception& e) {
     // An override or locale naming a page this system cannot convert: use the plain pair.
+    NoteCodePageProblem(std::string(e.what()) + "; code pages 437 and 1252 are used instead");
     return NewTableCodePages(437, 1252);
   }
 }
@@ -284,7 +325,23 @@ const CodePages*& InstalledCodePages() {
 }  // namespace
 
 std::unique_ptr<CodePages> NewTableCodePages(int oemCodePage, int ansiCodePage) {
+  if (ansiCodePage == 65001) return std::make_unique<Utf8SessionCodePages>(oemCodePage);
   return std::make_unique<TableCodePages>(oemCodePage, ansiCodePage);
+}
+
+int DefaultAnsiCodePage() {
+  int oem = 0, ansi = 0;
+  DefaultCodePagePair(oem, ansi);
+  return ansi;
+}
+
+void UseSessionAnsiCodePage(int ansiCodePage) {
+  const CodePages& current = CurrentCodePages();
+  if (current.AnsiCodePage() == ansiCodePage) return;
+  // Pages once built stay alive: strings and views may still refer to the previous ones.
+  static std::vector<std::unique_ptr<CodePages>> built;
+  built.push_back(NewTableCodePages(current.OemCodePage(), ansiCodePage));
+  InstalledCodePages() = built.back().get();
 }
 
 void DefaultCodePagePair(int& oemCodePage, int& ansiCodePage) {
@@ -317,6 +374,10 @@ const CodePages& CurrentCodePages() {
   if (installed == nullptr) {
     static const std::unique_ptr<CodePages> defaults = BuildDefaultCodePages();
     installed = defaults.get();
+    // Said once, after the pages are in place: showing the message converts its text.
+    std::string problem;
+    std::swap(problem, CodePageProblem());
+    if (!problem.empty()) Host().ShowMessage(problem);
   }
   return *installed;
 }

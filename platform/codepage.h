@@ -25,7 +25,8 @@ class CodePages {
   virtual std::string Utf8ToAnsi(const std::string& text) const = 0;
 };
 
-// Code pages built from 256-entry tables made with iconv for the given pair.
+// Code pages built from 256-entry tables made with iconv for the given pair; an ANSI page of
+// 65001 gives a UTF-8 session (strings are UTF-8, shown unchanged).
 std::unique_ptr<CodePages> NewTableCodePages(int oemCodePage, int ansiCodePage);
 // The pair the desktop would use for the current locale (LC_CTYPE / LANG), after the
 // environment overrides: Russian 866/1251, Western European 850/1252, English and C 437/1252.
@@ -33,6 +34,12 @@ void DefaultCodePagePair(int& oemCodePage, int& ansiCodePage);
 
 // The code pages in force (built on first use from DefaultCodePagePair).
 const CodePages& CurrentCodePages();
+// Makes ansiCodePage (65001: UTF-8) the session's ANSI page, keeping the OEM page: what the
+// program does when it opens a table whose characters the locale's ANSI page cannot show.
+// Raises Exception "Code page %d ..." when the page cannot be converted.
+void UseSessionAnsiCodePage(int ansiCodePage);
+// The ANSI page of the locale (DefaultCodePagePair), whatever page the session uses now.
+int DefaultAnsiCodePage();
 // Installs code pages for the lifetime of the object (tests only), restoring the previous.
 class ScopedCodePages {
  public:

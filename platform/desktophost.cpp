@@ -19,6 +19,20 @@
 namespace tavlo {
 namespace {
 
+// Message texts break their lines with CR (a message box's way); a terminal needs LF.
+std::string TerminalLines(const std::string& text) {
+  std::string lines;
+  lines.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      lines += text[i];
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      lines += '\n';
+    }
+  }
+  return lines;
+}
+
 void WriteLine(std::FILE* stream, const std::string& ansiText) {
   std::string text = CurrentCodePages().AnsiToUtf8(ansiText);
   text += '\n';
@@ -84,10 +98,12 @@ bool StartDetached(const std::vector<std::string>& arguments, const std::string&
 
 class HeadlessHost final : public SilentDesktopHost {
  public:
-  HeadlessHost(std::FILE* input, std::FILE* output, std::FILE* errors)
-      : input_(input), output_(output), errors_(errors) {}
+  HeadlessHost(std::FILE* input, std::FILE* output, std::FILE* errors, std::string prefix)
+      : input_(input), output_(output), errors_(errors), prefix_(std::move(prefix)) {}
 
-  void ShowMessage(const std::string& text) override { WriteLine(errors_, text); }
+  void ShowMessage(const std::string& text) override {
+    WriteLine(errors_, prefix_ + TerminalLines(text));
+  }
 
   // Whether the stream holds read-ahead bytes that no poll of its descriptor would see
   // (the glibc stream's read window).
@@ -153,6 +169,7 @@ class HeadlessHost final : public SilentDesktopHost {
   std::FILE* input_;
   std::FILE* output_;
   std::FILE* errors_;
+  std::string prefix_;
 };
 
 DesktopHost*& InstalledHost() {
@@ -185,13 +202,13 @@ std::vector<std::string> SplitParameters(const std::string& parameters) {
   return arguments;
 }
 
-std::unique_ptr<DesktopHost> NewHeadlessHost(std::FILE* input, std::FILE* output,
-                                             std::FILE* errors) {
-  return std::make_unique<HeadlessHost>(input, output, errors);
+std::unique_ptr<DesktopHost> NewHeadlessHost(std::FILE* input, std::FILE* output, std::FILE* errors,
+                                             const std::string& prefix) {
+  return std::make_unique<HeadlessHost>(input, output, errors, prefix);
 }
 
-std::unique_ptr<DesktopHost> NewHeadlessHost() {
-  return NewHeadlessHost(stdin, stdout, stderr);
+std::unique_ptr<DesktopHost> NewHeadlessHost(const std::string& messagePrefix) {
+  return NewHeadlessHost(stdin, stdout, stderr, messagePrefix);
 }
 
 DesktopHost& Host() {

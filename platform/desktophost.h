@@ -11,6 +11,17 @@
 
 namespace tavlo {
 
+// A font as the font dialog shows and returns it: face name, size in points, colour as
+// 0x00BBGGRR (or a system colour, which the dialog keeps), and the three styles.
+struct FontChoice {
+  std::string name;
+  int size = 8;
+  std::uint32_t color = 0;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+};
+
 // The answer to a question put to the user.
 enum class Answer { Yes, No, Cancel };
 
@@ -26,6 +37,17 @@ class DesktopHost {
   virtual Answer Ask(const std::string& text, bool withCancel) {
     (void)text;
     return withCancel ? Answer::Cancel : Answer::No;
+  }
+  // A long text the user may read and copy (a table's information, a check report) under a
+  // caption; when action is not empty a button with that caption is offered besides Close.
+  // True when the user chose the action. Unless a host shows it, the text is a message and
+  // the action is not chosen.
+  virtual bool ShowReport(const std::string& caption, const std::string& text,
+                          const std::string& action) {
+    (void)caption;
+    (void)action;
+    ShowMessage(text);
+    return false;
   }
   // A message a script shows with the word say; the headless host writes it to stdout.
   virtual void Say(const std::string& text) { ShowMessage(text); }
@@ -52,6 +74,8 @@ class DesktopHost {
                                                     const std::string& defaultExtension) = 0;
   // A colour as 0x00BBGGRR; nullopt when cancelled.
   virtual std::optional<std::uint32_t> ColorDialog(std::uint32_t initialColor) = 0;
+  // The font dialog; nullopt when cancelled (which is all a host without one answers).
+  virtual std::optional<FontChoice> FontDialog(const FontChoice&) { return std::nullopt; }
   // A folder (may be created in the dialog); nullopt when cancelled.
   virtual std::optional<std::string> FolderDialog(const std::string& title,
                                                   const std::string& initialFolder) = 0;
@@ -100,8 +124,9 @@ class SilentDesktopHost : public DesktopHost {
 // Messages to stderr (say: stdout) converted from ANSI to UTF-8, input one line from stdin
 // (UTF-8 to ANSI; the end of input answers an empty text), every dialog answers "cancelled",
 // the clipboard is a process-local buffer, ShellOpen starts a detached process (xdg-open for a
-// target without parameters; parameters split at blanks, double quotes grouping).
-std::unique_ptr<DesktopHost> NewHeadlessHost();
+// target without parameters; parameters split at blanks, double quotes grouping). A message
+// is written after messagePrefix, its CR line breaks turned into LF.
+std::unique_ptr<DesktopHost> NewHeadlessHost(const std::string& messagePrefix = "");
 
 // The host in force (headless until a program installs another).
 DesktopHost& Host();

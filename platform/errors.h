@@ -27,6 +27,10 @@ class EFOpenError : public EStreamError {
   static EFOpenError ForPath(const std::string& path) {
     return EFOpenError("Cannot open file " + path);
   }
+  // The same text followed by why: "Cannot open file /t/a.dbf: No such file or directory".
+  static EFOpenError ForPath(const std::string& path, const std::string& reason) {
+    return EFOpenError("Cannot open file " + path + ": " + reason);
+  }
 };
 
 // "Cannot open file %s" because another program holds the file in a mode that excludes this
@@ -46,6 +50,9 @@ class EFCreateError : public EStreamError {
   static EFCreateError ForPath(const std::string& path) {
     return EFCreateError("Cannot create file " + path);
   }
+  static EFCreateError ForPath(const std::string& path, const std::string& reason) {
+    return EFCreateError("Cannot create file " + path + ": " + reason);
+  }
 };
 
 // "Stream read error"
@@ -53,6 +60,10 @@ class EReadError : public EStreamError {
  public:
   EReadError() : EStreamError("Stream read error") {}
   using EStreamError::EStreamError;
+  // "Stream read error: /t/a.dbf: Input/output error"
+  static EReadError InFile(const std::string& path, const std::string& reason) {
+    return EReadError("Stream read error: " + path + ": " + reason);
+  }
 };
 
 // "Stream write error"
@@ -60,6 +71,10 @@ class EWriteError : public EStreamError {
  public:
   EWriteError() : EStreamError("Stream write error") {}
   using EStreamError::EStreamError;
+  // "Stream write error: /t/a.dbf: No space left on device"
+  static EWriteError InFile(const std::string& path, const std::string& reason) {
+    return EWriteError("Stream write error: " + path + ": " + reason);
+  }
 };
 
 // Text that does not convert to a number or date ("'%s' is not a valid floating point value").

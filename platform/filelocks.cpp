@@ -15,13 +15,17 @@
 
 #include "platform/errors.h"
 #include "platform/filesystem.h"
+#include "platform/oscalls.h"
 
 namespace tavlo {
 namespace {
 
+constexpr char kReadOnly[] = "the file is read-only";
+
 class OsSharedFile final : public SharedFile {
  public:
-  explicit OsSharedFile(int fd) : fd_(fd) {}
+  OsSharedFile(int fd, std::string path, bool readOnly)
+      : fd_(fd), path_(std::move(path)), readOnly_(readOnly) {}
   ~OsSharedFile() override {
     if (view_) ::munmap(view_, viewSize_);
     // Don't retry close on EINTR: the descriptor is gone either way.
@@ -34,10 +38,11 @@ class OsSharedFile final : public SharedFile {
     auto* out = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < size) {
-      ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
+      ssize_t n =
+          SystemCalls().pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
       if (n < 0) {
         if (errno == EINTR) continue;
-        throw EReadError();
+        throw EReadError::InFile(path_, strerror(errno));
       }
       if (n == 0) break;
       done += static_cast<std::size_t>(n);
@@ -46,24 +51,29 @@ class OsSharedFile final : public SharedFile {
   }
 
   void WriteAt(std::int64_t offset, const void* buffer, std::size_t size) override {
+    if (readOnly_) throw EWriteError::InFile(path_, kReadOnly);
     const auto* in = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < size) {
-      ssize_t n = ::pwrite(fd_, in + done, size - done, static_cast<off_t>(offset + done));
+      ssize_t n =
+          SystemCalls().pwrite(fd_, in + done, size - done, static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw EWriteError();
+      if (n < 0) throw EWriteError::InFile(path_, strerror(errno));
+      if (n == 0) throw EWriteError::InFile(path_, strerror(ENOSPC));
       done += static_cast<std::size_t>(n);
     }
   }
 
   std::int64_t Size() override {
     struct stat st;
-    if (::fstat(fd_, &st) != 0) throw EReadError();
+    if (::fstat(fd_, &st) != 0) throw EReadError::InFile(path_, strerror(errno));
     return st.st_size;
   }
 
   void Truncate(std::int64_t size) override {
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw EWriteError();
+    if (readOnly_) throw EWriteError::InFile(path_, kReadOnly);
+    if (SystemCalls().ftruncate(fd_, static_cast<off_t>(size)) != 0)
+      throw EWriteError::InFile(path_, strerror(errno));
   }
 
   // The view stays valid until the next call or the end of the stream; it is mapped anew
@@ -88,6 +98,8 @@ class OsSharedFile final : public SharedFile {
 
   bool LockRange(std::int64_t offset, std::int64_t length, RangeLockKind kind,
                  int waitMilliseconds) override {
+    // Only writers take exclusive locks, and a read-only open may not take them at all.
+    if (readOnly_ && kind == RangeLockKind::Exclusive) throw EWriteError::InFile(path_, kReadOnly);
     struct flock lock;
     std::memset(&lock, 0, sizeof lock);
     lock.l_type = kind == RangeLockKind::Exclusive ? F_WRLCK : F_RDLCK;
@@ -113,6 +125,8 @@ class OsSharedFile final : public SharedFile {
     }
   }
 
+  bool ReadOnly() const override { return readOnly_; }
+
   void UnlockRange(std::int64_t offset, std::int64_t length) override {
     struct flock lock;
     std::memset(&lock, 0, sizeof lock);
@@ -128,6 +142,8 @@ class OsSharedFile final : public SharedFile {
 
  private:
   int fd_;
+  std::string path_;
+  bool readOnly_;
   void* view_ = nullptr;
   std::size_t viewSize_ = 0;
 };
@@ -135,22 +151,35 @@ class OsSharedFile final : public SharedFile {
 }  // namespace
 
 std::unique_ptr<SharedFile> FileSystem::OpenShared(const std::string& path, bool create) {
+  auto fail = [&](int error) -> std::unique_ptr<SharedFile> {
+    const std::string reason = error == 0 ? "not a regular file" : strerror(error);
+    if (create) throw EFCreateError::ForPath(path, reason);
+    throw EFOpenError::ForPath(path, reason);
+  };
   int flags = O_RDWR | O_CLOEXEC | (create ? O_CREAT | O_TRUNC : 0);
   int fd;
   do {
-    fd = ::open(path.c_str(), flags, 0666);
+    fd = SystemCalls().open(path.c_str(), flags | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    if (create) throw EFCreateError::ForPath(path);
-    throw EFOpenError::ForPath(path);
+  // A file the user may only read (or on a read-only disk) still opens for reading.
+  bool readOnly = false;
+  if (fd < 0 && !create && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+    const int refused = errno;
+    do {
+      fd = SystemCalls().open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) errno = refused;
+    readOnly = fd >= 0;
   }
-  struct stat st;
+  if (fd < 0) return fail(errno);
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    if (create) throw EFCreateError::ForPath(path);
-    throw EFOpenError::ForPath(path);
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : 0;
+    SystemCalls().close(fd);
+    return fail(error);
   }
-  return std::make_unique<OsSharedFile>(fd);
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return std::make_unique<OsSharedFile>(fd, path, readOnly);
 }
 
 }  // namespace tavlo

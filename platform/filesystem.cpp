@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "platform/errors.h"
 #include "platform/osfile.h"
 
 namespace tavlo {
@@ -28,6 +29,10 @@ class OsFileSystem final : public FileSystem {
     return OpenOsFile(path, mode);
   }
 
+  void ReplaceFile(const std::string& path, const std::string& bytes) override {
+    ReplaceOsFile(path, bytes);
+  }
+
   bool FileExists(const std::string& path) override {
     struct stat st;
     return StatPath(path, st) && S_ISREG(st.st_mode);
@@ -36,6 +41,11 @@ class OsFileSystem final : public FileSystem {
   bool DirectoryExists(const std::string& path) override {
     struct stat st;
     return StatPath(path, st) && S_ISDIR(st.st_mode);
+  }
+
+  bool PathExists(const std::string& path) override {
+    struct stat st;
+    return StatPath(path, st);
   }
 
   bool DeleteFile(const std::string& path) override {
@@ -104,6 +114,15 @@ FileSystem*& InstalledFileSystem() {
 }
 
 }  // namespace
+
+void FileSystem::ReplaceFile(const std::string& path, const std::string& bytes) {
+  std::unique_ptr<ByteStream> file = Open(path, OpenMode::Create);
+  try {
+    if (!bytes.empty()) file->WriteAt(0, bytes.data(), bytes.size());
+  } catch (const EStreamError& e) {
+    throw EFCreateError(EFCreateError::ForPath(path).Message() + ": " + e.what());
+  }
+}
 
 FileSystem& OsFiles() {
   static OsFileSystem files;

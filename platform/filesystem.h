@@ -53,6 +53,9 @@ class SharedFile : public ByteStream {
   virtual bool LockRange(std::int64_t offset, std::int64_t length, RangeLockKind kind,
                          int waitMilliseconds) = 0;
   virtual void UnlockRange(std::int64_t offset, std::int64_t length) = 0;
+  // Opened for reading only (the user may not write the file): writes and exclusive locks
+  // raise EWriteError "Stream write error: %s: the file is read-only".
+  virtual bool ReadOnly() const { return false; }
 };
 
 struct DirectoryEntry {
@@ -72,6 +75,10 @@ class FileSystem {
   virtual std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) = 0;
   virtual bool FileExists(const std::string& path) = 0;  // a regular file
   virtual bool DirectoryExists(const std::string& path) = 0;
+  // Anything at all at path (a file, a folder, a pipe, a device), links followed.
+  virtual bool PathExists(const std::string& path) {
+    return FileExists(path) || DirectoryExists(path);
+  }
   virtual bool DeleteFile(const std::string& path) = 0;  // false when it failed
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   virtual bool CreateDirectory(const std::string& path) = 0;  // one level
@@ -80,9 +87,16 @@ class FileSystem {
   virtual std::vector<DirectoryEntry> ListDirectory(const std::string& path) = 0;
   virtual std::int64_t FileSize(const std::string& path) = 0;  // -1 when absent
   // Opens path for reading and writing while others read and write it too; create makes it
-  // (or empties it). Raises EFOpenError, or EFCreateError when creating. The default opens
-  // the operating system's file (platform/filelocks.cpp).
+  // (or empties it). A file the user may only read opens read-only (see SharedFile::ReadOnly).
+  // Raises EFOpenError, or EFCreateError when creating. The default opens the operating system's
+  // file (platform/filelocks.cpp).
   virtual std::unique_ptr<SharedFile> OpenShared(const std::string& path, bool create);
+  // Makes bytes the whole content of path, replacing the file in one step: until the new
+  // content is complete on disk the old file stays as it was, and a failure leaves no partial
+  // file behind. An existing file keeps its permissions. Refused like Create while another
+  // open holds the file. Raises EFCreateError "Cannot create file %s: <reason>". The default
+  // (for file systems without a disk to fill) creates the file and writes it.
+  virtual void ReplaceFile(const std::string& path, const std::string& bytes);
 };
 
 // The file system in force: the operating system's unless a test installed another.

@@ -11,8 +11,8 @@
 
 namespace tavlo {
 
-std::unique_ptr<DesktopHost> NewHeadlessHost(std::FILE* input, std::FILE* output,
-                                             std::FILE* errors);
+std::unique_ptr<DesktopHost> NewHeadlessHost(std::FILE* input, std::FILE* output, std::FILE* errors,
+                                             const std::string& prefix = "");
 // Splits a parameter string into arguments: blanks separate, double quotes group ("a b" is
 // one argument, "" an empty one), as a desktop shell passes them to a program.
 std::vector<std::string> SplitParameters(const std::string& parameters);

@@ -15,6 +15,8 @@ struct OsCalls {
   int (*ftruncate)(int fd, off_t size);
   // fcntl for the lock commands only (F_OFD_SETLK with a struct flock).
   int (*lock)(int fd, int command, struct flock* lock);
+  int (*fsync)(int fd);
+  int (*rename)(const char* from, const char* to);
 };
 
 // The table in force; assign members in a test and restore them afterwards.

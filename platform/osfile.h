@@ -12,4 +12,8 @@ namespace tavlo {
 // EFCreateError for Create, also when another open holds a conflicting share.
 std::unique_ptr<ByteStream> OpenOsFile(const std::string& path, OpenMode mode);
 
+// FileSystem::ReplaceFile on the operating system's files: a temporary file in the same
+// folder, flushed to disk, then renamed over the target.
+void ReplaceOsFile(const std::string& path, const std::string& bytes);
+
 }  // namespace tavlo

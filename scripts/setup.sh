@@ -31,12 +31,12 @@ install_missing_packages() {
 }
 
 # configure_and_build BUILD_DIR [cmake options...]
+# Configures every time (quick when nothing changed), so that a build folder made with other
+# options gets the ones given here.
 configure_and_build() {
   local build_dir=$1
   shift
-  if [ ! -f "$build_dir/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$build_dir" -G Ninja "$@" >/dev/null
-  fi
+  cmake -S "$ROOT" -B "$build_dir" -G Ninja "$@" >/dev/null
   cmake --build "$build_dir" -- -j"$(nproc)"
 }
 

@@ -38,8 +38,7 @@ bool MaskMatches(const std::string& mask, const std::string& name) {
 }  // namespace
 
 void SaveStringToFile(const std::string& path, const std::string& text) {
-  std::unique_ptr<ByteStream> file = Files().Open(path, OpenMode::Create);
-  if (!text.empty()) file->WriteAt(0, text.data(), text.size());
+  Files().ReplaceFile(path, text);
 }
 
 std::string LoadFileToString(const std::string& path) {
@@ -53,6 +52,23 @@ std::string LoadFileToString(const std::string& path) {
     // A file that shrank under us must not come back padded with zero bytes.
     if (got == 0) throw EReadError();
     done += got;
+  }
+  return text;
+}
+
+std::string LoadTextFileLines(const std::string& path) {
+  const std::string bytes = LoadFileToString(path);
+  std::string text;
+  text.reserve(bytes.size() + bytes.size() / 16 + 2);
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const char c = bytes[i++];
+    if (c != '\r' && c != '\n') {
+      text += c;
+      continue;
+    }
+    if (c == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
+    text += "\r\n";
   }
   return text;
 }

@@ -36,6 +36,10 @@ void AttrSet(std::string& line, const std::string& name, const std::string& valu
 // Raise EFCreateError / EFOpenError / EReadError / EWriteError through platform/filesystem.h.
 void SaveStringToFile(const std::string& path, const std::string& text);
 std::string LoadFileToString(const std::string& path);
+// A text file read as a list of lines: every line break, CR LF, LF or CR, becomes CR LF (what
+// the script compiler joins); a last line without a break gets none, so an included file's
+// last word still meets the text after its include directive as before.
+std::string LoadTextFileLines(const std::string& path);
 
 // A whole number: optional sign, decimal digits or "$" / "0x" and hexadecimal digits (which may
 // spell the unsigned 32-bit range as a bit pattern), nothing else. False when it is not one.

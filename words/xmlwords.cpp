@@ -38,6 +38,22 @@ TqelXMLSelection& Selection(TqelScript& script) {
   return script.RunState<TqelXMLState>().XMLSelection;
 }
 
+// Indented text grows with the square of the depth: a document of 50,000 nested elements
+// asks for 2.5 GB. A write keeps to the run's time limit and refuses a text beyond this size
+// before it runs the machine out of memory.
+constexpr std::size_t kMaxXMLTextBytes = std::size_t{1} << 30;
+
+// The document is named as the script named it (a load renames its root).
+TqelXMLSizeReport WriteLimit(TqelScript& script) {
+  return [&script, name = script.CurrentText()](std::size_t bytes) {
+    if (bytes > kMaxXMLTextBytes) {
+      TqelScript::Fail("XML document " + name + " is too large to write (more than " +
+                       std::to_string(kMaxXMLTextBytes >> 20) + " MB)");
+    }
+    script.CheckTimeOut();
+  };
+}
+
 // ---- Document words ----------------------------------------------------------------------
 
 void WordSet(TqelScript& script, TqelXMLTree& document) {
@@ -102,14 +118,16 @@ void WordLoad(TqelScript& script, TqelXMLTree& document) {
 void WordSave(TqelScript& script, TqelXMLTree& document) {
   std::string file = script.PopFileName();
   try {
-    document.SaveToFile(file);
+    document.SaveToFile(file, WriteLimit(script));
+  } catch (const EqelScriptError&) {
+    throw;  // the time limit or the size limit, said as it is
   } catch (const Exception&) {
     TqelScript::Fail("Can not save to file " + file);
   }
 }
 
 void WordAsText(TqelScript& script, TqelXMLTree& document) {
-  script.Push(Variant(document.AsText()));
+  script.Push(Variant(document.AsText(WriteLimit(script))));
 }
 
 void WordSelect(TqelScript& script, TqelXMLTree& document) {

@@ -4,6 +4,8 @@
 // files or validates; text is kept exactly as the script or the document gave it.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +16,14 @@
 namespace tavlo {
 
 class TqelXMLFilter;
+
+// Bounds a long write. Indented text grows with the square of the depth (two blanks per
+// level on every line), so a small document can ask for gigabytes. The writer reports the
+// text's size to this function: once before it writes anything, with the least the text will
+// take (its indentation), then after about every kXMLReportBytes it appends. The function
+// raises to stop the write (a script's time limit, a size limit); the text is then unfinished.
+using TqelXMLSizeReport = std::function<void(std::size_t bytes)>;
+constexpr std::size_t kXMLReportBytes = std::size_t{1} << 20;
 
 class TqelXMLNode {
  public:
@@ -52,7 +62,10 @@ class TqelXMLNode {
   // The node and its subtree as indented text (two blanks per level, CR LF line ends).
   // Raises the value type's conversion error for a value that has no text (Null).
   std::string AsXML(int level) const;
-  void AppendXML(std::string& out, int level) const;
+  void AppendXML(std::string& out, int level, const TqelXMLSizeReport& report = {}) const;
+  // The blanks the indenting writer puts before this node's and its subtree's lines at that
+  // level: the part of AsXML that grows with the square of the depth. No text is built.
+  std::size_t IndentationBytes(int level) const;
 
   // Appends every element that the filtered path reaches from this node, in document order.
   void SelectNodes(const std::string& path, std::vector<TqelXMLNode*>& list);

@@ -24,14 +24,18 @@ class TqelXMLTree : public TqelXMLNode {
   // Rebuilds the tree from the token lines in Lines; the root is renamed "root".
   void BuildFromTokens();
 
+  // The writers take an optional size report (see TqelXMLSizeReport) that may stop them.
   // The root's children as indented text; the empty text for an empty document.
-  std::string DocumentText() const;
-  // DocumentText as CR LF ended lines; an empty document gives an empty file.
-  void SaveToFile(const std::string& fileName);
+  std::string DocumentText(const TqelXMLSizeReport& report = {}) const;
+  // DocumentText as CR LF ended lines; an empty document gives an empty file. The report is
+  // also called with the whole text's size before the file is written; nothing is written
+  // when it stops the write.
+  void SaveToFile(const std::string& fileName, const TqelXMLSizeReport& report = {});
   // The document wrapped in an element named after the root, with the root's attributes.
-  std::string AsText() const;
+  std::string AsText(const TqelXMLSizeReport& report = {}) const;
 
-  // Load and save buffer: the document lines, or the token lines of the last document read.
+  // Load buffer: the token lines of the last document read. A save leaves it empty rather
+  // than keep a second copy of what may be a very large text.
   std::vector<std::string> Lines;
 };
 

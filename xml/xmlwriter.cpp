@@ -1,6 +1,7 @@
 // The indenting writer: elements and attributes as text, two blanks per level, CR LF line ends.
 // Nothing is escaped. The walk keeps its own stack, so a document of any depth can be written,
-// and everything is appended to one buffer (no quadratic string building).
+// and everything is appended to one buffer (no quadratic string building). A long write reports
+// its size as it goes, so that its caller can stop it.
 #include <cstddef>
 
 #include "xml/xmlnode.h"
@@ -63,10 +64,19 @@ bool AppendOpening(std::string& out, const TqelXMLNode& node, int level) {
 
 }  // namespace
 
-void TqelXMLNode::AppendXML(std::string& out, int level) const {
+void TqelXMLNode::AppendXML(std::string& out, int level, const TqelXMLSizeReport& report) const {
+  std::size_t nextReport = static_cast<std::size_t>(-1);
+  if (report) {
+    report(out.size() + IndentationBytes(level));
+    nextReport = out.size() + kXMLReportBytes;
+  }
   std::vector<OpenElement> open;
   if (AppendOpening(out, *this, level)) open.push_back({this, level, 0});
   while (!open.empty()) {
+    if (out.size() >= nextReport) {
+      report(out.size());
+      nextReport = out.size() + kXMLReportBytes;
+    }
     OpenElement& top = open.back();
     if (top.nextChild < top.node->Nodes.size()) {
       const TqelXMLNode& child = *top.node->Nodes[top.nextChild++];
@@ -81,6 +91,25 @@ void TqelXMLNode::AppendXML(std::string& out, int level) const {
     out += ">\r\n";
     open.pop_back();
   }
+}
+
+std::size_t TqelXMLNode::IndentationBytes(int level) const {
+  // At least: the opening line of every element and the closing line of every element with
+  // children. Value lines are left out, so that no value has to be turned into text.
+  struct Pending {
+    const TqelXMLNode* node;
+    std::size_t level;
+  };
+  std::size_t bytes = 0;
+  std::vector<Pending> pending{{this, static_cast<std::size_t>(level < 0 ? 0 : level)}};
+  while (!pending.empty()) {
+    Pending item = pending.back();
+    pending.pop_back();
+    const std::size_t indent = item.level * 2;
+    bytes += item.node->Nodes.empty() ? indent : indent * 2;
+    for (const auto& child : item.node->Nodes) pending.push_back({child.get(), item.level + 1});
+  }
+  return bytes;
 }
 
 std::string TqelXMLNode::AsXML(int level) const {

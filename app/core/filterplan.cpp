@@ -431,11 +431,12 @@ int TFilterPlan::TestVerdict(Test& test, const std::uint8_t* record) {
       break;
     }
     case Reading::Logical: {
-      if (stored.empty()) {
+      // Read as the field reads it: blank and "?" are Null, T/t/Y/y true, anything else false.
+      if (stored.empty() || stored[0] == '?') {
         if (test.bare) return kNull;
         break;
       }
-      const bool truth = stored[0] == 'T' || stored[0] == 't';
+      const bool truth = LogicalIsTrue(stored[0]);
       if (test.bare) return truth ? kTrue : kFalse;
       if (test.byTruth) {
         order = truth == test.truth ? 0 : truth ? 1 : -1;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/filesystem.h"
+#include "text/qelstrings.h"
 
 namespace tavlo {
 namespace {
@@ -197,8 +198,7 @@ void IniFile::Save() const {
     text += line;
     text += "\r\n";
   }
-  std::unique_ptr<ByteStream> stream = Files().Open(path_, OpenMode::Create);
-  if (!text.empty()) stream->WriteAt(0, text.data(), text.size());
+  SaveStringToFile(path_, text);
 }
 
 }  // namespace tavlo

@@ -27,7 +27,8 @@ QWidget* TGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
   if (length > 0) line->setMaxLength(length);
   if (field.DataType() == TFieldType::ftDate) {
     line->setPlaceholderText(QString::fromStdString(Regional().shortDateFormat));
-    line->setToolTip("Date as " + QString::fromStdString(Regional().shortDateFormat));
+    line->setToolTip("Date as " +
+                     QString::fromStdString(Regional().shortDateFormat));
   }
   return editor;
 }

@@ -222,16 +222,23 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
       case TFieldType::ftInteger:
       case TFieldType::ftLargeint:
       case TFieldType::ftFloat:
+      case TFieldType::ftCurrency:
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
       default:
         return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     }
   }
   if (role == Qt::ForegroundRole) {
-    if (RowDeleted(row)) return QColor(Qt::gray);
+    // Deleted records shown through "Show deleted", and fields Tavlo reads but does not
+    // write back, are grey.
+    if (RowDeleted(row) || !table_->FieldWritable(field)) return QColor(Qt::gray);
     return {};
   }
   if (role == Qt::ToolTipRole) {
+    // Fields of types Tavlo reads but does not write back say so instead of failing on post.
+    if (!table_->FieldWritable(field))
+      return QString("Read only: Tavlo does not write fields of type %1")
+          .arg(QString::fromLatin1(FieldTypeName(field.DataType())));
     if (field.DataType() != TFieldType::ftMemo) return {};
     try {
       const TDataSetState state = table_->State();
@@ -401,8 +408,9 @@ bool GridModel::RowDeleted(int row) const {
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
   if (!index.isValid() || table_ == nullptr) return Qt::NoItemFlags;
   Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  const TFieldType type = table_->Fields(index.column()).DataType();
-  if (table_->ReadOnly()) return result;
+  TField& field = table_->Fields(index.column());
+  const TFieldType type = field.DataType();
+  if (table_->ReadOnly() || !table_->FieldWritable(field)) return result;
   // Memo texts are edited in the memo editor and logicals by their check box, not in a
   // one-line cell.
   if (type == TFieldType::ftBoolean) {

@@ -7,11 +7,13 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
 
+#include "app/dialogs/reportf.h"
 #include "platform/codepage.h"
 
 namespace tavlo {
@@ -57,6 +59,13 @@ void QtDesktopHost::ShowMessage(const std::string& text) {
 
 void QtDesktopHost::ShowError(const std::string& text) {
   QMessageBox::critical(parent_, QApplication::applicationName(), MessageText(text));
+}
+
+bool QtDesktopHost::ShowReport(const std::string& caption, const std::string& text,
+                              const std::string& action) {
+  TReportTextF window(FromAnsi(caption), FromAnsi(text), FromAnsi(action), parent_);
+  window.exec();
+  return window.ActionChosen();
 }
 
 Answer QtDesktopHost::Ask(const std::string& text, bool withCancel) {
@@ -108,6 +117,23 @@ std::optional<std::uint32_t> QtDesktopHost::ColorDialog(std::uint32_t initialCol
   return static_cast<std::uint32_t>(chosen.red()) |
          (static_cast<std::uint32_t>(chosen.green()) << 8) |
          (static_cast<std::uint32_t>(chosen.blue()) << 16);
+}
+
+std::optional<FontChoice> QtDesktopHost::FontDialog(const FontChoice& initial) {
+  QFont font(FromAnsi(initial.name), initial.size > 0 ? initial.size : 8);
+  font.setBold(initial.bold);
+  font.setItalic(initial.italic);
+  font.setUnderline(initial.underline);
+  bool ok = false;
+  const QFont chosen = QFontDialog::getFont(&ok, font, parent_);
+  if (!ok) return std::nullopt;
+  FontChoice result = initial;  // Qt's font dialog offers no colour: the colour stays
+  result.name = ToAnsi(chosen.family());
+  result.size = chosen.pointSize() > 0 ? chosen.pointSize() : initial.size;
+  result.bold = chosen.bold();
+  result.italic = chosen.italic();
+  result.underline = chosen.underline();
+  return result;
 }
 
 std::optional<std::string> QtDesktopHost::FolderDialog(const std::string& title,

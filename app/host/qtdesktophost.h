@@ -19,6 +19,8 @@ class QtDesktopHost : public DesktopHost {
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
   Answer Ask(const std::string& text, bool withCancel) override;
+  bool ShowReport(const std::string& caption, const std::string& text,
+                  const std::string& action) override;
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& defaultValue) override;
   std::optional<std::string> OpenFileDialog(const std::string& title, const std::string& filter,
@@ -27,6 +29,7 @@ class QtDesktopHost : public DesktopHost {
                                             const std::string& initialFolder,
                                             const std::string& defaultExtension) override;
   std::optional<std::uint32_t> ColorDialog(std::uint32_t initialColor) override;
+  std::optional<FontChoice> FontDialog(const FontChoice& initial) override;
   std::optional<std::string> FolderDialog(const std::string& title,
                                           const std::string& initialFolder) override;
   std::string ClipboardText() override;

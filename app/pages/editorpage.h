@@ -1,19 +1,83 @@
-// TEditorPage: the "Editor" page of the main window. It reaches the shell only through TPageHost.
+// TEditorPage: the "Editor" page — the template editor `editor` (HTML highlighting, line
+// numbers, undo) with buttons to open and save any file, start a report template from
+// reports/template.html, open and save report templates (*.drpt) and insert a web-safe
+// colour at the caret; Ctrl+F and F3 find text. The page marks itself while the text differs
+// from the file last opened or saved. A file that cannot be read or written is reported and
+// the editor keeps its text. It reaches the shell only through TPageHost.
 #pragma once
 
+#include <Qsci/qsciscintilla.h>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QWidget>
+#include <string>
 
 namespace tavlo {
 
 class TPageHost;
+
+// The template editor: QScintilla with the Tab key moving the focus instead of typing a tab.
+class TTemplateEditor : public QsciScintilla {
+  Q_OBJECT
+ public:
+  explicit TTemplateEditor(QWidget* parent = nullptr);
+
+  // Replaces the whole text by the lines of a file (CR LF, LF or CR end a line); the
+  // replacement is one undoable step. A file that cannot be read throws, the text unchanged.
+  void LoadLines(const std::string& path);
+  // Writes the text as lines, every one ending in CR LF.
+  void SaveLines(const std::string& path) const;
+  // Inserts text at the caret, replacing the selection, as one undoable step.
+  void InsertAtCaret(const QString& text);
+
+ protected:
+  bool focusNextPrevChild(bool next) override;
+};
 
 class TEditorPage : public QWidget {
   Q_OBJECT
  public:
   explicit TEditorPage(TPageHost& host, QWidget* parent = nullptr);
 
+  void btnopenClick();
+  void btnsaveClick();
+  void btnnewreportClick();
+  void btnopentemplateClick();
+  void btnsavetemplateClick();
+  void btncolorClick();
+  // Ctrl+F: to the find box; F3 / Enter in the box: the next match after the caret, wrapping.
+  void FindText();
+  bool FindNext();
+
+  // The file the text was last opened from or saved to ("" for none or a new report).
+  const std::string& FileName() const { return fileName_; }
+  bool Modified() const { return editor->isModified(); }
+
+  // Start folders of the editor's open and save dialogs, "" until first used.
+  std::string editorOpenFolder;
+  std::string editorSaveFolder;
+
+  TTemplateEditor* editor = nullptr;
+  QToolButton* btnopen = nullptr;
+  QToolButton* btnsave = nullptr;
+  QToolButton* btnnewreport = nullptr;
+  QToolButton* btnopentemplate = nullptr;
+  QToolButton* btnsavetemplate = nullptr;
+  QToolButton* btncolor = nullptr;
+  QLineEdit* txtfind = nullptr;
+  QLabel* lblFile = nullptr;
+
  private:
+  // Loads path into the editor; on success it becomes the page's file (shown as fileShown).
+  bool Load(const std::string& path, const std::string& fileShown);
+  bool Save(const std::string& path);
+  // The file label and the page's tab title, with the modified mark.
+  void ShowFileState();
+
   TPageHost& host_;
+  std::string fileName_;
+  std::string fileShown_;
 };
 
 }  // namespace tavlo

@@ -15,6 +15,7 @@ class TDbf;
 class TFormSelectF;
 class TPropertiesF;
 class TRecordFilter;
+class TqelWebSafe;
 class TqelScript;
 
 class TPageHost {
@@ -29,6 +30,8 @@ class TPageHost {
   virtual const FormPlacementStore& Settings() const = 0;
   virtual TFormSelectF& FileChooser() = 0;
   virtual TPropertiesF& Properties() = 0;
+  // The web-safe colour picker qelWebSafe1 (one window, reused for every pick).
+  virtual TqelWebSafe& WebSafe() = 0;
 
   // The executable's folder with a trailing "/"; the workspace folders lie in it.
   virtual const std::string& ExeFolder() const = 0;

@@ -1,4 +1,5 @@
-// The "Table" page: open and close buttons, deleted records, the find bar and the grid.
+// The "Table" page: open and close buttons, the code page in use, deleted records, the find
+// bar and the grid.
 #include "app/pages/tablepage.h"
 
 #include <QHBoxLayout>
@@ -7,15 +8,35 @@
 #include <QVBoxLayout>
 #include <optional>
 
+#include "app/data/datasource.h"
 #include "app/data/dbgrid.h"
 #include "app/host/qtdesktophost.h"
+#include "app/pages/codepagedialog.h"
 #include "app/pages/pagehost.h"
+#include "app/pages/tablemaintenance.h"
 #include "app/widgets/buttonpanel.h"
+#include "dbf/datalink.h"
 #include "dbf/fields.h"
+#include "dbf/tdbf.h"
+#include "platform/codepage.h"
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
+#include "platform/textcodec.h"
 
 namespace tavlo {
+
+// Hears the cursor open and close. It is attached before the grid's link, so the session's
+// page is settled before the grid reads a record.
+class TTablePage::ActiveLink : public TDataLink {
+ public:
+  explicit ActiveLink(TTablePage& page) : page_(page) {}
+  void ActiveChanged() override { page_.TableActiveChanged(); }
+
+ private:
+  TTablePage& page_;
+};
+
+TTablePage::~TTablePage() = default;
 
 TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName("pageTable");
@@ -27,6 +48,14 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
   btnopen = panel->AddButton("btnopen", "Open database", "", IconShape::Open, QKeySequence::Open);
   btnclose = panel->AddButton("btnclose", "Close database", "window-close", IconShape::Close,
                               QKeySequence(Qt::CTRL | Qt::Key_W));
+  maintenance = new TTableMaintenance(host_, *panel, this);
+  panel->AddSeparator();
+  btncodepage =
+      panel->AddButton("btncodepage", "Code page", "preferences-desktop-locale", IconShape::Open);
+  btncodepage->setEnabled(false);
+  lblCodePage = new QLabel(this);
+  lblCodePage->setObjectName("lblCodePage");
+  panel->AddWidget(lblCodePage);
   panel->AddSeparator();
   btnfind = panel->AddButton("btnfind", "Find", "edit-find", IconShape::Filter,
                              QKeySequence(Qt::CTRL | Qt::Key_F));
@@ -36,13 +65,13 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
   chkdeleted->setObjectName("chkdeleted");
   panel->AddWidget(chkdeleted);
   panel->AddStretch();
-  connect(btnopen, &QToolButton::clicked, this, &TTablePage::btnopenClick);
-  connect(btnclose, &QToolButton::clicked, this, &TTablePage::btncloseClick);
   connect(btnfind, &QToolButton::clicked, this, &TTablePage::ShowFindBar);
   connect(btnrecall, &QToolButton::clicked, this, &TTablePage::btnrecallClick);
   connect(chkdeleted, &QCheckBox::clicked, this, &TTablePage::chkdeletedClick);
+  connect(btnopen, &QToolButton::clicked, this, &TTablePage::btnopenClick);
+  connect(btnclose, &QToolButton::clicked, this, &TTablePage::btncloseClick);
+  connect(btncodepage, &QToolButton::clicked, this, &TTablePage::btncodepageClick);
   layout->addWidget(panel);
-
   findBar = new QWidget(this);
   findBar->setObjectName("findBar");
   auto* findLayout = new QHBoxLayout(findBar);
@@ -84,6 +113,8 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
   back->setContext(Qt::WidgetWithChildrenShortcut);
   connect(back, &QShortcut::activated, this, [this] { FindNext(true); });
 
+  link_ = std::make_unique<ActiveLink>(*this);
+  link_->SetDataSet(&host_.Cursor());
   DBGrid1 = new TDBGrid(this);
   DBGrid1->SetDataSource(&host_.Data());
   DBGrid1->OnTitleClick = [this](int column) { TitleClick(column); };
@@ -100,6 +131,41 @@ void TTablePage::btnopenClick() {
 
 void TTablePage::btncloseClick() {
   host_.CloseTable();
+}
+
+void TTablePage::TableActiveChanged() {
+  TDbf& table = host_.Cursor();
+  const bool open = table.Active() && table.DbfFile() != nullptr;
+  btncodepage->setEnabled(open);
+  if (!open) {
+    lblCodePage->clear();
+    return;
+  }
+  try {
+    UseSessionAnsiCodePage(SuitableAnsiPage(table.DbfFile()->CodePage(), DefaultAnsiCodePage()));
+  } catch (const std::exception& error) {
+    host_.ShowError(error.what());
+  }
+  lblCodePage->setText("Code page: " + FromAnsi(table.DbfFile()->CodePageDescription()));
+}
+
+void TTablePage::btncodepageClick() {
+  TDbf& table = host_.Cursor();
+  if (!table.Active()) return;
+  TCodePageDialog dialog(table, table.CodePage(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  UseCodePage(dialog.ChosenPage());
+}
+
+void TTablePage::UseCodePage(int page) {
+  TDbf& table = host_.Cursor();
+  if (!table.Active()) return;
+  host_.ChangeRecordSet([&] {
+    table.SetCodePage(page);
+    UseSessionAnsiCodePage(SuitableAnsiPage(table.DbfFile()->CodePage(), DefaultAnsiCodePage()));
+    table.First();
+  });
+  lblCodePage->setText("Code page: " + FromAnsi(table.DbfFile()->CodePageDescription()));
 }
 
 void TTablePage::TitleClick(int column) {

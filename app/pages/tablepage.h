@@ -1,7 +1,10 @@
-// TTablePage: the "Table" page — the buttons that open and close a table, the switch that
-// shows deleted records, "Recall", the find bar and the grid DBGrid1 over the shell's data
-// source. It never opens a table itself: it asks the shell; every change of the records the
-// grid shows (order, deleted records) goes through the shell's ChangeRecordSet.
+// TTablePage: the "Table" page — the buttons that open and close a table, the code page the
+// table is read in (with a choice of another), the switch that shows deleted records,
+// "Recall", the find bar and the grid DBGrid1 over the shell's data source. It never opens a
+// table itself: it asks the shell; every change of the records the grid shows (order, code
+// page, deleted records) goes through the shell's ChangeRecordSet. When a table opens whose
+// text the locale's ANSI page cannot show, it switches the session's page before the grid
+// reads.
 #pragma once
 
 #include <QCheckBox>
@@ -10,19 +13,27 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <QWidget>
+#include <memory>
 
 namespace tavlo {
 
 class TDBGrid;
 class TPageHost;
+class TTableMaintenance;
 
 class TTablePage : public QWidget {
   Q_OBJECT
  public:
   explicit TTablePage(TPageHost& host, QWidget* parent = nullptr);
 
+  ~TTablePage() override;
+
   void btnopenClick();
   void btncloseClick();
+  // Opens the code page choice; a page chosen is used for the open table from then on.
+  void btncodepageClick();
+  // Uses page (0: as the table says) for the open table and shows the records again.
+  void UseCodePage(int page);
   // Ascending, then descending, then physical order by the field of column.
   void TitleClick(int column);
   void chkdeletedClick();
@@ -35,6 +46,8 @@ class TTablePage : public QWidget {
 
   QToolButton* btnopen = nullptr;
   QToolButton* btnclose = nullptr;
+  QToolButton* btncodepage = nullptr;
+  QLabel* lblCodePage = nullptr;
   QCheckBox* chkdeleted = nullptr;
   QToolButton* btnrecall = nullptr;
   QToolButton* btnfind = nullptr;
@@ -45,12 +58,17 @@ class TTablePage : public QWidget {
   QComboBox* cbfindwhere = nullptr;  // "Current column" or "All columns"
   QLabel* lblfind = nullptr;
   TDBGrid* DBGrid1 = nullptr;
+  // "Table information", "Check table", "Pack table", "Append from CSV...", "Export CSV...".
+  TTableMaintenance* maintenance = nullptr;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  class ActiveLink;
+  void TableActiveChanged();
   TPageHost& host_;
+  std::unique_ptr<ActiveLink> link_;
 };
 
 }  // namespace tavlo

@@ -136,6 +136,46 @@ QPixmap Draw(IconShape shape, int size) {
       p.drawLine(QPointF(2.5, 6), QPointF(13.5, 6));
       p.drawLine(QPointF(7, 6), QPointF(7, 13.5));
       break;
+    case IconShape::Info:
+      p.setPen(QPen(blue, 1.4));
+      p.setBrush(Qt::white);
+      p.drawEllipse(QRectF(2, 2, 12, 12));
+      p.fillRect(QRectF(7.2, 7, 1.6, 5), blue);
+      p.fillRect(QRectF(7.2, 4.2, 1.6, 1.6), blue);
+      break;
+    case IconShape::Check: {
+      p.setPen(QPen(ink, 1.6));
+      p.setBrush(Qt::NoBrush);
+      p.drawEllipse(QRectF(2, 2, 8, 8));
+      p.drawLine(QPointF(9, 9), QPointF(14, 14));
+      p.setPen(QPen(green, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      QPainterPath tick;
+      tick.moveTo(3.8, 6);
+      tick.lineTo(5.5, 7.8);
+      tick.lineTo(8.4, 4.2);
+      p.drawPath(tick);
+      break;
+    }
+    case IconShape::Pack:
+      p.setPen(QPen(ink, 1));
+      p.setBrush(QColor(0xe9, 0xb9, 0x6e));
+      p.drawRect(QRectF(2.5, 6.5, 11, 7));
+      p.setPen(QPen(red, 2, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(QPointF(5, 2), QPointF(11, 5));
+      p.drawLine(QPointF(11, 2), QPointF(5, 5));
+      break;
+    case IconShape::Import:
+    case IconShape::Export: {
+      const bool in = shape == IconShape::Import;
+      p.setPen(QPen(ink, 1));
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(in ? 6.5 : 2.5, 2.5, 7, 11));
+      p.setPen(QPen(green, 2, Qt::SolidLine, Qt::RoundCap));
+      p.setBrush(green);
+      p.drawLine(QPointF(in ? 1.5 : 6.5, 8), QPointF(in ? 8.5 : 13, 8));
+      Triangle(p, in ? 8 : 12.5, 5, 3, 6, false);
+      break;
+    }
   }
   return pixmap;
 }

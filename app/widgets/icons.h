@@ -29,7 +29,12 @@ enum class IconShape {
   Design,
   Report,
   Print,
-  Color
+  Color,
+  Info,
+  Check,
+  Pack,
+  Import,
+  Export
 };
 
 // themeName is a freedesktop icon name ("go-first", "document-open", ...).

@@ -22,7 +22,9 @@ before=$(md5sum < "$dir/t.dbf")
 "$cli" info "$dir/t" > "$dir/out" 2> "$dir/err" || fail "info exited with $?"
 after=$(md5sum < "$dir/t.dbf")
 [ "$before" = "$after" ] || fail "info changed the table"
-grep -q "Invalid Record Count," "$dir/err" || fail "no record count message: $(cat "$dir/err")"
+# The opening message carries the program's name, its CR line breaks as line breaks.
+[ "$(cat "$dir/err")" = $'tavlo-cli: Invalid Record Count,\nRecordCount in Hdr : 1\nexpected : 2' ] ||
+  fail "record count message: $(od -c "$dir/err")"
 for needle in "Version byte: 0x8B" "Level: 1" "Records: 2" "Header size: 97" "Record size: 12" \
     "Last update: 1999-12-31" "Language byte: 0x57" "Memo file: none" "Index file: $dir/t.mdx" \
     "Fields: 2"; do
@@ -37,7 +39,15 @@ grep -qF "Open: Table file not found : $dir/none.dbf" "$dir/err" || fail "messag
 head -c 20 "$dir/t.dbf" > "$dir/short.dbf"
 "$cli" info "$dir/short.dbf" > /dev/null 2> "$dir/err"
 [ $? -eq 1 ] || fail "short table did not exit 1"
-grep -qF "Stream read error" "$dir/err" || fail "message: $(cat "$dir/err")"
+[ "$(cat "$dir/err")" = "tavlo-cli: Stream read error: $dir/short.dbf: the file is 20 bytes long, shorter than a table header (32 bytes)" ] ||
+  fail "message: $(cat "$dir/err")"
+
+# Invalid code-page settings are said once, however many texts are converted.
+TAVLO_OEM_CODEPAGE=abc TAVLO_ANSI_CODEPAGE=0x4e4 "$cli" dump "$dir/t" > /dev/null 2> "$dir/err"
+expected="tavlo-cli: Invalid TAVLO_OEM_CODEPAGE 'abc': a code page number such as 850 or 1252 is expected; it is ignored
+Invalid TAVLO_ANSI_CODEPAGE '0x4e4': a code page number such as 850 or 1252 is expected; it is ignored"
+[ "$(grep -v 'Record Count\|RecordCount in Hdr\|^expected' "$dir/err")" = "$expected" ] ||
+  fail "code page message: $(cat "$dir/err")"
 
 "$cli" info > /dev/null 2>&1
 [ $? -eq 2 ] || fail "no argument did not exit 2"

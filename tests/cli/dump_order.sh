@@ -40,8 +40,8 @@ with open("all.dbf", "wb") as out:
 def key(r, field):
     v = {"CITY": r[2], "QTY": r[3], "PRICE": r[4], "SEEN": r[5], "OK": r[6]}[field].strip()
     if field == "OK":
-        # The field shows True for T or t and False for any other letter.
-        return (0, 0) if v == "" else (1, int(v in "Tt"))
+        # "?" is a logical never set, null like a blank; T t Y y are true, other letters false.
+        return (0, 0) if v in ("", "?") else (1, int(v in "TtYy"))
     if v == "":
         return (0, 0)
     if field == "CITY":

@@ -1,5 +1,7 @@
 // The cursor's walk over a table: hidden deleted records, the filter callback, bookmarks,
 // the random-access reads of views, opening failures and the table paths.
+#include <sys/stat.h>
+
 #include "cursor_fixture.h"
 #include "dbf/indexfile.h"
 
@@ -179,6 +181,17 @@ TEST_F(CursorNavigationTest, MissingTableFailsAndLeavesTheCursorClosed) {
                     "Open: Table file not found : " + folder_.File("nothing.dbf"));
   EXPECT_FALSE(dbf.Active());
   EXPECT_EQ(dbf.DbfFile(), nullptr);
+  // A folder or a pipe under the table's name is said for what it is.
+  std::filesystem::create_directory(folder_.File("folder.dbf"));
+  dbf.SetTableName(folder_.File("folder.dbf"));
+  EXPECT_THROW_TEXT(
+      dbf.Open(), EBinaryDataSetError,
+      "Open: Table file not found : " + folder_.File("folder.dbf") + " (it is a folder)");
+  ASSERT_EQ(::mkfifo(folder_.File("pipe.dbf").c_str(), 0600), 0);
+  dbf.SetTableName(folder_.File("pipe.dbf"));
+  EXPECT_THROW_TEXT(
+      dbf.Open(), EBinaryDataSetError,
+      "Open: Table file not found : " + folder_.File("pipe.dbf") + " (it is not a regular file)");
 }
 
 TEST_F(CursorNavigationTest, FailedOpenWritesNothingBack) {

@@ -154,7 +154,9 @@ TEST_F(CursorProcessTest, SecondProcessOpensAWrittenTableOnlyReadOnly) {
       writer.Open();
       result = 10;  // must not open
     } catch (const EFOpenError& error) {
-      if (std::string(error.what()) != "Cannot open file " + path) result = 11;
+      if (std::string(error.what()) !=
+          "Cannot open file " + path + ": the file is in use by another program")
+        result = 11;
     } catch (...) {
       result = 12;
     }

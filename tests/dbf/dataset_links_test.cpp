@@ -45,6 +45,35 @@ TEST_F(DataSetLinksTest, LinksHearOpeningMovesEditsAndClosing) {
                                                    "state", "changed", "state", "active"}));
 }
 
+// A walk over every record (a report, an export) with the controls disabled tells the links
+// nothing per record, and once at the end that the records shown changed.
+TEST_F(DataSetLinksTest, DisabledControlsHearOneChangeAtTheEnd) {
+  std::string path = MakePeople({"Ann", "Bob", "Cid"});
+  TDbf dbf;
+  dbf.SetTableName(path);
+  RecordingLink link;
+  link.SetDataSet(&dbf);
+  dbf.Open();
+  link.events.clear();
+  dbf.DisableControls();
+  dbf.DisableControls();  // nested, as a walk inside a walk
+  for (dbf.First(); !dbf.AtEnd(); dbf.Next()) {
+  }
+  dbf.Edit();
+  dbf.LookupField("AGE").SetTextValue("7");
+  dbf.Post();  // the controls still write their pending edits
+  dbf.EnableControls();
+  EXPECT_EQ(link.events, (std::vector<std::string>{"update"}));
+  dbf.EnableControls();
+  EXPECT_EQ(link.events, (std::vector<std::string>{"update", "changed", "state"}));
+  EXPECT_FALSE(dbf.ControlsDisabled());
+  dbf.EnableControls();  // one too many changes nothing
+  EXPECT_EQ(link.events.size(), 3u);
+  dbf.First();
+  EXPECT_EQ(link.events.size(), 4u);  // heard again
+  dbf.Close();
+}
+
 TEST_F(DataSetLinksTest, UpdateDataLetsControlsWritePendingEditsBeforeAMove) {
   std::string path = MakePeople({"Ann", "Bob"});
   TDbf dbf;

@@ -197,13 +197,20 @@ TEST_F(DbfFileTest, DamagedFilesFailWithTheirMessageAndStayUnchanged) {
   struct Case {
     const char* what;
     std::string bytes;
-    const char* message;
+    std::string message;
   };
   DbfImage image = TwoFieldImage();
   const std::string good = image.Bytes();
+  // The message says which file and what is wrong with it.
   std::vector<Case> cases = {
-      {"shorter than the header", good.substr(0, 20), "Stream read error"},
-      {"ends inside the descriptors", good.substr(0, 70), "Stream read error"},
+      {"empty", "",
+       "Stream read error: " + path +
+           ": the file is 0 bytes long, shorter than a table header (32 bytes)"},
+      {"shorter than the header", good.substr(0, 20),
+       "Stream read error: " + path +
+           ": the file is 20 bytes long, shorter than a table header (32 bytes)"},
+      {"ends inside the descriptors", good.substr(0, 70),
+       "Stream read error: " + path + ": the file ends inside its 2 field descriptors"},
   };
   std::string noFields = good;
   noFields[8] = 33;  // header size 33: (33 - 32) div 32 = 0 descriptors
@@ -211,6 +218,7 @@ TEST_F(DbfFileTest, DamagedFilesFailWithTheirMessageAndStayUnchanged) {
   cases.push_back(
       {"no descriptor", noFields, "Invalid field count : 0 (must be between 1 and 255)"});
   std::string tooMany = good;
+  tooMany[96] = ' ';  // no terminator: the header size alone gives the count
   const int size256 = 32 + 32 * 256 + 1;
   tooMany[8] = static_cast<char>(size256 & 0xFF);
   tooMany[9] = static_cast<char>(size256 >> 8);
@@ -404,7 +412,7 @@ TEST_F(DbfFileTest, IndexFileIsReadOnlyWhenItsExtensionIsExactlyMdx) {
   TPagedFile::Release(other);
   EXPECT_EQ(ReadBytes(mdx), index);
   EXPECT_THROW_MSG(TIndexFile(folder.File("none.mdx"), OpenMode::ReadOnly), EFOpenError,
-                   "Cannot open file " + folder.File("none.mdx"));
+                   "Cannot open file " + folder.File("none.mdx") + ": No such file or directory");
 }
 
 }  // namespace

@@ -96,13 +96,16 @@ TEST(FieldCodec, NumbersBeyondTheNativeTypeAreNeverReadAsAnotherNumber) {
   EXPECT_EQ(ParseWholeNumber("1 2", value), WholeNumberParse::NotANumber);
 }
 
-TEST(FieldCodec, LogicalsAreTrueOnlyForT) {
+TEST(FieldCodec, LogicalsReadAsDbaseAndFoxProStoreThem) {
   std::int16_t flag = -1;
   EXPECT_TRUE(Decode(TFieldType::ftBoolean, std::string("t"), flag));
   EXPECT_EQ(flag, 1);
   EXPECT_TRUE(Decode(TFieldType::ftBoolean, std::string("Y"), flag));
+  EXPECT_EQ(flag, 1);
+  EXPECT_TRUE(Decode(TFieldType::ftBoolean, std::string("n"), flag));
   EXPECT_EQ(flag, 0);
   EXPECT_TRUE(IsNull(TFieldType::ftBoolean, " "));
+  EXPECT_TRUE(IsNull(TFieldType::ftBoolean, "?"));
   EXPECT_EQ(Encode<std::int16_t>(TFieldType::ftBoolean, 1, 0, 1), "T");
   EXPECT_EQ(Encode<std::int16_t>(TFieldType::ftBoolean, 1, 0, 0), "F");
   EXPECT_EQ(Encode<std::int16_t>(TFieldType::ftBoolean, 1, 0, 2), "F");

@@ -46,6 +46,7 @@ class FieldConvertTest : public ::testing::Test {
 
   void SetUp() override {
     DbfImage image;
+    image.language = 0x58;  // names no page: OEM text, as in the tables this system makes
     image.fields = {{"NAME", 'C', 5},      {"AGE", 'N', 6}, {"BIG", 'N', 11}, {"HUGE", 'N', 20},
                     {"PRICE", 'N', 10, 2}, {"OK", 'L', 1},  {"BORN", 'D', 8}, {"NOTES", 'M', 10}};
     WriteBytes(path, image.Bytes());

@@ -4,6 +4,7 @@
 
 #include "cursor_fixture.h"
 #include "dbf/tablecreate.h"
+#include "platform/oscalls.h"
 
 namespace tavlo::cursortest {
 namespace {
@@ -174,8 +175,74 @@ TEST_F(TableCreateTest, UncreatableFileNamesThePath) {
   std::string path = folder_.File("missing/sub/t.dbf");
   dbf.SetTableName(path);
   dbf.FieldDefs() = {{"OK", TFieldType::ftBoolean, 0}};
-  EXPECT_THROW_TEXT(dbf.CreateTableFile(), EFCreateError, "Cannot create file " + path);
+  EXPECT_THROW_TEXT(dbf.CreateTableFile(), EFCreateError,
+                    "Cannot create file " + path + ": No such file or directory");
   EXPECT_FALSE(dbf.Active());
+}
+
+int writesBeforeFull = 0;
+
+struct RealCallsAfterwards {
+  ~RealCallsAfterwards() { SystemCalls() = RealSystemCalls(); }
+};
+
+// The disk takes the given number of writes, then is full.
+ssize_t FillingDiskWrite(int fd, const void* buffer, size_t size, off_t offset) {
+  if (writesBeforeFull-- <= 0) {
+    errno = ENOSPC;
+    return -1;
+  }
+  return ::pwrite(fd, buffer, size, offset);
+}
+
+TEST_F(TableCreateTest, CreationThatFailsOnAFullDiskLeavesNothingBehind) {
+  const TFieldDefs definitions = {{"NAME", TFieldType::ftString, 20},
+                                  {"NOTE", TFieldType::ftMemo, 0}};
+  const std::string path = folder_.File("t.dbf");
+  RealCallsAfterwards restore;
+  // A creation makes a handful of writes; the disk fills before each of them in turn.
+  for (int writes = 0; writes < 6; ++writes) {
+    SCOPED_TRACE(writes);
+    writesBeforeFull = writes;
+    SystemCalls().pwrite = &FillingDiskWrite;
+    TDbf dbf;
+    dbf.SetTableName(path);
+    dbf.FieldDefs() = definitions;
+    try {
+      dbf.CreateTableFile();
+      SystemCalls() = RealSystemCalls();
+      break;  // the disk took every write
+    } catch (const EStreamError&) {
+    }
+    SystemCalls() = RealSystemCalls();
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(std::filesystem::exists(folder_.File("t.dbt")));
+  }
+  // With room again the same creation succeeds: nothing says the table already exists.
+  std::filesystem::remove(path);
+  std::filesystem::remove(folder_.File("t.dbt"));
+  MakeTable("t.dbf", definitions);
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  EXPECT_EQ(dbf.FieldCount(), 2);
+}
+
+TEST_F(TableCreateTest, AFailedCreationRemovesOnlyWhatItCreated) {
+  // The data file was there before (a table being made anew): it is not this creation's to
+  // remove, but the memo file it made is.
+  const std::string path = MakePeople({"Ann"});
+  std::filesystem::remove(folder_.File("people.dbt"));
+  RealCallsAfterwards restore;
+  writesBeforeFull = 0;
+  SystemCalls().pwrite = &FillingDiskWrite;
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.FieldDefs() = {{"NOTE", TFieldType::ftMemo, 0}};
+  EXPECT_THROW(dbf.CreateTableFile(), EStreamError);
+  SystemCalls() = RealSystemCalls();
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_FALSE(std::filesystem::exists(folder_.File("people.dbt")));
 }
 
 }  // namespace

@@ -51,6 +51,7 @@ struct DbfImage {
   long recordCount = -1;
   int recordSize = -1;
   bool endMarker = true;
+  std::uint8_t language = 0x57;  // names page 1252
 
   int ComputedRecordSize() const {
     int size = 1;
@@ -74,7 +75,7 @@ struct DbfImage {
     out[9] = static_cast<char>(headerSize >> 8);
     out[10] = static_cast<char>(size & 0xFF);
     out[11] = static_cast<char>(size >> 8);
-    out[29] = 0x57;
+    out[29] = static_cast<char>(language);
     if (wide) out.append(36, '\0');
     for (const FieldSpec& f : fields) {
       std::string d(descriptor, '\0');

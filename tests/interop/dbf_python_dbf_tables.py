@@ -58,8 +58,6 @@ def main():
         for name in names:
             theirs = record[name.lower()]
             ours = mine[name]
-            if theirs is None and name == "OK":
-                theirs = False  # python3-dbf stores an unknown logical as "?", which reads false
             if isinstance(theirs, str):
                 theirs = theirs.rstrip()
                 ours = "" if ours is None else ours

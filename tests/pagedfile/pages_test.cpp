@@ -1,9 +1,13 @@
 // The page layer of the paged record file: creation, page 0 and credentials, user slots in one
 // process, record chains growing, shrinking and reusing pages, and damaged files.
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <cstring>
 
 #include "pagedfile/pagedfile.h"
+#include "platform/oscalls.h"
 #include "tempfolder.h"
 #include "text/qelstrings.h"
 
@@ -110,7 +114,9 @@ TEST_F(PagedFileTest, FullOrClearedUsersFile) {
   WriteBytes(users, full);
   TqelPagedFile f;
   EXPECT_THROW_MSG(f.Open(path, kUser, kPassword), EqelPageError,
-                   "can not open file: too many users");
+                   "can not open file: too many users (if fewer programs have the file open, the "
+                   "users file " +
+                       users + " is stale: delete it while no program has the file open)");
   EXPECT_EQ(ReadBytes(users), full);
   // A stale users file cleared by hand: the next open starts afresh, and its close does not
   // bring back a file that someone else removed meanwhile.
@@ -314,6 +320,75 @@ TEST_F(PagedFileTest, AFailedWriteLeavesTheOtherRecordsReadable) {
   f.Select("", false);
   EXPECT_EQ(f.Count(), 2);
   EXPECT_EQ(f.Get(1), "name=\"after\"");
+}
+
+TEST_F(PagedFileTest, ACreationThatCannotWritePageZeroLeavesNoFile) {
+  const std::string path = folder_.File("new.jpf");
+  struct RealCallsAfterwards {
+    ~RealCallsAfterwards() { SystemCalls() = RealSystemCalls(); }
+  } restore;
+  SystemCalls().pwrite = [](int, const void*, size_t, off_t) -> ssize_t {
+    errno = ENOSPC;
+    return -1;
+  };
+  EXPECT_THROW(TqelPagedFile().Create(path, 64, kUser, kPassword), EWriteError);
+  SystemCalls() = RealSystemCalls();
+  EXPECT_FALSE(Exists(path));
+  TqelPagedFile().Create(path, 64, kUser, kPassword);
+  TqelPagedFile f;
+  f.Open(path, kUser, kPassword);
+}
+
+TEST_F(PagedFileTest, ARecordThatDoesNotDecodeNamesTheFileAndOffset) {
+  std::string path = Make(64);
+  {
+    TqelPagedFile f;
+    f.Open(path, kUser, kPassword);
+    f.WriteRecord(0, std::string(80, 'x'), false);  // 108 Base64 characters: pages 1 to 3
+  }
+  std::string bytes = ReadBytes(path);
+  ASSERT_EQ(bytes.size(), 256u);
+  // One character less of the record's text: its Base64 no longer has whole groups.
+  std::size_t last = bytes.find_last_not_of(' ');
+  ASSERT_GT(last, 192u + 12u);
+  bytes[last] = ' ';
+  WriteBytes(path, bytes);
+  TqelPagedFile f;
+  f.Open(path, kUser, kPassword);
+  EXPECT_THROW_MSG(f.ReadRecord(64), EqelPageError,
+                   "can not read record: the record at offset 64 of " + path +
+                       " does not decode (Base64: Incorrect string format)");
+}
+
+TEST_F(PagedFileTest, AFileThatMayOnlyBeReadOpensForReading) {
+  std::string path = Make(64);
+  {
+    TqelPagedFile f;
+    f.Open(path, kUser, kPassword);
+    f.Append("name=\"kept\"");
+  }
+  struct RealCallsAfterwards {
+    ~RealCallsAfterwards() { SystemCalls() = RealSystemCalls(); }
+  } restore;
+  // The data file refuses writers (as a file with mode 0444 does for anyone but root).
+  SystemCalls().open = [](const char* p, int flags, mode_t mode) -> int {
+    if (std::string(p).ends_with(".jpf") && (flags & O_ACCMODE) != O_RDONLY) {
+      errno = EACCES;
+      return -1;
+    }
+    return ::open(p, flags, mode);
+  };
+  TqelPagedFile f;
+  f.Open(path, kUser, kPassword);
+  EXPECT_EQ(f.UserSlot(), 0);  // no users file written
+  EXPECT_FALSE(Exists(folder_.File("data.users")));
+  f.Select("", false);
+  ASSERT_EQ(f.Count(), 1);
+  EXPECT_EQ(f.Get(0), "name=\"kept\"");
+  EXPECT_THROW_MSG(f.Append("name=\"new\""), EWriteError,
+                   "Stream write error: " + path + ": the file is read-only");
+  f.Close();
+  EXPECT_FALSE(Exists(folder_.File("data.users")));
 }
 
 }  // namespace

@@ -57,20 +57,29 @@ TEST(FileStreams, CreateWriteReopenRead) {
   EXPECT_EQ(ReadAll(*r), "HEADer");  // the other open sees the change at once
 }
 
-TEST(FileStreams, OpenErrorsNameThePath) {
+TEST(FileStreams, OpenErrorsNameThePathAndTheReason) {
   testing::TempFolder dir;
   std::string missing = dir.File("missing.dbf");
   EXPECT_THROW_MSG(OsFiles().Open(missing, OpenMode::ReadOnly), EFOpenError,
-                   "Cannot open file " + missing);
+                   "Cannot open file " + missing + ": No such file or directory");
   EXPECT_THROW_MSG(OsFiles().Open(missing, OpenMode::ReadWrite), EFOpenError,
-                   "Cannot open file " + missing);
+                   "Cannot open file " + missing + ": No such file or directory");
   EXPECT_FALSE(OsFiles().FileExists(missing));  // a failed open creates nothing
   std::string inMissingFolder = dir.File("no/such.dbf");
   EXPECT_THROW_MSG(OsFiles().Open(inMissingFolder, OpenMode::Create), EFCreateError,
-                   "Cannot create file " + inMissingFolder);
+                   "Cannot create file " + inMissingFolder + ": No such file or directory");
   // A folder is not a file, even for reading.
   EXPECT_THROW_MSG(OsFiles().Open(dir.Path(), OpenMode::ReadOnly), EFOpenError,
-                   "Cannot open file " + dir.Path());
+                   "Cannot open file " + dir.Path() + ": Is a directory");
+  // Nor is a pipe, and opening one must not wait for a writer.
+  std::string pipe = dir.File("pipe.dbf");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_THROW_MSG(OsFiles().Open(pipe, OpenMode::ReadOnly), EFOpenError,
+                   "Cannot open file " + pipe + ": not a regular file");
+  EXPECT_THROW_MSG(OsFiles().OpenShared(pipe, false), EFOpenError,
+                   "Cannot open file " + pipe + ": not a regular file");
+  EXPECT_TRUE(OsFiles().PathExists(pipe));
+  EXPECT_FALSE(OsFiles().PathExists(missing));
 }
 
 TEST(FileStreams, SharingWithinOneProcess) {
@@ -79,9 +88,9 @@ TEST(FileStreams, SharingWithinOneProcess) {
   WriteBytes(path, "data");
   auto writer = OsFiles().Open(path, OpenMode::ReadWrite);
   EXPECT_THROW_MSG(OsFiles().Open(path, OpenMode::ReadWrite), EFOpenError,
-                   "Cannot open file " + path);
+                   "Cannot open file " + path + ": the file is in use by another program");
   EXPECT_THROW_MSG(OsFiles().Open(path, OpenMode::Create), EFCreateError,
-                   "Cannot create file " + path);
+                   "Cannot create file " + path + ": the file is in use by another program");
   EXPECT_EQ(ReadBytes(path), "data");  // the refused create truncated nothing
   auto reader = OsFiles().Open(path, OpenMode::ReadOnly);
   auto reader2 = OsFiles().Open(path, OpenMode::ReadOnly);
@@ -228,7 +237,8 @@ TEST(FileFaults, ShortWritesAreContinuedAndAFullDiskFails) {
     errno = ENOSPC;
     return -1;
   };
-  EXPECT_THROW_MSG(s->WriteAt(0, "abcdefgh", 8), EWriteError, "Stream write error");
+  EXPECT_THROW_MSG(s->WriteAt(0, "abcdefgh", 8), EWriteError,
+                   "Stream write error: " + path + ": No space left on device");
   // A write that writes nothing must not loop forever.
   SystemCalls().pwrite = [](int, const void*, size_t, off_t) -> ssize_t { return 0; };
   EXPECT_THROW(s->WriteAt(0, "x", 1), EWriteError);
@@ -252,7 +262,8 @@ TEST(FileFaults, ShortWritesAreContinuedAndAFullDiskFails) {
     return -1;
   };
   char buffer[4];
-  EXPECT_THROW_MSG(s->ReadAt(0, buffer, 4), EReadError, "Stream read error");
+  EXPECT_THROW_MSG(s->ReadAt(0, buffer, 4), EReadError,
+                   "Stream read error: " + path + ": Input/output error");
 }
 
 TEST(FileFaults, RefusedOrUnsupportedLocks) {
@@ -273,6 +284,34 @@ TEST(FileFaults, RefusedOrUnsupportedLocks) {
     return -1;
   };
   EXPECT_EQ(ReadAll(*OsFiles().Open(path, OpenMode::ReadWrite)), "keep");
+}
+
+// A file the user may only read (refused for writing) still opens as a shared file, for
+// reading; writing and the writers' exclusive locks then say why they fail.
+TEST(FileFaults, ASharedFileThatMayOnlyBeReadOpensForReading) {
+  testing::TempFolder dir;
+  std::string path = dir.File("records.jpf");
+  WriteBytes(path, "page zero");
+  InjectedCalls injected;
+  SystemCalls().open = [](const char* p, int flags, mode_t mode) -> int {
+    if ((flags & O_ACCMODE) != O_RDONLY) {
+      errno = EACCES;
+      return -1;
+    }
+    return ::open(p, flags, mode);
+  };
+  auto file = OsFiles().OpenShared(path, false);
+  EXPECT_EQ(ReadAll(*file), "page zero");
+  EXPECT_TRUE(file->LockRange(0, 10, RangeLockKind::Shared, 0));
+  file->UnlockRange(0, 10);
+  const std::string readOnly = "Stream write error: " + path + ": the file is read-only";
+  EXPECT_THROW_MSG(file->WriteAt(0, "x", 1), EWriteError, readOnly);
+  EXPECT_THROW_MSG(file->Truncate(0), EWriteError, readOnly);
+  EXPECT_THROW_MSG(file->LockRange(0, 10, RangeLockKind::Exclusive, 0), EWriteError, readOnly);
+  EXPECT_EQ(ReadBytes(path), "page zero");
+  // Creating is still refused, with the reason.
+  EXPECT_THROW_MSG(OsFiles().OpenShared(dir.File("new.jpf"), true), EFCreateError,
+                   "Cannot create file " + dir.File("new.jpf") + ": Permission denied");
 }
 
 }  // namespace

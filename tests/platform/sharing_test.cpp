@@ -66,9 +66,9 @@ TEST(Sharing, AWriterInAnotherProcessKeepsOutWritersNotReaders) {
   HoldingChild child(path, OpenMode::ReadWrite);
   ASSERT_TRUE(child.opened());
   EXPECT_THROW_MSG(OsFiles().Open(path, OpenMode::ReadWrite), EFOpenError,
-                   "Cannot open file " + path);
+                   "Cannot open file " + path + ": the file is in use by another program");
   EXPECT_THROW_MSG(OsFiles().Open(path, OpenMode::Create), EFCreateError,
-                   "Cannot create file " + path);
+                   "Cannot create file " + path + ": the file is in use by another program");
   auto reader = OsFiles().Open(path, OpenMode::ReadOnly);
   char buffer[7];
   EXPECT_EQ(reader->ReadAt(0, buffer, 7), 7u);

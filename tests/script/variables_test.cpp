@@ -126,8 +126,9 @@ TEST(Variables, LoadAndSave) {
   EXPECT_EQ(content, "line");
   EXPECT_THROW_MSG(RunScript("'" + file + "' :nope.load"), EqelScriptError,
                    "variable nope not defined");
-  EXPECT_THROW_MSG(RunScript("1 :v.set '" + std::string(folder) + "/missing.txt' :v.load"),
-                   EFOpenError, "Cannot open file " + std::string(folder) + "/missing.txt");
+  EXPECT_THROW_MSG(
+      RunScript("1 :v.set '" + std::string(folder) + "/missing.txt' :v.load"), EFOpenError,
+      "Cannot open file " + std::string(folder) + "/missing.txt: No such file or directory");
   std::remove(file.c_str());
   rmdir(folder);
 }

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/errors.h"
 #include "platform/filesystem.h"
+#include "platform/oscalls.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {
@@ -57,15 +59,43 @@ TEST_F(TempFolder, MissingFilesRaiseWithPath) {
     LoadFileToString(missing);
     FAIL() << "no error";
   } catch (const EFOpenError& e) {
-    EXPECT_EQ(e.Message(), "Cannot open file " + missing);
+    EXPECT_EQ(e.Message(), "Cannot open file " + missing + ": No such file or directory");
   }
   const std::string badPath = folder_ + "no/such/folder.txt";
   try {
     SaveStringToFile(badPath, "x");
     FAIL() << "no error";
   } catch (const EFCreateError& e) {
-    EXPECT_EQ(e.Message(), "Cannot create file " + badPath);
+    EXPECT_EQ(e.Message(), "Cannot create file " + badPath + ": No such file or directory");
   }
+}
+
+// Every writer of whole files (settings, forms, reports, the script words' saves) goes
+// through SaveStringToFile: a full disk part way leaves the old file as it was.
+TEST_F(TempFolder, AFailedSaveKeepsTheOldFile) {
+  const std::string path = folder_ + "set.txt";
+  SaveStringToFile(path, "old items");
+  struct RealCallsAfterwards {
+    ~RealCallsAfterwards() { SystemCalls() = RealSystemCalls(); }
+  } restore;
+  SystemCalls().pwrite = [](int fd, const void* b, size_t, off_t o) -> ssize_t {
+    if (o >= 3) {
+      errno = ENOSPC;
+      return -1;
+    }
+    return ::pwrite(fd, b, 1, o);
+  };
+  try {
+    SaveStringToFile(path, "new and longer items");
+    FAIL() << "no error";
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.Message(), "Cannot create file " + path + ": No space left on device");
+  }
+  SystemCalls() = RealSystemCalls();
+  EXPECT_EQ(LoadFileToString(path), "old items");
+  std::vector<std::string> list;
+  ListFiles(folder_, "*", list);
+  EXPECT_EQ(list, std::vector<std::string>{path});
 }
 
 TEST_F(TempFolder, ListFilesMatchesMaskAndSkipsFolders) {
@@ -129,8 +159,9 @@ TEST(FileTransfer, ShortReadAndFailedWriteRaise) {
   try {
     SaveStringToFile("f", "data");
     FAIL() << "no error";
-  } catch (const EWriteError& e) {
-    EXPECT_STREQ(e.what(), "Stream write error");
+  } catch (const EFCreateError& e) {
+    // A save that cannot be written is a file that cannot be created, with the reason.
+    EXPECT_STREQ(e.what(), "Cannot create file f: Stream write error");
   }
 }
 

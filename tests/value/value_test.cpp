@@ -117,6 +117,25 @@ TEST(Value, ConversionsRoundHalfToEven) {
                    "Invalid variant type conversion");
 }
 
+TEST(Value, CurrencyKeepsFourDecimalsRoundingHalfToEven) {
+  // Halves of the fourth decimal go to the even neighbour, as they do for integers.
+  // (1/32 and 3/32 are exact in binary: 312.5 and 937.5 ten-thousandths.)
+  EXPECT_EQ(Variant::CurrencyFromReal(0.03125).CurrencyValue(), 312);
+  EXPECT_EQ(Variant::CurrencyFromReal(0.09375).CurrencyValue(), 938);
+  EXPECT_EQ(Variant::CurrencyFromReal(-0.03125).CurrencyValue(), -312);
+  EXPECT_EQ(Variant::CurrencyFromReal(1.23456).CurrencyValue(), 12346);
+  EXPECT_THROW_MSG(Variant::CurrencyFromReal(1e15), EOverflow, "Floating point overflow");
+  EXPECT_THROW(Variant::CurrencyFromReal(std::nan("")), EVariantTypeCastError);
+  EXPECT_EQ(Variant(std::int32_t{7}).ToCurrency(), 70000);
+  EXPECT_EQ(B(true).ToCurrency(), -Variant::kCurrencyScale);
+  EXPECT_EQ(B(false).ToCurrency(), 0);
+  EXPECT_EQ(Variant::Empty().ToCurrency(), 0);
+  EXPECT_EQ(R(2.5).ToCurrency(), 25000);
+  // A currency amount beyond 32 bits has no integer.
+  EXPECT_THROW(Variant::Currency(std::int64_t{3'000'000'000} * 10000).ToInteger(),
+               EVariantTypeCastError);
+}
+
 TEST(Value, ConversionsToBooleanAndText) {
   EXPECT_TRUE(S("TRUE").ToBoolean());
   EXPECT_FALSE(S("False").ToBoolean());

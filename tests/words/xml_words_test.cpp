@@ -7,9 +7,9 @@
 
 #include "platform/filesystem.h"
 #include "script/qelscript.h"
+#include "text/qelstrings.h"
 #include "words/library.h"
 #include "words/xmlwords.h"
-#include "text/qelstrings.h"
 
 namespace tavlo {
 namespace {
@@ -195,6 +195,33 @@ TEST_F(XmlWordsFileTest, FileFailures) {
     handled = true;
   };
   EXPECT_EQ(Failure(">f.get 'a' ?d.set '" + path + "' ?d.save"), "Can not save to file " + path);
+}
+
+// Indented text grows with the square of the depth: 3 bytes of "<a>" per level become
+// 4 blanks per level per level. Writing keeps to the time limit and to a size limit, and a
+// stopped save leaves no file.
+TEST_F(XmlWordsFileTest, DeepDocumentsWriteWithinTheLimits) {
+  std::string deep;
+  for (int i = 0; i < 50'000; ++i) deep += "<a>";
+  const std::string input = TempFile("deep_in.xml");
+  SaveStringToFile(input, deep);
+  const std::string output = TempFile("deep_out.xml");
+  Files().DeleteFile(output);
+  const std::string tooLarge = "XML document d is too large to write (more than 1024 MB)";
+  EXPECT_EQ(Failure("'" + input + "' ?d.load ?d.astext"), tooLarge);
+  EXPECT_EQ(Failure("'" + input + "' ?d.load '" + output + "' ?d.save"), tooLarge);
+  EXPECT_FALSE(Files().FileExists(output));
+
+  // 1,000 levels (2 MB) under a limit that has passed once the clock runs: the save stops
+  // with the time-out, whether the clock is read by the save or by the run.
+  SaveStringToFile(input, deep.substr(0, 3'000));
+  script.SetScriptTimeOut(0);
+  EXPECT_EQ(Failure("'" + output + "' '" + input + "' ?d.load ?d.save"),
+            "Script timed out after 0 seconds");
+  EXPECT_FALSE(Files().FileExists(output));
+  script.SetScriptTimeOut(TqelScript::kDefaultTimeOut);
+  Run("'" + output + "' '" + input + "' ?d.load ?d.save");
+  EXPECT_GT(Files().FileSize(output), 2'000'000);
 }
 
 TEST_F(XmlWordsFileTest, PercentNamesTheApplicationFolder) {

@@ -1,6 +1,11 @@
 // The document tree: building from text, path lookup and creation, deletion and the writer.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <vector>
+
+#include "testsupport.h"
+#include "text/qelstrings.h"
 #include "xml/xmltree.h"
 
 namespace tavlo {
@@ -229,6 +234,61 @@ TEST(XmlWriter, RoundTripOfParsedDocument) {
   TqelXMLTree again("d");
   again.LoadFromText(expected);
   EXPECT_EQ(again.DocumentText(), expected);
+}
+
+// Indentation grows with the square of the depth: a caller must be able to stop the writer
+// before a small document fills the memory, and to look at the clock while it writes.
+TEST(XmlWriter, ReportsTheSizeFirstAndAsTheTextGrows) {
+  std::string deep;
+  for (int i = 0; i < 50'000; ++i) deep += "<a>";
+  TqelXMLTree tree("d");
+  tree.LoadFromText(deep);
+  // 50,000 levels need at least 2.5 GB of blanks; that is known before anything is written.
+  std::vector<std::size_t> reports;
+  auto refuse = [&reports](std::size_t bytes) {
+    reports.push_back(bytes);
+    throw std::runtime_error("too large");
+  };
+  EXPECT_THROW(tree.DocumentText(refuse), std::runtime_error);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_GE(reports[0], std::size_t{2'500'000'000});
+  EXPECT_THROW(tree.AsText(refuse), std::runtime_error);
+  EXPECT_EQ(reports.size(), 2u);
+
+  // 1,500 levels: about 4.5 MB, reported at least once per kXMLReportBytes written.
+  tree.LoadFromText(deep.substr(0, 1'500 * 3));
+  reports.clear();
+  std::string text = tree.DocumentText([&reports](std::size_t bytes) { reports.push_back(bytes); });
+  EXPECT_EQ(text, tree.DocumentText());
+  ASSERT_GE(reports.size(), 4u);
+  EXPECT_LE(reports[0], text.size());
+  for (std::size_t i = 2; i < reports.size(); ++i) {
+    EXPECT_GT(reports[i], reports[i - 1]);
+    EXPECT_LT(reports[i] - reports[i - 1], kXMLReportBytes + 2 * 1'500 + 16);
+  }
+  EXPECT_GT(reports.back() + kXMLReportBytes + 2 * 1'500 + 16, text.size());
+}
+
+TEST(XmlWriter, AStoppedSaveWritesNothing) {
+  testsupport::ScratchFolder folder;
+  const std::string file = folder.File("kept.xml");
+  SaveStringToFile(file, "<old/>\r\n");
+  std::string deep;
+  for (int i = 0; i < 1'000; ++i) deep += "<a>";
+  TqelXMLTree tree("d");
+  tree.LoadFromText(deep);
+  int calls = 0;
+  auto stopLater = [&calls](std::size_t) {
+    if (++calls == 2) throw std::runtime_error("stopped");
+  };
+  EXPECT_THROW(tree.SaveToFile(file, stopLater), std::runtime_error);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(LoadFileToString(file), "<old/>\r\n");
+  // Bare line breaks in values still reach the file as CR LF lines.
+  tree.LoadFromText("<a/>");
+  tree.Nodes[0]->Value = Variant(std::string("x\ny\rz"));
+  tree.SaveToFile(file);
+  EXPECT_EQ(LoadFileToString(file), "<a>\r\n  x\r\ny\r\nz\r\n</a>\r\n");
 }
 
 TEST(XmlWriter, NullValueHasNoText) {

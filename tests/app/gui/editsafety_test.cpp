@@ -372,7 +372,8 @@ class EditSafetyTest : public QObject {
     QCOMPARE(host_->errors.size(), size_t(1));
     QCOMPARE(host_->messages.size(), size_t(1));
     QCOMPARE(host_->errors[0],
-             "Cannot open file " + table_ + "\norders.dbf is open in another program");
+             "Cannot open file " + table_ +
+                 ": the file is in use by another program\norders.dbf is open in another program");
   }
 };
 

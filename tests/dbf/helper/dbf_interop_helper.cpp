@@ -1,6 +1,8 @@
 // A small program through which the interoperability tests reach the table engine directly:
 //   dump TABLE.dbf                       every record as one JSON object per line
 //   setmemo TABLE.dbf FIELD RECORD FILE  stores FILE's bytes as the memo of FIELD in RECORD
+//   values TABLE.dbf                     every record's typed values through the cursor, in
+//                                        the session page the table needs, as UTF-8 JSON
 // Values are written in a fixed form (numbers with a point, dates yyyy-mm-dd) so that the
 // test can compare them with what a peer program reads.
 #include <cmath>
@@ -13,10 +15,14 @@
 
 #include "dbf/dbffile.h"
 #include "dbf/fieldcodec.h"
+#include "dbf/fields.h"
 #include "dbf/memofile.h"
+#include "dbf/tdbf.h"
+#include "platform/codepage.h"
 #include "platform/errors.h"
-#include "platform/filesystem.h"
 #include "platform/filenames.h"
+#include "platform/filesystem.h"
+#include "platform/textcodec.h"
 
 namespace tavlo {
 namespace {
@@ -154,6 +160,81 @@ int SetMemo(const std::string& path, const std::string& field, std::int64_t reco
   return rc;
 }
 
+std::string Utf8Json(const std::string& utf8) {
+  std::string out = "\"";
+  for (unsigned char c : utf8) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+      out += buffer;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string ValueJson(const Variant& value) {
+  char number[64];
+  switch (value.Kind()) {
+    case VariantKind::Null:
+    case VariantKind::Empty:
+      return "null";
+    case VariantKind::Integer:
+      return std::to_string(value.IntegerValue());
+    case VariantKind::Real:
+      std::snprintf(number, sizeof number, "%.17g", value.RealValue());
+      return number;
+    case VariantKind::Currency:
+      std::snprintf(number, sizeof number, "%.4f",
+                    static_cast<double>(value.CurrencyValue()) / Variant::kCurrencyScale);
+      return number;
+    case VariantKind::Boolean:
+      return value.ToBoolean() ? "true" : "false";
+    case VariantKind::Date: {
+      const double at = value.RealValue();
+      const std::int32_t day = DateTimeToDayNumber(at);
+      int y = 0, m = 0, d = 0;
+      DateOfDayNumber(day, y, m, d);
+      const long ms = std::lround((at - std::floor(at)) * 86400000.0);
+      std::snprintf(number, sizeof number, "\"%04d-%02d-%02dT%02ld:%02ld:%02ld\"", y, m, d,
+                    ms / 3600000, ms / 60000 % 60, ms / 1000 % 60);
+      return number;
+    }
+    default:
+      return Utf8Json(CurrentCodePages().AnsiToUtf8(value.ToText()));
+  }
+}
+
+int Values(const std::string& path) {
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.SetReadOnly(true);
+  dbf.SetShowDeleted(true);
+  dbf.Open();
+  UseSessionAnsiCodePage(SuitableAnsiPage(dbf.DbfFile()->CodePage(), DefaultAnsiCodePage()));
+  for (dbf.First(); !dbf.AtEnd(); dbf.Next()) {
+    std::string line = "{\"_deleted\": ";
+    line += dbf.IsDeleted() ? "true" : "false";
+    for (int i = 0; i < dbf.FieldCount(); ++i) {
+      TField& field = dbf.Fields(i);
+      line += ", " + Utf8Json(field.FieldName()) + ": ";
+      // Binary memos (pictures, objects) are compared by presence only.
+      if (field.DataType() == TFieldType::ftBlob) {
+        line += field.TextValue().empty() ? "null" : "\"(BLOB)\"";
+      } else {
+        line += ValueJson(field.VariantValue());
+      }
+    }
+    std::cout << line << "}\n";
+  }
+  dbf.Close();
+  return 0;
+}
+
 }  // namespace
 }  // namespace tavlo
 
@@ -161,6 +242,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
     if (args.size() == 2 && args[0] == "dump") return tavlo::Dump(args[1]);
+    if (args.size() == 2 && args[0] == "values") return tavlo::Values(args[1]);
     if (args.size() == 5 && args[0] == "setmemo") {
       return tavlo::SetMemo(args[1], args[2], std::stoll(args[3]), args[4]);
     }
@@ -168,6 +250,7 @@ int main(int argc, char** argv) {
     std::cerr << e.what() << "\n";
     return 1;
   }
-  std::cerr << "usage: dbf_interop_helper dump TABLE.dbf | setmemo TABLE.dbf FIELD RECORD FILE\n";
+  std::cerr << "usage: dbf_interop_helper dump TABLE.dbf | values TABLE.dbf | setmemo TABLE.dbf "
+               "FIELD RECORD FILE\n";
   return 2;
 }

@@ -1,0 +1,45 @@
+// tavlo-cli check TABLE and tavlo-cli repair TABLE --output FIXED: the table doctor in batch.
+#include <iostream>
+
+#include "cli/command.h"
+#include "dbf/tabledoctor.h"
+
+namespace tavlo::cli {
+namespace {
+
+int RunCheck(const std::vector<std::string>& arguments) {
+  if (arguments.size() != 1 || arguments[0].empty() || arguments[0][0] == '-')
+    throw UsageError("check needs exactly one table");
+  const TTableReport report = CheckTable(arguments[0]);
+  std::cout << report.Text();
+  return report.Clean() ? 0 : 1;
+}
+
+int RunRepair(const std::vector<std::string>& arguments) {
+  std::string table;
+  std::string output;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] == "--output" && i + 1 < arguments.size()) {
+      output = arguments[++i];
+    } else if (!arguments[i].empty() && arguments[i][0] != '-' && table.empty()) {
+      table = arguments[i];
+    } else {
+      throw UsageError("unknown argument " + arguments[i]);
+    }
+  }
+  if (table.empty() || output.empty()) throw UsageError("repair needs a table and --output FILE");
+  const TRepairResult result = RepairTable(table, output);
+  std::cout << result.Text();
+  return 0;
+}
+
+const CommandRegistration kCheck({"check", "check TABLE",
+                                  "List every problem of a table's files without changing them "
+                                  "(exit 1 when there is one)",
+                                  RunCheck});
+const CommandRegistration kRepair({"repair", "repair TABLE --output FIXED.dbf",
+                                   "Write a repaired copy of a table (the original is only read)",
+                                   RunRepair});
+
+}  // namespace
+}  // namespace tavlo::cli

@@ -1,0 +1,47 @@
+// tavlo-cli import TABLE FILE.csv: appends the rows of a CSV (or TSV) file to a table.
+#include <iostream>
+
+#include "app/core/delimitedtext.h"
+#include "cli/command.h"
+#include "dbf/tdbf.h"
+#include "text/qelstrings.h"
+
+namespace tavlo::cli {
+namespace {
+
+int RunImport(const std::vector<std::string>& arguments) {
+  std::vector<std::string> files;
+  TDelimitedFormat format;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--tsv") {
+      format.tsv = true;
+      format.delimiter = '\t';
+    } else if (argument == "--delimiter") {
+      if (i + 1 >= arguments.size() || arguments[i + 1].size() != 1)
+        throw UsageError("--delimiter takes one character");
+      format.delimiter = arguments[++i][0];
+    } else if (!argument.empty() && argument[0] == '-') {
+      throw UsageError("unknown option '" + argument + "'");
+    } else {
+      files.push_back(argument);
+    }
+  }
+  if (files.size() != 2) throw UsageError("import needs a table and a CSV file");
+  const std::string text = LoadFileToString(files[1]);
+  TDbf dbf;
+  dbf.SetTableName(AbsolutePath(files[0]));
+  dbf.Open();
+  const TImportResult result = ImportDelimited(dbf, text, format);
+  dbf.Close();
+  std::cout << result.Text();
+  return result.refused == 0 ? 0 : 1;
+}
+
+const CommandRegistration kImport({"import", "import TABLE FILE.csv [--tsv] [--delimiter C]",
+                                   "Append the rows of a CSV file (UTF-8, a header row of field "
+                                   "names) to a table; rows that do not convert are refused whole",
+                                   RunImport});
+
+}  // namespace
+}  // namespace tavlo::cli

@@ -1,0 +1,55 @@
+// The table doctor: reads a table's data and memo files byte by byte, lists every problem
+// with its place, and writes a repaired copy. Checking never changes a byte of the table;
+// repairing writes only the new files and never touches the original. Works on damaged files
+// the cursor would refuse or correct, so it reads through TTableLayout, not the cursor.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavlo {
+
+struct TTableProblem {
+  std::string place;  // "Header", "Record 12, field CITY", "Memo file", ...
+  std::string text;
+};
+
+struct TTableReport {
+  std::vector<TTableProblem> problems;
+  // Problems of records not listed one by one (the list stops after kListedRecordProblems).
+  std::int64_t unlistedProblems = 0;
+  std::int64_t records = 0;  // whole records in the file
+  std::int64_t deleted = 0;
+  std::string memoPath;      // "" when the table has no memo fields
+
+  static constexpr int kListedRecordProblems = 200;
+  bool Clean() const { return problems.empty() && unlistedProblems == 0; }
+  // One line per problem ("place: text") and a closing line with the totals.
+  std::string Text() const;
+};
+
+// Reads path (and its memo file) without writing. Raises the file system's error when the
+// data file cannot be opened.
+TTableReport CheckTable(const std::string& path);
+
+struct TRepairResult {
+  TTableReport report;               // the problems found in the original
+  std::vector<std::string> actions;  // what the copy does about them, one line each
+  std::int64_t recordsWritten = 0;
+  std::string memoPath;              // the copy's memo file, "" when none was written
+  std::string Text() const;
+};
+
+// Writes a repaired copy of path to outputPath (and its memo file beside it): the record
+// count from the file size, a correct header and terminator, cut-off records dropped,
+// memo pointers past the end cleared, the memo header's next free block corrected; field
+// contents that do not parse are kept as they are (and listed). Refuses an output that exists
+// or names the table itself. The original is only read.
+TRepairResult RepairTable(const std::string& path, const std::string& outputPath);
+
+// The memo file of a dBase table: its name with ".dbt" in whatever case it has on disk; the
+// lower-case name when there is none.
+std::string MemoFileOf(const std::string& tablePath);
+
+}  // namespace tavlo

@@ -1,0 +1,226 @@
+// Pack: the new table built in memory from the live records, written beside the old one and
+// swapped in by renames behind a commit mark (the states are in tablepack.h).
+#include "dbf/tablepack.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "dbf/dbferrors.h"
+#include "dbf/memofile.h"
+#include "dbf/tabledoctor.h"
+#include "dbf/tablelayout.h"
+#include "platform/clock.h"
+#include "platform/errors.h"
+#include "platform/filenames.h"
+#include "platform/filesystem.h"
+#include "platform/regional.h"
+#include "text/qelstrings.h"
+
+namespace tavlo {
+
+namespace {
+
+// The names of one pack's files.
+struct PackFiles {
+  std::string data, memo;          // the table's files
+  std::string newData, newMemo;    // NAME.pack.*
+  std::string bakData, bakMemo;    // NAME.bak.*
+  std::string mark;                // NAME.pack-commit
+
+  explicit PackFiles(const std::string& tablePath) {
+    data = tablePath;
+    memo = MemoFileOf(tablePath);
+    const std::string base = ChangeFileExt(tablePath, "");
+    const std::string dataExt = ExtractFileExt(tablePath);
+    const std::string memoExt = ExtractFileExt(memo);
+    newData = base + ".pack" + dataExt;
+    newMemo = base + ".pack" + memoExt;
+    bakData = base + ".bak" + dataExt;
+    bakMemo = base + ".bak" + memoExt;
+    mark = base + ".pack-commit";
+  }
+};
+
+void RemoveIfThere(const std::string& path) {
+  if (Files().FileExists(path) && !Files().DeleteFile(path))
+    throw EDatabaseError("Cannot delete file " + path);
+}
+
+void Rename(const std::string& from, const std::string& to) {
+  if (!Files().RenameFile(from, to))
+    throw EDatabaseError("Cannot rename " + from + " to " + to);
+}
+
+// One file of a committed pack: the old one becomes the backup, the new one takes its name.
+void SwapIn(const std::string& current, const std::string& fresh, const std::string& backup) {
+  if (!Files().FileExists(fresh)) return;  // already swapped
+  if (Files().FileExists(current)) {
+    RemoveIfThere(backup);
+    Rename(current, backup);
+  }
+  Rename(fresh, current);
+}
+
+void CommitPack(const PackFiles& files) {
+  // The memo first: a data file is never in place before the memo file its pointers name.
+  SwapIn(files.memo, files.newMemo, files.bakMemo);
+  SwapIn(files.data, files.newData, files.bakData);
+  RemoveIfThere(files.mark);
+}
+
+void PutBlock(std::uint8_t* field, int length, std::int32_t block) {
+  std::memset(field, ' ', static_cast<std::size_t>(length));
+  if (block <= 0) return;
+  char digits[16];
+  const int n = std::snprintf(digits, sizeof digits, "%d", block);
+  if (n > length) throw EDatabaseError("Memo block number does not fit its field");
+  std::memcpy(field + length - n, digits, static_cast<std::size_t>(n));
+}
+
+std::int32_t GetBlock(const std::uint8_t* field, int length) {
+  std::int64_t block = 0;
+  for (int i = 0; i < length; ++i) {
+    const char c = static_cast<char>(field[i]);
+    if (c >= '0' && c <= '9') {
+      block = block * 10 + (c - '0');
+      if (block > 0x7FFFFFFF) return 0;
+    } else if (c != ' ' && c != 0) {
+      return 0;
+    }
+  }
+  return static_cast<std::int32_t>(block);
+}
+
+}  // namespace
+
+std::int64_t CountDeletedRecords(const std::string& tablePath) {
+  std::unique_ptr<ByteStream> stream = Files().Open(tablePath, OpenMode::ReadOnly);
+  TTableLayout layout;
+  if (!ReadTableLayout(*stream, layout)) return 0;
+  const int size = layout.UsableRecordSize();
+  std::int64_t deleted = 0;
+  std::uint8_t flag = 0;
+  for (std::int64_t i = 0; i < layout.PhysicalCount(); ++i) {
+    stream->ReadAt(layout.DataStart() + i * size, &flag, 1);
+    if (flag == '*') ++deleted;
+  }
+  return deleted;
+}
+
+void FinishInterruptedPack(const std::string& tablePath) {
+  const PackFiles files(tablePath);
+  if (Files().FileExists(files.mark)) {
+    CommitPack(files);
+  } else {
+    // Never committed: the old table is whole; the half-built new one goes.
+    if (Files().FileExists(files.newData)) Files().DeleteFile(files.newData);
+    if (Files().FileExists(files.newMemo)) Files().DeleteFile(files.newMemo);
+  }
+}
+
+TPackResult PackTable(const std::string& tablePath) {
+  if (!Files().FileExists(tablePath)) throw EFOpenError::ForPath(tablePath);
+  FinishInterruptedPack(tablePath);
+  const PackFiles files(tablePath);
+
+  // Held for reading and writing to the end, so no other program writes while the copy is
+  // made, and one that has the table open refuses the pack.
+  std::unique_ptr<ByteStream> data;
+  try {
+    data = Files().Open(tablePath, OpenMode::ReadWrite);
+  } catch (const EStreamError& error) {
+    throw EDatabaseError(std::string(error.what()) +
+                         ": the table is open in another program (or in this one); close it "
+                         "there before packing");
+  }
+  TTableLayout layout;
+  const bool read = ReadTableLayout(*data, layout);
+  if (read && layout.foreign)
+    throw EDatabaseError("Only dBase III and IV tables can be packed; " + tablePath +
+                         " is a FoxPro or dBase 7 table");
+  if (!read || layout.fields.empty() || !layout.terminatorFound ||
+      layout.recordSize != layout.neededRecordSize || layout.headerSize < layout.neededHeaderSize)
+    throw EDatabaseError("The header of " + tablePath +
+                         " is damaged; check and repair the table before packing it");
+
+  std::vector<const TLayoutField*> memoFields;
+  for (const TLayoutField& field : layout.fields)
+    if (field.typeLetter == 'M') memoFields.push_back(&field);
+  std::unique_ptr<TDbtFile> oldMemo;
+  std::unique_ptr<TDbtFile> newMemo;
+  if (!memoFields.empty()) {
+    if (!Files().FileExists(files.memo))
+      throw EDatabaseError("The memo file " + files.memo +
+                           " is missing; check and repair the table before packing it");
+    oldMemo = std::make_unique<TDbtFile>(files.memo, layout.level, OpenMode::ReadOnly);
+    // The new memo file is built in memory: block 0 as the old file has it (other programs
+    // keep their own bytes there), then each live memo appended once.
+    newMemo = std::make_unique<TDbtFile>("", layout.level, OpenMode::ReadWrite);
+    std::uint8_t header[TDbtFile::kLevel0BlockSize] = {};
+    oldMemo->Stream().ReadAt(0, header, sizeof header);
+    header[20] = TDbtFile::kLevel0BlockSize & 0xFF;
+    header[21] = TDbtFile::kLevel0BlockSize >> 8;
+    newMemo->Stream().WriteAt(0, header, sizeof header);
+  }
+
+  const int size = layout.recordSize;
+  const std::int64_t count = layout.PhysicalCount();
+  std::string out(static_cast<std::size_t>(layout.headerSize), '\0');
+  data->ReadAt(0, out.data(), out.size());
+  out.reserve(out.size() + static_cast<std::size_t>(count * size) + 1);
+  TPackResult result;
+  std::vector<std::uint8_t> record(static_cast<std::size_t>(size));
+  for (std::int64_t i = 0; i < count; ++i) {
+    if (data->ReadAt(layout.DataStart() + i * size, record.data(), record.size()) < record.size())
+      throw EReadError();
+    if (record[0] == '*') {
+      ++result.removed;
+      continue;
+    }
+    for (const TLayoutField* field : memoFields) {
+      std::uint8_t* at = &record[static_cast<std::size_t>(field->offset)];
+      const std::int32_t oldBlock = GetBlock(at, field->length);
+      std::int32_t newBlock = 0;
+      if (oldBlock > 0) newMemo->StoreMemoText(newBlock, 0, oldMemo->LoadMemoText(oldBlock));
+      PutBlock(at, field->length, newBlock);
+    }
+    out.append(reinterpret_cast<const char*>(record.data()), record.size());
+    ++result.kept;
+  }
+  out += '\x1A';
+  int year, month, day;
+  DecodeDate(LocalNow(), year, month, day);
+  out[1] = static_cast<char>(year - 1900);
+  out[2] = static_cast<char>(month);
+  out[3] = static_cast<char>(day);
+  for (int b = 0; b < 4; ++b) out[static_cast<std::size_t>(4 + b)] = static_cast<char>(result.kept >> (8 * b));
+
+  try {
+    if (newMemo != nullptr) {
+      std::string memoBytes(static_cast<std::size_t>(newMemo->Stream().Size()), '\0');
+      newMemo->Stream().ReadAt(0, memoBytes.data(), memoBytes.size());
+      // The next free block: the end of the file (also when no memo was stored at all).
+      const std::uint32_t next = static_cast<std::uint32_t>(
+          std::max<std::int64_t>(1, (static_cast<std::int64_t>(memoBytes.size()) + 511) / 512));
+      for (int b = 0; b < 4; ++b) memoBytes[static_cast<std::size_t>(b)] = static_cast<char>(next >> (8 * b));
+      SaveStringToFile(files.newMemo, memoBytes);
+    }
+    SaveStringToFile(files.newData, out);
+    SaveStringToFile(files.mark, std::string());
+  } catch (...) {
+    if (Files().FileExists(files.newData)) Files().DeleteFile(files.newData);
+    if (Files().FileExists(files.newMemo)) Files().DeleteFile(files.newMemo);
+    if (Files().FileExists(files.mark)) Files().DeleteFile(files.mark);
+    throw;
+  }
+  oldMemo.reset();
+  data.reset();
+  CommitPack(files);
+  result.backupPath = files.bakData;
+  if (!memoFields.empty()) result.backupMemoPath = files.bakMemo;
+  return result;
+}
+
+}  // namespace tavlo

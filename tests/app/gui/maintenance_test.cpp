@@ -1,0 +1,214 @@
+// The "Table" page's maintenance buttons driven through the program's own window: table
+// information, check and repair, pack with its question, append from CSV and export CSV with
+// a filter on. Results are read back from disk.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/core/recordfilter.h"
+#include "app/pages/formpage.h"
+#include "app/pages/tablemaintenance.h"
+#include "app/pages/tablepage.h"
+#include "app/startup.h"
+#include "app/tavlof.h"
+#include "dbf/fields.h"
+#include "dbf/tablepack.h"
+#include "platform/desktophost.h"
+#include "platform/filesystem.h"
+#include "text/qelstrings.h"
+
+using namespace tavlo;
+
+namespace {
+
+class RecordingHost : public SilentDesktopHost {
+ public:
+  struct Report {
+    std::string caption, text, action;
+  };
+  std::vector<Report> reports;
+  bool chooseAction = false;
+  Answer answer = Answer::No;
+  std::vector<std::string> questions;
+  std::optional<std::string> openAnswer, saveAnswer;
+
+  bool ShowReport(const std::string& caption, const std::string& text,
+                  const std::string& action) override {
+    reports.push_back({caption, text, action});
+    return chooseAction && !action.empty();
+  }
+  Answer Ask(const std::string& text, bool) override {
+    questions.push_back(text);
+    return answer;
+  }
+  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
+                                            const std::string&) override {
+    return openAnswer;
+  }
+  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
+                                            const std::string&, const std::string&) override {
+    return saveAnswer;
+  }
+};
+
+void MakeTable(const std::string& path) {
+  TDbf table;
+  table.FieldDefs() = {{"NAME", TFieldType::ftString, 12, false},
+                       {"CITY", TFieldType::ftString, 10, false},
+                       {"NOTES", TFieldType::ftMemo, 0, false}};
+  table.SetTableName(path);
+  table.CreateTableFile();
+  table.Open();
+  const char* names[] = {"Anna", "Boris", "Cleo", "Dora"};
+  const char* cities[] = {"Paris", "Rome", "Paris", "Oslo"};
+  for (int i = 0; i < 4; ++i) {
+    table.Insert();
+    table.FieldByName("NAME").SetTextValue(names[i]);
+    table.FieldByName("CITY").SetTextValue(cities[i]);
+    table.FieldByName("NOTES").SetTextValue(std::string("About ") + names[i]);
+    table.Post();
+  }
+  table.Close();
+}
+
+std::vector<std::string> NamesOnDisk(const std::string& path) {
+  TDbf table;
+  table.SetTableName(path);
+  table.SetReadOnly(true);
+  table.Open();
+  std::vector<std::string> names;
+  for (table.First(); !table.AtEnd(); table.Next())
+    names.push_back(table.FieldByName("NAME").TextValue());
+  table.Close();
+  return names;
+}
+
+}  // namespace
+
+class MaintenanceTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<RecordingHost> host_;
+  std::unique_ptr<ScopedDesktopHost> scoped_;
+  std::string table_;
+
+  std::string Folder() const { return dir_->path().toStdString() + "/"; }
+  std::unique_ptr<TTavloF> Start() {
+    auto window = CreateMainWindow(dir_->path() + "/tavlo", {});
+    window->show();
+    window->OpenTable(table_, false);
+    return window;
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    table_ = Folder() + "people.dbf";
+    MakeTable(table_);
+    host_ = std::make_unique<RecordingHost>();
+    scoped_ = std::make_unique<ScopedDesktopHost>(*host_);
+  }
+  void cleanup() {
+    scoped_.reset();
+    host_.reset();
+    dir_.reset();
+  }
+
+  void informationAndCheck() {
+    auto window = Start();
+    TTableMaintenance* m = window->pageTable->maintenance;
+    QTest::mouseClick(m->btninfo, Qt::LeftButton);
+    QCOMPARE(host_->reports.size(), size_t(1));
+    QCOMPARE(host_->reports[0].caption, std::string("Table information - people.dbf"));
+    QVERIFY2(host_->reports[0].text.find("Records: 4") != std::string::npos,
+             host_->reports[0].text.c_str());
+    QVERIFY(host_->reports[0].text.find("NOTES") != std::string::npos);
+
+    QTest::mouseClick(m->btncheck, Qt::LeftButton);
+    QCOMPARE(host_->reports.size(), size_t(2));
+    QCOMPARE(host_->reports[1].text, std::string("4 records (0 deleted); no problems found\n"));
+    QVERIFY(host_->reports[1].action.empty());  // nothing to repair
+    QVERIFY(host_->messages.empty());
+  }
+
+  void packAsksFirstAndReopensThePackedTable() {
+    auto window = Start();
+    window->Dbf1.First();
+    window->Dbf1.Next();
+    window->Dbf1.Delete();  // Boris
+    TTableMaintenance* m = window->pageTable->maintenance;
+
+    host_->answer = Answer::No;
+    QTest::mouseClick(m->btnpack, Qt::LeftButton);
+    QCOMPARE(host_->questions.size(), size_t(1));
+    QVERIFY2(host_->questions[0].find("1 deleted record is removed for good") != std::string::npos,
+             host_->questions[0].c_str());
+    QVERIFY(!Files().FileExists(Folder() + "people.bak.dbf"));
+    QCOMPARE(CountDeletedRecords(table_), std::int64_t(1));
+
+    host_->answer = Answer::Yes;
+    QTest::mouseClick(m->btnpack, Qt::LeftButton);
+    QVERIFY2(host_->messages.empty(), host_->messages.empty() ? "" : host_->messages[0].c_str());
+    QVERIFY(Files().FileExists(Folder() + "people.bak.dbf"));
+    QCOMPARE(window->currentTable, table_);
+    QVERIFY(window->Dbf1.Active());
+    QCOMPARE(CountDeletedRecords(table_), std::int64_t(0));
+    QCOMPARE(NamesOnDisk(table_), (std::vector<std::string>{"Anna", "Cleo", "Dora"}));
+    window->Dbf1.Last();
+    QCOMPARE(window->Dbf1.FieldByName("NOTES").TextValue(), std::string("About Dora"));
+
+    // Nothing deleted: no question, a message.
+    host_->questions.clear();
+    QTest::mouseClick(m->btnpack, Qt::LeftButton);
+    QVERIFY(host_->questions.empty());
+    QCOMPARE(host_->messages.back(), std::string("The table has no deleted records to remove"));
+  }
+
+  void appendFromCsvAndExportWithTheFilter() {
+    auto window = Start();
+    TTableMaintenance* m = window->pageTable->maintenance;
+    const std::string csv = Folder() + "more.csv";
+    SaveStringToFile(csv, "name,city,extra\r\nEmil,Paris,x\r\n\"Fay, Jr.\",Lyon,y\r\n");
+    host_->openAnswer = csv;
+    QTest::mouseClick(m->btnimport, Qt::LeftButton);
+    QCOMPARE(host_->reports.size(), size_t(1));
+    QVERIFY2(host_->reports[0].text.find("2 records appended, 0 refused") != std::string::npos,
+             host_->reports[0].text.c_str());
+    QVERIFY(host_->reports[0].text.find("Column extra is not a field") != std::string::npos);
+    QCOMPARE(NamesOnDisk(table_),
+             (std::vector<std::string>{"Anna", "Boris", "Cleo", "Dora", "Emil", "Fay, Jr."}));
+
+    // Export writes what the grid shows: the filter applies.
+    window->pageForm->txtfilter->setText(">CITY.get 'Paris' =");
+    window->pageForm->btnfilterClick();
+    const std::string out = Folder() + "paris.csv";
+    host_->saveAnswer = out;
+    QTest::mouseClick(m->btnexport, Qt::LeftButton);
+    QVERIFY2(host_->messages.empty(), host_->messages.empty() ? "" : host_->messages[0].c_str());
+    QCOMPARE(LoadFileToString(out),
+             std::string("NAME,CITY,NOTES\r\nAnna,Paris,(MEMO)\r\nCleo,Paris,(MEMO)\r\n"
+                         "Emil,Paris,(memo)\r\n"));
+  }
+
+  void checkOffersTheRepairOfADamagedTable() {
+    // The header claims 9 records.
+    std::string bytes = LoadFileToString(table_);
+    bytes[4] = 9;
+    SaveStringToFile(table_, bytes);
+    auto window = Start();
+    host_->messages.clear();  // the opening check's message
+    host_->chooseAction = true;
+    host_->saveAnswer = Folder() + "fixed";
+    QTest::mouseClick(window->pageTable->maintenance->btncheck, Qt::LeftButton);
+    QVERIFY(host_->reports.size() >= 2);
+    QCOMPARE(host_->reports[0].action, std::string("Repair into a new file..."));
+    QVERIFY(host_->reports[0].text.find("Header: record count") != std::string::npos);
+    QVERIFY(Files().FileExists(Folder() + "fixed.dbf"));
+    QCOMPARE(NamesOnDisk(Folder() + "fixed.dbf"),
+             (std::vector<std::string>{"Anna", "Boris", "Cleo", "Dora"}));
+  }
+};
+
+QTEST_MAIN(MaintenanceTest)
+#include "maintenance_test.moc"
