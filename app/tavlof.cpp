@@ -10,10 +10,9 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-#include "app/widgets/buttonpanel.h"
 #include "app/data/dbgrid.h"
-#include "app/data/gridmodel.h"
 #include "app/data/dbnavigator.h"
+#include "app/data/gridmodel.h"
 #include "app/dialogs/formselectf.h"
 #include "app/dialogs/helpwindow.h"
 #include "app/dialogs/propertiesf.h"
@@ -24,6 +23,7 @@
 #include "app/pages/formpage.h"
 #include "app/pages/reportpage.h"
 #include "app/pages/tablepage.h"
+#include "app/widgets/buttonpanel.h"
 #include "app/widgets/icons.h"
 #include "app/widgets/linklabel.h"
 #include "app/widgets/windowplacement.h"
@@ -102,7 +102,10 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   pnlHotSpot = new QLabel(statusBar());
   pnlHotSpot->setObjectName("pnlHotSpot");
   pnlHotSpot->setTextFormat(Qt::PlainText);
+  pnlCounts = new QLabel(statusBar());
+  pnlCounts->setObjectName("pnlCounts");
   statusBar()->addWidget(pnlRecord);
+  statusBar()->addWidget(pnlCounts);
   statusBar()->addWidget(pnlFilter);
   statusBar()->addWidget(pnlHotSpot, 1);
   stateLink_ = std::make_unique<StateLink>(*this);
@@ -370,6 +373,7 @@ void TTavloF::ShowStatus(const std::string& text) {
 void TTavloF::UpdateTableState() {
   if (!Dbf1.Active()) {
     pnlRecord->clear();
+    pnlCounts->clear();
     pnlFilter->clear();
     setWindowTitle(kProgramCaption);
     return;
@@ -384,6 +388,18 @@ void TTavloF::UpdateTableState() {
     record = QString("Record %1 of %2").arg(Dbf1.Bookmark() + 1).arg(count);
   }
   pnlRecord->setText(record);
+  // Shown records are known without a scan unless a filter decides; then once the grid has
+  // seen every record.
+  const int deleted = Dbf1.DeletedCount();
+  const GridModel* model = pageTable->DBGrid1->Model();
+  QString shown = "?";
+  if (!(Dbf1.Filtered() && Dbf1.OnFilterRecord)) {
+    shown = QString::number(Dbf1.ShowDeleted() ? count : count - deleted);
+  } else if (model->Cache().Complete()) {
+    shown = QString::number(model->Cache().KnownRows());
+  }
+  pnlCounts->setText(
+      QString("%1 shown, %2 in table, %3 deleted").arg(shown).arg(count).arg(deleted));
   pnlFilter->setText(Dbf1.Filtered() ? "Filter: " + FromAnsi(RecordFilter1.AppliedText())
                                      : QString());
   setWindowTitle(FromAnsi(ExtractFileName(Dbf1.TableName())) + " - " + kProgramCaption);

@@ -109,6 +109,7 @@ class TTavloF : public QMainWindow, public TPageHost {
   // force, and the hot-spot text of the HTML display.
   QLabel* pnlRecord = nullptr;
   QLabel* pnlFilter = nullptr;
+  QLabel* pnlCounts = nullptr;  // records shown, in the table, deleted
   QLabel* pnlHotSpot = nullptr;
   TFormSelectF* FormSelectF = nullptr;
   TPropertiesF* PropertiesF = nullptr;

@@ -14,6 +14,7 @@
 #include "platform/codepage.h"
 #include "platform/textcodec.h"
 #include "script/qelscript.h"
+#include "text/qelstrings.h"
 #include "words/library.h"
 
 namespace tavlo::cli {
@@ -30,12 +31,29 @@ int Dump(const std::vector<std::string>& arguments) {
   bool planning = true;
   int codePage = 0;
   std::string filterText;
+  std::vector<std::string> orderFields;
+  bool descending = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "--filter") {
       if (i + 1 >= arguments.size()) throw UsageError("missing script after --filter");
       filtered = true;
       filterText = arguments[++i];
+    } else if (argument == "--order") {
+      if (i + 1 >= arguments.size()) throw UsageError("missing field names after --order");
+      std::string names = arguments[++i];
+      std::size_t start = 0;
+      for (;;) {
+        const std::size_t comma = names.find(',', start);
+        std::string name = Trim(
+            names.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (name.empty()) throw UsageError("empty field name in --order '" + names + "'");
+        orderFields.push_back(name);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+    } else if (argument == "--descending") {
+      descending = true;
     } else if (argument == "--no-plan") {
       planning = false;
     } else if (argument == "--deleted") {
@@ -56,6 +74,7 @@ int Dump(const std::vector<std::string>& arguments) {
     }
   }
   if (table.empty()) throw UsageError("missing table");
+  if (descending && orderFields.empty()) throw UsageError("--descending needs --order");
 
   TDbf dbf;
   dbf.SetTableName(AbsolutePath(table));
@@ -84,6 +103,7 @@ int Dump(const std::vector<std::string>& arguments) {
     std::fprintf(stderr, "tavlo-cli: warning: memo file %s; memo fields show as (MEMO)\n",
                  dbf.MemoFileProblemText().c_str());
   }
+  if (!orderFields.empty()) dbf.SetOrder(orderFields, descending);
   // Both paths leave the cursor on the first visible record; a filter error stops here or
   // at the Next that meets the failing record.
   if (filtered) {
@@ -111,12 +131,16 @@ int Dump(const std::vector<std::string>& arguments) {
 }
 
 const CommandRegistration kDump(
-    {"dump", "dump TABLE [--deleted] [--count] [--tsv] [--codepage N] [--filter SCRIPT [--no-plan]]",
+    {"dump",
+     "dump TABLE [--deleted] [--count] [--tsv] [--codepage N] [--filter SCRIPT [--no-plan]] "
+     "[--order FIELD[,FIELD...] [--descending]]",
      "print the visible records as CSV (UTF-8; --deleted adds deleted records and a _deleted "
      "column, --count prints only their number, --tsv separates with tabs, --codepage N reads "
      "the text in page N instead of the table's own, --filter keeps the records for which "
      "SCRIPT yields true; --no-plan runs the interpreter on every record even for a script the "
-     "record filter would test on the record's bytes)",
+     "record filter would test on the record's bytes; --order sorts by the fields named, "
+     "numbers by value, dates by day, logicals false first, texts without regard to ASCII "
+     "case, empty values first, equal keys in file order; --descending reverses the keys)",
      Dump});
 
 }  // namespace

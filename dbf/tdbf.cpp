@@ -3,6 +3,7 @@
 #include "dbf/tdbf.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -135,7 +136,15 @@ void TDbf::SetCodePage(int page) {
     throw Exception("Code page " + std::to_string(page) + " is not available");
   }
   codePage_ = page;
-  if (dbfFile_ != nullptr) ApplyCodePage(*dbfFile_, DataFilePath());
+  if (dbfFile_ != nullptr) {
+    ApplyCodePage(*dbfFile_, DataFilePath());
+    // Texts now read differently: the order is built again on what the user sees.
+    if (Ordered()) {
+      order_.Build(*dbfFile_, std::vector<int>(order_.FieldIndexes()), order_.Descending());
+      ++orderVersion_;
+      currentIndex_ = HasRecord() ? PositionOf(GetBookmarkData(ActiveBuffer())) : -1;
+    }
+  }
 }
 
 void TDbf::ApplyCodePage(TDbfFile& data, const std::string& dataPath) const {
@@ -310,6 +319,9 @@ void TDbf::InternalOpen() {
 
 void TDbf::InternalClose() {
   currentIndex_ = -1;
+  deletedCount_ = -1;
+  order_.Clear();
+  ++orderVersion_;
   openStamp_ = 0;
   filterRecord_ = nullptr;
   try {
@@ -369,8 +381,99 @@ int TDbf::RecordCount() {
 
 int TDbf::RecordNumber() {
   CheckActive();
-  if (HasRecord()) currentIndex_ = GetBookmarkData(ActiveBuffer());
+  if (HasRecord()) {
+    InternalSetToRecord(ActiveBuffer());
+    return GetBookmarkData(ActiveBuffer()) + 1;
+  }
+  if (Ordered() && currentIndex_ >= 0 && currentIndex_ < order_.Size()) return CurrentRecord() + 1;
   return currentIndex_ + 1;
+}
+
+std::int32_t TDbf::CurrentRecord() const {
+  return Ordered() ? order_.RecordAt(currentIndex_) : currentIndex_;
+}
+
+void TDbf::SyncOrder() {
+  if (Ordered() && order_.Size() < RecordCount()) {
+    order_.TakeInAppended(*dbfFile_);
+    ++orderVersion_;
+  }
+}
+
+std::vector<std::string> TDbf::OrderFieldNames() const {
+  std::vector<std::string> names;
+  for (int index : order_.FieldIndexes()) names.push_back(Fields(index).FieldName());
+  return names;
+}
+
+void TDbf::SetOrder(const std::vector<std::string>& fieldNames, bool descending) {
+  CheckActive();
+  CheckBrowseMode();
+  std::vector<int> indexes;
+  for (const std::string& name : fieldNames) {
+    const TField& field = LookupField(name);
+    // A memo key would read the memo file per comparison; nobody sorts by free text.
+    if (field.DataType() == TFieldType::ftMemo) {
+      throw EDatabaseError("Cannot order by memo field '" + field.FieldName() + "'");
+    }
+    indexes.push_back(field.FieldNo() - 1);
+  }
+  const TBookmark shown = HasRecord() ? GetBookmarkData(ActiveBuffer()) : -1;
+  if (indexes.empty()) {
+    order_.Clear();
+  } else {
+    order_.Build(*dbfFile_, indexes, descending);
+  }
+  ++orderVersion_;
+  currentIndex_ = shown >= 0 ? PositionOf(shown) : -1;
+  Refresh();
+}
+
+TBookmark TDbf::RecordAtPosition(std::int32_t position) {
+  if (!Ordered()) return position;
+  SyncOrder();
+  return order_.RecordAt(position);
+}
+
+std::int32_t TDbf::PositionOf(TBookmark record) {
+  if (!Ordered() || record < 0) return record;
+  SyncOrder();
+  return order_.PositionOf(record, currentIndex_);
+}
+
+int TDbf::DeletedCount() {
+  if (!Active()) return 0;
+  const std::int32_t count = RecordCount();
+  if (deletedCount_ >= 0 && deletedCountedFor_ == count) return deletedCount_;
+  int deleted = 0;
+  std::vector<std::uint8_t> scratch(static_cast<std::size_t>(std::max(dbfFile_->RecordSize(), 1)));
+  for (std::int32_t i = 0; i < count; ++i) {
+    const std::uint8_t* view = dbfFile_->RecordView(i);
+    if (view == nullptr) {
+      scratch[0] = ' ';
+      dbfFile_->ReadRecord(i, scratch.data());
+      view = scratch.data();
+    }
+    if (view[0] != ' ') ++deleted;
+  }
+  deletedCount_ = deleted;
+  deletedCountedFor_ = count;
+  return deleted;
+}
+
+void TDbf::Recall() {
+  CheckActive();
+  CheckBrowseMode();
+  CheckWritable();
+  if (!HasRecord()) throw EDatabaseError::EmptyDataset();
+  const TBookmark record = GetBookmarkData(ActiveBuffer());
+  // Only the flag changes: the record as it is in the file, never unposted values.
+  ReadInto(record, scratch_);
+  if (scratch_[kRecordOffset] == ' ') return;
+  scratch_[kRecordOffset] = ' ';
+  dbfFile_->WriteRecord(record, RecordBytes(scratch_));
+  deletedCount_ = -1;
+  Refresh();
 }
 
 void TDbf::InternalFirst() {
@@ -385,11 +488,11 @@ void TDbf::InternalGotoBookmark(TBookmark bookmark) {
   if (bookmark < 0 || bookmark >= RecordCount()) {
     throw EBinaryDataSetError::BookmarkNotFound(bookmark);
   }
-  currentIndex_ = bookmark;
+  currentIndex_ = PositionOf(bookmark);
 }
 
 void TDbf::InternalSetToRecord(const TRecordBuffer& buffer) {
-  currentIndex_ = GetBookmarkData(buffer);
+  currentIndex_ = PositionOf(GetBookmarkData(buffer));
 }
 
 void TDbf::InternalRefresh() {
@@ -459,6 +562,7 @@ bool TDbf::AcceptRecord(TRecordBuffer& buffer) {
 TGetResult TDbf::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
   const std::int32_t count = RecordCount();
   if (count == 0) return TGetResult::grEOF;
+  SyncOrder();
   for (;;) {
     if (mode == TGetMode::gmNext) {
       if (++currentIndex_ >= count) {
@@ -477,11 +581,11 @@ TGetResult TDbf::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
     }
     // A scan tests the mapped record first and copies only what it keeps; a re-read of the
     // current record keeps the copying path, which leaves even a rejected record in buffer.
-    const TRecordVerdict verdict = mode == TGetMode::gmCurrent
-                                       ? TRecordVerdict::Undecided
-                                       : TestMappedRecord(currentIndex_, buffer);
+    const std::int32_t record = CurrentRecord();
+    const TRecordVerdict verdict =
+        mode == TGetMode::gmCurrent ? TRecordVerdict::Undecided : TestMappedRecord(record, buffer);
     if (verdict == TRecordVerdict::Reject) continue;
-    ReadInto(currentIndex_, buffer);
+    ReadInto(record, buffer);
     if (verdict == TRecordVerdict::Accept || AcceptRecord(buffer)) return TGetResult::grOK;
     if (mode == TGetMode::gmCurrent) return TGetResult::grError;
   }
@@ -772,6 +876,7 @@ void TDbf::InternalPost() {
   CheckWritable();
   TRecordBuffer& buffer = ActiveBuffer();
   // Posting always stores a live record: an edited deleted record comes back.
+  if (buffer[kRecordOffset] != ' ') deletedCount_ = -1;
   buffer[kRecordOffset] = ' ';
   if (State() == TDataSetState::dsInsert) {
     std::uint32_t index = dbfFile_->HeaderRecordCount();
@@ -785,15 +890,24 @@ void TDbf::InternalPost() {
   } else {
     dbfFile_->WriteRecord(GetBookmarkData(buffer), RecordBytes(buffer));
   }
+  if (Ordered()) {
+    // The key may have changed: the record goes where it now belongs, and the cursor with it.
+    const TBookmark record = GetBookmarkData(buffer);
+    if (order_.Size() < static_cast<std::int32_t>(record)) order_.TakeInAppended(*dbfFile_);
+    currentIndex_ = order_.Place(*dbfFile_, record);
+    ++orderVersion_;
+  }
 }
 
 void TDbf::InternalDelete() {
   CheckWritable();
   // Mark the record as it is in the file, so that unposted edits never reach the disk.
-  currentIndex_ = GetBookmarkData(ActiveBuffer());
-  ReadInto(currentIndex_, scratch_);
+  const TBookmark record = GetBookmarkData(ActiveBuffer());
+  currentIndex_ = PositionOf(record);
+  ReadInto(record, scratch_);
   scratch_[kRecordOffset] = '*';
-  dbfFile_->WriteRecord(currentIndex_, RecordBytes(scratch_));
+  dbfFile_->WriteRecord(record, RecordBytes(scratch_));
+  deletedCount_ = -1;
   ActiveBuffer()[kRecordOffset] = '*';
 }
 

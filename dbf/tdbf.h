@@ -14,6 +14,7 @@
 #include "dbf/dbffile.h"
 #include "dbf/fieldinfo.h"
 #include "dbf/memofile.h"
+#include "dbf/recordorder.h"
 
 namespace tavlo {
 
@@ -112,6 +113,29 @@ class TDbf : public TDataSet {
 
   // The deletion flag of the record in use is not a space.
   bool IsDeleted();
+  // Clears the deletion flag of the current record (shown through ShowDeleted) and writes
+  // it at once, as a post would; refused on a read-only cursor and when no record is shown.
+  void Recall();
+  // How many records of the file carry a deletion flag; counted from the memory view after
+  // a change of flags, then remembered.
+  int DeletedCount();
+
+  // The order in which navigation, views and reports meet the records: by the key fields
+  // named (compared without regard to case), or physical order when fieldNames is empty.
+  // Kept in memory only and dropped on Close; the cursor stays on its record. Posted
+  // records move to where their key now belongs.
+  void SetOrder(const std::vector<std::string>& fieldNames, bool descending = false);
+  bool Ordered() const { return order_.Active(); }
+  bool OrderDescending() const { return order_.Descending(); }
+  // The key field names in order, empty for physical order.
+  std::vector<std::string> OrderFieldNames() const;
+  // Positions run over every record of the file (deleted and filtered-out ones included):
+  // the record index at a position, and the position of a record index.
+  TBookmark RecordAtPosition(std::int32_t position);
+  std::int32_t PositionOf(TBookmark record);
+  // Changes whenever positions of records change (order set, a posted record moved), so
+  // that views holding positions know to learn them again.
+  std::uint64_t OrderVersion() const { return orderVersion_; }
 
   // A memo value as a stream: read mode gives the memo of the record in use; a write-mode
   // stream stores its content as the memo when closed (edit or insert state only).
@@ -206,6 +230,15 @@ class TDbf : public TDataSet {
   TRecordBuffer scratch_;
   const TRecordBuffer* filterRecord_ = nullptr;
   std::uint64_t openStamp_ = 0;
+  // While ordered, currentIndex_ is a position in order_ rather than a record index.
+  TRecordOrder order_;
+  std::uint64_t orderVersion_ = 0;
+  int deletedCount_ = -1;       // -1: count again
+  int deletedCountedFor_ = -1;  // the record count it was counted for
+  // The record index at the current position (currentIndex_ inside the file).
+  std::int32_t CurrentRecord() const;
+  // Brings the order up to the records the file now holds.
+  void SyncOrder();
 };
 
 // Settles the code page of a data file: chosenPage when not 0, else a .cpg file beside

@@ -45,7 +45,8 @@ bool RowCache::EnsureRow(int row, int chunk) {
 }
 
 int RowCache::EnsureRecord(std::int32_t recordIndex, int chunk) {
-  while (recordIndex >= scanned_ && !Complete()) FetchMore(chunk);
+  const std::int32_t position = source_.PositionOf(recordIndex);
+  while (position >= scanned_ && !Complete()) FetchMore(chunk);
   return RowOf(recordIndex);
 }
 
@@ -54,8 +55,9 @@ void RowCache::FetchAll(int chunk) {
 }
 
 int RowCache::RowOf(std::int32_t recordIndex) const {
-  const auto it = std::lower_bound(records_.begin(), records_.end(), recordIndex);
-  if (it == records_.end() || *it != recordIndex) return -1;
+  const std::int32_t position = source_.PositionOf(recordIndex);
+  const auto it = std::lower_bound(records_.begin(), records_.end(), position);
+  if (it == records_.end() || *it != position) return -1;
   return static_cast<int>(it - records_.begin());
 }
 
@@ -94,18 +96,19 @@ int RowCache::Remove(std::int32_t recordIndex) {
 
 int RowCache::Add(std::int32_t recordIndex) {
   Forget(recordIndex);
-  if (recordIndex >= scanned_) {
+  const std::int32_t position = source_.PositionOf(recordIndex);
+  if (position >= scanned_) {
     // A record appended at the end of a fully examined file extends what is known.
-    if (recordIndex == scanned_ && scanned_ + 1 == source_.PhysicalRecordCount()) {
-      records_.push_back(recordIndex);
-      scanned_ = recordIndex + 1;
+    if (position == scanned_ && scanned_ + 1 == source_.PhysicalRecordCount()) {
+      records_.push_back(position);
+      scanned_ = position + 1;
       return KnownRows() - 1;
     }
     return -1;
   }
-  const auto it = std::lower_bound(records_.begin(), records_.end(), recordIndex);
-  if (it != records_.end() && *it == recordIndex) return static_cast<int>(it - records_.begin());
-  return static_cast<int>(records_.insert(it, recordIndex) - records_.begin());
+  const auto it = std::lower_bound(records_.begin(), records_.end(), position);
+  if (it != records_.end() && *it == position) return static_cast<int>(it - records_.begin());
+  return static_cast<int>(records_.insert(it, position) - records_.begin());
 }
 
 }  // namespace tavlo

@@ -13,14 +13,19 @@
 namespace tavlo {
 
 // The random-access read path the cache walks. Implementations never move the cursor.
+// Records are met in the cursor's order: position p holds record RecordAtPosition(p), which
+// is p itself in physical order.
 class VisibleRecordSource {
  public:
   virtual ~VisibleRecordSource() = default;
   // Physical records in the file, deleted and filtered-out ones included.
   virtual std::int32_t PhysicalRecordCount() = 0;
-  // Examines physical records from `from` upward and appends the index of every visible one
-  // to out, stopping after `wanted` were appended or at the end; returns the index of the next
-  // record to examine. A filter failure propagates; nothing is appended for that record.
+  virtual std::int32_t RecordAtPosition(std::int32_t position) { return position; }
+  virtual std::int32_t PositionOf(std::int32_t recordIndex) { return recordIndex; }
+  // Examines the records at positions from `from` upward and appends the position of every
+  // visible one to out, stopping after `wanted` were appended or at the end; returns the
+  // position to examine next. A filter failure propagates; nothing is appended for that
+  // record.
   virtual std::int32_t ScanVisible(std::int32_t from, int wanted,
                                    std::vector<std::int32_t>& out) = 0;
   // The display texts of the fields of one record, in field order.
@@ -45,7 +50,9 @@ class RowCache {
   int EnsureRecord(std::int32_t recordIndex, int chunk);
   void FetchAll(int chunk);
 
-  std::int32_t RecordAt(int row) const { return records_.at(static_cast<std::size_t>(row)); }
+  std::int32_t RecordAt(int row) const {
+    return source_.RecordAtPosition(records_.at(static_cast<std::size_t>(row)));
+  }
   // The row of a known record, or -1.
   int RowOf(std::int32_t recordIndex) const;
 
@@ -64,8 +71,8 @@ class RowCache {
  private:
   VisibleRecordSource& source_;
   std::size_t maxCachedRows_;
-  std::vector<std::int32_t> records_;  // ascending physical indexes of visible records
-  std::int32_t scanned_ = 0;           // records below this index have been examined
+  std::vector<std::int32_t> records_;  // ascending positions of visible records
+  std::int32_t scanned_ = 0;           // positions below this one have been examined
   std::list<std::int32_t> recent_;     // most recently used first
   struct Entry {
     std::vector<std::string> texts;

@@ -12,6 +12,14 @@ std::int32_t TableRowSource::PhysicalRecordCount() {
   return table_.RecordCount();
 }
 
+std::int32_t TableRowSource::RecordAtPosition(std::int32_t position) {
+  return table_.Active() ? table_.RecordAtPosition(position) : position;
+}
+
+std::int32_t TableRowSource::PositionOf(std::int32_t recordIndex) {
+  return table_.Active() ? table_.PositionOf(recordIndex) : recordIndex;
+}
+
 bool TableRowSource::FlagOnly() const {
   return !table_.ShowDeleted() && !(table_.Filtered() && table_.OnFilterRecord);
 }
@@ -24,13 +32,15 @@ std::int32_t TableRowSource::ScanVisible(std::int32_t from, int wanted,
   TDbfFile* file = table_.DbfFile();
   const bool flagOnly = FlagOnly() && file != nullptr;
   if (buffer_.empty()) buffer_ = table_.NewRecordBuffer();
+  const bool ordered = table_.Ordered();
   for (; index < count && added < wanted; ++index) {
+    const std::int32_t record = ordered ? table_.RecordAtPosition(index) : index;
     bool visible;
-    const std::uint8_t* view = flagOnly ? file->RecordView(index) : nullptr;
+    const std::uint8_t* view = flagOnly ? file->RecordView(record) : nullptr;
     if (view != nullptr)
       visible = view[0] == ' ';
     else
-      visible = table_.ReadRecordAt(index, buffer_);
+      visible = table_.ReadRecordAt(record, buffer_);
     if (visible) {
       out.push_back(index);
       ++added;
@@ -45,13 +55,10 @@ bool TableRowSource::IsVisible(std::int32_t recordIndex) {
   return table_.ReadRecordAt(recordIndex, buffer_);
 }
 
-std::vector<std::string> TableRowSource::RowTexts(std::int32_t recordIndex) {
-  std::vector<std::string> texts;
-  if (!table_.Active()) return texts;
-  TRecordBuffer buffer = table_.NewRecordBuffer();
+void TableRowSource::LoadBytes(std::int32_t recordIndex, TRecordBuffer& buffer) {
   TDbfFile* file = table_.DbfFile();
   const std::uint8_t* view = file != nullptr ? file->RecordView(recordIndex) : nullptr;
-  if (view != nullptr && file != nullptr) {
+  if (view != nullptr) {
     // Only the bytes are needed; the filter must not run again for a row already accepted.
     std::memcpy(buffer.data() + TDbf::kIndexOffset, &recordIndex, sizeof recordIndex);
     buffer[TDbf::kFlagOffset] = 0;
@@ -60,10 +67,35 @@ std::vector<std::string> TableRowSource::RowTexts(std::int32_t recordIndex) {
   } else {
     table_.ReadRecordAt(recordIndex, buffer);
   }
+}
+
+std::vector<std::string> TableRowSource::RowTexts(std::int32_t recordIndex) {
+  std::vector<std::string> texts;
+  if (!table_.Active()) return texts;
+  TRecordBuffer buffer = table_.NewRecordBuffer();
+  LoadBytes(recordIndex, buffer);
   const int fields = table_.FieldCount();
   texts.reserve(static_cast<std::size_t>(fields));
   for (int i = 0; i < fields; ++i) texts.push_back(table_.Fields(i).DisplayTextIn(buffer));
   return texts;
+}
+
+bool TableRowSource::IsDeleted(std::int32_t recordIndex) {
+  if (!table_.Active() || recordIndex < 0 || recordIndex >= PhysicalRecordCount()) return false;
+  TDbfFile* file = table_.DbfFile();
+  if (const std::uint8_t* view = file != nullptr ? file->RecordView(recordIndex) : nullptr) {
+    return view[0] != ' ';
+  }
+  TRecordBuffer buffer = table_.NewRecordBuffer();
+  LoadBytes(recordIndex, buffer);
+  return buffer[TDbf::kRecordOffset] != ' ';
+}
+
+std::string TableRowSource::FieldTextOf(std::int32_t recordIndex, const TField& field) {
+  if (!table_.Active()) return std::string();
+  TRecordBuffer buffer = table_.NewRecordBuffer();
+  LoadBytes(recordIndex, buffer);
+  return table_.FieldText(field, &buffer);
 }
 
 }  // namespace tavlo

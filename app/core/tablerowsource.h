@@ -13,12 +13,20 @@ class TableRowSource : public VisibleRecordSource {
   explicit TableRowSource(TDbf& table) : table_(table) {}
 
   std::int32_t PhysicalRecordCount() override;
+  std::int32_t RecordAtPosition(std::int32_t position) override;
+  std::int32_t PositionOf(std::int32_t recordIndex) override;
   std::int32_t ScanVisible(std::int32_t from, int wanted, std::vector<std::int32_t>& out) override;
   std::vector<std::string> RowTexts(std::int32_t recordIndex) override;
   // Whether the cursor would show the record now (runs the filter when one is on).
   bool IsVisible(std::int32_t recordIndex);
+  // The record's deletion flag is set (false for a record that cannot be read).
+  bool IsDeleted(std::int32_t recordIndex);
+  // The field's TextValue in that record (a memo's text), without running the filter.
+  std::string FieldTextOf(std::int32_t recordIndex, const TField& field);
 
  private:
+  // Fills buffer_ with the record's bytes without running the filter.
+  void LoadBytes(std::int32_t recordIndex, TRecordBuffer& buffer);
   // True when visibility is the deletion flag alone, so the memory view can answer.
   bool FlagOnly() const;
 

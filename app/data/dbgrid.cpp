@@ -2,6 +2,7 @@
 #include "app/data/dbgrid.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMetaProperty>
@@ -16,7 +17,8 @@ namespace tavlo {
 TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)) {
   setObjectName("DBGrid1");
   setSelectionBehavior(QAbstractItemView::SelectItems);
-  setSelectionMode(QAbstractItemView::SingleSelection);
+  // A rectangle of cells can be selected for copying.
+  setSelectionMode(QAbstractItemView::ContiguousSelection);
   setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
                   QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
   setAlternatingRowColors(true);
@@ -27,6 +29,15 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(thi
   verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // A title click orders the table (ascending, descending, physical); it selects nothing.
+  disconnect(horizontalHeader(), &QHeaderView::sectionPressed, this, nullptr);
+  disconnect(horizontalHeader(), &QHeaderView::sectionEntered, this, nullptr);
+  horizontalHeader()->setSectionsClickable(true);
+  horizontalHeader()->setSortIndicatorShown(false);
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+    if (OnTitleClick) OnTitleClick(column);
+    ShowOrder();
+  });
   connect(model_, &GridModel::CurrentRowChanged, this, &TDBGrid::FollowCursor);
   connect(model_, &QAbstractItemModel::modelReset, this, [this] { sized_ = false; });
   // Rows coming and going move the view's current index; that must not move the cursor.
@@ -44,7 +55,67 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(thi
   connect(model_, &QAbstractItemModel::modelReset, this, [this] {
     if (!sized_ && model_->columnCount() > 0) SizeColumns();
   });
+  connect(model_, &QAbstractItemModel::modelReset, this, &TDBGrid::ShowOrder);
   model_->OnUpdateData = [this] { CommitEdit(); };
+}
+
+void TDBGrid::ShowOrder() {
+  TDbf* table = model_->Table();
+  QHeaderView* header = horizontalHeader();
+  if (table == nullptr || !table->Active() || !table->Ordered()) {
+    header->setSortIndicatorShown(false);
+    return;
+  }
+  const TField* first = table->FindField(table->OrderFieldNames().front());
+  header->setSortIndicatorShown(first != nullptr);
+  if (first != nullptr) {
+    header->setSortIndicator(first->FieldNo() - 1,
+                             table->OrderDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+  }
+}
+
+QString TDBGrid::SelectionText() const {
+  const QModelIndexList selected = selectionModel()->selectedIndexes();
+  if (selected.isEmpty()) return QString();
+  int top = selected.front().row(), bottom = top;
+  int left = selected.front().column(), right = left;
+  for (const QModelIndex& index : selected) {
+    top = std::min(top, index.row());
+    bottom = std::max(bottom, index.row());
+    left = std::min(left, index.column());
+    right = std::max(right, index.column());
+  }
+  QStringList lines;
+  bool wholeColumns = model_->rowCount() > 0;
+  for (int column = left; column <= right && wholeColumns; ++column) {
+    wholeColumns = selectionModel()->isColumnSelected(column);
+  }
+  if (wholeColumns) {
+    QStringList names;
+    for (int column = left; column <= right; ++column) {
+      names << model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    }
+    lines << names.join('\t');
+  }
+  for (int row = top; row <= bottom; ++row) {
+    QStringList cells;
+    for (int column = left; column <= right; ++column) {
+      const QModelIndex index = model_->index(row, column);
+      // A logical cell shows a check box; its text is what the field shows elsewhere.
+      QVariant text = model_->data(index, Qt::DisplayRole);
+      if (!text.isValid()) text = model_->data(index, Qt::EditRole);
+      QString cell = text.toString();
+      cell.replace('\t', ' ').replace('\n', ' ').replace('\r', ' ');
+      cells << cell;
+    }
+    lines << cells.join('\t');
+  }
+  return lines.join('\n') + '\n';
+}
+
+void TDBGrid::CopySelection() {
+  const QString text = SelectionText();
+  if (!text.isEmpty()) QApplication::clipboard()->setText(text);
 }
 
 void TDBGrid::SizeColumns() {
@@ -103,7 +174,8 @@ bool TDBGrid::EditMemo(int column) {
     stored = true;
   });
   return stored;
-}void TDBGrid::SetDataSource(TDataSource* source) {
+}
+void TDBGrid::SetDataSource(TDataSource* source) {
   model_->SetDataSource(source);
 }
 
@@ -267,6 +339,10 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
     }
     if (event->key() == Qt::Key_Escape && editing) {
       Run([&] { table->Cancel(); });
+      return;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+      CopySelection();
       return;
     }
   }

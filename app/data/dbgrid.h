@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QTableView>
+#include <functional>
 
 #include "app/data/datasource.h"
 #include "app/data/gridmodel.h"
@@ -28,6 +29,15 @@ class TDBGrid : public QTableView {
   bool EditMemo(int column);
   // A cell editor is open.
   bool CellEditorOpen() const { return state() == QAbstractItemView::EditingState; }
+  // The selected rectangle of cells as tab-separated display texts, one line per row,
+  // headed by the field names when whole columns are selected; empty without a selection.
+  QString SelectionText() const;
+  // Puts SelectionText on the clipboard (Ctrl+C).
+  void CopySelection();
+  // Shows the cursor's order as the header's arrow.
+  void ShowOrder();
+  // A click on a column title (the table page orders the cursor by it).
+  std::function<void(int column)> OnTitleClick;
 
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;

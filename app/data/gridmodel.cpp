@@ -2,9 +2,11 @@
 #include "app/data/gridmodel.h"
 
 #include <QColor>
+#include <cstring>
 
 #include "app/host/qtdesktophost.h"
 #include "dbf/fields.h"
+#include "text/qelstrings.h"
 
 namespace tavlo {
 
@@ -77,10 +79,12 @@ void GridModel::ResetAll() {
   beginResetModel();
   if (cache_ != nullptr) cache_->Reset();
   learnFailed_ = false;
+  quiet_ = false;
   exposed_ = 0;
   insertRowShown_ = false;
   currentRow_ = -1;
   currentRecord_ = -1;
+  orderVersion_ = table_ != nullptr ? table_->OrderVersion() : 0;
   columns_ = table_ != nullptr && table_->Active() ? table_->FieldCount() : 0;
   endResetModel();
   if (columns_ > 0) Sync(false);
@@ -91,6 +95,7 @@ void GridModel::Reload(bool learn) {
     beginResetModel();
     if (cache_ != nullptr) cache_->Reset();
     learnFailed_ = true;
+    quiet_ = true;
     exposed_ = 0;
     insertRowShown_ = false;
     currentRow_ = -1;
@@ -158,6 +163,11 @@ void GridModel::Sync(bool recordsChanged) {
     ResetAll();
     return;
   }
+  if (table_->OrderVersion() != orderVersion_ && !quiet_) {
+    // A posted record moved in the cursor's order: every learned position may be stale.
+    ResetAll();
+    return;
+  }
   const bool inserting = Inserting();
   if (insertRowShown_ && !inserting) {
     beginRemoveRows(QModelIndex(), exposed_, exposed_);
@@ -218,12 +228,34 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     }
   }
-  // Fields of types Tavlo reads but does not write back say so instead of failing on post.
-  if (role == Qt::ForegroundRole || role == Qt::ToolTipRole) {
-    if (table_->FieldWritable(field)) return {};
-    if (role == Qt::ForegroundRole) return QColor(Qt::gray);
-    return QString("Read only: Tavlo does not write fields of type %1")
-        .arg(QString::fromLatin1(FieldTypeName(field.DataType())));
+  if (role == Qt::ForegroundRole) {
+    // Deleted records shown through "Show deleted", and fields Tavlo reads but does not
+    // write back, are grey.
+    if (RowDeleted(row) || !table_->FieldWritable(field)) return QColor(Qt::gray);
+    return {};
+  }
+  if (role == Qt::ToolTipRole) {
+    // Fields of types Tavlo reads but does not write back say so instead of failing on post.
+    if (!table_->FieldWritable(field))
+      return QString("Read only: Tavlo does not write fields of type %1")
+          .arg(QString::fromLatin1(FieldTypeName(field.DataType())));
+    if (field.DataType() != TFieldType::ftMemo) return {};
+    try {
+      const TDataSetState state = table_->State();
+      std::string text;
+      if (row == currentRow_ &&
+          (state == TDataSetState::dsEdit || state == TDataSetState::dsInsert))
+        text = field.TextValue();
+      else if (row < exposed_)
+        text = rows_->FieldTextOf(cache_->RecordAt(row), field);
+      if (text.empty()) return {};
+      // A preview: the first 300 characters, marked when there is more.
+      const bool more = text.size() > kMemoPreview;
+      text.resize(std::min(text.size(), kMemoPreview));
+      return FromAnsi(text) + (more ? QString::fromUtf8("\u2026") : QString());
+    } catch (const std::exception&) {
+      return {};
+    }
   }
   const bool logical = field.DataType() == TFieldType::ftBoolean;
   if (role == Qt::CheckStateRole) {
@@ -313,15 +345,64 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (section < 0 || section >= columns_) return {};
     return FromAnsi(table_->Fields(section).FieldName());
   }
-  if (section != currentRow_) return QString();
+  const QString deleted = RowDeleted(section) ? QString::fromUtf8("\u2715") : QString();
+  if (section != currentRow_) return deleted;
   switch (table_->State()) {
     case TDataSetState::dsInsert:
       return QString("*");
     case TDataSetState::dsEdit:
       return QString::fromUtf8("\u270E");
     default:
-      return QString::fromUtf8("\u25B6");
+      return QString::fromUtf8("\u25B6") + deleted;
   }
+}
+
+int GridModel::FindRow(int fromRow, bool backward, const std::string& text, int column,
+                       bool matchCase, bool wholeField) {
+  if (table_ == nullptr || !table_->Active() || text.empty() || cache_ == nullptr) return -1;
+  const auto* fold = matchCase ? nullptr : &FoldTable;
+  auto matches = [&](const std::string& shown) {
+    if (!wholeField) return FindBytes(shown, text, 0, fold) != std::string::npos;
+    if (shown.size() != text.size()) return false;
+    return FindBytes(shown, text, 0, fold) == 0;
+  };
+  TRecordBuffer buffer = table_->NewRecordBuffer();
+  const int first = column < 0 ? 0 : column;
+  const int last = column < 0 ? columns_ - 1 : column;
+  int row = fromRow;
+  int found = -1;
+  Learn([&] {
+    for (;;) {
+      row += backward ? -1 : 1;
+      if (row < 0) return;
+      if (row >= cache_->KnownRows() && !cache_->EnsureRow(row, kChunk * 16)) return;
+      const std::int32_t record = cache_->RecordAt(row);
+      const std::uint8_t* view =
+          table_->DbfFile() != nullptr ? table_->DbfFile()->RecordView(record) : nullptr;
+      if (view != nullptr) {
+        std::memcpy(buffer.data() + TDbf::kRecordOffset, view,
+                    static_cast<std::size_t>(table_->DbfFile()->RecordSize()));
+      } else {
+        table_->ReadRecordAt(record, buffer);
+      }
+      for (int c = first; c <= last; ++c) {
+        if (matches(table_->Fields(c).DisplayTextIn(buffer))) {
+          found = row;
+          return;
+        }
+      }
+    }
+  });
+  Announce();
+  return found;
+}
+
+bool GridModel::RowDeleted(int row) const {
+  // Deleted records are shown only through ShowDeleted; otherwise no row needs the test.
+  if (table_ == nullptr || !table_->Active() || !table_->ShowDeleted()) return false;
+  if (row < 0 || row >= exposed_) return false;
+  if (row == currentRow_ && table_->State() != TDataSetState::dsBrowse) return false;
+  return rows_->IsDeleted(cache_->RecordAt(row));
 }
 
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {

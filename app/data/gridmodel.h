@@ -20,6 +20,7 @@ class GridModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   static constexpr int kChunk = 256;
+  static constexpr std::size_t kMemoPreview = 300;  // characters of a memo's tooltip
 
   explicit GridModel(QObject* parent = nullptr);
   ~GridModel() noexcept override;
@@ -51,6 +52,14 @@ class GridModel : public QAbstractTableModel {
   // How many characters a cell of column may hold when typed: the length of a character or
   // number field, 0 for types whose text is not stored as typed (dates, logicals, memos).
   int FieldLength(int column) const;
+  // The first row after fromRow (before it when backward) in the grid's order whose display
+  // text in column (every column when column is -1) matches text: a part of it, or all of it
+  // with wholeField; without matchCase letters compare folded. -1 when there is none; the
+  // search learns rows as it goes and never wraps.
+  int FindRow(int fromRow, bool backward, const std::string& text, int column, bool matchCase,
+              bool wholeField);
+  // The record in row is deleted (shown through the cursor's ShowDeleted).
+  bool RowDeleted(int row) const;
   // Whether the last write through setData was refused (the message has been shown).
   bool WriteFailed() const { return writeFailed_; }
   // Called when the cursor asks its controls to store their pending edits (before a post).
@@ -84,7 +93,9 @@ class GridModel : public QAbstractTableModel {
   int currentRow_ = -1;
   std::int32_t currentRecord_ = -1;
   int columns_ = 0;
-  int exposed_ = 0;  // learned rows the view has been told about
+  int exposed_ = 0;                 // learned rows the view has been told about
+  std::uint64_t orderVersion_ = 0;  // the cursor's order the learned rows were placed in
+  bool quiet_ = false;              // Reload(false): nothing is learned until the next Reload
   bool writeFailed_ = false;
 };
 

@@ -1,6 +1,10 @@
-// The "Table" page: open and close buttons, the code page in use, and the grid.
+// The "Table" page: open and close buttons, the code page in use, deleted records, the find
+// bar and the grid.
 #include "app/pages/tablepage.h"
 
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <optional>
 
@@ -12,6 +16,7 @@
 #include "app/pages/tablemaintenance.h"
 #include "app/widgets/buttonpanel.h"
 #include "dbf/datalink.h"
+#include "dbf/fields.h"
 #include "dbf/tdbf.h"
 #include "platform/codepage.h"
 #include "platform/desktophost.h"
@@ -51,15 +56,68 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
   lblCodePage = new QLabel(this);
   lblCodePage->setObjectName("lblCodePage");
   panel->AddWidget(lblCodePage);
+  panel->AddSeparator();
+  btnfind = panel->AddButton("btnfind", "Find", "edit-find", IconShape::Filter,
+                             QKeySequence(Qt::CTRL | Qt::Key_F));
+  btnrecall = panel->AddButton("btnrecall", "Recall", "edit-undo", IconShape::Refresh,
+                               QKeySequence(Qt::CTRL | Qt::Key_R));
+  chkdeleted = new QCheckBox("Show deleted", panel);
+  chkdeleted->setObjectName("chkdeleted");
+  panel->AddWidget(chkdeleted);
   panel->AddStretch();
+  connect(btnfind, &QToolButton::clicked, this, &TTablePage::ShowFindBar);
+  connect(btnrecall, &QToolButton::clicked, this, &TTablePage::btnrecallClick);
+  connect(chkdeleted, &QCheckBox::clicked, this, &TTablePage::chkdeletedClick);
   connect(btnopen, &QToolButton::clicked, this, &TTablePage::btnopenClick);
   connect(btnclose, &QToolButton::clicked, this, &TTablePage::btncloseClick);
   connect(btncodepage, &QToolButton::clicked, this, &TTablePage::btncodepageClick);
   layout->addWidget(panel);
+  findBar = new QWidget(this);
+  findBar->setObjectName("findBar");
+  auto* findLayout = new QHBoxLayout(findBar);
+  findLayout->setContentsMargins(2, 0, 2, 0);
+  findLayout->addWidget(new QLabel("Find:", findBar));
+  txtfind = new QLineEdit(findBar);
+  txtfind->setObjectName("txtfind");
+  txtfind->installEventFilter(this);
+  findLayout->addWidget(txtfind, 1);
+  chkmatchcase = new QCheckBox("Match case", findBar);
+  chkwholefield = new QCheckBox("Whole field", findBar);
+  cbfindwhere = new QComboBox(findBar);
+  cbfindwhere->addItems({"Current column", "All columns"});
+  cbfindwhere->setCurrentIndex(1);
+  auto* btnprev = new QToolButton(findBar);
+  btnprev->setText("Previous");
+  auto* btnnext = new QToolButton(findBar);
+  btnnext->setText("Next");
+  lblfind = new QLabel(findBar);
+  lblfind->setObjectName("lblfind");
+  lblfind->setMinimumWidth(80);
+  auto* btnhide = new QToolButton(findBar);
+  btnhide->setText(QString::fromUtf8("\u2715"));
+  btnhide->setToolTip("Close the find bar (Esc)");
+  for (QWidget* widget : std::initializer_list<QWidget*>{chkmatchcase, chkwholefield, cbfindwhere,
+                                                         btnprev, btnnext, lblfind, btnhide})
+    findLayout->addWidget(widget);
+  connect(btnnext, &QToolButton::clicked, this, [this] { FindNext(false); });
+  connect(btnprev, &QToolButton::clicked, this, [this] { FindNext(true); });
+  connect(btnhide, &QToolButton::clicked, findBar, &QWidget::hide);
+  connect(txtfind, &QLineEdit::textChanged, lblfind, &QLabel::clear);
+  findBar->hide();
+  layout->addWidget(findBar);
+  // F3 and Shift+F3 search again wherever the focus is on this page.
+  auto* again = new QShortcut(QKeySequence(Qt::Key_F3), this);
+  again->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(again, &QShortcut::activated, this, [this] { FindNext(false); });
+  auto* back = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this);
+  back->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(back, &QShortcut::activated, this, [this] { FindNext(true); });
+
   link_ = std::make_unique<ActiveLink>(*this);
   link_->SetDataSet(&host_.Cursor());
   DBGrid1 = new TDBGrid(this);
   DBGrid1->SetDataSource(&host_.Data());
+  DBGrid1->OnTitleClick = [this](int column) { TitleClick(column); };
   layout->addWidget(DBGrid1, 1);
 }
 
@@ -108,6 +166,94 @@ void TTablePage::UseCodePage(int page) {
     table.First();
   });
   lblCodePage->setText("Code page: " + FromAnsi(table.DbfFile()->CodePageDescription()));
+}
+
+void TTablePage::TitleClick(int column) {
+  TDbf& cursor = host_.Cursor();
+  if (!cursor.Active() || column < 0 || column >= cursor.FieldCount()) return;
+  const std::string name = cursor.Fields(column).FieldName();
+  const std::vector<std::string> current = cursor.OrderFieldNames();
+  const bool same = current.size() == 1 && current.front() == name;
+  std::vector<std::string> fields{name};
+  bool descending = false;
+  if (same && !cursor.OrderDescending()) {
+    descending = true;
+  } else if (same) {
+    fields.clear();
+  }
+  host_.ChangeRecordSet([&] { cursor.SetOrder(fields, descending); });
+  DBGrid1->ShowOrder();
+}
+
+void TTablePage::chkdeletedClick() {
+  TDbf& cursor = host_.Cursor();
+  const bool show = chkdeleted->isChecked();
+  host_.ChangeRecordSet([&] {
+    cursor.SetShowDeleted(show);
+    if (cursor.Active()) cursor.Refresh();
+  });
+}
+
+void TTablePage::btnrecallClick() {
+  TDbf& cursor = host_.Cursor();
+  if (!cursor.Active()) return;
+  try {
+    if (!cursor.IsEmpty() && !cursor.IsDeleted() && cursor.State() == TDataSetState::dsBrowse) {
+      host_.ShowStatus("The current record is not deleted");
+      return;
+    }
+    cursor.Recall();
+  } catch (const EAbort&) {
+  } catch (const std::exception& error) {
+    host_.ShowError(error.what());
+  }
+}
+
+void TTablePage::ShowFindBar() {
+  findBar->show();
+  txtfind->setFocus();
+  txtfind->selectAll();
+}
+
+bool TTablePage::FindNext(bool backward) {
+  if (!findBar->isVisible()) {
+    ShowFindBar();
+    return false;
+  }
+  GridModel* model = DBGrid1->Model();
+  const std::string text = ToAnsi(txtfind->text());
+  if (text.empty()) return false;
+  const int column =
+      cbfindwhere->currentIndex() == 0 ? std::max(DBGrid1->currentIndex().column(), 0) : -1;
+  const int from = model->CurrentRow();
+  const int row = model->FindRow(from, backward, text, column, chkmatchcase->isChecked(),
+                                 chkwholefield->isChecked());
+  if (row < 0) {
+    lblfind->setText("Not found");
+    return false;
+  }
+  lblfind->clear();
+  const QModelIndex target =
+      model->index(row, column >= 0 ? column : std::max(DBGrid1->currentIndex().column(), 0));
+  DBGrid1->setCurrentIndex(target);
+  DBGrid1->scrollTo(target);
+  return model->CurrentRow() == row;
+}
+
+bool TTablePage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == txtfind && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      FindNext(key->modifiers() & Qt::ShiftModifier);
+      return true;
+    }
+    if (key->key() == Qt::Key_Escape) {
+      findBar->hide();
+      DBGrid1->setFocus();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace tavlo

@@ -1,10 +1,16 @@
 // TTablePage: the "Table" page — the buttons that open and close a table, the code page the
-// table is read in (with a choice of another) and the grid DBGrid1 over the shell's data
-// source. It never opens a table itself: it asks the shell. When a table opens whose text the
-// locale's ANSI page cannot show, it switches the session's page before the grid reads.
+// table is read in (with a choice of another), the switch that shows deleted records,
+// "Recall", the find bar and the grid DBGrid1 over the shell's data source. It never opens a
+// table itself: it asks the shell; every change of the records the grid shows (order, code
+// page, deleted records) goes through the shell's ChangeRecordSet. When a table opens whose
+// text the locale's ANSI page cannot show, it switches the session's page before the grid
+// reads.
 #pragma once
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QToolButton>
 #include <QWidget>
 #include <memory>
@@ -28,14 +34,35 @@ class TTablePage : public QWidget {
   void btncodepageClick();
   // Uses page (0: as the table says) for the open table and shows the records again.
   void UseCodePage(int page);
+  // Ascending, then descending, then physical order by the field of column.
+  void TitleClick(int column);
+  void chkdeletedClick();
+  void btnrecallClick();
+  // Opens the find bar with the focus in its text.
+  void ShowFindBar();
+  // Finds the next (previous) matching record in the grid's order and moves there; false
+  // (and "Not found" in the bar) when there is none.
+  bool FindNext(bool backward = false);
 
   QToolButton* btnopen = nullptr;
   QToolButton* btnclose = nullptr;
   QToolButton* btncodepage = nullptr;
   QLabel* lblCodePage = nullptr;
+  QCheckBox* chkdeleted = nullptr;
+  QToolButton* btnrecall = nullptr;
+  QToolButton* btnfind = nullptr;
+  QWidget* findBar = nullptr;
+  QLineEdit* txtfind = nullptr;
+  QCheckBox* chkmatchcase = nullptr;
+  QCheckBox* chkwholefield = nullptr;
+  QComboBox* cbfindwhere = nullptr;  // "Current column" or "All columns"
+  QLabel* lblfind = nullptr;
   TDBGrid* DBGrid1 = nullptr;
   // "Table information", "Check table", "Pack table", "Append from CSV...", "Export CSV...".
   TTableMaintenance* maintenance = nullptr;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   class ActiveLink;

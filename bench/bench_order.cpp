@@ -1,0 +1,114 @@
+// What ordering the grid by a column costs on a 1,000,000-record table: SetOrder("CITY"),
+// then the first screen, then "Last" and its screen, with the private memory the order and
+// the grid's row cache add; and a find through the grid's model path that matches nothing
+// (every record's CITY and then every column examined). Figures are printed; nothing is
+// asserted. bench/bench_order.sh runs it beside sqlite3.
+//   bench_order TABLE.dbf
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "app/core/rowcache.h"
+#include "app/core/tablerowsource.h"
+#include "dbf/fields.h"
+#include "dbf/tdbf.h"
+#include "text/qelstrings.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// Private (anonymous) resident memory in kB; mapped table pages belong to the page cache.
+long RssAnonKb() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  long value = 0;
+  while (status >> key) {
+    if (key == "RssAnon:") {
+      status >> value;
+      return value;
+    }
+    status.ignore(1 << 16, '\n');
+  }
+  return -1;
+}
+
+constexpr int kScreenRows = 40;
+
+// The grid's find loop (GridModel::FindRow) without Qt: learn rows, decode the display
+// texts of the columns searched, compare folded.
+int FindNothing(tavlo::TDbf& table, tavlo::RowCache& cache, int firstColumn, int lastColumn) {
+  const std::string text = "no such text";
+  tavlo::TRecordBuffer buffer = table.NewRecordBuffer();
+  int examined = 0;
+  for (int row = 0;; ++row) {
+    if (row >= cache.KnownRows() && !cache.EnsureRow(row, 4096)) break;
+    const std::uint8_t* view = table.DbfFile()->RecordView(cache.RecordAt(row));
+    std::memcpy(buffer.data() + tavlo::TDbf::kRecordOffset, view,
+                static_cast<std::size_t>(table.DbfFile()->RecordSize()));
+    for (int c = firstColumn; c <= lastColumn; ++c) {
+      if (tavlo::FindBytes(table.Fields(c).DisplayTextIn(buffer), text, 0, &tavlo::FoldTable) !=
+          std::string::npos)
+        return -1;
+    }
+    ++examined;
+  }
+  return examined;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: bench_order TABLE.dbf\n");
+    return 2;
+  }
+  try {
+    tavlo::TDbf table;
+    table.SetTableName(argv[1]);
+    table.Open();
+    tavlo::TableRowSource source(table);
+    tavlo::RowCache cache(source);
+    const long memoryBefore = RssAnonKb();
+
+    const auto orderStart = Clock::now();
+    table.SetOrder({"CITY"});
+    cache.Reset();
+    cache.EnsureRow(kScreenRows - 1, 256);
+    for (int row = 0; row < std::min(kScreenRows, cache.KnownRows()); ++row) cache.Texts(row);
+    const double orderSeconds = Seconds(orderStart);
+
+    const auto lastStart = Clock::now();
+    table.Last();
+    const int lastRow = cache.EnsureRecord(table.Bookmark(), 4096);
+    for (int row = std::max(0, lastRow - kScreenRows + 1); row <= lastRow; ++row) cache.Texts(row);
+    const double lastSeconds = Seconds(lastStart);
+    const long memoryAfter = RssAnonKb();
+
+    const int city = table.LookupField("CITY").FieldNo() - 1;
+    const auto findStart = Clock::now();
+    const int examinedOne = FindNothing(table, cache, city, city);
+    const double findOneSeconds = Seconds(findStart);
+    const auto findAllStart = Clock::now();
+    const int examinedAll = FindNothing(table, cache, 0, table.FieldCount() - 1);
+    const double findAllSeconds = Seconds(findAllStart);
+
+    std::printf("order by CITY and first screen: %.3f s\n", orderSeconds);
+    std::printf("Last and its screen:            %.3f s\n", lastSeconds);
+    std::printf("total:                          %.3f s\n", orderSeconds + lastSeconds);
+    std::printf("private memory growth:          %.1f MB\n", (memoryAfter - memoryBefore) / 1024.0);
+    std::printf("find nothing, current column:   %.3f s (%d rows)\n", findOneSeconds, examinedOne);
+    std::printf("find nothing, all columns:      %.3f s (%d rows)\n", findAllSeconds, examinedAll);
+    table.Close();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "bench_order: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}

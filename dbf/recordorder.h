@@ -1,0 +1,64 @@
+// TRecordOrder: the cursor's in-memory order of a table by one or more key fields, kept as a
+// permutation of record indexes (4 bytes per record). Keys are read from the data file's
+// memory view when building, so nothing but the permutation stays in memory. Keys compare
+// by field type: numbers numerically, dates by day number, logicals false before true,
+// strings byte by byte after the code-page translation and the ASCII case folding of the
+// comparetext word; nulls come first and equal keys keep physical order. It never writes a
+// file and knows nothing of filters or deleted records: the cursor applies those.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dbf/dbffile.h"
+
+namespace tavlo {
+
+class TRecordOrder {
+ public:
+  // Orders the records [0, file's header record count) of file by the fields fieldIndexes
+  // (0-based); memo fields cannot be keys ("Cannot order by memo field '%s'").
+  void Build(TDbfFile& file, const std::vector<int>& fieldIndexes, bool descending);
+  void Clear();
+  bool Active() const { return active_; }
+  bool Descending() const { return descending_; }
+  const std::vector<int>& FieldIndexes() const { return fieldIndexes_; }
+
+  std::int32_t Size() const { return static_cast<std::int32_t>(order_.size()); }
+  std::int32_t RecordAt(std::int32_t position) const {
+    return order_[static_cast<std::size_t>(position)];
+  }
+  // The position of record, trying hint first; -1 when the record is not in the order.
+  std::int32_t PositionOf(std::int32_t record, std::int32_t hint = -1) const;
+  // Takes record (whose key may have changed) out and puts it back where its key belongs;
+  // a record beyond the order (just appended) is added. Returns its new position.
+  std::int32_t Place(TDbfFile& file, std::int32_t record);
+  // Adds every record of the file not yet in the order (appended by another program).
+  void TakeInAppended(TDbfFile& file);
+
+  // Negative, zero or positive as record a sorts before, with or after record b (record
+  // bytes as in the file), counting the physical indexes for equal keys.
+  int Compare(const std::uint8_t* a, std::int32_t indexA, const std::uint8_t* b,
+              std::int32_t indexB) const;
+
+ private:
+  struct Key {
+    std::int32_t offset = 0;
+    std::int32_t length = 0;
+    TFieldType type = TFieldType::ftString;
+  };
+  int CompareKeys(const std::uint8_t* a, const std::uint8_t* b) const;
+  // A number whose order agrees with the first key's (equal numbers may still differ).
+  std::uint64_t Prefix(const std::uint8_t* record) const;
+
+  bool active_ = false;
+  bool descending_ = false;
+  std::vector<int> fieldIndexes_;
+  std::vector<Key> keys_;
+  std::vector<std::int32_t> order_;
+  std::array<std::uint8_t, 256> ranks_{};  // of character bytes, fixed when built
+};
+
+}  // namespace tavlo

@@ -1,0 +1,190 @@
+// The cursor's in-memory order: key comparison per field type, nulls, stable ties,
+// descending, filters and deleted records, records that move or arrive while ordered, and
+// the order dropped on close.
+#include "cursor_fixture.h"
+
+namespace tavlo::cursortest {
+namespace {
+
+class CursorOrderTest : public CursorTest {
+ protected:
+  // A table of every orderable type; each row gives the texts of NAME, CITY, N, F, D, L (an
+  // empty text leaves the field null).
+  std::string MakeTyped(const std::vector<std::vector<std::string>>& rows) {
+    std::string path = MakeTable("typed.dbf", {{"NAME", TFieldType::ftString, 6},
+                                               {"CITY", TFieldType::ftString, 10},
+                                               {"N", TFieldType::ftInteger, 0},
+                                               {"F", TFieldType::ftFloat, 0},
+                                               {"D", TFieldType::ftDate, 0},
+                                               {"L", TFieldType::ftBoolean, 0},
+                                               {"NOTE", TFieldType::ftMemo, 0}});
+    TDbf dbf;
+    dbf.SetTableName(path);
+    dbf.Open();
+    const char* names[] = {"NAME", "CITY", "N", "F", "D", "L"};
+    for (const auto& row : rows) {
+      dbf.Insert();
+      for (std::size_t i = 0; i < row.size(); ++i) {
+        if (!row[i].empty()) dbf.LookupField(names[i]).SetTextValue(row[i]);
+      }
+      dbf.Post();
+    }
+    dbf.Close();
+    return path;
+  }
+
+  static std::string Names(TDbf& dbf) {
+    std::string joined;
+    for (const std::string& name : Walk(dbf)) joined += (joined.empty() ? "" : " ") + name;
+    return joined;
+  }
+};
+
+TEST_F(CursorOrderTest, EachFieldTypeComparesByItsValueWithNullsFirstAndTiesInFileOrder) {
+  std::string path = MakeTyped({
+      {"a", "paris", "10", "2.5", "2001-05-01", "True"},
+      {"b", "Berlin", "-3", "10", "1999-12-31", "False"},
+      {"c", "", "", "", "", ""},
+      {"d", "PARIS", "100", "-0.5", "2001-04-30", "True"},
+      {"e", "berlin", "10", "2.25", "2030-01-01", "False"},
+      {"f", "Paris x", "9", "100", "2001-05-01", ""},
+  });
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  // Texts fold ASCII case; equal folded texts keep file order; a longer text follows its
+  // beginning.
+  dbf.SetOrder({"CITY"});
+  EXPECT_EQ(Names(dbf), "c b e a d f");
+  // Numbers by value, not by text ("100" after "9", "-3" first).
+  dbf.SetOrder({"N"});
+  EXPECT_EQ(Names(dbf), "c b f a e d");
+  dbf.SetOrder({"F"});
+  EXPECT_EQ(Names(dbf), "c d e a b f");
+  dbf.SetOrder({"D"});
+  EXPECT_EQ(Names(dbf), "c b d a f e");
+  dbf.SetOrder({"L"});
+  EXPECT_EQ(Names(dbf), "c f b e a d");
+  // Several keys: the second decides among equal first keys.
+  dbf.SetOrder({"n", "d"});
+  EXPECT_EQ(Names(dbf), "c b f a e d");
+  dbf.SetOrder({"L", "F"});
+  EXPECT_EQ(Names(dbf), "c f e b d a");
+  // Descending reverses the keys (nulls last) but equal keys stay in file order.
+  dbf.SetOrder({"CITY"}, true);
+  EXPECT_EQ(Names(dbf), "f a d b e c");
+  EXPECT_TRUE(dbf.Ordered());
+  EXPECT_EQ(dbf.OrderFieldNames(), std::vector<std::string>{"CITY"});
+  dbf.SetOrder({});
+  EXPECT_FALSE(dbf.Ordered());
+  EXPECT_EQ(Names(dbf), "a b c d e f");
+  EXPECT_THROW_TEXT(dbf.SetOrder({"NOTE"}), EDatabaseError, "Cannot order by memo field 'NOTE'");
+  EXPECT_FALSE(dbf.Ordered());
+  EXPECT_THROW_TEXT(dbf.SetOrder({"NOPE"}), EDatabaseError, "Field 'NOPE' not found");
+}
+
+TEST_F(CursorOrderTest, NavigationFilterAndDeletedRecordsFollowTheOrder) {
+  std::string path = MakePeople({"Eve", "Bob", "Dan", "Ann", "Cid"});
+  SetFlagInFile(path, 2, '*');  // Dan
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  dbf.Next();  // Bob stays current when the order is set
+  dbf.SetOrder({"NAME"});
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Bob");
+  EXPECT_EQ(dbf.RecordNumber(), 2);  // still the physical number
+  dbf.Next();
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Cid");
+  dbf.Last();
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Eve");
+  dbf.Prior();
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Cid");  // deleted Dan skipped
+  dbf.SetShowDeleted(true);
+  EXPECT_EQ(Names(dbf), "Ann Bob Cid Dan Eve");
+  dbf.SetShowDeleted(false);
+  dbf.SetFiltered(true);
+  dbf.OnFilterRecord = [](TDbf& table, bool& accept) {
+    accept = table.LookupField("AGE").TextValue() != "20";  // not Bob
+  };
+  EXPECT_EQ(Names(dbf), "Ann Cid Eve");
+  dbf.Last();
+  dbf.Prior();
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Cid");
+  // Going to a bookmark lands on the record and the walk goes on in order from there.
+  dbf.GotoBookmark(3);  // Ann
+  dbf.Next();
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Cid");
+  EXPECT_EQ(dbf.RecordAtPosition(0), 3);
+  EXPECT_EQ(dbf.PositionOf(0), 4);  // Eve last
+}
+
+TEST_F(CursorOrderTest, PostedRecordsGoWhereTheirKeyBelongsAndTheCursorFollows) {
+  std::string path = MakePeople({"Eve", "Bob", "Dan", "Ann", "Cid"});
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  dbf.SetOrder({"NAME"});
+  dbf.First();  // Ann
+  const std::uint64_t version = dbf.OrderVersion();
+  dbf.Edit();
+  dbf.LookupField("NAME").SetTextValue("Dora");
+  dbf.Post();
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Dora");
+  EXPECT_NE(dbf.OrderVersion(), version);
+  dbf.Next();
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Eve");
+  EXPECT_EQ(Names(dbf), "Bob Cid Dan Dora Eve");
+  // An append is physically last but sorts by its key.
+  dbf.Insert();
+  dbf.LookupField("NAME").SetTextValue("Abe");
+  dbf.Post();
+  EXPECT_EQ(dbf.RecordNumber(), 6);
+  EXPECT_TRUE(dbf.AtStart() || (dbf.Prior(), dbf.AtStart()));
+  EXPECT_EQ(Names(dbf), "Abe Bob Cid Dan Dora Eve");
+  // Deleting in order moves to the next record in order.
+  dbf.First();
+  dbf.Next();  // Bob
+  dbf.Delete();
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Cid");
+  // The order is dropped on close and never written anywhere.
+  const std::string before = ReadBytes(path);
+  dbf.Close();
+  // Closing adds only the end-of-file mark.
+  EXPECT_EQ(ReadBytes(path).substr(32, before.size() - 32), before.substr(32));
+  dbf.Open();
+  EXPECT_FALSE(dbf.Ordered());
+  EXPECT_EQ(Names(dbf), "Eve Dan Dora Cid Abe");
+}
+
+TEST_F(CursorOrderTest, RecallClearsTheFlagOnDiskAndIsRefusedReadOnly) {
+  std::string path = MakePeople({"Ann", "Bob"});
+  SetFlagInFile(path, 1, '*');
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.SetShowDeleted(true);
+  dbf.Open();
+  dbf.Last();
+  ASSERT_TRUE(dbf.IsDeleted());
+  dbf.Recall();
+  EXPECT_FALSE(dbf.IsDeleted());
+  EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Bob");
+  dbf.Close();
+  const std::string bytes = ReadBytes(path);
+  const int headerSize =
+      static_cast<unsigned char>(bytes[8]) | (static_cast<unsigned char>(bytes[9]) << 8);
+  const int recordSize =
+      static_cast<unsigned char>(bytes[10]) | (static_cast<unsigned char>(bytes[11]) << 8);
+  EXPECT_EQ(bytes[static_cast<std::size_t>(headerSize + recordSize)], ' ');
+
+  SetFlagInFile(path, 0, '*');
+  TDbf reader;
+  reader.SetTableName(path);
+  reader.SetReadOnly(true);
+  reader.SetShowDeleted(true);
+  reader.Open();
+  EXPECT_THROW_TEXT(reader.Recall(), EDatabaseError, "Cannot modify a read-only dataset");
+  EXPECT_TRUE(reader.IsDeleted());
+}
+
+}  // namespace
+}  // namespace tavlo::cursortest
