@@ -163,6 +163,22 @@ std::string TDbfFile::TextToAnsi(std::string_view stored) const {
   return Codec().ToAnsi(stored);
 }
 
+bool TDbfFile::TextToAnsiTable(std::array<unsigned char, 256>& table) const {
+  if (UsesSessionOemTranslation()) {
+    char stored[256];
+    for (int i = 0; i < 256; ++i) stored[i] = static_cast<char>(i);
+    CurrentCodePages().OemToAnsi(stored, reinterpret_cast<char*>(table.data()), table.size());
+    return true;
+  }
+  if (const auto* bytes = Codec().ByteTable()) {
+    table = *bytes;
+    return true;
+  }
+  if (Codec().StoredPage() != Codec().AnsiPage()) return false;
+  for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<unsigned char>(i);
+  return true;
+}
+
 std::string TDbfFile::TextFromAnsi(std::string_view ansi, std::size_t maxBytes) const {
   if (UsesSessionOemTranslation()) {
     return CurrentCodePages().AnsiToOem(std::string(ansi.substr(0, maxBytes)));
@@ -214,8 +230,8 @@ void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {
     }
     if (at + descriptorLength > got) {
       if (count > 255) break;  // reported as the field count below
-      throw EReadError::InFile(OpenedPath(), "the file ends inside its " + std::to_string(count) +
-                                                 " field descriptors");
+      throw EReadError::InFile(
+          OpenedPath(), "the file ends inside its " + std::to_string(count) + " field descriptors");
     }
   }
   if (found <= 0 || found > 255) throw EBinaryDataSetError::InvalidFieldCount(found);

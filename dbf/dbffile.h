@@ -66,6 +66,9 @@ class TDbfFile : public TPagedFile {
   // character boundary). A table that names no page uses the OEM <-> ANSI translation.
   std::string TextToAnsi(std::string_view stored) const;
   std::string TextFromAnsi(std::string_view ansi, std::size_t maxBytes) const;
+  // TextToAnsi as a table of bytes, when it translates one byte for one; false otherwise
+  // (multi-byte pages), and table is then left as it was.
+  bool TextToAnsiTable(std::array<unsigned char, 256>& table) const;
   // True when the OEM <-> ANSI byte translation of the session serves (no page named, a
   // single-byte session): the fast path of the field views.
   bool UsesSessionOemTranslation() const;

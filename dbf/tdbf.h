@@ -111,6 +111,9 @@ class TDbf : public TDataSet {
   // were in code page page, in UTF-8: what a choice of page would show. Other fields give "".
   std::string PreviewTextAt(const TField& field, const TRecordBuffer& buffer, int page) const;
 
+  // The bytes of the record in use as the file holds them (deletion flag first), nullptr
+  // when no record is shown; valid until the cursor moves or the record changes.
+  const std::uint8_t* RecordBytesInUse() const { return RecordInUse(nullptr); }
   // The deletion flag of the record in use is not a space.
   bool IsDeleted();
   // Clears the deletion flag of the current record (shown through ShowDeleted) and writes

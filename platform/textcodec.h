@@ -30,6 +30,10 @@ class TextCodec {
   // Stored bytes as ANSI bytes. Between two single-byte pages a byte without counterpart
   // keeps its value (as the desktop's OEM translation does); otherwise it becomes '?'.
   std::string ToAnsi(std::string_view stored) const;
+  // ToAnsi as a table of bytes, when the translation is one byte for one (nullptr else).
+  const std::array<unsigned char, 256>* ByteTable() const {
+    return byteTables_ ? &toAnsi_ : nullptr;
+  }
   // ANSI text in the stored page, at most maxBytes long and cut before a character that
   // would not fit whole. Characters the stored page lacks become '?'.
   std::string FromAnsi(std::string_view ansi, std::size_t maxBytes) const;

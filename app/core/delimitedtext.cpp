@@ -2,6 +2,7 @@
 #include "app/core/delimitedtext.h"
 
 #include "dbf/dbferrors.h"
+#include "dbf/displaytexts.h"
 #include "dbf/fields.h"
 #include "dbf/recordfile.h"
 #include "dbf/tdbf.h"
@@ -30,11 +31,20 @@ void AddCsvValue(std::string& out, const std::string& value, char delimiter) {
 void AddTsvValue(std::string& out, const std::string& value) {
   for (char c : value) {
     switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -61,15 +71,23 @@ void WriteDelimitedRecords(TDbf& dbf, const TDelimitedFormat& format, bool withD
     add(pages.AnsiToUtf8(dbf.Fields(i).FieldName()));
   }
   out += lineEnd;
-  // A million records must not mean a million writes.
+  // A million records must not mean a million writes, nor a million strings per field.
+  TDisplayTexts texts(dbf);
+  std::string shown;
   for (; !dbf.AtEnd(); dbf.Next()) {
+    const std::uint8_t* record = dbf.RecordBytesInUse();
     if (withDeleted) {
       out += dbf.IsDeleted() ? "*" : "";
       if (dbf.FieldCount() > 0) out += format.delimiter;
     }
     for (int i = 0; i < dbf.FieldCount(); ++i) {
       if (i > 0) out += format.delimiter;
-      add(pages.AnsiToUtf8(dbf.Fields(i).DisplayText()));
+      shown.clear();
+      texts.Append(i, record, shown);
+      // ASCII is the same in every ANSI page and in UTF-8.
+      bool ascii = true;
+      for (char c : shown) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+      add(ascii ? shown : pages.AnsiToUtf8(shown));
     }
     out += lineEnd;
     if (out.size() >= (1u << 16)) {
@@ -165,8 +183,8 @@ TImportResult ImportDelimited(TDbf& dbf, const std::string& text, const TDelimit
         const std::string ansi = pages.Utf8ToAnsi(row[c]);
         // Characters the program's page or the table's page cannot hold would come back as
         // something else: the row is refused rather than stored changed.
-        if (pages.AnsiToUtf8(ansi) != row[c] ||
-            (field.DataType() == TFieldType::ftString && pages.OemToAnsi(pages.AnsiToOem(ansi)) != ansi))
+        if (pages.AnsiToUtf8(ansi) != row[c] || (field.DataType() == TFieldType::ftString &&
+                                                 pages.OemToAnsi(pages.AnsiToOem(ansi)) != ansi))
           throw EDatabaseError("'" + row[c] + "' holds characters the table cannot store");
         field.SetTextValue(ansi);
       }

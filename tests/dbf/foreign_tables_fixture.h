@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,38 @@ inline std::string FptBytes(int blockSize, const std::vector<std::pair<int, std:
   out.replace(0, 4, Be(static_cast<std::uint64_t>(next), 4));
   out.replace(6, 2, Be(static_cast<std::uint64_t>(blockSize), 2));
   return out;
+}
+
+// A Visual FoxPro table with every binary type, a nullable varchar and a memo in an .fpt.
+inline ForeignImage VisualFoxProImage() {
+  ForeignImage image;
+  image.version = 0x32;
+  image.backlink = 263;
+  image.fields = {{"NAME", 'C', 6},        {"COUNT", 'I', 4},
+                  {"RATE", 'B', 8, 2},     {"PRICE", 'Y', 8, 4},
+                  {"STAMP", 'T', 8},       {"CODE", 'V', 5, 0, 0x02},
+                  {"NOTE", 'M', 4},        {"PIC", 'G', 4},
+                  {"OK", 'L', 1, 0, 0x02}, {"_NullFlags", '0', 1, 0, 0x05}};
+  auto record = [](const std::string& name, std::int32_t count, double rate, std::int64_t price,
+                   std::int32_t julian, std::int32_t ms, const std::string& code, std::int32_t memo,
+                   char ok, std::uint8_t flags) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &rate, 8);
+    std::string r =
+        " " + name + std::string(6 - name.size(), ' ') + Le(static_cast<std::uint32_t>(count), 4) +
+        Le(bits, 8) + Le(static_cast<std::uint64_t>(price), 8) +
+        Le(static_cast<std::uint32_t>(julian), 4) + Le(static_cast<std::uint32_t>(ms), 4) + code +
+        std::string(5 - code.size(), '\0') + Le(static_cast<std::uint32_t>(memo), 4) + Le(0, 4) +
+        std::string(1, ok) + std::string(1, static_cast<char>(flags));
+    return r;
+  };
+  // 2460311 is 2024-01-01; 45296789 ms is 12:34:56.789. Flags: bit 0 CODE shorter than
+  // its field (length in the last byte), bit 1 CODE null, bit 2 OK null.
+  std::string first = record("Anna", -42, 2.5, 123456, 2460311, 45296789, "ab", 8, 'T', 0x01);
+  first[1 + 6 + 4 + 8 + 8 + 8 + 4] = 2;  // CODE's length byte
+  image.records = {first, record("Bert", 7, -0.25, -5, 0, 0, "", 0, ' ', 0x06),
+                   record("Cleo", 0, 0, 0, 2460311, 0, "vwxyz", 0, 'N', 0x00)};
+  return image;
 }
 
 }  // namespace tavlo::foreigntest

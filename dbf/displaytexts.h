@@ -1,0 +1,58 @@
+// TDisplayTexts: the display texts of many records at the speed of their bytes, for
+// exports and searches that look at every record. Each text is exactly what the field's
+// DisplayText gives, appended to a string the caller reuses: character fields translated
+// by a byte table where the code pages allow it, numbers written without a detour through
+// values, the text of each distinct stored date made once. Field kinds it has no shortcut
+// for go the general way. It never moves the cursor and never writes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dbf/tdbf.h"
+
+namespace tavlo {
+
+class TDisplayTexts {
+ public:
+  enum class Kind : std::uint8_t { Text, Whole, Float, Logical, Date, Memo, General };
+
+  // For an open cursor, with the code pages as the session has them now (make a new one
+  // after the session page or the table's page changes).
+  explicit TDisplayTexts(TDbf& table);
+
+  int Columns() const { return static_cast<int>(columns_.size()); }
+  Kind KindOf(int column) const { return columns_[static_cast<std::size_t>(column)].kind; }
+  // Appends the display text (ANSI) of the cursor's field `column` (0-based, as Fields) of
+  // a record's bytes as the file holds them (deletion flag first).
+  void Append(int column, const std::uint8_t* record, std::string& out);
+
+ private:
+  struct Column {
+    Kind kind = Kind::General;
+    int fieldIndex = 0;  // in the data file
+    std::int32_t offset = 0;
+    std::int32_t length = 0;
+    // Text: how stored bytes become ANSI bytes; without a table only ASCII text is
+    // taken as it is and anything else goes through the file's translation.
+    bool byteTable = false;
+    std::array<unsigned char, 256> toAnsi{};
+  };
+  void AppendGeneral(int column, const std::uint8_t* record, std::string& out);
+
+  TDbf& table_;
+  std::vector<Column> columns_;
+  // Date texts by day number, made on first use, for a window of days around the first
+  // date met (dates beyond it are made each time); a slot holds a short text.
+  struct DateText {
+    std::uint8_t length = 0xFF;  // not made yet
+    char text[15];
+  };
+  std::vector<DateText> dates_;
+  std::int32_t firstDay_ = 0;
+  TRecordBuffer scratch_;
+};
+
+}  // namespace tavlo

@@ -1,0 +1,111 @@
+// The fast display texts of exports and searches against the cursor's own DisplayText, field
+// by field: every dBase type with nulls and odd stored bytes, OEM text, a table that names
+// its page, and a Visual FoxPro table whose fields take the general way.
+#include "dbf/displaytexts.h"
+#include "cursor_fixture.h"
+#include "foreign_tables_fixture.h"
+#include "platform/codepage.h"
+
+namespace tavlo {
+namespace {
+
+using namespace cursortest;
+using namespace foreigntest;
+
+class DisplayTextsTest : public CursorTest {
+ protected:
+  std::string Write(const std::string& name, const std::string& bytes) {
+    WriteBytes(folder_.File(name), bytes);
+    return folder_.File(name);
+  }
+  // Every field of every record (deleted ones too) through both ways; the count compared.
+  static int ExpectSameAsDisplayText(TDbf& dbf) {
+    dbf.SetShowDeleted(true);
+    TDisplayTexts texts(dbf);
+    TRecordBuffer buffer = dbf.NewRecordBuffer();
+    std::string shown = "kept|";
+    int compared = 0;
+    for (std::int32_t record = 0; record < dbf.RecordCount(); ++record) {
+      dbf.ReadRecordAt(record, buffer);
+      const auto* bytes =
+          reinterpret_cast<const std::uint8_t*>(buffer.data() + TDbf::kRecordOffset);
+      for (int c = 0; c < dbf.FieldCount(); ++c) {
+        shown.resize(5);
+        texts.Append(c, bytes, shown);
+        EXPECT_EQ(shown.substr(5), dbf.Fields(c).DisplayTextIn(buffer))
+            << "record " << record << ", field " << dbf.Fields(c).FieldName();
+        ++compared;
+      }
+    }
+    return compared;
+  }
+};
+
+TEST_F(DisplayTextsTest, EveryDbaseTypeShowsAsTheFieldDoes) {
+  ForeignImage image;
+  image.version = 0x83;
+  image.language = 0;
+  image.fields = {{"NAME", 'C', 8}, {"N", 'N', 20}, {"F", 'N', 8, 2},
+                  {"D", 'D', 8},    {"L", 'L', 1},  {"NOTE", 'M', 10}};
+  // Fields as stored: names left-aligned, numbers right-aligned, the rest as given.
+  auto row = [](const char* flag, std::string name, std::string n, std::string f, std::string d,
+                const char* l, std::string memo) {
+    name.resize(8, ' ');
+    d.resize(8, ' ');
+    return flag + name + std::string(20 - n.size(), ' ') + n + std::string(8 - f.size(), ' ') + f +
+           d + l + std::string(10 - memo.size(), ' ') + memo;
+  };
+  const std::vector<std::string> rows = {
+      row(" ", "Ann", "7", "2.50", "20240229", "T", "1"),
+      row("*", "\x8E\x84\x94\x81x", "-42", "-0.05", "19991231", "?", ""),
+      row(" ", "", "99999999999999999999", "", "", " ", ""),
+      row(" ", " a b c", "abc", "1.5e3", "20231399", "y", "2"),
+      row(" ", "x", "-9223372036854775808", "100.00", "00010101", "n", ""),
+      row(" ", "y", "0", "0.00", "99991231", "F", ""),
+      row(" ", "z", "1", "1", "abcdefgh", "t", ""),
+      row(" ", "w", "1", "1", "2024", "Y", ""),
+  };
+  image.records = rows;
+  std::string path = Write("all.dbf", image.Bytes());
+  Write("all.dbt", std::string(512, '\0'));
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  // Dates far apart: the first is kept, the others fall outside its window of days.
+  EXPECT_EQ(ExpectSameAsDisplayText(dbf), 8 * 6);
+  dbf.Close();
+
+  // The same bytes under another session: OEM bytes translate into another ANSI page.
+  auto session = NewTableCodePages(866, 1251);
+  ScopedCodePages scoped(*session);
+  dbf.Open();
+  EXPECT_EQ(ExpectSameAsDisplayText(dbf), 8 * 6);
+}
+
+TEST_F(DisplayTextsTest, TablesThatNameTheirPageAndForeignFieldsShowAsTheFieldDoes) {
+  ForeignImage image;
+  image.version = 0x03;
+  image.language = 0x65;  // 866
+  image.fields = {{"NAME", 'C', 4}};
+  image.records = {" \x80\xAD\xAD\xA0", " abc", "     "};
+  TDbf russian;
+  russian.SetTableName(Write("ru.dbf", image.Bytes()));
+  russian.Open();
+  EXPECT_EQ(ExpectSameAsDisplayText(russian), 3);
+  // UTF-8 has no byte table: ASCII is taken as it is, the rest translated.
+  WriteBytes(folder_.File("ru.cpg"), "UTF-8");
+  russian.Close();
+  image.records = {" \xD0\x90\xD0\xB1", " abc", " \xC3\xA9  "};
+  Write("ru.dbf", image.Bytes());
+  russian.Open();
+  EXPECT_EQ(ExpectSameAsDisplayText(russian), 3);
+
+  Write("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
+  TDbf vfp;
+  vfp.SetTableName(Write("vfp.dbf", VisualFoxProImage().Bytes()));
+  vfp.Open();
+  EXPECT_EQ(ExpectSameAsDisplayText(vfp), 3 * 9);
+}
+
+}  // namespace
+}  // namespace tavlo
