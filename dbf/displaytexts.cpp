@@ -49,6 +49,60 @@ bool IsAscii(std::string_view text) {
   return true;
 }
 
+// The display text of a stored decimal ("-12.50"), as FloatToText writes its value, made
+// from the digits themselves: a decimal of at most fifteen significant digits reads back
+// from its double as those digits. False for any other text (signs, exponents, more digits,
+// values FloatToText writes in scientific form), which then takes the way through the value.
+bool PlainDecimalText(std::string_view text, char separator, std::string& out) {
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++i;
+  char digits[32];
+  int count = 0;
+  int exponent = 0;  // the value is 0.digits times ten to this
+  bool point = false, any = false, leading = true;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.') {
+      if (point) return false;
+      point = true;
+      continue;
+    }
+    if (c < '0' || c > '9') return false;
+    any = true;
+    if (leading && c == '0') {
+      if (point) --exponent;
+      continue;
+    }
+    leading = false;
+    if (count == static_cast<int>(sizeof digits)) return false;
+    digits[count++] = c;
+    if (!point) ++exponent;
+  }
+  if (!any) return false;
+  while (count > 0 && digits[count - 1] == '0') --count;
+  if (count == 0) {
+    out += '0';
+    return true;
+  }
+  if (count > 15 || exponent > 15 || exponent < -3) return false;
+  if (negative) out += '-';
+  if (exponent <= 0) {
+    out += '0';
+    out += separator;
+    out.append(static_cast<std::size_t>(-exponent), '0');
+    out.append(digits, static_cast<std::size_t>(count));
+  } else if (count <= exponent) {
+    out.append(digits, static_cast<std::size_t>(count));
+    out.append(static_cast<std::size_t>(exponent - count), '0');
+  } else {
+    out.append(digits, static_cast<std::size_t>(exponent));
+    out += separator;
+    out.append(digits + exponent, static_cast<std::size_t>(count - exponent));
+  }
+  return true;
+}
+
 }  // namespace
 
 TDisplayTexts::TDisplayTexts(TDbf& table) : table_(table) {
@@ -98,7 +152,9 @@ void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::str
       return;
     }
     case Kind::Float:
-      if (!text.empty()) out += FloatToText(DbfTextToFloat(text));
+      if (!text.empty() && !PlainDecimalText(text, Regional().decimalSeparator, out)) {
+        out += FloatToText(DbfTextToFloat(text));
+      }
       return;
     case Kind::Logical:
       if (!text.empty() && text[0] != '?') out += LogicalIsTrue(text[0]) ? "True" : "False";

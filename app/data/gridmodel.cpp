@@ -4,6 +4,7 @@
 #include <QColor>
 #include <cstring>
 
+#include "app/core/recordfinder.h"
 #include "app/host/qtdesktophost.h"
 #include "dbf/fields.h"
 #include "text/qelstrings.h"
@@ -360,39 +361,15 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 int GridModel::FindRow(int fromRow, bool backward, const std::string& text, int column,
                        bool matchCase, bool wholeField) {
   if (table_ == nullptr || !table_->Active() || text.empty() || cache_ == nullptr) return -1;
-  const auto* fold = matchCase ? nullptr : &FoldTable;
-  auto matches = [&](const std::string& shown) {
-    if (!wholeField) return FindBytes(shown, text, 0, fold) != std::string::npos;
-    if (shown.size() != text.size()) return false;
-    return FindBytes(shown, text, 0, fold) == 0;
-  };
-  TRecordBuffer buffer = table_->NewRecordBuffer();
-  const int first = column < 0 ? 0 : column;
-  const int last = column < 0 ? columns_ - 1 : column;
-  int row = fromRow;
+  TFindRequest request;
+  request.text = text;
+  request.matchCase = matchCase;
+  request.wholeField = wholeField;
+  request.firstColumn = column < 0 ? 0 : column;
+  request.lastColumn = column < 0 ? columns_ - 1 : column;
+  TRecordFinder finder(*table_, request);
   int found = -1;
-  Learn([&] {
-    for (;;) {
-      row += backward ? -1 : 1;
-      if (row < 0) return;
-      if (row >= cache_->KnownRows() && !cache_->EnsureRow(row, kChunk * 16)) return;
-      const std::int32_t record = cache_->RecordAt(row);
-      const std::uint8_t* view =
-          table_->DbfFile() != nullptr ? table_->DbfFile()->RecordView(record) : nullptr;
-      if (view != nullptr) {
-        std::memcpy(buffer.data() + TDbf::kRecordOffset, view,
-                    static_cast<std::size_t>(table_->DbfFile()->RecordSize()));
-      } else {
-        table_->ReadRecordAt(record, buffer);
-      }
-      for (int c = first; c <= last; ++c) {
-        if (matches(table_->Fields(c).DisplayTextIn(buffer))) {
-          found = row;
-          return;
-        }
-      }
-    }
-  });
+  Learn([&] { found = tavlo::FindRow(*cache_, finder, fromRow, backward, kChunk * 16); });
   Announce();
   return found;
 }

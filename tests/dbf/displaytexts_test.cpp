@@ -82,6 +82,63 @@ TEST_F(DisplayTextsTest, EveryDbaseTypeShowsAsTheFieldDoes) {
   EXPECT_EQ(ExpectSameAsDisplayText(dbf), 8 * 6);
 }
 
+TEST_F(DisplayTextsTest, StoredDecimalsOfEveryShapeShowAsTheirValue) {
+  // Signs, leading and trailing zeros, bare points, long and tiny values, more digits than
+  // a double holds, and texts that are no plain decimal, under two decimal separators.
+  ForeignImage image;
+  image.version = 0x03;
+  image.fields = {{"F", 'N', 24, 6}};
+  const std::vector<std::string> fixed = {"0",
+                                          "-0",
+                                          "-0.000",
+                                          "0.0001",
+                                          "0.00001",
+                                          ".5",
+                                          "-.5",
+                                          "5.",
+                                          "-",
+                                          ".",
+                                          "1e5",
+                                          "+3",
+                                          "1.2.3",
+                                          "12 3",
+                                          "999999999999999",
+                                          "1234567890123456",
+                                          "1000000000000000",
+                                          "10000000000000000",
+                                          "0.000123456789012345",
+                                          "00012.3400",
+                                          "-100",
+                                          "123456789012.345",
+                                          "1,5",
+                                          "9.99999999999999999"};
+  unsigned seed = 99;
+  auto next = [&seed](unsigned bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % bound;
+  };
+  for (const std::string& text : fixed)
+    image.records.push_back(" " + std::string(24 - text.size(), ' ') + text);
+  for (int i = 0; i < 400; ++i) {
+    std::string text = next(3) == 0 ? "-" : "";
+    for (unsigned n = next(12); n > 0; --n)
+      text += static_cast<char>('0' + next(next(4) == 0 ? 1 : 10));
+    if (next(4) != 0) {
+      text += '.';
+      for (unsigned n = next(9); n > 0; --n) text += static_cast<char>('0' + next(10));
+    }
+    image.records.push_back(" " + std::string(24 - text.size(), ' ') + text);
+  }
+  TDbf dbf;
+  dbf.SetTableName(Write("decimals.dbf", image.Bytes()));
+  dbf.Open();
+  EXPECT_EQ(ExpectSameAsDisplayText(dbf), static_cast<int>(image.records.size()));
+  RegionalSettings comma = Settings();
+  comma.decimalSeparator = ',';
+  ScopedRegionalSettings scoped(comma);
+  EXPECT_EQ(ExpectSameAsDisplayText(dbf), static_cast<int>(image.records.size()));
+}
+
 TEST_F(DisplayTextsTest, TablesThatNameTheirPageAndForeignFieldsShowAsTheFieldDoes) {
   ForeignImage image;
   image.version = 0x03;
