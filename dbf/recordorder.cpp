@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 
+#include "dbf/binaryfields.h"
 #include "dbf/dbferrors.h"
 #include "dbf/fieldcodec.h"
 #include "platform/codepage.h"
@@ -115,59 +116,95 @@ void TRecordOrder::Clear() {
   order_.shrink_to_fit();
 }
 
+TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* record) const {
+  KeyValue value;
+  // Nulls first: a blank field has no value whatever its type, nor has a logical that was
+  // never set ("?"), nor a field its null flag marks.
+  if (key.nullable && file_->FieldIsNull(key.fieldIndex, record)) return value;
+  const std::uint8_t* bytes = record + key.offset;
+  const auto length = static_cast<std::size_t>(key.length);
+  switch (key.storage) {
+    case FieldStorage::Text:
+      break;
+    case FieldStorage::VarChar:
+    case FieldStorage::VarBinary: {
+      const std::string_view used = file_->FieldValueBytes(key.fieldIndex, record);
+      value.text =
+          key.storage == FieldStorage::VarChar
+              ? TrimFieldBytes(reinterpret_cast<const std::uint8_t*>(used.data()), used.size())
+              : used;
+      value.kind = value.text.empty() ? KeyValue::Kind::Null : KeyValue::Kind::Text;
+      return value;
+    }
+    default: {
+      // Binary numbers, currency and date-times by their value.
+      if (key.length > key.available || BinaryFieldIsBlank(key.storage, bytes, length)) {
+        return value;
+      }
+      const Variant decoded = BinaryFieldVariant(key.storage, bytes, length);
+      value.kind = KeyValue::Kind::Number;
+      if (decoded.IsCurrency()) {
+        value.bits = OrderedBits(decoded.CurrencyValue());
+      } else if (decoded.IsInteger()) {
+        value.bits = OrderedBits(static_cast<std::int64_t>(decoded.IntegerValue()));
+      } else {
+        value.bits = OrderedBits(decoded.RealValue());
+      }
+      return value;
+    }
+  }
+  const std::string_view text = TrimFieldBytes(bytes, static_cast<std::size_t>(key.available));
+  if (text.empty()) return value;
+  switch (key.type) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftLargeint: {
+      std::int64_t number = 0;
+      if (WholeKey(text, number)) {
+        value.kind = KeyValue::Kind::Number;
+        value.bits = OrderedBits(number);
+      } else {
+        value.kind = KeyValue::Kind::NoNumber;
+      }
+      return value;
+    }
+    case TFieldType::ftFloat:
+      value.kind = KeyValue::Kind::Number;
+      value.bits = OrderedBits(DbfTextToFloat(text));
+      return value;
+    case TFieldType::ftBoolean: {
+      std::int16_t flag = 0;
+      if (!DecodeFieldBytes(key.type, bytes, static_cast<std::size_t>(key.available), &flag)) {
+        return value;  // "?"
+      }
+      value.kind = KeyValue::Kind::Number;
+      value.bits = flag != 0;
+      return value;
+    }
+    case TFieldType::ftDate:
+      value.kind = KeyValue::Kind::Number;
+      value.bits = OrderedBits(static_cast<std::int64_t>(DecodeDbfDate(text)));
+      return value;
+    default:
+      value.kind = KeyValue::Kind::Text;
+      value.text = text;
+      return value;
+  }
+}
+
 int TRecordOrder::CompareKeys(const std::uint8_t* a, const std::uint8_t* b) const {
   for (const Key& key : keys_) {
-    const std::string_view textA =
-        TrimFieldBytes(a + key.offset, static_cast<std::size_t>(key.length));
-    const std::string_view textB =
-        TrimFieldBytes(b + key.offset, static_cast<std::size_t>(key.length));
-    // Nulls first: a blank field has no value whatever its type, nor has a logical that was
-    // never set ("?").
-    const bool logical = key.type == TFieldType::ftBoolean;
-    const bool nullA = textA.empty() || (logical && textA.front() == '?');
-    const bool nullB = textB.empty() || (logical && textB.front() == '?');
-    int result = 0;
-    if (nullA || nullB) {
-      if (nullA == nullB) continue;
-      result = nullA ? -1 : 1;
-      return descending_ ? -result : result;
-    }
-    switch (key.type) {
-      case TFieldType::ftSmallint:
-      case TFieldType::ftInteger:
-      case TFieldType::ftLargeint: {
-        std::int64_t x = 0, y = 0;
-        const bool hasX = WholeKey(textA, x), hasY = WholeKey(textB, y);
-        result = hasX != hasY ? (hasX ? 1 : -1) : Order(x, y);
-        break;
+    const KeyValue x = Read(key, a), y = Read(key, b);
+    int result = Order(x.kind, y.kind);  // null, then no number, then values
+    if (result == 0 && x.kind == KeyValue::Kind::Number) result = Order(x.bits, y.bits);
+    if (result == 0 && x.kind == KeyValue::Kind::Text) {
+      const auto& ranks = ranks_;
+      const std::size_t common = std::min(x.text.size(), y.text.size());
+      for (std::size_t i = 0; i < common && result == 0; ++i) {
+        result = Order(ranks[static_cast<unsigned char>(x.text[i])],
+                       ranks[static_cast<unsigned char>(y.text[i])]);
       }
-      case TFieldType::ftFloat:
-        result = Order(DbfTextToFloat(textA), DbfTextToFloat(textB));
-        break;
-      case TFieldType::ftBoolean: {
-        // A logical that was never set ("?") is null like a blank one.
-        std::int16_t x = 0, y = 0;
-        const bool hasX =
-            DecodeFieldBytes(key.type, a + key.offset, static_cast<std::size_t>(key.length), &x);
-        const bool hasY =
-            DecodeFieldBytes(key.type, b + key.offset, static_cast<std::size_t>(key.length), &y);
-        if (!hasX && !hasY) continue;
-        result = hasX != hasY ? (hasX ? 1 : -1) : Order(x != 0, y != 0);
-        break;
-      }
-      case TFieldType::ftDate:
-        result = Order(DecodeDbfDate(textA), DecodeDbfDate(textB));
-        break;
-      default: {
-        const auto& ranks = ranks_;
-        const std::size_t common = std::min(textA.size(), textB.size());
-        for (std::size_t i = 0; i < common && result == 0; ++i) {
-          result = Order(ranks[static_cast<unsigned char>(textA[i])],
-                         ranks[static_cast<unsigned char>(textB[i])]);
-        }
-        if (result == 0) result = Order(textA.size(), textB.size());
-        break;
-      }
+      if (result == 0) result = Order(x.text.size(), y.text.size());
     }
     if (result != 0) return descending_ ? -result : result;
   }
@@ -182,49 +219,33 @@ int TRecordOrder::Compare(const std::uint8_t* a, std::int32_t indexA, const std:
 
 std::uint64_t TRecordOrder::Prefix(const std::uint8_t* record, std::size_t keyIndex,
                                    std::size_t chunk) const {
-  const Key& key = keys_[keyIndex];
-  const std::string_view text =
-      TrimFieldBytes(record + key.offset, static_cast<std::size_t>(key.length));
-  if (text.empty()) return descending_ ? ~std::uint64_t{0} : 0;
+  const KeyValue key = Read(keys_[keyIndex], record);
   std::uint64_t value = 0;
-  switch (key.type) {
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftLargeint: {
-      std::int64_t number = 0;
-      value = WholeKey(text, number) ? OrderedBits(number) : 0;
+  switch (key.kind) {
+    case KeyValue::Kind::Null:
+      return descending_ ? ~std::uint64_t{0} : 0;
+    case KeyValue::Kind::NoNumber:
+      value = 1;
       break;
-    }
-    case TFieldType::ftFloat:
-      value = OrderedBits(DbfTextToFloat(text));
+    case KeyValue::Kind::Number:
+      value = key.bits;
       break;
-    case TFieldType::ftBoolean: {
-      std::int16_t flag = 0;
-      value = DecodeFieldBytes(key.type, record + key.offset, static_cast<std::size_t>(key.length),
-                               &flag)
-                  ? 2 + (flag != 0)
-                  : 0;
-      if (value == 0) return descending_ ? ~std::uint64_t{0} : 0;  // "?": null
-      break;
-    }
-    case TFieldType::ftDate:
-      value = OrderedBits(static_cast<std::int64_t>(DecodeDbfDate(text)));
-      break;
-    default: {
+    case KeyValue::Kind::Text: {
       // Seven ranked bytes of the chunk, then how many bytes are left from its start, up to
       // 8: a shorter text that is a beginning of a longer one sorts first, and 8 says the
       // text goes on into the next chunk.
       const auto& ranks = ranks_;
       const std::size_t from = chunk * kChunkBytes;
-      const std::size_t left = text.size() > from ? text.size() - from : 0;
+      const std::size_t left = key.text.size() > from ? key.text.size() - from : 0;
       for (std::size_t i = 0; i < kChunkBytes; ++i) {
-        value = (value << 8) | (i < left ? ranks[static_cast<unsigned char>(text[from + i])] : 0);
+        value =
+            (value << 8) | (i < left ? ranks[static_cast<unsigned char>(key.text[from + i])] : 0);
       }
       value = (value << 8) | std::min<std::size_t>(left, kChunkBytes + 1);
       break;
     }
   }
-  // Null (0) stays below every value; a value mapped to 0 merely ties with it (and with 1).
+  // Null (0) stays below every value; a value mapped to 0 or 1 ties with "no number" (1).
   value = std::max<std::uint64_t>(value, 1);
   return descending_ ? ~value : value;
 }
@@ -233,10 +254,24 @@ void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, b
   std::vector<Key> keys;
   for (int index : fieldIndexes) {
     const TMyFieldInfo& info = file.FieldInfo(index);
-    if (info.type == TFieldType::ftMemo) {
+    if (info.type == TFieldType::ftMemo || info.type == TFieldType::ftBlob) {
       throw EDatabaseError("Cannot order by memo field '" + info.name + "'");
     }
-    keys.push_back(Key{info.offset, info.available, info.type});
+    Key key;
+    key.fieldIndex = index;
+    key.offset = info.offset;
+    key.length = info.length;
+    key.available = info.available;
+    key.type = info.type;
+    key.storage = info.storage;
+    key.nullable = info.nullBit >= 0;
+    key.text =
+        info.storage == FieldStorage::Text
+            ? (info.type != TFieldType::ftSmallint && info.type != TFieldType::ftInteger &&
+               info.type != TFieldType::ftLargeint && info.type != TFieldType::ftFloat &&
+               info.type != TFieldType::ftBoolean && info.type != TFieldType::ftDate)
+            : (info.storage == FieldStorage::VarChar || info.storage == FieldStorage::VarBinary);
+    keys.push_back(key);
   }
   if (keys.empty()) {
     Clear();
@@ -245,6 +280,7 @@ void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, b
   const auto count = static_cast<std::int32_t>(file.HeaderRecordCount());
   std::vector<std::int32_t> order;
   keys_ = std::move(keys);
+  file_ = &file;
   descending_ = descending;
   ranks_ = StringRanks(file);
   try {
@@ -292,9 +328,9 @@ void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, b
       const std::uint64_t raw =
           descending_ ? ~entries[run.begin].prefix : entries[run.begin].prefix;
       std::size_t key = run.key, chunk = run.chunk;
-      if (keys_[key].type == TFieldType::ftString && (raw & 0xFF) > kChunkBytes) {
+      if (keys_[key].text && (raw & 0xFF) > kChunkBytes) {
         ++chunk;  // the texts go on
-      } else if (keys_[key].type != TFieldType::ftString && raw == 1) {
+      } else if (!keys_[key].text && raw == 1) {
         // Values that merely tie with the lowest number (out of range, the smallest whole
         // number): the full comparison settles them.
         std::sort(entries.begin() + static_cast<std::ptrdiff_t>(run.begin),

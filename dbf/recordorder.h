@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dbf/dbffile.h"
@@ -45,10 +46,23 @@ class TRecordOrder {
 
  private:
   struct Key {
+    int fieldIndex = 0;
     std::int32_t offset = 0;
-    std::int32_t length = 0;
+    std::int32_t length = 0;     // of the field
+    std::int32_t available = 0;  // of it inside the record
     TFieldType type = TFieldType::ftString;
+    FieldStorage storage = FieldStorage::Text;
+    bool nullable = false;  // has a null flag
+    bool text = false;      // compares as text, else as a number
   };
+  // One record's key: null, a value that is no number (a whole number beyond 64 bits), a
+  // number as bits in the order of the values, or text. Kinds are in sorting order.
+  struct KeyValue {
+    enum class Kind : std::uint8_t { Null, NoNumber, Number, Text } kind = Kind::Null;
+    std::uint64_t bits = 0;
+    std::string_view text;
+  };
+  KeyValue Read(const Key& key, const std::uint8_t* record) const;
   int CompareKeys(const std::uint8_t* a, const std::uint8_t* b) const;
   // Bytes of a character key per chunk of its number.
   static constexpr std::size_t kChunkBytes = 7;
@@ -62,6 +76,7 @@ class TRecordOrder {
   bool descending_ = false;
   std::vector<int> fieldIndexes_;
   std::vector<Key> keys_;
+  const TDbfFile* file_ = nullptr;  // the file built from
   std::vector<std::int32_t> order_;
   std::array<std::uint8_t, 256> ranks_{};  // of character bytes, fixed when built
 };

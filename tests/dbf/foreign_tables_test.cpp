@@ -167,6 +167,57 @@ TEST_F(ForeignTableTest, VisualFoxProBinaryFieldsNullFlagsAndFptMemosRead) {
   EXPECT_TRUE(dbf.LookupField("STAMP").IsNull());
 }
 
+TEST_F(ForeignTableTest, BinaryFieldsOrderByTheirValuesWithNullsFirst) {
+  Write("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
+  ForeignImage image = VisualFoxProImage();
+  // A fourth record: a larger count, a negative rate and price, no date-time.
+  std::string dora = image.records[1];
+  dora.replace(1, 4, "Dora");
+  dora.replace(7, 4, Le(100000, 4));
+  image.records.push_back(dora);
+  TDbf dbf;
+  dbf.SetTableName(Write("vfp.dbf", image.Bytes()));
+  dbf.Open();
+  auto names = [&](const std::vector<std::string>& keys, bool descending) {
+    dbf.SetOrder(keys, descending);
+    std::string joined;
+    for (dbf.First(); !dbf.AtEnd(); dbf.Next()) {
+      joined += (joined.empty() ? "" : " ") + dbf.LookupField("NAME").TextValue();
+    }
+    return joined;
+  };
+  // Little-endian integers, doubles and currency by value, not by their bytes.
+  EXPECT_EQ(names({"COUNT"}, false), "Anna Cleo Bert Dora");
+  EXPECT_EQ(names({"COUNT"}, true), "Dora Bert Cleo Anna");
+  EXPECT_EQ(names({"RATE"}, false), "Bert Dora Cleo Anna");
+  EXPECT_EQ(names({"PRICE"}, false), "Bert Dora Cleo Anna");
+  // Empty date-times and null-flagged fields are null; equal keys keep file order.
+  EXPECT_EQ(names({"STAMP"}, false), "Bert Dora Cleo Anna");
+  EXPECT_EQ(names({"CODE"}, false), "Bert Dora Anna Cleo");
+  EXPECT_EQ(names({"OK", "COUNT"}, false), "Bert Dora Cleo Anna");
+  EXPECT_THROW_TEXT(dbf.SetOrder({"PIC"}), EDatabaseError, "Cannot order by memo field 'pic'");
+  dbf.Close();
+
+  // dBase 7 stores numbers in an order of their own bytes; blank ones are null.
+  ForeignImage seven;
+  seven.version = 0x04;
+  seven.dbase7 = true;
+  seven.fields = {{"NAME", 'C', 3}, {"SCORE", 'O', 8}, {"N", 'I', 4}};
+  auto sortable = [](double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, 8);
+    bits = value >= 0 ? bits | 0x8000000000000000ULL : ~bits;
+    return Be(bits, 8);
+  };
+  seven.records = {
+      " big" + sortable(1e6) + Be(0x80000005, 4), " neg" + sortable(-2.5) + Be(0x7FFFFFFE, 4),
+      " nil" + std::string(8, '\0') + Be(0x80000000, 4), " one" + sortable(1) + Be(0x80000001, 4)};
+  dbf.SetTableName(Write("seven.dbf", seven.Bytes()));
+  dbf.Open();
+  EXPECT_EQ(names({"SCORE"}, false), "nil neg one big");
+  EXPECT_EQ(names({"N"}, false), "neg nil one big");
+}
+
 TEST_F(ForeignTableTest, VisualFoxProEditsWritableFieldsAndRefusesTheOthers) {
   std::string fpt = Write("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
   std::string path = Write("vfp.dbf", VisualFoxProImage().Bytes());
