@@ -108,6 +108,9 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   statusBar()->addWidget(pnlCounts);
   statusBar()->addWidget(pnlFilter);
   statusBar()->addWidget(pnlHotSpot, 1);
+  countTimer_ = new QTimer(this);
+  countTimer_->setInterval(0);
+  connect(countTimer_, &QTimer::timeout, this, [this] { CountShownRows(); });
   stateLink_ = std::make_unique<StateLink>(*this);
   stateLink_->SetDataSet(&Dbf1);
 
@@ -370,6 +373,26 @@ void TTavloF::ShowStatus(const std::string& text) {
   pnlHotSpot->setText(FromAnsi(text));
 }
 
+void TTavloF::CountShownRows() {
+  // Slices short enough that typing and scrolling stay smooth; while a record is edited or
+  // the grid is quiet, only a look now and then.
+  constexpr int kSliceMilliseconds = 30;
+  constexpr int kPausedMilliseconds = 200;
+  GridModel* model = pageTable->DBGrid1->Model();
+  if (!Dbf1.Active() || !(Dbf1.Filtered() && Dbf1.OnFilterRecord) || !model->LearningPending()) {
+    countTimer_->stop();
+    UpdateTableState();
+    return;
+  }
+  if (!model->CanLearnAhead()) {
+    countTimer_->setInterval(kPausedMilliseconds);
+    return;
+  }
+  countTimer_->setInterval(0);
+  model->LearnAhead(kSliceMilliseconds);
+  UpdateTableState();
+}
+
 void TTavloF::UpdateTableState() {
   if (!Dbf1.Active()) {
     pnlRecord->clear();
@@ -392,11 +415,15 @@ void TTavloF::UpdateTableState() {
   // seen every record.
   const int deleted = Dbf1.DeletedCount();
   const GridModel* model = pageTable->DBGrid1->Model();
-  QString shown = "?";
+  QString shown;
   if (!(Dbf1.Filtered() && Dbf1.OnFilterRecord)) {
     shown = QString::number(Dbf1.ShowDeleted() ? count : count - deleted);
   } else if (model->Cache().Complete()) {
     shown = QString::number(model->Cache().KnownRows());
+  } else {
+    // Counted while the program is idle; what is known so far meanwhile.
+    shown = QString("%1+").arg(model->Cache().KnownRows());
+    if (model->LearningPending() && !countTimer_->isActive()) countTimer_->start();
   }
   pnlCounts->setText(
       QString("%1 shown, %2 in table, %3 deleted").arg(shown).arg(count).arg(deleted));

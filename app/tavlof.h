@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <functional>
 #include <memory>
@@ -128,8 +129,12 @@ class TTavloF : public QMainWindow, public TPageHost {
   // Runs a handler body; an exception's message goes to a message box.
   void Guard(const std::function<void()>& body);
 
+  // Counts the rows a filter shows a slice at a time while the program is idle.
+  void CountShownRows();
+
   class StateLink;
   std::unique_ptr<StateLink> stateLink_;
+  QTimer* countTimer_ = nullptr;
   QStringList arguments_;
   bool shown_ = false;
   bool destroyed_ = false;

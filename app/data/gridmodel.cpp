@@ -2,6 +2,7 @@
 #include "app/data/gridmodel.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <cstring>
 
 #include "app/core/recordfinder.h"
@@ -80,6 +81,7 @@ void GridModel::ResetAll() {
   beginResetModel();
   if (cache_ != nullptr) cache_->Reset();
   learnFailed_ = false;
+  aheadFailed_ = false;
   quiet_ = false;
   exposed_ = 0;
   insertRowShown_ = false;
@@ -105,6 +107,30 @@ void GridModel::Reload(bool learn) {
     return;
   }
   ResetAll();
+}
+
+bool GridModel::LearningPending() const {
+  // learnFailed_ also stands for a quiet grid, which learns again when reloaded.
+  return cache_ != nullptr && table_ != nullptr && table_->Active() && !cache_->Complete() &&
+         !aheadFailed_ && (!learnFailed_ || quiet_);
+}
+
+bool GridModel::CanLearnAhead() const {
+  return LearningPending() && !quiet_ && !insertRowShown_ &&
+         table_->State() == TDataSetState::dsBrowse;
+}
+
+bool GridModel::LearnAhead(int milliseconds) {
+  if (!CanLearnAhead()) return false;
+  QElapsedTimer clock;
+  clock.start();
+  try {
+    while (!cache_->Complete() && clock.elapsed() < milliseconds) cache_->FetchMore(kChunk * 4);
+  } catch (const std::exception&) {
+    aheadFailed_ = true;
+    return false;
+  }
+  return !cache_->Complete();
 }
 
 void GridModel::FetchAll() {

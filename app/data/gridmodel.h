@@ -49,6 +49,14 @@ class GridModel : public QAbstractTableModel {
   // false the grid stays empty until the next Reload.
   void Reload(bool learn = true);
   const RowCache& Cache() const { return *cache_; }
+  // Learns rows beyond those shown for about `milliseconds`, without showing them, so that
+  // how many rows a filter lets through becomes known without going to the end. False when
+  // there is nothing to learn now: all known, learning failed (the grid meets the failure
+  // when it gets there), the grid quiet, or a record being inserted.
+  bool LearnAhead(int milliseconds);
+  bool CanLearnAhead() const;
+  // Rows remain to be learned and learning has not failed (it may be paused).
+  bool LearningPending() const;
   // How many characters a cell of column may hold when typed: the length of a character or
   // number field, 0 for types whose text is not stored as typed (dates, logicals, memos).
   int FieldLength(int column) const;
@@ -97,6 +105,7 @@ class GridModel : public QAbstractTableModel {
   std::uint64_t orderVersion_ = 0;  // the cursor's order the learned rows were placed in
   bool quiet_ = false;              // Reload(false): nothing is learned until the next Reload
   bool writeFailed_ = false;
+  bool aheadFailed_ = false;  // LearnAhead met a failure; left for the grid to report
 };
 
 }  // namespace tavlo

@@ -10,6 +10,7 @@
 #include "app/data/dbgrid.h"
 #include "app/data/dbnavigator.h"
 #include "app/host/qtdesktophost.h"
+#include "app/pages/formpage.h"
 #include "app/pages/tablepage.h"
 #include "app/startup.h"
 #include "app/tavlof.h"
@@ -100,6 +101,41 @@ class GridScaleTest : public QObject {
     window.pageTable->DBGrid1->setCurrentIndex(model->index(100, 0));
     QCOMPARE(window.Dbf1.FieldByName("ID").TextValue(), std::string("111"));
     QVERIFY(host.messages.empty());
+  }
+
+  void filteredCountIsLearnedWhileIdle() {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("tables");
+    const QString table = dir.path() + "/tables/big.dbf";
+    WriteTable(table);
+    SilentHost host;
+    ScopedDesktopHost scoped(host);
+    std::unique_ptr<TTavloF> window = CreateMainWindow(dir.path() + "/tavlo", {});
+    window->resize(800, 600);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->OpenTable(ToAnsi(table), true);
+    // IDs that begin with 1: 1, 10-19, ..., 10000-19999 = 11111, of which 1111 end in 9
+    // and are deleted.
+    window->pageForm->txtfilter->setText(">ID.get 1 left '1' =");
+    window->pageForm->btnfilterClick();
+    GridModel* model = window->pageTable->DBGrid1->Model();
+    QVERIFY2(model->rowCount() < 10000, "the filter learned every row up front");
+    QVERIFY(window->pnlCounts->text().endsWith("+ shown, 50000 in table, 5000 deleted"));
+    QTRY_COMPARE(window->pnlCounts->text(), QString("10000 shown, 50000 in table, 5000 deleted"));
+    // Counting does not show the rows: the view still learns them as it scrolls.
+    QVERIFY(model->rowCount() < 10000);
+    window->DBNavigator1->BtnClick(NavigateButton::nbLast);
+    QCOMPARE(model->rowCount(), 10000);
+    QCOMPARE(window->Dbf1.FieldByName("ID").TextValue(), std::string("19998"));
+
+    // A filter that fails on a record later in the table: the count stops short of it and
+    // says so by its "+", without a message; the grid reports the failure when it gets there.
+    window->pageForm->txtfilter->setText(">ID.get '40000' = if 'x' else 1 endif");
+    window->pageForm->btnfilterClick();
+    QTest::qWait(300);
+    QVERIFY(host.messages.empty());
+    QVERIFY(window->pnlCounts->text().contains("+ shown"));
   }
 };
 
