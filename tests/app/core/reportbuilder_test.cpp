@@ -124,6 +124,18 @@ TEST_F(ReportBuilderTest, ReportsOnlyTheRecordsTheFilterAccepts) {
   EXPECT_EQ(Build("<record>[[NAME]];</record>").status, TReportStatus::rsNoRecords);
 }
 
+TEST_F(ReportBuilderTest, RecordsComeInTheCursorsOrderFilterApplied) {
+  AddRecords({{"Cid", "paris"}, {"Bea", "Oslo"}, {"Dan", "Rome"}});
+  dbf_.SetOrder({"CITY", "NAME"});
+  EXPECT_EQ(Build("<record>[[NAME]];</record>").text, "Bea;Ann;Cid;Dan;[[CITY]];");
+  dbf_.SetOrder({"NAME"}, true);
+  RegisterLibraryWords();
+  TqelScript script;
+  TRecordFilter filter(dbf_, script);
+  filter.Filter(table_, ">city.get 'Rome' = not");
+  EXPECT_EQ(Build("<record>[[NAME]];</record>").text, "Cid;Bea;Ann;");
+}
+
 TEST_F(ReportBuilderTest, NothingWithoutTableOrRecordsAndTheCursorEndsAfterTheLast) {
   WriteBytes(templatePath_, "<record>[[NAME]]</record>");
   EXPECT_EQ(BuildReport(templatePath_, "", dbf_), "");
