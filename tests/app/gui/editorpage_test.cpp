@@ -1,7 +1,8 @@
 // The "Editor" page through the real window: loading and saving lines (CR LF written), the
 // start folders of its dialogs, report templates, the starter template, files that cannot
 // be read or written, the colour insertion as one undoable step, Tab, find, the modified
-// mark and the HTML highlighting.
+// mark, the question before unsaved text is replaced or the window closes over it, and the
+// HTML highlighting.
 #include <Qsci/qscilexerhtml.h>
 #include <QApplication>
 #include <QFile>
@@ -24,12 +25,18 @@ using namespace tavlo;
 
 namespace {
 
-// Answers the open and save dialogs as told and records how they were asked.
+// Answers questions and the open and save dialogs as told and records how they were asked.
 class RecordingHost : public SilentDesktopHost {
  public:
   std::optional<std::string> openAnswer, saveAnswer;
   std::string openFilter, openFolder, saveFilter, saveFolder, saveExtension;
   int dialogs = 0;
+  Answer answer = Answer::Cancel;
+  std::vector<std::string> questions;
+  Answer Ask(const std::string& text, bool withCancel) override {
+    questions.push_back(withCancel ? text : text + " (no Cancel)");
+    return answer;
+  }
   std::optional<std::string> OpenFileDialog(const std::string&, const std::string& filter,
                                             const std::string& folder) override {
     ++dialogs;
@@ -129,6 +136,7 @@ class EditorPageTest : public QObject {
 
   void unreadableAndUnwritableFilesKeepTheText() {
     Editor().setText("keep me");
+    host_->answer = Answer::No;
     host_->openAnswer = Folder() + "other/missing.html";
     Page().btnopen->click();
     // The file system's message, its reason after it.
@@ -180,6 +188,7 @@ class EditorPageTest : public QObject {
                                                         "reports/template.html"}));
     QCOMPARE(Editor().text(), QString("unchanged"));
     SaveStringToFile(Folder() + "reports/template.html", "<html>\r\n</html>\r\n");
+    host_->answer = Answer::No;
     Page().btnnewreport->click();
     QCOMPARE(Editor().text(), QString("<html>\n</html>\n"));
     // Not tied to template.html: saving asks for a name.
@@ -243,6 +252,156 @@ class EditorPageTest : public QObject {
     QCOMPARE(TabText(), QString("Editor *"));
     Editor().undo();
     QCOMPARE(TabText(), QString("Editor"));
+  }
+
+  // Each row: how the text began, the answer to "Save changes to ...?", the save dialog's
+  // answer, then the question asked, whether the window closed and which file holds the text.
+  void closingTheWindowAsksAboutUnsavedText_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("saveAs");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QString>("written");
+    const int yes = int(Answer::Yes), no = int(Answer::No), cancel = int(Answer::Cancel);
+    QTest::newRow("unchanged") << "file" << false << cancel << ""
+                               << "" << true << "";
+    QTest::newRow("its file, Yes") << "file" << true << yes << ""
+                                   << "Save changes to page.html?" << true << "other/page.html";
+    QTest::newRow("its file, No") << "file" << true << no << ""
+                                  << "Save changes to page.html?" << true << "";
+    QTest::newRow("its file, Cancel") << "file" << true << cancel << ""
+                                      << "Save changes to page.html?" << false << "";
+    QTest::newRow("untitled, Yes") << "none" << true << yes << "other/new.html"
+                                   << "Save changes to Untitled?" << true << "other/new.html";
+    QTest::newRow("untitled, Yes, name not given") << "none" << true << yes << ""
+                                                   << "Save changes to Untitled?" << false << "";
+    QTest::newRow("untitled, Yes, save fails") << "none" << true << yes << "nofolder/new.html"
+                                               << "Save changes to Untitled?" << false << "";
+    QTest::newRow("new report, Yes")
+        << "report" << true << yes << "reports/mine"
+        << "Save changes to New report?" << true << "reports/mine.drpt";
+  }
+  void closingTheWindowAsksAboutUnsavedText() {
+    QFETCH(QString, start);
+    QFETCH(bool, typed);
+    QFETCH(int, answer);
+    QFETCH(QString, saveAs);
+    QFETCH(QString, question);
+    QFETCH(bool, closes);
+    QFETCH(QString, written);
+    const std::string page = Folder() + "other/page.html";
+    SaveStringToFile(page, "old\r\n");
+    if (start == "file") {
+      host_->openAnswer = page;
+      Page().btnopen->click();
+    } else if (start == "report") {
+      SaveStringToFile(Folder() + "reports/template.html", "<html>\r\n");
+      Page().btnnewreport->click();
+    }
+    if (typed) Editor().setText("new\n");
+    host_->answer = Answer(answer);
+    if (!saveAs.isEmpty()) host_->saveAnswer = Folder() + saveAs.toStdString();
+    window_->book->setCurrentIndex(0);
+
+    QCOMPARE(window_->close(), closes);
+    QCOMPARE(window_->isVisible(), !closes);
+    const std::vector<std::string> asked = question.isEmpty()
+                                               ? std::vector<std::string>{}
+                                               : std::vector<std::string>{question.toStdString()};
+    QCOMPARE(host_->questions, asked);
+    // The page whose text is meant is shown while the question is asked.
+    if (!asked.empty()) QCOMPARE(window_->book->currentWidget(), &Page());
+    if (start == "report" && answer == int(Answer::Yes))
+      QCOMPARE(host_->saveFilter, std::string("Report Templates|*.drpt"));
+    if (!written.isEmpty())
+      QCOMPARE(LoadFileToString(Folder() + written.toStdString()), std::string("new\r\n"));
+    if (written != "other/page.html") QCOMPARE(LoadFileToString(page), std::string("old\r\n"));
+    if (!closes) {
+      QCOMPARE(Editor().text(), QString("new\n"));
+      QVERIFY(Page().Modified());
+    }
+    if (saveAs.startsWith("nofolder")) {
+      QCOMPARE(host_->messages.size(), size_t(1));
+      QVERIFY2(host_->messages[0].rfind("Cannot create file " + Folder() + "nofolder/", 0) == 0,
+               host_->messages[0].c_str());
+    } else {
+      QVERIFY(host_->messages.empty());
+    }
+  }
+
+  void replacingUnsavedTextAsksFirst() {
+    const std::string page = Folder() + "other/page.html";
+    SaveStringToFile(page, "old\r\n");
+    SaveStringToFile(Folder() + "reports/template.html", "<html>\r\n");
+    SaveStringToFile(Folder() + "reports/list.drpt", "<record>\r\n");
+    TFormSelectF* chooser = window_->FormSelectF;
+    int chooserShown = 0;
+    // "Open Report Template": the chooser, when it is shown, is counted and list.drpt picked.
+    const auto openTemplate = [&] {
+      QTimer::singleShot(0, chooser, [&] {
+        if (!chooser->isVisible()) return;
+        ++chooserShown;
+        QListWidgetItem* item = chooser->Files()->findItems("list.drpt", Qt::MatchExactly)[0];
+        QTest::mouseClick(chooser->Files()->viewport(), Qt::LeftButton, {},
+                          chooser->Files()->visualItemRect(item).center());
+      });
+      Page().btnopentemplate->click();
+      QCoreApplication::processEvents();
+    };
+
+    // Cancel: no dialog opens and the text stays, whichever button asked.
+    Editor().setText("typed");
+    host_->openAnswer = page;
+    Page().btnopen->click();
+    Page().btnnewreport->click();
+    openTemplate();
+    QCOMPARE(host_->questions, std::vector<std::string>(3, "Save changes to Untitled?"));
+    // The question names the text as the page does.
+    QCOMPARE(Page().lblFile->text(), QString("Untitled  \u2022 modified"));
+    QCOMPARE(host_->dialogs, 0);
+    QCOMPARE(chooserShown, 0);
+    QCOMPARE(Editor().text(), QString("typed"));
+    QVERIFY(Page().Modified());
+
+    // No: the file is opened over the text (one undo still brings it back).
+    host_->answer = Answer::No;
+    Page().btnopen->click();
+    QCOMPARE(Editor().text(), QString("old\n"));
+    QCOMPARE(LoadFileToString(page), std::string("old\r\n"));
+    Editor().undo();
+    QCOMPARE(Editor().text(), QString("typed"));
+    Editor().redo();
+
+    // Yes: the text goes to its own file without a dialog, then the new report replaces it.
+    Editor().setText("edited\n");
+    host_->questions.clear();
+    host_->answer = Answer::Yes;
+    const int dialogs = host_->dialogs;
+    Page().btnnewreport->click();
+    QCOMPARE(host_->questions, std::vector<std::string>{"Save changes to page.html?"});
+    QCOMPARE(host_->dialogs, dialogs);
+    QCOMPARE(LoadFileToString(page), std::string("edited\r\n"));
+    QCOMPARE(Editor().text(), QString("<html>\n"));
+
+    // Yes on a new report saves it as a template before the chosen one is opened; a save
+    // that is not made keeps the text and opens nothing.
+    Editor().insertAt("mine", 0, 0);
+    host_->questions.clear();
+    host_->saveAnswer.reset();
+    openTemplate();
+    QCOMPARE(chooserShown, 0);
+    QCOMPARE(Editor().text(), QString("mine<html>\n"));
+    host_->saveAnswer = Folder() + "reports/mine";
+    openTemplate();
+    QCOMPARE(host_->questions, std::vector<std::string>(2, "Save changes to New report?"));
+    QCOMPARE(host_->saveFilter, std::string("Report Templates|*.drpt"));
+    QCOMPARE(LoadFileToString(Folder() + "reports/mine.drpt"), std::string("mine<html>\r\n"));
+    QCOMPARE(chooserShown, 1);
+    QCOMPARE(Editor().text(), QString("<record>\n"));
+    QCOMPARE(Page().FileName(), Folder() + "reports/list.drpt");
+    QVERIFY(host_->messages.empty());
   }
 
   void findsTextAndFindsNextWithF3() {
