@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -16,57 +15,19 @@
 #include "app/dialogs/websafe.h"
 #include "app/dialogs/websafef.h"
 #include "app/pages/editorpage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 #include "text/qelstrings.h"
 
 using namespace tavlo;
 
-namespace {
+using namespace tavlo::testsupport;
 
-// Answers questions and the open and save dialogs as told and records how they were asked.
-class RecordingHost : public SilentDesktopHost {
- public:
-  std::optional<std::string> openAnswer, saveAnswer;
-  std::string openFilter, openFolder, saveFilter, saveFolder, saveExtension;
-  int dialogs = 0;
-  Answer answer = Answer::Cancel;
-  std::vector<std::string> questions;
-  Answer Ask(const std::string& text, bool withCancel) override {
-    questions.push_back(withCancel ? text : text + " (no Cancel)");
-    return answer;
-  }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string& filter,
-                                            const std::string& folder) override {
-    ++dialogs;
-    openFilter = filter;
-    openFolder = folder;
-    return openAnswer;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string& filter,
-                                            const std::string& folder,
-                                            const std::string& extension) override {
-    ++dialogs;
-    saveFilter = filter;
-    saveFolder = folder;
-    saveExtension = extension;
-    return saveAnswer;
-  }
-};
-
-}  // namespace
-
-class EditorPageTest : public QObject {
+class EditorPageTest : public GuiTest<> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<RecordingHost> host_;
-  std::unique_ptr<ScopedDesktopHost> scopedHost_;
-  std::unique_ptr<TTavloF> window_;
-
-  std::string Folder() const { return dir_->path().toStdString() + "/"; }
   TEditorPage& Page() { return *window_->pageEditor; }
   TTemplateEditor& Editor() { return *window_->pageEditor->editor; }
   QString TabText() { return window_->book->tabText(window_->book->indexOf(&Page())); }
@@ -82,21 +43,11 @@ class EditorPageTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QDir(dir_->path()).mkpath("reports");
-    QDir(dir_->path()).mkpath("other");
-    host_ = std::make_unique<RecordingHost>();
-    scopedHost_ = std::make_unique<ScopedDesktopHost>(*host_);
-    window_ = CreateMainWindow(dir_->path() + "/tavlo", {});
-    window_->show();
+    SetUpWorkspace({"reports", "other"});
+    window_ = NewWindow();
     window_->book->setCurrentWidget(&Page());
   }
-  void cleanup() {
-    window_.reset();
-    scopedHost_.reset();
-    host_.reset();
-    dir_.reset();
-  }
+  void cleanup() { TearDownWorkspace(); }
 
   void opensAndSavesLinesWithCrLf() {
     const std::string source = Folder() + "other/page.html";
@@ -172,9 +123,7 @@ class EditorPageTest : public QObject {
     QTimer::singleShot(0, chooser, [chooser] {
       QCOMPARE(chooser->windowTitle(), QString("Select Report"));
       QCOMPARE(chooser->Files()->count(), 2);
-      QListWidgetItem* item = chooser->Files()->findItems("other.drpt", Qt::MatchExactly)[0];
-      QTest::mouseClick(chooser->Files()->viewport(), Qt::LeftButton, {},
-                        chooser->Files()->visualItemRect(item).center());
+      QVERIFY(ClickChooserItem(*chooser, "other.drpt"));
     });
     Page().btnopentemplate->click();
     QCOMPARE(Editor().text(), QString("<b>x</b>\n"));
@@ -343,9 +292,7 @@ class EditorPageTest : public QObject {
       QTimer::singleShot(0, chooser, [&] {
         if (!chooser->isVisible()) return;
         ++chooserShown;
-        QListWidgetItem* item = chooser->Files()->findItems("list.drpt", Qt::MatchExactly)[0];
-        QTest::mouseClick(chooser->Files()->viewport(), Qt::LeftButton, {},
-                          chooser->Files()->visualItemRect(item).center());
+        QVERIFY(ClickChooserItem(*chooser, "list.drpt"));
       });
       Page().btnopentemplate->click();
       QCoreApplication::processEvents();
@@ -360,7 +307,7 @@ class EditorPageTest : public QObject {
     QCOMPARE(host_->questions, std::vector<std::string>(3, "Save changes to Untitled?"));
     // The question names the text as the page does.
     QCOMPARE(Page().lblFile->text(), QString("Untitled  \u2022 modified"));
-    QCOMPARE(host_->dialogs, 0);
+    QCOMPARE(host_->openDialogs + host_->saveDialogs, 0);
     QCOMPARE(chooserShown, 0);
     QCOMPARE(Editor().text(), QString("typed"));
     QVERIFY(Page().Modified());
@@ -378,10 +325,10 @@ class EditorPageTest : public QObject {
     Editor().setText("edited\n");
     host_->questions.clear();
     host_->answer = Answer::Yes;
-    const int dialogs = host_->dialogs;
+    const int dialogs = host_->openDialogs + host_->saveDialogs;
     Page().btnnewreport->click();
     QCOMPARE(host_->questions, std::vector<std::string>{"Save changes to page.html?"});
-    QCOMPARE(host_->dialogs, dialogs);
+    QCOMPARE(host_->openDialogs + host_->saveDialogs, dialogs);
     QCOMPARE(LoadFileToString(page), std::string("edited\r\n"));
     QCOMPARE(Editor().text(), QString("<html>\n"));
 
