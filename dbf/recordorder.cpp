@@ -180,8 +180,9 @@ int TRecordOrder::Compare(const std::uint8_t* a, std::int32_t indexA, const std:
   return result != 0 ? result : Order(indexA, indexB);
 }
 
-std::uint64_t TRecordOrder::Prefix(const std::uint8_t* record) const {
-  const Key& key = keys_.front();
+std::uint64_t TRecordOrder::Prefix(const std::uint8_t* record, std::size_t keyIndex,
+                                   std::size_t chunk) const {
+  const Key& key = keys_[keyIndex];
   const std::string_view text =
       TrimFieldBytes(record + key.offset, static_cast<std::size_t>(key.length));
   if (text.empty()) return descending_ ? ~std::uint64_t{0} : 0;
@@ -210,17 +211,20 @@ std::uint64_t TRecordOrder::Prefix(const std::uint8_t* record) const {
       value = OrderedBits(static_cast<std::int64_t>(DecodeDbfDate(text)));
       break;
     default: {
-      // The first seven ranked bytes, then the length up to 8: a shorter text that is a
-      // beginning of a longer one sorts first, and longer texts tie for the full compare.
+      // Seven ranked bytes of the chunk, then how many bytes are left from its start, up to
+      // 8: a shorter text that is a beginning of a longer one sorts first, and 8 says the
+      // text goes on into the next chunk.
       const auto& ranks = ranks_;
-      for (std::size_t i = 0; i < 7; ++i) {
-        value = (value << 8) | (i < text.size() ? ranks[static_cast<unsigned char>(text[i])] : 0);
+      const std::size_t from = chunk * kChunkBytes;
+      const std::size_t left = text.size() > from ? text.size() - from : 0;
+      for (std::size_t i = 0; i < kChunkBytes; ++i) {
+        value = (value << 8) | (i < left ? ranks[static_cast<unsigned char>(text[from + i])] : 0);
       }
-      value = (value << 8) | std::min<std::size_t>(text.size(), 8);
+      value = (value << 8) | std::min<std::size_t>(left, kChunkBytes + 1);
       break;
     }
   }
-  // Null (0) stays below every value; a value mapped to 0 merely ties with it.
+  // Null (0) stays below every value; a value mapped to 0 merely ties with it (and with 1).
   value = std::max<std::uint64_t>(value, 1);
   return descending_ ? ~value : value;
 }
@@ -245,9 +249,11 @@ void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, b
   ranks_ = StringRanks(file);
   try {
     RecordSource records(file, count);
-    // The first key as a number per record, sorted with the record index beside it: most
-    // comparisons are then one integer compare on memory read in sequence. 12 bytes per
-    // record while sorting.
+    // Keys become numbers, a chunk of a key at a time, sorted with the record index beside
+    // them: comparisons are integer compares on memory read in sequence. Records whose
+    // numbers tie get the next chunk (or key) read once each and are sorted among
+    // themselves, so a key's bytes are read a few times per record instead of at every
+    // comparison, at random places. 12 bytes per record while sorting.
 #pragma pack(push, 4)
     struct Entry {
       std::uint64_t prefix;
@@ -255,26 +261,59 @@ void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, b
     };
 #pragma pack(pop)
     static_assert(sizeof(Entry) == 12);
+    const auto byPrefix = [](const Entry& a, const Entry& b) {
+      return a.prefix != b.prefix ? a.prefix < b.prefix : a.index < b.index;
+    };
+    struct Run {
+      std::size_t begin, end;
+      std::size_t key, chunk;  // the stage the run's entries were sorted by
+    };
     std::vector<Entry> entries(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
-      entries[static_cast<std::size_t>(i)] = Entry{Prefix(records.At(i)), i};
+      entries[static_cast<std::size_t>(i)] = Entry{Prefix(records.At(i), 0, 0), i};
     }
-    const TFieldType firstType = keys_.front().type;
-    const bool single = keys_.size() == 1;
-    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-      if (a.prefix != b.prefix) return a.prefix < b.prefix;
-      // Equal prefixes are equal keys for whole numbers, dates, logicals and for texts
-      // shorter than eight characters (the length is in the low byte).
-      bool exact = firstType != TFieldType::ftFloat;
-      if (firstType == TFieldType::ftString) {
-        exact = ((descending_ ? ~a.prefix : a.prefix) & 0xFF) < 8;
+    std::vector<Run> pending;
+    // Sorts [begin, end) by the stage's numbers and queues every run of equal numbers.
+    const auto sortStage = [&](std::size_t begin, std::size_t end, std::size_t key,
+                               std::size_t chunk) {
+      std::sort(entries.begin() + static_cast<std::ptrdiff_t>(begin),
+                entries.begin() + static_cast<std::ptrdiff_t>(end), byPrefix);
+      for (std::size_t i = begin; i < end;) {
+        std::size_t j = i + 1;
+        while (j < end && entries[j].prefix == entries[i].prefix) ++j;
+        if (j - i > 1) pending.push_back(Run{i, j, key, chunk});
+        i = j;
       }
-      if (!single || !exact) {
-        const int keys = CompareKeys(records.At(a.index), records.At(b.index));
-        if (keys != 0) return keys < 0;
+    };
+    sortStage(0, entries.size(), 0, 0);
+    while (!pending.empty()) {
+      const Run run = pending.back();
+      pending.pop_back();
+      const std::uint64_t raw =
+          descending_ ? ~entries[run.begin].prefix : entries[run.begin].prefix;
+      std::size_t key = run.key, chunk = run.chunk;
+      if (keys_[key].type == TFieldType::ftString && (raw & 0xFF) > kChunkBytes) {
+        ++chunk;  // the texts go on
+      } else if (keys_[key].type != TFieldType::ftString && raw == 1) {
+        // Values that merely tie with the lowest number (out of range, the smallest whole
+        // number): the full comparison settles them.
+        std::sort(entries.begin() + static_cast<std::ptrdiff_t>(run.begin),
+                  entries.begin() + static_cast<std::ptrdiff_t>(run.end),
+                  [&](const Entry& a, const Entry& b) {
+                    return Compare(records.At(a.index), a.index, records.At(b.index), b.index) < 0;
+                  });
+        continue;
+      } else if (key + 1 < keys_.size()) {
+        ++key;
+        chunk = 0;
+      } else {
+        continue;  // equal keys, already in file order
       }
-      return a.index < b.index;
-    });
+      for (std::size_t i = run.begin; i < run.end; ++i) {
+        entries[i].prefix = Prefix(records.At(entries[i].index), key, chunk);
+      }
+      sortStage(run.begin, run.end, key, chunk);
+    }
     order.resize(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) order[i] = entries[i].index;
   } catch (...) {

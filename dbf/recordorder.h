@@ -50,8 +50,13 @@ class TRecordOrder {
     TFieldType type = TFieldType::ftString;
   };
   int CompareKeys(const std::uint8_t* a, const std::uint8_t* b) const;
-  // A number whose order agrees with the first key's (equal numbers may still differ).
-  std::uint64_t Prefix(const std::uint8_t* record) const;
+  // Bytes of a character key per chunk of its number.
+  static constexpr std::size_t kChunkBytes = 7;
+  // A number whose order agrees with key keyIndex's, for records whose keys before it are
+  // equal and, for a character key, whose earlier chunks are equal. Equal numbers are equal
+  // keys, except a text that goes on past the chunk (low byte 8) and the number 1, which
+  // also stands for values that have no number.
+  std::uint64_t Prefix(const std::uint8_t* record, std::size_t keyIndex, std::size_t chunk) const;
 
   bool active_ = false;
   bool descending_ = false;

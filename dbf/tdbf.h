@@ -239,6 +239,8 @@ class TDbf : public TDataSet {
   std::int32_t CurrentRecord() const;
   // Brings the order up to the records the file now holds.
   void SyncOrder();
+  // Starts reading the record some positions ahead in the order (direction +1 or -1).
+  void PrefetchAhead(int direction);
 };
 
 // Settles the code page of a data file: chosenPage when not 0, else a .cpg file beside

@@ -1,6 +1,10 @@
 // The cursor's in-memory order: key comparison per field type, nulls, stable ties,
 // descending, filters and deleted records, records that move or arrive while ordered, and
 // the order dropped on close.
+#include <algorithm>
+#include <cctype>
+#include <tuple>
+
 #include "cursor_fixture.h"
 
 namespace tavlo::cursortest {
@@ -81,6 +85,105 @@ TEST_F(CursorOrderTest, EachFieldTypeComparesByItsValueWithNullsFirstAndTiesInFi
   EXPECT_THROW_TEXT(dbf.SetOrder({"NOTE"}), EDatabaseError, "Cannot order by memo field 'NOTE'");
   EXPECT_FALSE(dbf.Ordered());
   EXPECT_THROW_TEXT(dbf.SetOrder({"NOPE"}), EDatabaseError, "Field 'NOPE' not found");
+}
+
+TEST_F(CursorOrderTest, LongTextsSharingBeginningsSortAsTheWholeTextsCompare) {
+  // Texts longer than one chunk of the sort key, sharing beginnings of 7, 14 and 21 bytes,
+  // differing in case only or in length, under a second key; checked against a plain
+  // comparison of the whole folded texts.
+  std::string path = MakeTable("long.dbf", {{"NAME", TFieldType::ftString, 6},
+                                            {"CITY", TFieldType::ftString, 30},
+                                            {"N", TFieldType::ftInteger, 0}});
+  const std::vector<std::string> parts = {"Amsterd", "amsterd", "am Nort", "AM NORT", "h",
+                                          "",        "h Sea C", "ity",     "x"};
+  struct Row {
+    std::string name, city;
+    int n;
+  };
+  std::vector<Row> rows;
+  unsigned seed = 12345;
+  auto next = [&seed](unsigned bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % bound;
+  };
+  {
+    TDbf dbf;
+    dbf.SetTableName(path);
+    dbf.Open();
+    for (int i = 0; i < 400; ++i) {
+      std::string city;
+      for (unsigned k = next(5); k > 0; --k) city += parts[next(parts.size())];
+      city = city.substr(0, 30);
+      while (!city.empty() && city.back() == ' ') city.pop_back();
+      while (!city.empty() && city.front() == ' ') city.erase(0, 1);
+      rows.push_back({std::to_string(i), city, static_cast<int>(next(3))});
+      dbf.Insert();
+      dbf.LookupField("NAME").SetTextValue(rows.back().name);
+      dbf.LookupField("CITY").SetTextValue(city);
+      dbf.LookupField("N").SetTextValue(std::to_string(rows.back().n));
+      dbf.Post();
+    }
+    dbf.Close();
+  }
+  auto folded = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+  };
+  for (bool descending : {false, true}) {
+    for (bool twoKeys : {false, true}) {
+      std::vector<std::size_t> expected(rows.size());
+      for (std::size_t i = 0; i < rows.size(); ++i) expected[i] = i;
+      std::stable_sort(expected.begin(), expected.end(), [&](std::size_t a, std::size_t b) {
+        // Nulls first; descending reverses the keys, never the file order of equal ones.
+        auto key = [&](std::size_t r) {
+          return std::make_tuple(!rows[r].city.empty(), folded(rows[r].city),
+                                 twoKeys ? rows[r].n : 0);
+        };
+        return descending ? key(b) < key(a) : key(a) < key(b);
+      });
+      std::string want;
+      for (std::size_t r : expected) want += (want.empty() ? "" : " ") + rows[r].name;
+      TDbf dbf;
+      dbf.SetTableName(path);
+      dbf.Open();
+      dbf.SetOrder(
+          twoKeys ? std::vector<std::string>{"CITY", "N"} : std::vector<std::string>{"CITY"},
+          descending);
+      EXPECT_EQ(Names(dbf), want) << "descending " << descending << ", two keys " << twoKeys;
+    }
+  }
+}
+
+TEST_F(CursorOrderTest, NumbersWithoutAValueSortBetweenNullsAndTheSmallestNumber) {
+  // A number too large for 64 bits has no value but is not null; the smallest 64-bit number
+  // shares its sort key with it, which the full comparison must still settle.
+  std::string path =
+      MakeTable("big.dbf", {{"NAME", TFieldType::ftString, 6}, {"N", TFieldType::ftLargeint, 0}});
+  const std::vector<std::pair<std::string, std::string>> rows = {{"min", "-9223372036854775808"},
+                                                                 {"huge", "99999999999999999999"},
+                                                                 {"null", ""},
+                                                                 {"one", "1"},
+                                                                 {"min2", "-9223372036854775807"}};
+  std::string bytes = ReadBytes(path);
+  const std::size_t width = 20;
+  ASSERT_EQ(static_cast<unsigned char>(bytes[10]), 1 + 6 + width);  // the record size
+  for (const auto& [name, number] : rows) {
+    std::string record = " " + name;
+    record.resize(7, ' ');
+    std::string field = number;
+    field.insert(0, width - field.size(), ' ');
+    record += field;
+    bytes.insert(bytes.size() - 1, record);
+  }
+  bytes[4] = static_cast<char>(rows.size());
+  WriteBytes(path, bytes);
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  dbf.SetOrder({"N"});
+  EXPECT_EQ(Names(dbf), "null huge min min2 one");
+  dbf.SetOrder({"N"}, true);
+  EXPECT_EQ(Names(dbf), "one min2 min huge null");
 }
 
 TEST_F(CursorOrderTest, NavigationFilterAndDeletedRecordsFollowTheOrder) {
