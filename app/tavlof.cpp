@@ -246,12 +246,19 @@ void TTavloF::FormShow() {
 }
 
 void TTavloF::closeEvent(QCloseEvent* event) {
-  if (!destroyed_ && !ConfirmPendingEdit()) {
+  if (!destroyed_ && !(ConfirmPendingEdit() && ConfirmEditorText())) {
     event->ignore();
     return;
   }
   FormDestroy();
   QMainWindow::closeEvent(event);
+}
+
+bool TTavloF::ConfirmEditorText() {
+  if (!pageEditor->Modified()) return true;
+  // The question names a file; the page shows which text it means.
+  book->setCurrentWidget(pageEditor);
+  return pageEditor->ConfirmSaveText();
 }
 
 void TTavloF::FormDestroy() {

@@ -126,6 +126,9 @@ class TTavloF : public QMainWindow, public TPageHost {
   void FormShow();
   QWidget* BuildFooter();
   void AddFilterShortcuts();
+  // Before the window closes: the Editor page's unsaved text is saved, dropped or kept as the
+  // user answers; false keeps the window open.
+  bool ConfirmEditorText();
   // Runs a handler body; an exception's message goes to a message box.
   void Guard(const std::function<void()>& body);
 

@@ -53,11 +53,24 @@ void FieldDataLink::Load() {
   loading = false;
 }
 
+// ---- Any bound control -------------------------------------------------------------------
+
+// The link calls back only once the control is whole: when it is bound or the cursor moves.
+TDBControl::TDBControl()
+    : link_(std::make_unique<FieldDataLink>([this] { LoadValue(); }, [this] { UpdateRecord(); })) {}
+
+TDBControl::~TDBControl() noexcept {
+  link_->SetDataSet(nullptr);
+}
+
+void TDBControl::SetDataField(const std::string& name) {
+  link_->DataField = name;
+  link_->Load();
+}
+
 // ---- Edit box ----------------------------------------------------------------------------
 
-TDBEdit::TDBEdit(QWidget* parent)
-    : QLineEdit(parent),
-      link_(std::make_unique<FieldDataLink>([this] { LoadValue(); }, [this] { UpdateRecord(); })) {
+TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent) {
   connect(this, &QLineEdit::textEdited, this, [this] {
     if (link_->loading) return;
     // Starting the edit reloads the control; what was typed must survive that.
@@ -74,15 +87,6 @@ TDBEdit::TDBEdit(QWidget* parent)
   });
   connect(this, &QLineEdit::returnPressed, this, &TDBEdit::UpdateRecord);
   LoadValue();
-}
-
-TDBEdit::~TDBEdit() noexcept {
-  link_->SetDataSet(nullptr);
-}
-
-void TDBEdit::SetDataField(const std::string& name) {
-  link_->DataField = name;
-  link_->Load();
 }
 
 void TDBEdit::LoadValue() {
@@ -119,9 +123,7 @@ void TDBEdit::keyPressEvent(QKeyEvent* event) {
 
 // ---- Memo --------------------------------------------------------------------------------
 
-TDBMemo::TDBMemo(QWidget* parent)
-    : QPlainTextEdit(parent),
-      link_(std::make_unique<FieldDataLink>([this] { LoadValue(); }, [this] { UpdateRecord(); })) {
+TDBMemo::TDBMemo(QWidget* parent) : QPlainTextEdit(parent) {
   connect(this, &QPlainTextEdit::textChanged, this, [this] {
     if (link_->loading || link_->modified) return;
     const QString typed = toPlainText();
@@ -138,15 +140,6 @@ TDBMemo::TDBMemo(QWidget* parent)
     link_->modified = true;
   });
   LoadValue();
-}
-
-TDBMemo::~TDBMemo() noexcept {
-  link_->SetDataSet(nullptr);
-}
-
-void TDBMemo::SetDataField(const std::string& name) {
-  link_->DataField = name;
-  link_->Load();
 }
 
 void TDBMemo::LoadValue() {
@@ -176,20 +169,9 @@ void TDBMemo::focusOutEvent(QFocusEvent* event) {
 
 // ---- Check box ---------------------------------------------------------------------------
 
-TDBCheckBox::TDBCheckBox(QWidget* parent)
-    : QCheckBox(parent),
-      link_(std::make_unique<FieldDataLink>([this] { LoadValue(); }, [this] { UpdateRecord(); })) {
+TDBCheckBox::TDBCheckBox(QWidget* parent) : QCheckBox(parent) {
   connect(this, &QCheckBox::clicked, this, &TDBCheckBox::Toggled);
   LoadValue();
-}
-
-TDBCheckBox::~TDBCheckBox() noexcept {
-  link_->SetDataSet(nullptr);
-}
-
-void TDBCheckBox::SetDataField(const std::string& name) {
-  link_->DataField = name;
-  link_->Load();
 }
 
 void TDBCheckBox::LoadValue() {

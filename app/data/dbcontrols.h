@@ -47,58 +47,60 @@ class FieldDataLink : public TDataLink {
   std::function<void()> store_;
 };
 
-class TDBEdit : public QLineEdit {
-  Q_OBJECT
+// What the three controls have alike: the link to the field and the means to bind it, which
+// the form designer uses without knowing the kind of control. A control loads its field's
+// value in LoadValue and stores what the user changed in UpdateRecord.
+class TDBControl {
  public:
-  explicit TDBEdit(QWidget* parent = nullptr);
-  ~TDBEdit() noexcept override;
+  virtual ~TDBControl() noexcept;
   void SetDataSource(TDataSource* source) { link_->SetDataSource(source); }
   void SetDataField(const std::string& name);
   const std::string& DataField() const { return link_->DataField; }
-  // Writes a changed text into the field now.
-  void UpdateRecord();
+  // Writes a changed value into the field now.
+  virtual void UpdateRecord() = 0;
+
+ protected:
+  TDBControl();
+  virtual void LoadValue() = 0;
+  std::unique_ptr<FieldDataLink> link_;
+};
+
+class TDBEdit : public QLineEdit, public TDBControl {
+  Q_OBJECT
+ public:
+  explicit TDBEdit(QWidget* parent = nullptr);
+  void UpdateRecord() override;
 
  protected:
   void focusOutEvent(QFocusEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void LoadValue();
-  std::unique_ptr<FieldDataLink> link_;
+  void LoadValue() override;
 };
 
-class TDBMemo : public QPlainTextEdit {
+class TDBMemo : public QPlainTextEdit, public TDBControl {
   Q_OBJECT
  public:
   explicit TDBMemo(QWidget* parent = nullptr);
-  ~TDBMemo() noexcept override;
-  void SetDataSource(TDataSource* source) { link_->SetDataSource(source); }
-  void SetDataField(const std::string& name);
-  const std::string& DataField() const { return link_->DataField; }
-  void UpdateRecord();
+  void UpdateRecord() override;
 
  protected:
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
-  void LoadValue();
-  std::unique_ptr<FieldDataLink> link_;
+  void LoadValue() override;
 };
 
-class TDBCheckBox : public QCheckBox {
+class TDBCheckBox : public QCheckBox, public TDBControl {
   Q_OBJECT
  public:
   explicit TDBCheckBox(QWidget* parent = nullptr);
-  ~TDBCheckBox() noexcept override;
-  void SetDataSource(TDataSource* source) { link_->SetDataSource(source); }
-  void SetDataField(const std::string& name);
-  const std::string& DataField() const { return link_->DataField; }
-  void UpdateRecord();
+  void UpdateRecord() override;
 
  private:
-  void LoadValue();
+  void LoadValue() override;
   void Toggled();
-  std::unique_ptr<FieldDataLink> link_;
 };
 
 }  // namespace tavlo

@@ -69,22 +69,16 @@ QWidget* NewFormControl(FormControlKind kind, QWidget* parent) {
 }
 
 std::string FormControlField(const QWidget* control) {
-  if (auto* edit = qobject_cast<const TDBEdit*>(control)) return edit->DataField();
-  if (auto* memo = qobject_cast<const TDBMemo*>(control)) return memo->DataField();
-  if (auto* box = qobject_cast<const TDBCheckBox*>(control)) return box->DataField();
+  if (auto* bound = dynamic_cast<const TDBControl*>(control)) return bound->DataField();
   return std::string();
 }
 
 void SetFormControlField(QWidget* control, const std::string& field) {
-  if (auto* edit = qobject_cast<TDBEdit*>(control)) edit->SetDataField(field);
-  if (auto* memo = qobject_cast<TDBMemo*>(control)) memo->SetDataField(field);
-  if (auto* box = qobject_cast<TDBCheckBox*>(control)) box->SetDataField(field);
+  if (auto* bound = dynamic_cast<TDBControl*>(control)) bound->SetDataField(field);
 }
 
 void SetFormControlDataSource(QWidget* control, TDataSource* source) {
-  if (auto* edit = qobject_cast<TDBEdit*>(control)) edit->SetDataSource(source);
-  if (auto* memo = qobject_cast<TDBMemo*>(control)) memo->SetDataSource(source);
-  if (auto* box = qobject_cast<TDBCheckBox*>(control)) box->SetDataSource(source);
+  if (auto* bound = dynamic_cast<TDBControl*>(control)) bound->SetDataSource(source);
 }
 
 QColor ToQColor(TColor color) {

@@ -3,8 +3,10 @@
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 #include <QVBoxLayout>
+#include <cmath>
+
+#include "app/widgets/icons.h"
 
 namespace tavlo {
 
@@ -37,15 +39,10 @@ void Arrow(QPainter& p, QPointF from, QPointF to) {
   p.fillPath(head, p.pen().color());
 }
 
-QPixmap DrawShape(int shape, int size) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.scale(size / 16.0, size / 16.0);
-  const QColor ink(0x2e, 0x34, 0x36);
-  const QColor blue(0x34, 0x65, 0xa4);
-  const QColor red(0xcc, 0x00, 0x00);
+void PaintShape(QPainter& p, int shape) {
+  const QColor& ink = kIconInk;
+  const QColor& blue = kIconBlue;
+  const QColor& red = kIconRed;
   const QColor paper(0xff, 0xff, 0xff);
   QPen pen(ink, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   p.setPen(pen);
@@ -138,13 +135,11 @@ QPixmap DrawShape(int shape, int size) {
       p.drawEllipse(QPointF(13.5, 13.5), 1.6, 1.6);
       break;
   }
-  return pixmap;
 }
 
+// The palette's buttons show 20 pixels: that size is drawn too, never scaled from another.
 QIcon PaletteIcon(int shape) {
-  QIcon icon;
-  for (int size : {16, 20, 24, 32, 48}) icon.addPixmap(DrawShape(shape, size));
-  return icon;
+  return PaintedIcon([shape](QPainter& p) { PaintShape(p, shape); }, {16, 20, 24, 32, 48});
 }
 
 }  // namespace

@@ -26,6 +26,11 @@ namespace tavlo {
 
 namespace {
 
+// What the page shows for a report begun from the starter template and not saved yet.
+constexpr const char* kNewReport = "New report";
+// What it shows, and the question names, for a text that has no name yet.
+constexpr const char* kUntitled = "Untitled";
+
 // Courier New, 17 pixels high; the font matcher stands in a metric twin where it is missing.
 // The editor sizes its styles in points only, so the height is turned into points here.
 QFont EditorFont(bool bold) {
@@ -250,7 +255,7 @@ TEditorPage::TEditorPage(TPageHost& host, QWidget* parent) : QWidget(parent), ho
 
 void TEditorPage::ShowFileState() {
   const bool modified = editor->isModified();
-  QString shown = fileShown_.empty() ? QString("(no file)") : FromAnsi(fileShown_);
+  QString shown = FromAnsi(fileShown_.empty() ? kUntitled : fileShown_);
   if (modified) shown += "  \u2022 modified";
   lblFile->setText(shown);
   lblFile->setToolTip(FromAnsi(fileName_));
@@ -292,7 +297,39 @@ bool TEditorPage::Save(const std::string& path) {
   return true;
 }
 
+bool TEditorPage::SaveAs() {
+  if (editorSaveFolder.empty()) editorSaveFolder = host_.ExeFolder();
+  const std::optional<std::string> chosen = Host().SaveFileDialog("Save", "", editorSaveFolder, "");
+  if (!chosen) return false;
+  editorSaveFolder = ExtractFilePath(*chosen);
+  return Save(*chosen);
+}
+
+bool TEditorPage::SaveTemplateAs() {
+  const std::optional<std::string> chosen = Host().SaveFileDialog(
+      "Save Report Template", "Report Templates|*.drpt", host_.ExeFolder() + "reports", "");
+  if (!chosen) return false;
+  return Save(ChangeFileExt(*chosen, ".drpt"));
+}
+
+bool TEditorPage::ConfirmSaveText() {
+  if (!Modified()) return true;
+  const std::string name = fileShown_.empty() ? kUntitled : fileShown_;
+  switch (Host().Ask("Save changes to " + name + "?", true)) {
+    case Answer::Yes:
+      if (!fileName_.empty()) return Save(fileName_);
+      // A new report was begun as a template: it is saved as one.
+      return fileShown_ == kNewReport ? SaveTemplateAs() : SaveAs();
+    case Answer::No:
+      return true;
+    case Answer::Cancel:
+      break;
+  }
+  return false;
+}
+
 void TEditorPage::btnopenClick() {
+  if (!ConfirmSaveText()) return;
   if (editorOpenFolder.empty()) editorOpenFolder = host_.ExeFolder();
   const std::optional<std::string> chosen = Host().OpenFileDialog("Open", "", editorOpenFolder);
   if (!chosen) return;
@@ -301,11 +338,7 @@ void TEditorPage::btnopenClick() {
 }
 
 void TEditorPage::btnsaveClick() {
-  if (editorSaveFolder.empty()) editorSaveFolder = host_.ExeFolder();
-  const std::optional<std::string> chosen = Host().SaveFileDialog("Save", "", editorSaveFolder, "");
-  if (!chosen) return;
-  editorSaveFolder = ExtractFilePath(*chosen);
-  Save(*chosen);
+  SaveAs();
 }
 
 void TEditorPage::btnnewreportClick() {
@@ -314,11 +347,13 @@ void TEditorPage::btnnewreportClick() {
     host_.ShowError("Can not find template " + path);
     return;
   }
+  if (!ConfirmSaveText()) return;
   // A new report has no file of its own yet: saving it asks for a name.
-  Load(path, "New report");
+  Load(path, kNewReport);
 }
 
 void TEditorPage::btnopentemplateClick() {
+  if (!ConfirmSaveText()) return;
   const std::optional<std::string> chosen =
       host_.FileChooser().ChooseFile(host_.ExeFolder() + "reports", "*.drpt", "Select Report");
   if (!chosen || !Files().FileExists(*chosen)) return;
@@ -326,10 +361,7 @@ void TEditorPage::btnopentemplateClick() {
 }
 
 void TEditorPage::btnsavetemplateClick() {
-  const std::optional<std::string> chosen = Host().SaveFileDialog(
-      "Save Report Template", "Report Templates|*.drpt", host_.ExeFolder() + "reports", "");
-  if (!chosen) return;
-  Save(ChangeFileExt(*chosen, ".drpt"));
+  SaveTemplateAs();
 }
 
 void TEditorPage::btncolorClick() {

@@ -2,8 +2,9 @@
 // numbers, undo) with buttons to open and save any file, start a report template from
 // reports/template.html, open and save report templates (*.drpt) and insert a web-safe
 // colour at the caret; Ctrl+F and F3 find text. The page marks itself while the text differs
-// from the file last opened or saved. A file that cannot be read or written is reported and
-// the editor keeps its text. It reaches the shell only through TPageHost.
+// from the file last opened or saved, and never replaces such text (nor lets the shell close
+// over it) without asking. A file that cannot be read or written is reported and the editor
+// keeps its text. It reaches the shell only through TPageHost.
 #pragma once
 
 #include <Qsci/qsciscintilla.h>
@@ -53,6 +54,11 @@ class TEditorPage : public QWidget {
   // The file the text was last opened from or saved to ("" for none or a new report).
   const std::string& FileName() const { return fileName_; }
   bool Modified() const { return editor->isModified(); }
+  // Before the text is replaced or the window closes: when the text holds changes, asks
+  // "Save changes to <name>?" (a text never saved is "Untitled"); Yes saves it to its file,
+  // or under a name chosen in the save dialog, No lets the changes go, Cancel keeps them.
+  // False when the caller must stop: Cancel, or the save was cancelled or failed (shown).
+  bool ConfirmSaveText();
 
   // Start folders of the editor's open and save dialogs, "" until first used.
   std::string editorOpenFolder;
@@ -72,6 +78,9 @@ class TEditorPage : public QWidget {
   // Loads path into the editor; on success it becomes the page's file (shown as fileShown).
   bool Load(const std::string& path, const std::string& fileShown);
   bool Save(const std::string& path);
+  // Save under a name the user chooses: any file, or a template that gets ".drpt".
+  bool SaveAs();
+  bool SaveTemplateAs();
   // The file label and the page's tab title, with the modified mark.
   void ShowFileState();
 

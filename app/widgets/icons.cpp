@@ -24,16 +24,11 @@ void Triangle(QPainter& p, double x, double y, double w, double h, bool pointsLe
   p.fillPath(path, p.brush());
 }
 
-QPixmap Draw(IconShape shape, int size) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.scale(size / 16.0, size / 16.0);
-  const QColor ink(0x2e, 0x34, 0x36);
-  const QColor blue(0x34, 0x65, 0xa4);
-  const QColor green(0x4e, 0x9a, 0x06);
-  const QColor red(0xcc, 0x00, 0x00);
+void Paint(QPainter& p, IconShape shape) {
+  const QColor& ink = kIconInk;
+  const QColor& blue = kIconBlue;
+  const QColor& green = kIconGreen;
+  const QColor& red = kIconRed;
   p.setBrush(ink);
   QPen pen(ink, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   p.setPen(pen);
@@ -177,15 +172,27 @@ QPixmap Draw(IconShape shape, int size) {
       break;
     }
   }
-  return pixmap;
 }
 
 }  // namespace
 
-QIcon DrawnIcon(IconShape shape) {
+QIcon PaintedIcon(const std::function<void(QPainter&)>& paint, std::initializer_list<int> sizes) {
   QIcon icon;
-  for (int size : {16, 24, 32}) icon.addPixmap(Draw(shape, size));
+  for (int size : sizes) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 16.0, size / 16.0);
+    paint(painter);
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
   return icon;
+}
+
+QIcon DrawnIcon(IconShape shape) {
+  return PaintedIcon([shape](QPainter& p) { Paint(p, shape); }, {16, 24, 32});
 }
 
 QIcon TavloIcon(const char* themeName, IconShape fallback) {

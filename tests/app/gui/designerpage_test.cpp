@@ -2,42 +2,22 @@
 // with the save dialog answered by a recording desktop host — what is created, what is
 // refused silently, what is reported, and what happens to the table that was open.
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/pages/designerpage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/tdbf.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 #include "platform/filesystem.h"
 
 using namespace tavlo;
+using namespace tavlo::testsupport;
 
 namespace {
 
-// Answers the save dialog as told and records how it was asked.
-class RecordingHost : public SilentDesktopHost {
- public:
-  std::optional<std::string> saveAnswer;
-  int saveDialogs = 0;
-  std::string saveFilter, saveFolder, saveExtension;
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string& filter,
-                                            const std::string& folder,
-                                            const std::string& extension) override {
-    ++saveDialogs;
-    saveFilter = filter;
-    saveFolder = folder;
-    saveExtension = extension;
-    return saveAnswer;
-  }
-};
-
 void MakeTable(const std::string& path) {
-  TDbf table;
-  table.FieldDefs() = {{"NAME", TFieldType::ftString, 20, false}};
-  table.SetTableName(path);
-  table.CreateTableFile();
+  CreateTable(path, {{"NAME", TFieldType::ftString, 20, false}});
 }
 
 struct FieldShape {
@@ -59,17 +39,12 @@ std::vector<FieldShape> FieldsOnDisk(const std::string& path) {
 
 }  // namespace
 
-class DesignerPageTest : public QObject {
+class DesignerPageTest : public GuiTest<> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<RecordingHost> host_;
-  std::unique_ptr<ScopedDesktopHost> scopedHost_;
-  std::unique_ptr<TTavloF> window_;
   std::string open_;
 
-  std::string Folder() const { return dir_->path().toStdString() + "/"; }
   TDesignerPage& Page() { return *window_->pageDesigner; }
   // Types the definition, answers the dialog with name and presses "Create Table".
   void Create(const QString& definition, const std::string& name) {
@@ -81,24 +56,15 @@ class DesignerPageTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QDir(dir_->path()).mkpath("tables");
+    SetUpWorkspace({"tables"});
     open_ = Folder() + "tables/open.dbf";
     MakeTable(open_);
-    host_ = std::make_unique<RecordingHost>();
-    scopedHost_ = std::make_unique<ScopedDesktopHost>(*host_);
-    window_ = CreateMainWindow(dir_->path() + "/tavlo", {});
-    window_->show();
+    window_ = NewWindow();
     window_->book->setCurrentWidget(window_->pageDesigner);
     window_->OpenTable(open_, true);
     QVERIFY(OpenTableStillOpen());
   }
-  void cleanup() {
-    window_.reset();
-    scopedHost_.reset();
-    host_.reset();
-    dir_.reset();
-  }
+  void cleanup() { TearDownWorkspace(); }
 
   void insertButtonsTypeTheirCaptionAtTheCaret() {
     std::vector<QString> captions;

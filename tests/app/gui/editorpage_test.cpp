@@ -1,12 +1,12 @@
 // The "Editor" page through the real window: loading and saving lines (CR LF written), the
 // start folders of its dialogs, report templates, the starter template, files that cannot
 // be read or written, the colour insertion as one undoable step, Tab, find, the modified
-// mark and the HTML highlighting.
+// mark, the question before unsaved text is replaced or the window closes over it, and the
+// HTML highlighting.
 #include <Qsci/qscilexerhtml.h>
 #include <QApplication>
 #include <QFile>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -15,51 +15,19 @@
 #include "app/dialogs/websafe.h"
 #include "app/dialogs/websafef.h"
 #include "app/pages/editorpage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 #include "text/qelstrings.h"
 
 using namespace tavlo;
 
-namespace {
+using namespace tavlo::testsupport;
 
-// Answers the open and save dialogs as told and records how they were asked.
-class RecordingHost : public SilentDesktopHost {
- public:
-  std::optional<std::string> openAnswer, saveAnswer;
-  std::string openFilter, openFolder, saveFilter, saveFolder, saveExtension;
-  int dialogs = 0;
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string& filter,
-                                            const std::string& folder) override {
-    ++dialogs;
-    openFilter = filter;
-    openFolder = folder;
-    return openAnswer;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string& filter,
-                                            const std::string& folder,
-                                            const std::string& extension) override {
-    ++dialogs;
-    saveFilter = filter;
-    saveFolder = folder;
-    saveExtension = extension;
-    return saveAnswer;
-  }
-};
-
-}  // namespace
-
-class EditorPageTest : public QObject {
+class EditorPageTest : public GuiTest<> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<RecordingHost> host_;
-  std::unique_ptr<ScopedDesktopHost> scopedHost_;
-  std::unique_ptr<TTavloF> window_;
-
-  std::string Folder() const { return dir_->path().toStdString() + "/"; }
   TEditorPage& Page() { return *window_->pageEditor; }
   TTemplateEditor& Editor() { return *window_->pageEditor->editor; }
   QString TabText() { return window_->book->tabText(window_->book->indexOf(&Page())); }
@@ -75,21 +43,11 @@ class EditorPageTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QDir(dir_->path()).mkpath("reports");
-    QDir(dir_->path()).mkpath("other");
-    host_ = std::make_unique<RecordingHost>();
-    scopedHost_ = std::make_unique<ScopedDesktopHost>(*host_);
-    window_ = CreateMainWindow(dir_->path() + "/tavlo", {});
-    window_->show();
+    SetUpWorkspace({"reports", "other"});
+    window_ = NewWindow();
     window_->book->setCurrentWidget(&Page());
   }
-  void cleanup() {
-    window_.reset();
-    scopedHost_.reset();
-    host_.reset();
-    dir_.reset();
-  }
+  void cleanup() { TearDownWorkspace(); }
 
   void opensAndSavesLinesWithCrLf() {
     const std::string source = Folder() + "other/page.html";
@@ -129,6 +87,7 @@ class EditorPageTest : public QObject {
 
   void unreadableAndUnwritableFilesKeepTheText() {
     Editor().setText("keep me");
+    host_->answer = Answer::No;
     host_->openAnswer = Folder() + "other/missing.html";
     Page().btnopen->click();
     // The file system's message, its reason after it.
@@ -164,9 +123,7 @@ class EditorPageTest : public QObject {
     QTimer::singleShot(0, chooser, [chooser] {
       QCOMPARE(chooser->windowTitle(), QString("Select Report"));
       QCOMPARE(chooser->Files()->count(), 2);
-      QListWidgetItem* item = chooser->Files()->findItems("other.drpt", Qt::MatchExactly)[0];
-      QTest::mouseClick(chooser->Files()->viewport(), Qt::LeftButton, {},
-                        chooser->Files()->visualItemRect(item).center());
+      QVERIFY(ClickChooserItem(*chooser, "other.drpt"));
     });
     Page().btnopentemplate->click();
     QCOMPARE(Editor().text(), QString("<b>x</b>\n"));
@@ -180,6 +137,7 @@ class EditorPageTest : public QObject {
                                                         "reports/template.html"}));
     QCOMPARE(Editor().text(), QString("unchanged"));
     SaveStringToFile(Folder() + "reports/template.html", "<html>\r\n</html>\r\n");
+    host_->answer = Answer::No;
     Page().btnnewreport->click();
     QCOMPARE(Editor().text(), QString("<html>\n</html>\n"));
     // Not tied to template.html: saving asks for a name.
@@ -243,6 +201,154 @@ class EditorPageTest : public QObject {
     QCOMPARE(TabText(), QString("Editor *"));
     Editor().undo();
     QCOMPARE(TabText(), QString("Editor"));
+  }
+
+  // Each row: how the text began, the answer to "Save changes to ...?", the save dialog's
+  // answer, then the question asked, whether the window closed and which file holds the text.
+  void closingTheWindowAsksAboutUnsavedText_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("saveAs");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QString>("written");
+    const int yes = int(Answer::Yes), no = int(Answer::No), cancel = int(Answer::Cancel);
+    QTest::newRow("unchanged") << "file" << false << cancel << ""
+                               << "" << true << "";
+    QTest::newRow("its file, Yes") << "file" << true << yes << ""
+                                   << "Save changes to page.html?" << true << "other/page.html";
+    QTest::newRow("its file, No") << "file" << true << no << ""
+                                  << "Save changes to page.html?" << true << "";
+    QTest::newRow("its file, Cancel") << "file" << true << cancel << ""
+                                      << "Save changes to page.html?" << false << "";
+    QTest::newRow("untitled, Yes") << "none" << true << yes << "other/new.html"
+                                   << "Save changes to Untitled?" << true << "other/new.html";
+    QTest::newRow("untitled, Yes, name not given") << "none" << true << yes << ""
+                                                   << "Save changes to Untitled?" << false << "";
+    QTest::newRow("untitled, Yes, save fails") << "none" << true << yes << "nofolder/new.html"
+                                               << "Save changes to Untitled?" << false << "";
+    QTest::newRow("new report, Yes")
+        << "report" << true << yes << "reports/mine"
+        << "Save changes to New report?" << true << "reports/mine.drpt";
+  }
+  void closingTheWindowAsksAboutUnsavedText() {
+    QFETCH(QString, start);
+    QFETCH(bool, typed);
+    QFETCH(int, answer);
+    QFETCH(QString, saveAs);
+    QFETCH(QString, question);
+    QFETCH(bool, closes);
+    QFETCH(QString, written);
+    const std::string page = Folder() + "other/page.html";
+    SaveStringToFile(page, "old\r\n");
+    if (start == "file") {
+      host_->openAnswer = page;
+      Page().btnopen->click();
+    } else if (start == "report") {
+      SaveStringToFile(Folder() + "reports/template.html", "<html>\r\n");
+      Page().btnnewreport->click();
+    }
+    if (typed) Editor().setText("new\n");
+    host_->answer = Answer(answer);
+    if (!saveAs.isEmpty()) host_->saveAnswer = Folder() + saveAs.toStdString();
+    window_->book->setCurrentIndex(0);
+
+    QCOMPARE(window_->close(), closes);
+    QCOMPARE(window_->isVisible(), !closes);
+    const std::vector<std::string> asked = question.isEmpty()
+                                               ? std::vector<std::string>{}
+                                               : std::vector<std::string>{question.toStdString()};
+    QCOMPARE(host_->questions, asked);
+    // The page whose text is meant is shown while the question is asked.
+    if (!asked.empty()) QCOMPARE(window_->book->currentWidget(), &Page());
+    if (start == "report" && answer == int(Answer::Yes))
+      QCOMPARE(host_->saveFilter, std::string("Report Templates|*.drpt"));
+    if (!written.isEmpty())
+      QCOMPARE(LoadFileToString(Folder() + written.toStdString()), std::string("new\r\n"));
+    if (written != "other/page.html") QCOMPARE(LoadFileToString(page), std::string("old\r\n"));
+    if (!closes) {
+      QCOMPARE(Editor().text(), QString("new\n"));
+      QVERIFY(Page().Modified());
+    }
+    if (saveAs.startsWith("nofolder")) {
+      QCOMPARE(host_->messages.size(), size_t(1));
+      QVERIFY2(host_->messages[0].rfind("Cannot create file " + Folder() + "nofolder/", 0) == 0,
+               host_->messages[0].c_str());
+    } else {
+      QVERIFY(host_->messages.empty());
+    }
+  }
+
+  void replacingUnsavedTextAsksFirst() {
+    const std::string page = Folder() + "other/page.html";
+    SaveStringToFile(page, "old\r\n");
+    SaveStringToFile(Folder() + "reports/template.html", "<html>\r\n");
+    SaveStringToFile(Folder() + "reports/list.drpt", "<record>\r\n");
+    TFormSelectF* chooser = window_->FormSelectF;
+    int chooserShown = 0;
+    // "Open Report Template": the chooser, when it is shown, is counted and list.drpt picked.
+    const auto openTemplate = [&] {
+      QTimer::singleShot(0, chooser, [&] {
+        if (!chooser->isVisible()) return;
+        ++chooserShown;
+        QVERIFY(ClickChooserItem(*chooser, "list.drpt"));
+      });
+      Page().btnopentemplate->click();
+      QCoreApplication::processEvents();
+    };
+
+    // Cancel: no dialog opens and the text stays, whichever button asked.
+    Editor().setText("typed");
+    host_->openAnswer = page;
+    Page().btnopen->click();
+    Page().btnnewreport->click();
+    openTemplate();
+    QCOMPARE(host_->questions, std::vector<std::string>(3, "Save changes to Untitled?"));
+    // The question names the text as the page does.
+    QCOMPARE(Page().lblFile->text(), QString("Untitled  \u2022 modified"));
+    QCOMPARE(host_->openDialogs + host_->saveDialogs, 0);
+    QCOMPARE(chooserShown, 0);
+    QCOMPARE(Editor().text(), QString("typed"));
+    QVERIFY(Page().Modified());
+
+    // No: the file is opened over the text (one undo still brings it back).
+    host_->answer = Answer::No;
+    Page().btnopen->click();
+    QCOMPARE(Editor().text(), QString("old\n"));
+    QCOMPARE(LoadFileToString(page), std::string("old\r\n"));
+    Editor().undo();
+    QCOMPARE(Editor().text(), QString("typed"));
+    Editor().redo();
+
+    // Yes: the text goes to its own file without a dialog, then the new report replaces it.
+    Editor().setText("edited\n");
+    host_->questions.clear();
+    host_->answer = Answer::Yes;
+    const int dialogs = host_->openDialogs + host_->saveDialogs;
+    Page().btnnewreport->click();
+    QCOMPARE(host_->questions, std::vector<std::string>{"Save changes to page.html?"});
+    QCOMPARE(host_->openDialogs + host_->saveDialogs, dialogs);
+    QCOMPARE(LoadFileToString(page), std::string("edited\r\n"));
+    QCOMPARE(Editor().text(), QString("<html>\n"));
+
+    // Yes on a new report saves it as a template before the chosen one is opened; a save
+    // that is not made keeps the text and opens nothing.
+    Editor().insertAt("mine", 0, 0);
+    host_->questions.clear();
+    host_->saveAnswer.reset();
+    openTemplate();
+    QCOMPARE(chooserShown, 0);
+    QCOMPARE(Editor().text(), QString("mine<html>\n"));
+    host_->saveAnswer = Folder() + "reports/mine";
+    openTemplate();
+    QCOMPARE(host_->questions, std::vector<std::string>(2, "Save changes to New report?"));
+    QCOMPARE(host_->saveFilter, std::string("Report Templates|*.drpt"));
+    QCOMPARE(LoadFileToString(Folder() + "reports/mine.drpt"), std::string("mine<html>\r\n"));
+    QCOMPARE(chooserShown, 1);
+    QCOMPARE(Editor().text(), QString("<record>\n"));
+    QCOMPARE(Page().FileName(), Folder() + "reports/list.drpt");
+    QVERIFY(host_->messages.empty());
   }
 
   void findsTextAndFindsNextWithF3() {

@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
@@ -26,54 +25,28 @@
 #include "app/dialogs/memoeditf.h"
 #include "app/pages/formpage.h"
 #include "app/pages/tablepage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/fields.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 
 using namespace tavlo;
+using namespace tavlo::testsupport;
 
 namespace {
-
-// Records messages and questions; answers questions as told.
-class AnsweringHost : public SilentDesktopHost {
- public:
-  Answer answer = Answer::Cancel;
-  std::vector<std::string> questions;
-  std::vector<std::string> errors;
-  void ShowError(const std::string& text) override {
-    errors.push_back(text);
-    messages.push_back(text);
-  }
-  Answer Ask(const std::string& text, bool) override {
-    questions.push_back(text);
-    return answer;
-  }
-};
 
 constexpr int kName = 0, kCity = 1, kOrders = 2, kNotes = 4;
 
 void MakeTable(const std::string& path) {
-  TDbf table;
-  table.FieldDefs() = {{"NAME", TFieldType::ftString, 8, false},
-                       {"CITY", TFieldType::ftString, 10, false},
-                       {"ORDERS", TFieldType::ftInteger, 0, false},
-                       {"ACTIVE", TFieldType::ftBoolean, 0, false},
-                       {"NOTES", TFieldType::ftMemo, 0, false}};
-  table.SetTableName(path);
-  table.CreateTableFile();
-  table.Open();
-  const char* names[] = {"Anna", "Boris", "Cleo"};
-  for (int i = 0; i < 3; ++i) {
-    table.Insert();
-    table.FieldByName("NAME").SetTextValue(names[i]);
-    table.FieldByName("CITY").SetTextValue("Paris");
-    table.FieldByName("ORDERS").SetTextValue(std::to_string(i + 1));
-    table.FieldByName("ACTIVE").SetTextValue("True");
-    table.FieldByName("NOTES").SetTextValue(std::string("Note of ") + names[i]);
-    table.Post();
-  }
-  table.Close();
+  CreateTable(path,
+              {{"NAME", TFieldType::ftString, 8, false},
+               {"CITY", TFieldType::ftString, 10, false},
+               {"ORDERS", TFieldType::ftInteger, 0, false},
+               {"ACTIVE", TFieldType::ftBoolean, 0, false},
+               {"NOTES", TFieldType::ftMemo, 0, false}},
+              {{"Anna", "Paris", "1", "True", "Note of Anna"},
+               {"Boris", "Paris", "2", "True", "Note of Boris"},
+               {"Cleo", "Paris", "3", "True", "Note of Cleo"}});
 }
 
 std::string FileBytes(const std::string& path) {
@@ -95,18 +68,14 @@ QStringList Dump(const std::string& path) {
 
 }  // namespace
 
-class EditSafetyTest : public QObject {
+class EditSafetyTest : public GuiTest<> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<AnsweringHost> host_;
-  std::unique_ptr<ScopedDesktopHost> scopedHost_;
   std::string table_;
 
   std::unique_ptr<TTavloF> Start(const QStringList& arguments = {}) {
-    auto window = CreateMainWindow(dir_->path() + "/tavlo", arguments);
-    window->show();
+    auto window = NewWindow(arguments);
     window->DBNavigator1->ConfirmDelete = false;
     if (arguments.isEmpty()) window->OpenTable(table_, false);
     return window;
@@ -126,17 +95,11 @@ class EditSafetyTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    table_ = dir_->path().toStdString() + "/orders.dbf";
+    SetUpWorkspace();
+    table_ = Folder() + "orders.dbf";
     MakeTable(table_);
-    host_ = std::make_unique<AnsweringHost>();
-    scopedHost_ = std::make_unique<ScopedDesktopHost>(*host_);
   }
-  void cleanup() {
-    scopedHost_.reset();
-    host_.reset();
-    dir_.reset();
-  }
+  void cleanup() { TearDownWorkspace(); }
 
   // A filter that fails or accepts nothing leaves nothing to delete, edit or post.
   void emptyFilteredViewChangesNothing() {

@@ -3,12 +3,10 @@
 // the data-bound controls of a form.
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/core/formfile.h"
@@ -20,17 +18,19 @@
 #include "app/designer/sizercontrol.h"
 #include "app/dialogs/propertiesf.h"
 #include "app/pages/formpage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/fields.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 #include "text/qelstrings.h"
 
 using namespace tavlo;
+using namespace tavlo::testsupport;
 
 namespace {
 
-class RecordingHost : public SilentDesktopHost {
+// Besides the shared host's: answers the input box and the font dialog as told.
+class FormHost : public RecordingHost {
  public:
   std::optional<std::string> inputAnswer;
   std::string inputCaption, inputPrompt;
@@ -45,24 +45,17 @@ class RecordingHost : public SilentDesktopHost {
 };
 
 void MakeTable(const std::string& path, bool withBoolean = true) {
-  TDbf table;
-  table.FieldDefs() = {{"NAME", TFieldType::ftString, 20, false},
+  TFieldDefs fields = {{"NAME", TFieldType::ftString, 20, false},
                        {"AGE", TFieldType::ftSmallint, 0, false},
                        {"NOTES", TFieldType::ftMemo, 0, false}};
-  if (withBoolean) table.FieldDefs().push_back({"ACTIVE", TFieldType::ftBoolean, 0, false});
-  table.SetTableName(path);
-  table.CreateTableFile();
-  table.Open();
-  const char* const names[] = {"Anna", "Boris", "Cleo"};
-  for (int i = 0; i < 3; ++i) {
-    table.Insert();
-    table.FieldByName("NAME").SetTextValue(names[i]);
-    table.FieldByName("AGE").SetTextValue(std::to_string(30 + i));
-    table.FieldByName("NOTES").SetTextValue(std::string("Note of ") + names[i]);
-    if (withBoolean) table.FieldByName("ACTIVE").SetTextValue(i == 0 ? "True" : "False");
-    table.Post();
+  std::vector<std::vector<std::string>> rows = {{"Anna", "30", "Note of Anna"},
+                                                {"Boris", "31", "Note of Boris"},
+                                                {"Cleo", "32", "Note of Cleo"}};
+  if (withBoolean) {
+    fields.push_back({"ACTIVE", TFieldType::ftBoolean, 0, false});
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i].push_back(i == 0 ? "True" : "False");
   }
-  table.Close();
+  CreateTable(path, fields, rows);
 }
 
 std::string ReadFile(const std::string& path) {
@@ -86,20 +79,14 @@ std::string Line(const std::string& kind, int left, int top, int width, int heig
 
 }  // namespace
 
-class FormPageTest : public QObject {
+class FormPageTest : public GuiTest<FormHost> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<RecordingHost> host_;
-  std::unique_ptr<ScopedDesktopHost> scopedHost_;
-  QString exe_;
   std::string table_;
 
-  std::string Folder() const { return dir_->path().toStdString() + "/"; }
   std::unique_ptr<TTavloF> Start(const QStringList& arguments = {}) {
-    auto window = CreateMainWindow(exe_, arguments);
-    window->show();
+    auto window = NewWindow(arguments);
     window->book->setCurrentWidget(window->pageForm);
     return window;
   }
@@ -116,20 +103,11 @@ class FormPageTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QDir(dir_->path()).mkpath("tables");
-    QDir(dir_->path()).mkpath("forms");
-    exe_ = dir_->path() + "/tavlo";
+    SetUpWorkspace({"tables", "forms"});
     table_ = Folder() + "tables/people.dbf";
     MakeTable(table_);
-    host_ = std::make_unique<RecordingHost>();
-    scopedHost_ = std::make_unique<ScopedDesktopHost>(*host_);
   }
-  void cleanup() {
-    scopedHost_.reset();
-    host_.reset();
-    dir_.reset();
-  }
+  void cleanup() { TearDownWorkspace(); }
 
   void demoFormOpensWithItsTableAndSavesTheSameLines() {
     const std::string demo = TAVLO_SOURCE_DIR "/demo/";

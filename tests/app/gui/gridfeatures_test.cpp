@@ -6,22 +6,21 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QColor>
-#include <QDir>
 #include <QFile>
 #include <QHeaderView>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/data/dbgrid.h"
 #include "app/data/dbnavigator.h"
 #include "app/host/qtdesktophost.h"
 #include "app/pages/tablepage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/fields.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 
 using namespace tavlo;
+using namespace tavlo::testsupport;
 
 namespace {
 
@@ -50,13 +49,8 @@ void WriteTable(const QString& folder) {
 
 }  // namespace
 
-class GridFeaturesTest : public QObject {
+class GridFeaturesTest : public GuiTest<> {
   Q_OBJECT
-
-  QTemporaryDir dir_;
-  SilentDesktopHost host_;
-  std::unique_ptr<ScopedDesktopHost> scoped_;
-  std::unique_ptr<TTavloF> window_;
 
   QStringList Column(int column) {
     GridModel* model = window_->pageTable->DBGrid1->Model();
@@ -70,19 +64,14 @@ class GridFeaturesTest : public QObject {
 
  private slots:
   void init() {
-    QDir(dir_.path()).mkpath("tables");
-    WriteTable(dir_.path() + "/tables");
-    scoped_ = std::make_unique<ScopedDesktopHost>(host_);
-    window_ = CreateMainWindow(dir_.path() + "/tavlo", {});
+    SetUpWorkspace({"tables"});
+    WriteTable(dir_->path() + "/tables");
+    window_ = NewWindow();
     window_->resize(900, 600);
-    window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    window_->OpenTable(ToAnsi(dir_.path() + "/tables/people.dbf"), true);
+    window_->OpenTable(ToAnsi(dir_->path() + "/tables/people.dbf"), true);
   }
-  void cleanup() {
-    window_.reset();
-    scoped_.reset();
-  }
+  void cleanup() { TearDownWorkspace(); }
 
   void titleClickOrdersAndNavigatorFollows() {
     TTablePage& page = *window_->pageTable;
@@ -114,7 +103,7 @@ class GridFeaturesTest : public QObject {
     QCOMPARE(Column(0), (QStringList{"eve", "Bob", "Cid", "Ann"}));
     page.TitleClick(0);
     window_->CloseTable();
-    window_->OpenTable(ToAnsi(dir_.path() + "/tables/people.dbf"), true);
+    window_->OpenTable(ToAnsi(dir_->path() + "/tables/people.dbf"), true);
     QVERIFY(!window_->Cursor().Ordered());
   }
 
@@ -140,7 +129,7 @@ class GridFeaturesTest : public QObject {
     QVERIFY(!model->data(model->index(3, 0), Qt::ForegroundRole).isValid());
     page.chkdeleted->click();
     QCOMPARE(Column(0).size(), 5);  // Dan is live again, on disk
-    QFile file(dir_.path() + "/tables/people.dbf");
+    QFile file(dir_->path() + "/tables/people.dbf");
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     const int headerSize =

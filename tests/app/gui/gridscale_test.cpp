@@ -1,10 +1,8 @@
 // The grid over a large table: it learns records lazily in chunks as the view asks, never the
 // whole table up front; "Last" learns up to the last record and shows it; deleted records are
 // never shown; the decoded-row cache stays bounded while scrolling.
-#include <QDir>
 #include <QFile>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/data/dbgrid.h"
@@ -12,12 +10,13 @@
 #include "app/host/qtdesktophost.h"
 #include "app/pages/formpage.h"
 #include "app/pages/tablepage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/fields.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 
 using namespace tavlo;
+using namespace tavlo::testsupport;
 
 namespace {
 
@@ -54,25 +53,21 @@ void WriteTable(const QString& path) {
   file.write(data);
 }
 
-using SilentHost = SilentDesktopHost;
-
 }  // namespace
 
-class GridScaleTest : public QObject {
+class GridScaleTest : public GuiTest<> {
   Q_OBJECT
 
  private slots:
+  void init() { SetUpWorkspace({"tables"}); }
+  void cleanup() { TearDownWorkspace(); }
+
   void learnsLazilyAndFollowsTheCursor() {
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath("tables");
-    const QString table = dir.path() + "/tables/big.dbf";
+    const QString table = Path("tables/big.dbf");
     WriteTable(table);
-    SilentHost host;
-    ScopedDesktopHost scoped(host);
-    std::unique_ptr<TTavloF> created = CreateMainWindow(dir.path() + "/tavlo", {});
+    std::unique_ptr<TTavloF> created = NewWindow();
     TTavloF& window = *created;
     window.resize(800, 600);
-    window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.OpenTable(ToAnsi(table), true);
     QCoreApplication::processEvents();
@@ -100,7 +95,7 @@ class GridScaleTest : public QObject {
     // Selecting a row far up moves the cursor there.
     window.pageTable->DBGrid1->setCurrentIndex(model->index(100, 0));
     QCOMPARE(window.Dbf1.FieldByName("ID").TextValue(), std::string("111"));
-    QVERIFY(host.messages.empty());
+    QVERIFY(host_->messages.empty());
   }
 
   void filteredCountIsLearnedWhileIdle() {

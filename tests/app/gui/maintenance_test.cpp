@@ -2,118 +2,74 @@
 // information, check and repair, pack with its question, append from CSV and export CSV with
 // a filter on. Results are read back from disk.
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/core/recordfilter.h"
 #include "app/pages/formpage.h"
 #include "app/pages/tablemaintenance.h"
 #include "app/pages/tablepage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/fields.h"
 #include "dbf/tablepack.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 #include "platform/filesystem.h"
 #include "text/qelstrings.h"
 
 using namespace tavlo;
+using namespace tavlo::testsupport;
 
 namespace {
 
-class RecordingHost : public SilentDesktopHost {
+// Besides the shared host's: keeps the long texts shown (not as messages), choosing their
+// action when told; questions are answered No unless a test says otherwise.
+class MaintenanceHost : public RecordingHost {
  public:
   struct Report {
     std::string caption, text, action;
   };
   std::vector<Report> reports;
   bool chooseAction = false;
-  Answer answer = Answer::No;
-  std::vector<std::string> questions;
-  std::optional<std::string> openAnswer, saveAnswer;
 
+  MaintenanceHost() { answer = Answer::No; }
   bool ShowReport(const std::string& caption, const std::string& text,
                   const std::string& action) override {
     reports.push_back({caption, text, action});
     return chooseAction && !action.empty();
   }
-  Answer Ask(const std::string& text, bool) override {
-    questions.push_back(text);
-    return answer;
-  }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return openAnswer;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
-                                            const std::string&, const std::string&) override {
-    return saveAnswer;
-  }
 };
 
 void MakeTable(const std::string& path) {
-  TDbf table;
-  table.FieldDefs() = {{"NAME", TFieldType::ftString, 12, false},
-                       {"CITY", TFieldType::ftString, 10, false},
-                       {"NOTES", TFieldType::ftMemo, 0, false}};
-  table.SetTableName(path);
-  table.CreateTableFile();
-  table.Open();
-  const char* names[] = {"Anna", "Boris", "Cleo", "Dora"};
-  const char* cities[] = {"Paris", "Rome", "Paris", "Oslo"};
-  for (int i = 0; i < 4; ++i) {
-    table.Insert();
-    table.FieldByName("NAME").SetTextValue(names[i]);
-    table.FieldByName("CITY").SetTextValue(cities[i]);
-    table.FieldByName("NOTES").SetTextValue(std::string("About ") + names[i]);
-    table.Post();
-  }
-  table.Close();
-}
-
-std::vector<std::string> NamesOnDisk(const std::string& path) {
-  TDbf table;
-  table.SetTableName(path);
-  table.SetReadOnly(true);
-  table.Open();
-  std::vector<std::string> names;
-  for (table.First(); !table.AtEnd(); table.Next())
-    names.push_back(table.FieldByName("NAME").TextValue());
-  table.Close();
-  return names;
+  CreateTable(path,
+              {{"NAME", TFieldType::ftString, 12, false},
+               {"CITY", TFieldType::ftString, 10, false},
+               {"NOTES", TFieldType::ftMemo, 0, false}},
+              {{"Anna", "Paris", "About Anna"},
+               {"Boris", "Rome", "About Boris"},
+               {"Cleo", "Paris", "About Cleo"},
+               {"Dora", "Oslo", "About Dora"}});
 }
 
 }  // namespace
 
-class MaintenanceTest : public QObject {
+class MaintenanceTest : public GuiTest<MaintenanceHost> {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<RecordingHost> host_;
-  std::unique_ptr<ScopedDesktopHost> scoped_;
   std::string table_;
 
-  std::string Folder() const { return dir_->path().toStdString() + "/"; }
   std::unique_ptr<TTavloF> Start() {
-    auto window = CreateMainWindow(dir_->path() + "/tavlo", {});
-    window->show();
+    auto window = NewWindow();
     window->OpenTable(table_, false);
     return window;
   }
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
+    SetUpWorkspace();
     table_ = Folder() + "people.dbf";
     MakeTable(table_);
-    host_ = std::make_unique<RecordingHost>();
-    scoped_ = std::make_unique<ScopedDesktopHost>(*host_);
   }
-  void cleanup() {
-    scoped_.reset();
-    host_.reset();
-    dir_.reset();
-  }
+  void cleanup() { TearDownWorkspace(); }
 
   void informationAndCheck() {
     auto window = Start();

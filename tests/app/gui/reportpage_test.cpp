@@ -14,7 +14,6 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -26,27 +25,20 @@
 #include "app/pages/reportpage.h"
 #include "app/pages/reportviewer.h"
 #include "app/pages/tablepage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/fields.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 
 using namespace tavlo;
+using namespace tavlo::testsupport;
 
 namespace {
 
-class RecordingHost : public SilentDesktopHost {
+// Besides the shared host's: keeps what the desktop is asked to open, as if it opened it.
+class ReportHost : public RecordingHost {
  public:
-  std::optional<std::string> openAnswer;
-  std::string openFolder;
-  std::string openFilter;
   std::vector<std::string> opened;
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string& filter,
-                                            const std::string& folder) override {
-    openFilter = filter;
-    openFolder = folder;
-    return openAnswer;
-  }
   bool ShellOpen(const std::string& target, const std::string&, const std::string&) override {
     opened.push_back(target);
     return true;
@@ -54,21 +46,14 @@ class RecordingHost : public SilentDesktopHost {
 };
 
 void MakeTable(const std::string& path, int records) {
-  TDbf table;
-  table.FieldDefs() = {{"NAME", TFieldType::ftString, 20, false},
-                       {"CITY", TFieldType::ftString, 15, false}};
-  table.SetTableName(path);
-  table.CreateTableFile();
-  table.Open();
   const char* names[] = {"Anna", "Boris", "Cleo", "Dora", "Emil"};
   const char* cities[] = {"Paris", "London", "Paris", "Berlin", "Rome"};
-  for (int i = 0; i < records; ++i) {
-    table.Insert();
-    table.FieldByName("NAME").SetTextValue(i < 5 ? names[i] : "Name" + std::to_string(i));
-    table.FieldByName("CITY").SetTextValue(cities[i % 5]);
-    table.Post();
-  }
-  table.Close();
+  std::vector<std::vector<std::string>> rows;
+  for (int i = 0; i < records; ++i)
+    rows.push_back({i < 5 ? names[i] : "Name" + std::to_string(i), cities[i % 5]});
+  CreateTable(
+      path, {{"NAME", TFieldType::ftString, 20, false}, {"CITY", TFieldType::ftString, 15, false}},
+      rows);
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -113,21 +98,14 @@ QString PdfText(const QString& pdf) {
 
 }  // namespace
 
-class ReportPageTest : public QObject {
+class ReportPageTest : public GuiTest<ReportHost> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<RecordingHost> host_;
-  std::unique_ptr<ScopedDesktopHost> scopedHost_;
-  QString exe_;
   std::string table_;
 
-  QString Path(const QString& relative) const { return dir_->path() + "/" + relative; }
-  std::string Folder() const { return dir_->path().toStdString() + "/"; }
   std::unique_ptr<TTavloF> Start() {
-    auto window = CreateMainWindow(exe_, {});
-    window->show();
+    auto window = NewWindow();
     window->OpenTable(table_, false);
     return window;
   }
@@ -135,40 +113,21 @@ class ReportPageTest : public QObject {
   static void OpenReport(TTavloF& window, const QString& templateName) {
     TFormSelectF* chooser = window.FormSelectF;
     QTimer::singleShot(0, chooser, [chooser, templateName] {
-      const auto items = chooser->Files()->findItems(templateName, Qt::MatchExactly);
-      if (items.isEmpty()) {
-        chooser->reject();
-        return;
-      }
-      const QRect rect = chooser->Files()->visualItemRect(items.first());
-      QTest::mouseClick(chooser->Files()->viewport(), Qt::LeftButton, {}, rect.center());
+      if (!ClickChooserItem(*chooser, templateName)) chooser->reject();
     });
     window.pageReport->btnopenreportClick();
-  }
-  static int Rows(TTavloF& window) {
-    GridModel* model = window.pageTable->DBGrid1->Model();
-    while (model->canFetchMore(QModelIndex())) model->fetchMore(QModelIndex());
-    return model->rowCount();
   }
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    for (const char* folder : {"tables", "forms", "reports"}) QDir(dir_->path()).mkpath(folder);
-    exe_ = Path("tavlo");
+    SetUpWorkspace({"tables", "forms", "reports"});
     table_ = Folder() + "tables/people.dbf";
     MakeTable(table_, 5);
     WriteFile(Path("reports/people.drpt"), kTemplate);
-    host_ = std::make_unique<RecordingHost>();
-    scopedHost_ = std::make_unique<ScopedDesktopHost>(*host_);
     TReportPage::ProgressDelayMs = 500;
     TPrintPreviewF::ProgressDelayMs = 400;
   }
-  void cleanup() {
-    scopedHost_.reset();
-    host_.reset();
-    dir_.reset();
-  }
+  void cleanup() { TearDownWorkspace(); }
 
   void openReportWritesReportHtmlOfTheFilteredRecordsAndShowsIt() {
     auto window = Start();
@@ -185,7 +144,7 @@ class ReportPageTest : public QObject {
     QVERIFY(host_->messages.empty());
     // The cursor was walked to its end; the grid learnt all the records again afterwards.
     QVERIFY(window->Dbf1.AtEnd());
-    QCOMPARE(Rows(*window), 5);
+    QCOMPARE(GridRows(*window), 5);
 
     window->RecordFilter1.Filter(window->currentTable, ">CITY.get 'Paris' =");
     OpenReport(*window, "people.drpt");
@@ -193,7 +152,7 @@ class ReportPageTest : public QObject {
     QVERIFY(shown.contains("Anna") && shown.contains("Cleo"));
     QVERIFY(!shown.contains("Boris"));
     QCOMPARE(ReadFile(Path("reports/report.html")).count("<tr>"), 2);
-    QCOMPARE(Rows(*window), 2);
+    QCOMPARE(GridRows(*window), 2);
     QVERIFY(host_->messages.empty());
   }
 
@@ -281,7 +240,7 @@ class ReportPageTest : public QObject {
     QCOMPARE(ReadFile(Path("reports/report.html")), QByteArray("<missing>"));
     QCOMPARE(page.viewer->toPlainText(), QString("Shown before"));
     QVERIFY(host_->messages.empty());
-    QVERIFY(Rows(*window) > 0);
+    QVERIFY(GridRows(*window) > 0);
   }
 
   void displaySettingsAndRelativeImages() {

@@ -5,19 +5,19 @@
 #include <QFile>
 #include <QListWidget>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/data/dbgrid.h"
 #include "app/data/gridmodel.h"
 #include "app/pages/codepagedialog.h"
 #include "app/pages/tablepage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/tdbf.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 
 using namespace tavlo;
+using namespace tavlo::testsupport;
 
 namespace {
 
@@ -49,18 +49,17 @@ void WriteTable(const QString& path) {
 
 }  // namespace
 
-class TableCodePageTest : public QObject {
+class TableCodePageTest : public GuiTest<> {
   Q_OBJECT
 
  private slots:
+  void init() { SetUpWorkspace(); }
+  void cleanup() { TearDownWorkspace(); }
+
   void showsChoosesAndGreys() {
-    QTemporaryDir dir;
-    const QString table = dir.path() + "/ru.dbf";
+    const QString table = Path("ru.dbf");
     WriteTable(table);
-    SilentDesktopHost host;
-    ScopedDesktopHost scoped(host);
-    std::unique_ptr<TTavloF> window = CreateMainWindow(dir.path() + "/tavlo", {});
-    window->show();
+    std::unique_ptr<TTavloF> window = NewWindow();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     window->OpenTable(table.toStdString(), true);
     QCoreApplication::processEvents();

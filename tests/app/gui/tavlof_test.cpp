@@ -2,11 +2,9 @@
 // file, opening tables, the grid and the navigator, editing, inserting, deleting, the record
 // filter, the file chooser, the help window and the data-bound controls.
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -18,30 +16,17 @@
 #include "app/dialogs/helpwindow.h"
 #include "app/pages/formpage.h"
 #include "app/pages/tablepage.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
 #include "dbf/fields.h"
+#include "guifixture.h"
 #include "platform/desktophost.h"
 #include "platform/errors.h"
 #include "platform/filesystem.h"
 
 using namespace tavlo;
+using namespace tavlo::testsupport;
 
 namespace {
-
-// Records messages and answers the open dialog as told.
-class RecordingHost : public SilentDesktopHost {
- public:
-  std::optional<std::string> openAnswer;
-  std::string openFolder;
-  std::string openFilter;
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string& filter,
-                                            const std::string& folder) override {
-    openFilter = filter;
-    openFolder = folder;
-    return openAnswer;
-  }
-};
 
 // The operating system's files, except that the settings file cannot be created.
 class NoSettingsWrites : public FileSystem {
@@ -65,59 +50,30 @@ class NoSettingsWrites : public FileSystem {
   std::int64_t FileSize(const std::string& p) override { return OsFiles().FileSize(p); }
 };
 
-const char* const kNames[] = {"Anna", "Boris", "Cleo", "Dora", "Emil"};
-const char* const kCities[] = {"Paris", "London", "Paris", "Berlin", "Rome"};
-
 void MakeTable(const std::string& path) {
-  TDbf table;
-  table.FieldDefs() = {{"NAME", TFieldType::ftString, 20, false},
-                       {"CITY", TFieldType::ftString, 15, false},
-                       {"AGE", TFieldType::ftSmallint, 0, false},
-                       {"ACTIVE", TFieldType::ftBoolean, 0, false},
-                       {"NOTES", TFieldType::ftMemo, 0, false}};
-  table.SetTableName(path);
-  table.CreateTableFile();
-  table.Open();
-  for (int i = 0; i < 5; ++i) {
-    table.Insert();
-    table.FieldByName("NAME").SetTextValue(kNames[i]);
-    table.FieldByName("CITY").SetTextValue(kCities[i]);
-    table.FieldByName("AGE").SetTextValue(std::to_string(20 + i));
-    table.FieldByName("ACTIVE").SetTextValue(i % 2 == 0 ? "True" : "False");
-    table.FieldByName("NOTES").SetTextValue(std::string("Note of ") + kNames[i]);
-    table.Post();
-  }
-  table.Close();
-}
-
-// The names of the table's visible records, read by a second cursor from the file.
-std::vector<std::string> NamesOnDisk(const std::string& path) {
-  TDbf table;
-  table.SetTableName(path);
-  table.Open();
-  std::vector<std::string> names;
-  for (table.First(); !table.AtEnd(); table.Next())
-    names.push_back(table.FieldByName("NAME").TextValue());
-  table.Close();
-  return names;
+  CreateTable(path,
+              {{"NAME", TFieldType::ftString, 20, false},
+               {"CITY", TFieldType::ftString, 15, false},
+               {"AGE", TFieldType::ftSmallint, 0, false},
+               {"ACTIVE", TFieldType::ftBoolean, 0, false},
+               {"NOTES", TFieldType::ftMemo, 0, false}},
+              {{"Anna", "Paris", "20", "True", "Note of Anna"},
+               {"Boris", "London", "21", "False", "Note of Boris"},
+               {"Cleo", "Paris", "22", "True", "Note of Cleo"},
+               {"Dora", "Berlin", "23", "False", "Note of Dora"},
+               {"Emil", "Rome", "24", "True", "Note of Emil"}});
 }
 
 }  // namespace
 
-class TavloFTest : public QObject {
+class TavloFTest : public GuiTest<> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<RecordingHost> host_;
-  std::unique_ptr<ScopedDesktopHost> scopedHost_;
-  QString exe_;
   std::string table_;
 
-  std::string Folder() const { return dir_->path().toStdString() + "/"; }
   std::unique_ptr<TTavloF> Start(const QStringList& arguments = {}) {
-    auto window = CreateMainWindow(exe_, arguments);
-    window->show();
+    auto window = NewWindow(arguments);
     window->DBNavigator1->ConfirmDelete = false;
     return window;
   }
@@ -125,28 +81,14 @@ class TavloFTest : public QObject {
     GridModel* model = window.pageTable->DBGrid1->Model();
     return model->data(model->index(row, column), Qt::DisplayRole).toString();
   }
-  static int Rows(TTavloF& window) {
-    GridModel* model = window.pageTable->DBGrid1->Model();
-    while (model->canFetchMore(QModelIndex())) model->fetchMore(QModelIndex());
-    return model->rowCount();
-  }
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QDir(dir_->path()).mkpath("tables");
-    QDir(dir_->path()).mkpath("forms");
-    exe_ = dir_->path() + "/tavlo";
+    SetUpWorkspace({"tables", "forms"});
     table_ = Folder() + "tables/people.dbf";
     MakeTable(table_);
-    host_ = std::make_unique<RecordingHost>();
-    scopedHost_ = std::make_unique<ScopedDesktopHost>(*host_);
   }
-  void cleanup() {
-    scopedHost_.reset();
-    host_.reset();
-    dir_.reset();
-  }
+  void cleanup() { TearDownWorkspace(); }
 
   void startsWithoutSettingsOrArguments() {
     auto window = Start();
@@ -179,7 +121,7 @@ class TavloFTest : public QObject {
     GridModel* model = window->pageTable->DBGrid1->Model();
     QCOMPARE(model->columnCount(), 5);
     QCOMPARE(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("NAME"));
-    QCOMPARE(Rows(*window), 5);
+    QCOMPARE(GridRows(*window), 5);
     QCOMPARE(Cell(*window, 2, 0), QString("Cleo"));
     QCOMPARE(Cell(*window, 0, 4), QString("(MEMO)"));
     QCOMPARE(model->CurrentRow(), 0);
@@ -274,7 +216,7 @@ class TavloFTest : public QObject {
     window->DBNavigator1->BtnClick(NavigateButton::nbPost);
     QCOMPARE(window->Dbf1.RecordCount(), 6);
     QCOMPARE(window->Dbf1.RecordNumber(), 6);
-    QCOMPARE(Rows(*window), 6);
+    QCOMPARE(GridRows(*window), 6);
     QCOMPARE(model->CurrentRow(), 5);
     QCOMPARE(Cell(*window, 5, 0), QString("Fred"));
     QCOMPARE(NamesOnDisk(table_).back(), std::string("Fred"));
@@ -291,14 +233,14 @@ class TavloFTest : public QObject {
     GridModel* model = window->pageTable->DBGrid1->Model();
     window->pageTable->DBGrid1->setCurrentIndex(model->index(1, 0));
     window->DBNavigator1->BtnClick(NavigateButton::nbDelete);
-    QCOMPARE(Rows(*window), 4);
+    QCOMPARE(GridRows(*window), 4);
     QCOMPARE(Cell(*window, 1, 0), QString("Cleo"));
     QCOMPARE(model->CurrentRow(), 1);
     QCOMPARE(window->Dbf1.RecordCount(), 5);
     // Deleting the last record moves to the one before it.
     window->DBNavigator1->BtnClick(NavigateButton::nbLast);
     window->DBNavigator1->BtnClick(NavigateButton::nbDelete);
-    QCOMPARE(Rows(*window), 3);
+    QCOMPARE(GridRows(*window), 3);
     QCOMPARE(model->CurrentRow(), 2);
     QCOMPARE(window->Dbf1.FieldByName("NAME").TextValue(), std::string("Dora"));
     QCOMPARE(NamesOnDisk(table_), (std::vector<std::string>{"Anna", "Cleo", "Dora"}));
@@ -310,22 +252,22 @@ class TavloFTest : public QObject {
     window->pageForm->txtfilter->setText(">CITY.get 'Paris' =");
     window->pageForm->btnfilterClick();
     QVERIFY2(host_->messages.empty(), host_->messages.empty() ? "" : host_->messages[0].c_str());
-    QCOMPARE(Rows(*window), 2);
+    QCOMPARE(GridRows(*window), 2);
     QCOMPARE(Cell(*window, 1, 0), QString("Cleo"));
     QCOMPARE(window->Dbf1.FieldByName("NAME").TextValue(), std::string("Anna"));
     // Field names match without regard to case.
     window->pageForm->txtfilter->setText(">city.get 'London' =");
     window->pageForm->btnfilterClick();
-    QCOMPARE(Rows(*window), 1);
+    QCOMPARE(GridRows(*window), 1);
     QCOMPARE(Cell(*window, 0, 0), QString("Boris"));
     // A filter that accepts nothing leaves the grid empty.
     window->pageForm->txtfilter->setText("0");
     window->pageForm->btnfilterClick();
-    QCOMPARE(Rows(*window), 0);
+    QCOMPARE(GridRows(*window), 0);
     QVERIFY(window->Dbf1.IsEmpty());
     QVERIFY(host_->messages.empty());
     window->pageForm->btnshowallClick();
-    QCOMPARE(Rows(*window), 5);
+    QCOMPARE(GridRows(*window), 5);
     QVERIFY(host_->messages.empty());
   }
 
@@ -349,7 +291,7 @@ class TavloFTest : public QObject {
       QTest::keyClicks(page->txtfilter, c.script);
       QTest::mouseClick(page->btnfilter, Qt::LeftButton);
       QVERIFY2(host_->messages.empty(), c.script);
-      QCOMPARE(Rows(*window), c.rows);
+      QCOMPARE(GridRows(*window), c.rows);
       QCOMPARE(Cell(*window, 0, 0), QString(c.first));
     }
     // An unknown word is a compile error: its message reaches the message box and the grid
@@ -360,7 +302,7 @@ class TavloFTest : public QObject {
     QCOMPARE(host_->messages.size(), size_t(1));
     QVERIFY2(host_->messages[0].find("undefined word \"nosuchword\"") != std::string::npos,
              host_->messages[0].c_str());
-    QCOMPARE(Rows(*window), 1);
+    QCOMPARE(GridRows(*window), 1);
   }
 
   void filterFailuresAreShown() {
@@ -380,7 +322,7 @@ class TavloFTest : public QObject {
     host_->messages.clear();
     window->pageForm->btnshowallClick();
     QVERIFY(host_->messages.empty());
-    QCOMPARE(Rows(*window), 5);
+    QCOMPARE(GridRows(*window), 5);
   }
 
   void restartReopensTheLastTable() {
@@ -398,7 +340,7 @@ class TavloFTest : public QObject {
     auto window = Start();
     QCOMPARE(window->currentTable, table_);
     QVERIFY(window->Dbf1.Active());
-    QCOMPARE(Rows(*window), 5);
+    QCOMPARE(GridRows(*window), 5);
   }
 
   void missingLastTableIsKept() {
@@ -471,7 +413,7 @@ class TavloFTest : public QObject {
     QCOMPARE(window->lastFile, broken);
     QVERIFY(!window->Dbf1.Active());
     window->OpenTable(table_, true);
-    QCOMPARE(Rows(*window), 5);
+    QCOMPARE(GridRows(*window), 5);
   }
 
   void fileChooserChoosesOnSingleClick() {

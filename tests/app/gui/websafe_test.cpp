@@ -1,28 +1,22 @@
 // The web-safe colour picker qelWebSafe1 of the real window: the palette's cells and colour
 // texts, the pointer and release handling of the window, the slots kept between picks, and
 // what Execute returns on "OK" and "Cancel".
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
 #include "app/dialogs/websafe.h"
 #include "app/dialogs/websafef.h"
-#include "app/startup.h"
 #include "app/tavlof.h"
-#include "platform/desktophost.h"
+#include "guifixture.h"
 
 using namespace tavlo;
+using namespace tavlo::testsupport;
 
-class WebSafeTest : public QObject {
+class WebSafeTest : public GuiTest<> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> dir_;
-  SilentDesktopHost host_;
-  std::unique_ptr<ScopedDesktopHost> scopedHost_;
-  std::unique_ptr<TTavloF> window_;
-
   TqelWebSafe& Picker() { return *window_->qelWebSafe1; }
   TwebsafeF& Dialog() { return *Picker().Dialog(); }
   // Runs Execute with action done inside the shown window.
@@ -39,16 +33,10 @@ class WebSafeTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    scopedHost_ = std::make_unique<ScopedDesktopHost>(host_);
-    window_ = CreateMainWindow(dir_->path() + "/tavlo", {});
-    window_->show();
+    SetUpWorkspace();
+    window_ = NewWindow();
   }
-  void cleanup() {
-    window_.reset();
-    scopedHost_.reset();
-    dir_.reset();
-  }
+  void cleanup() { TearDownWorkspace(); }
 
   void palettePointsHaveTheirCellColours() {
     const struct {
