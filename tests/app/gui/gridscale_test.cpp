@@ -99,15 +99,10 @@ class GridScaleTest : public GuiTest<> {
   }
 
   void filteredCountIsLearnedWhileIdle() {
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath("tables");
-    const QString table = dir.path() + "/tables/big.dbf";
+    const QString table = Path("tables/big.dbf");
     WriteTable(table);
-    SilentHost host;
-    ScopedDesktopHost scoped(host);
-    std::unique_ptr<TTavloF> window = CreateMainWindow(dir.path() + "/tavlo", {});
+    std::unique_ptr<TTavloF> window = NewWindow();
     window->resize(800, 600);
-    window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     window->OpenTable(ToAnsi(table), true);
     // IDs that begin with 1: 1, 10-19, ..., 10000-19999 = 11111, of which 1111 end in 9
@@ -129,7 +124,7 @@ class GridScaleTest : public GuiTest<> {
     window->pageForm->txtfilter->setText(">ID.get '40000' = if 'x' else 1 endif");
     window->pageForm->btnfilterClick();
     QTest::qWait(300);
-    QVERIFY(host.messages.empty());
+    QVERIFY(host_->messages.empty());
     QVERIFY(window->pnlCounts->text().contains("+ shown"));
   }
 };
