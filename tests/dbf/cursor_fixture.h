@@ -58,6 +58,31 @@ class CursorTest : public ::testing::Test {
     return folder_.File(name);
   }
 
+  // Creates the table and appends rows through the cursor: each row gives the texts of the
+  // first fields in order; an empty text leaves the field null.
+  std::string MakeTable(const std::string& name, const TFieldDefs& definitions,
+                        const std::vector<std::vector<std::string>>& rows) {
+    std::string path = MakeTable(name, definitions);
+    TDbf dbf;
+    dbf.SetTableName(path);
+    dbf.Open();
+    for (const auto& row : rows) {
+      dbf.Insert();
+      for (std::size_t i = 0; i < row.size(); ++i) {
+        if (!row[i].empty()) dbf.LookupField(definitions[i].name).SetTextValue(row[i]);
+      }
+      dbf.Post();
+    }
+    dbf.Close();
+    return path;
+  }
+
+  // Writes bytes as the file name of the scratch folder; its path.
+  std::string WriteFile(const std::string& name, const std::string& bytes) {
+    WriteBytes(folder_.File(name), bytes);
+    return folder_.File(name);
+  }
+
   // A table NAME C(10), AGE N(11) with the given names; AGE is 10 * (position + 1).
   std::string MakePeople(const std::vector<std::string>& names,
                          const std::string& file = "people.dbf") {

@@ -15,26 +15,15 @@ class CursorOrderTest : public CursorTest {
   // A table of every orderable type; each row gives the texts of NAME, CITY, N, F, D, L (an
   // empty text leaves the field null).
   std::string MakeTyped(const std::vector<std::vector<std::string>>& rows) {
-    std::string path = MakeTable("typed.dbf", {{"NAME", TFieldType::ftString, 6},
-                                               {"CITY", TFieldType::ftString, 10},
-                                               {"N", TFieldType::ftInteger, 0},
-                                               {"F", TFieldType::ftFloat, 0},
-                                               {"D", TFieldType::ftDate, 0},
-                                               {"L", TFieldType::ftBoolean, 0},
-                                               {"NOTE", TFieldType::ftMemo, 0}});
-    TDbf dbf;
-    dbf.SetTableName(path);
-    dbf.Open();
-    const char* names[] = {"NAME", "CITY", "N", "F", "D", "L"};
-    for (const auto& row : rows) {
-      dbf.Insert();
-      for (std::size_t i = 0; i < row.size(); ++i) {
-        if (!row[i].empty()) dbf.LookupField(names[i]).SetTextValue(row[i]);
-      }
-      dbf.Post();
-    }
-    dbf.Close();
-    return path;
+    return MakeTable("typed.dbf",
+                     {{"NAME", TFieldType::ftString, 6},
+                      {"CITY", TFieldType::ftString, 10},
+                      {"N", TFieldType::ftInteger, 0},
+                      {"F", TFieldType::ftFloat, 0},
+                      {"D", TFieldType::ftDate, 0},
+                      {"L", TFieldType::ftBoolean, 0},
+                      {"NOTE", TFieldType::ftMemo, 0}},
+                     rows);
   }
 
   static std::string Names(TDbf& dbf) {

@@ -21,10 +21,9 @@ std::string PostedName(int i) {
 using CursorProcessTest = CursorTest;
 
 std::uint32_t HeaderCount(const std::string& bytes) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[4]) |
-                                    (static_cast<unsigned char>(bytes[5]) << 8) |
-                                    (static_cast<unsigned char>(bytes[6]) << 16) |
-                                    (static_cast<unsigned char>(bytes[7]) << 24));
+  return static_cast<std::uint32_t>(
+      static_cast<unsigned char>(bytes[4]) | (static_cast<unsigned char>(bytes[5]) << 8) |
+      (static_cast<unsigned char>(bytes[6]) << 16) | (static_cast<unsigned char>(bytes[7]) << 24));
 }
 
 constexpr int kPosted = 40;

@@ -14,10 +14,6 @@ using namespace foreigntest;
 
 class DisplayTextsTest : public CursorTest {
  protected:
-  std::string Write(const std::string& name, const std::string& bytes) {
-    WriteBytes(folder_.File(name), bytes);
-    return folder_.File(name);
-  }
   // Every field of every record (deleted ones too) through both ways; the count compared.
   static int ExpectSameAsDisplayText(TDbf& dbf) {
     dbf.SetShowDeleted(true);
@@ -66,8 +62,8 @@ TEST_F(DisplayTextsTest, EveryDbaseTypeShowsAsTheFieldDoes) {
       row(" ", "w", "1", "1", "2024", "Y", ""),
   };
   image.records = rows;
-  std::string path = Write("all.dbf", image.Bytes());
-  Write("all.dbt", std::string(512, '\0'));
+  std::string path = WriteFile("all.dbf", image.Bytes());
+  WriteFile("all.dbt", std::string(512, '\0'));
   TDbf dbf;
   dbf.SetTableName(path);
   dbf.Open();
@@ -130,7 +126,7 @@ TEST_F(DisplayTextsTest, StoredDecimalsOfEveryShapeShowAsTheirValue) {
     image.records.push_back(" " + std::string(24 - text.size(), ' ') + text);
   }
   TDbf dbf;
-  dbf.SetTableName(Write("decimals.dbf", image.Bytes()));
+  dbf.SetTableName(WriteFile("decimals.dbf", image.Bytes()));
   dbf.Open();
   EXPECT_EQ(ExpectSameAsDisplayText(dbf), static_cast<int>(image.records.size()));
   RegionalSettings comma = Settings();
@@ -146,20 +142,20 @@ TEST_F(DisplayTextsTest, TablesThatNameTheirPageAndForeignFieldsShowAsTheFieldDo
   image.fields = {{"NAME", 'C', 4}};
   image.records = {" \x80\xAD\xAD\xA0", " abc", "     "};
   TDbf russian;
-  russian.SetTableName(Write("ru.dbf", image.Bytes()));
+  russian.SetTableName(WriteFile("ru.dbf", image.Bytes()));
   russian.Open();
   EXPECT_EQ(ExpectSameAsDisplayText(russian), 3);
   // UTF-8 has no byte table: ASCII is taken as it is, the rest translated.
   WriteBytes(folder_.File("ru.cpg"), "UTF-8");
   russian.Close();
   image.records = {" \xD0\x90\xD0\xB1", " abc", " \xC3\xA9  "};
-  Write("ru.dbf", image.Bytes());
+  WriteFile("ru.dbf", image.Bytes());
   russian.Open();
   EXPECT_EQ(ExpectSameAsDisplayText(russian), 3);
 
-  Write("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
+  WriteFile("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
   TDbf vfp;
-  vfp.SetTableName(Write("vfp.dbf", VisualFoxProImage().Bytes()));
+  vfp.SetTableName(WriteFile("vfp.dbf", VisualFoxProImage().Bytes()));
   vfp.Open();
   EXPECT_EQ(ExpectSameAsDisplayText(vfp), 3 * 9);
 }

@@ -19,10 +19,6 @@ using namespace foreigntest;
 
 class ForeignTableTest : public CursorTest {
  protected:
-  std::string Write(const std::string& name, const std::string& bytes) {
-    WriteBytes(folder_.File(name), bytes);
-    return folder_.File(name);
-  }
   // Every field's text of every record, in file order.
   static std::vector<std::vector<std::string>> Texts(TDbf& dbf) {
     std::vector<std::vector<std::string>> rows;
@@ -40,12 +36,12 @@ TEST_F(ForeignTableTest, UpperCaseTableAndMemoNamesOpenAsGiven) {
   std::string dbt(512, '\0');
   dbt[0] = 2;
   dbt += std::string("upper memo\x1A\x1A", 12);
-  Write("PYACFL.DBT", dbt);
+  WriteFile("PYACFL.DBT", dbt);
   ForeignImage image;
   image.version = 0x83;
   image.fields = {{"NAME", 'C', 5}, {"NOTE", 'M', 10}};
   image.records = {" Anna          1"};
-  std::string path = Write("PYACFL.DBF", image.Bytes());
+  std::string path = WriteFile("PYACFL.DBF", image.Bytes());
 
   TDbf dbf;
   dbf.SetTableName(path);
@@ -66,12 +62,12 @@ TEST_F(ForeignTableTest, CompanionFilesAreFoundInAnyCaseAndNewTablesStayLowerCas
   std::string dbt(512, '\0');
   dbt[0] = 2;
   dbt += std::string("mixed\x1A\x1A", 7);
-  Write("Kunden.Dbt", dbt);
+  WriteFile("Kunden.Dbt", dbt);
   ForeignImage image;
   image.version = 0x83;
   image.fields = {{"NOTE", 'M', 10}};
   image.records = {"          1"};
-  Write("Kunden.dbf", image.Bytes());
+  WriteFile("Kunden.dbf", image.Bytes());
   TDbf dbf;
   dbf.SetTableName(folder_.File("Kunden.dbf"));
   dbf.Open();
@@ -91,7 +87,7 @@ TEST_F(ForeignTableTest, FieldListEndsAtTheTerminatorBeforeTheBacklink) {
   image.records = {" Anna 31"};
   image.backlink = 263;
   TDbf dbf;
-  dbf.SetTableName(Write("vfp.dbf", image.Bytes()));
+  dbf.SetTableName(WriteFile("vfp.dbf", image.Bytes()));
   dbf.Open();
   ASSERT_EQ(dbf.FieldCount(), 2);
   EXPECT_EQ(Texts(dbf), (std::vector<std::vector<std::string>>{{"Anna", "31"}}));
@@ -104,7 +100,7 @@ TEST_F(ForeignTableTest, FieldListEndsAtTheTerminatorBeforeTheBacklink) {
   bare.records = {" Bert"};
   bare.terminator = false;
   TDbf old;
-  old.SetTableName(Write("old.dbf", bare.Bytes()));
+  old.SetTableName(WriteFile("old.dbf", bare.Bytes()));
   old.Open();
   EXPECT_EQ(Texts(old), (std::vector<std::vector<std::string>>{{"Bert"}}));
 }
@@ -117,7 +113,7 @@ TEST_F(ForeignTableTest, LogicalsReadYesNoAndUnsetAsOtherReadersDo) {
   image.fields = {{"OK", 'L', 1}};
   for (char c : std::string("TtYyFfNn? ")) image.records.push_back(std::string(" ") + c);
   TDbf dbf;
-  dbf.SetTableName(Write("flags.dbf", image.Bytes()));
+  dbf.SetTableName(WriteFile("flags.dbf", image.Bytes()));
   dbf.Open();
   std::vector<std::string> texts;
   std::vector<std::string> variants;
@@ -142,9 +138,9 @@ TEST_F(ForeignTableTest, LogicalsReadYesNoAndUnsetAsOtherReadersDo) {
 // ---- FoxPro and Visual FoxPro ----
 
 TEST_F(ForeignTableTest, VisualFoxProBinaryFieldsNullFlagsAndFptMemosRead) {
-  Write("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
+  WriteFile("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
   TDbf dbf;
-  dbf.SetTableName(Write("vfp.dbf", VisualFoxProImage().Bytes()));
+  dbf.SetTableName(WriteFile("vfp.dbf", VisualFoxProImage().Bytes()));
   dbf.Open();
   EXPECT_TRUE(host_.messages.empty());
   ASSERT_EQ(dbf.FieldCount(), 9);  // _NullFlags stays hidden
@@ -168,7 +164,7 @@ TEST_F(ForeignTableTest, VisualFoxProBinaryFieldsNullFlagsAndFptMemosRead) {
 }
 
 TEST_F(ForeignTableTest, BinaryFieldsOrderByTheirValuesWithNullsFirst) {
-  Write("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
+  WriteFile("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
   ForeignImage image = VisualFoxProImage();
   // A fourth record: a larger count, a negative rate and price, no date-time.
   std::string dora = image.records[1];
@@ -176,7 +172,7 @@ TEST_F(ForeignTableTest, BinaryFieldsOrderByTheirValuesWithNullsFirst) {
   dora.replace(7, 4, Le(100000, 4));
   image.records.push_back(dora);
   TDbf dbf;
-  dbf.SetTableName(Write("vfp.dbf", image.Bytes()));
+  dbf.SetTableName(WriteFile("vfp.dbf", image.Bytes()));
   dbf.Open();
   auto names = [&](const std::vector<std::string>& keys, bool descending) {
     dbf.SetOrder(keys, descending);
@@ -212,15 +208,15 @@ TEST_F(ForeignTableTest, BinaryFieldsOrderByTheirValuesWithNullsFirst) {
   seven.records = {
       " big" + sortable(1e6) + Be(0x80000005, 4), " neg" + sortable(-2.5) + Be(0x7FFFFFFE, 4),
       " nil" + std::string(8, '\0') + Be(0x80000000, 4), " one" + sortable(1) + Be(0x80000001, 4)};
-  dbf.SetTableName(Write("seven.dbf", seven.Bytes()));
+  dbf.SetTableName(WriteFile("seven.dbf", seven.Bytes()));
   dbf.Open();
   EXPECT_EQ(names({"SCORE"}, false), "nil neg one big");
   EXPECT_EQ(names({"N"}, false), "neg nil one big");
 }
 
 TEST_F(ForeignTableTest, VisualFoxProEditsWritableFieldsAndRefusesTheOthers) {
-  std::string fpt = Write("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
-  std::string path = Write("vfp.dbf", VisualFoxProImage().Bytes());
+  std::string fpt = WriteFile("vfp.fpt", FptBytes(64, {{8, "memo text"}}));
+  std::string path = WriteFile("vfp.dbf", VisualFoxProImage().Bytes());
   TDbf dbf;
   dbf.SetTableName(path);
   dbf.Open();
@@ -256,13 +252,13 @@ TEST_F(ForeignTableTest, VisualFoxProEditsWritableFieldsAndRefusesTheOthers) {
 }
 
 TEST_F(ForeignTableTest, FoxProTwoMemoBlocksAreDecimalAndLongCharacterFieldsRead) {
-  Write("FOX.FPT", FptBytes(512, {{1, "fox memo"}}));
+  WriteFile("FOX.FPT", FptBytes(512, {{1, "fox memo"}}));
   ForeignImage image;
   image.version = 0xF5;
   image.fields = {{"LONG", 'C', 300 & 0xFF, 300 >> 8}, {"NOTE", 'M', 10}};
   image.records = {" " + std::string(299, 'x') + "y" + "         1"};
   TDbf dbf;
-  dbf.SetTableName(Write("FOX.DBF", image.Bytes()));
+  dbf.SetTableName(WriteFile("FOX.DBF", image.Bytes()));
   dbf.Open();
   EXPECT_TRUE(host_.messages.empty());
   EXPECT_EQ(dbf.LookupField("LONG").Size(), 300);
@@ -296,7 +292,7 @@ TEST_F(ForeignTableTest, DbaseSevenDescriptorsAndTypesRead) {
                    " def" + std::string(4, '\0') + std::string(8, '\0') + Be(0x80000000, 4) +
                        std::string(8, '\0') + "?"};
   TDbf dbf;
-  dbf.SetTableName(Write("seven.dbf", image.Bytes()));
+  dbf.SetTableName(WriteFile("seven.dbf", image.Bytes()));
   dbf.Open();
   EXPECT_TRUE(host_.messages.empty());
   ASSERT_EQ(dbf.FieldCount(), 6);
@@ -314,7 +310,7 @@ TEST_F(ForeignTableTest, LanguageByteAndCpgFileNameThePageOfTheText) {
   image.language = 0x65;  // 866
   image.fields = {{"NAME", 'C', 4}};
   image.records = {" \x80\xAD\xAD\xA0"};  // "Анна" in 866
-  std::string path = Write("ru.dbf", image.Bytes());
+  std::string path = WriteFile("ru.dbf", image.Bytes());
   auto session = NewTableCodePages(866, 1251);
   ScopedCodePages scoped(*session);
   TDbf dbf;
@@ -366,7 +362,7 @@ TEST_F(ForeignTableTest, UnicodeTextReadsInAUtf8SessionAndWritesCutOnCharacters)
   image.language = 0x00;
   image.fields = {{"NAME", 'C', 7}};
   image.records = {" \xE6\x97\xA5\xE6\x9C\xAC "};  // "日本" in UTF-8
-  std::string path = Write("jp.dbf", image.Bytes());
+  std::string path = WriteFile("jp.dbf", image.Bytes());
   WriteBytes(folder_.File("jp.cpg"), "UTF-8");
   EXPECT_EQ(SuitableAnsiPage(65001, 1252), 65001);
   EXPECT_EQ(SuitableAnsiPage(866, 1252), 1251);

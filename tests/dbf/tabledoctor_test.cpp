@@ -9,8 +9,8 @@
 #include "dbf/fields.h"
 #include "dbf/tabledoctor.h"
 #include "dbf/tablepack.h"
-#include "platform/filesystem.h"
 #include "dbf/tdbf.h"
+#include "platform/filesystem.h"
 #include "tablefiles_testutil.h"
 #include "testsupport.h"
 
@@ -34,7 +34,8 @@ DbfImage People() {
 // A level-0 memo file: header block with the next free block, then one block per text.
 std::string MemoBytes(const std::vector<std::string>& texts, std::uint32_t nextFree) {
   std::string out(512, '\0');
-  for (int i = 0; i < 4; ++i) out[static_cast<std::size_t>(i)] = static_cast<char>(nextFree >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    out[static_cast<std::size_t>(i)] = static_cast<char>(nextFree >> (8 * i));
   for (const std::string& text : texts) {
     std::string block = text + "\x1A\x1A";
     block.resize(512, '\0');
@@ -124,7 +125,8 @@ TEST(TableDoctor, EachDamageIsReportedWithItsPlace) {
          return image.Bytes();
        },
        {"Record 1: deletion flag 0x23, not blank or '*'",
-        "Record 1, field AGE: '4x' is not a number", "Record 1, field BORN: '20010231' is not a date",
+        "Record 1, field AGE: '4x' is not a number",
+        "Record 1, field BORN: '20010231' is not a date",
         "Record 2, field OK: 'X' is not a logical value"}},
   };
   for (const DamageCase& c : cases) {
@@ -149,11 +151,12 @@ TEST(TableDoctor, MemoPointersAndMemoHeader) {
   WriteBytes(dir.File("notes.dbt"), MemoBytes({"first"}, 7));
   const std::string before = ReadBytes(dir.File("notes.dbt"));
   const TTableReport report = CheckTable(path);
-  EXPECT_EQ(Lines(report),
-            (std::vector<std::string>{
-                "Memo file: next free block 7, the file's blocks end at 2",
-                "Record 2, field NOTES: memo block 1 is also used by record 1",
-                "Record 3, field NOTES: memo block 99 lies past the end of the memo file (2 blocks)"}));
+  EXPECT_EQ(
+      Lines(report),
+      (std::vector<std::string>{
+          "Memo file: next free block 7, the file's blocks end at 2",
+          "Record 2, field NOTES: memo block 1 is also used by record 1",
+          "Record 3, field NOTES: memo block 99 lies past the end of the memo file (2 blocks)"}));
   EXPECT_EQ(ReadBytes(dir.File("notes.dbt")), before);
 
   // The repaired copy clears the bad pointer, corrects the memo header and reads back.
@@ -192,13 +195,16 @@ TEST(TableDoctor, RepairWritesACopyTheCursorReadsAndLeavesTheOriginal) {
   const TRepairResult result = RepairTable(path, dir.File("fixed.dbf"));
   EXPECT_EQ(ReadBytes(path), bytes);
   EXPECT_EQ(result.recordsWritten, 3);
-  EXPECT_NE(result.Text().find("Header: record count set to 3"), std::string::npos) << result.Text();
-  EXPECT_TRUE(CheckTable(dir.File("fixed.dbf")).Clean()) << CheckTable(dir.File("fixed.dbf")).Text();
+  EXPECT_NE(result.Text().find("Header: record count set to 3"), std::string::npos)
+      << result.Text();
+  EXPECT_TRUE(CheckTable(dir.File("fixed.dbf")).Clean())
+      << CheckTable(dir.File("fixed.dbf")).Text();
   TDbf fixed;
   fixed.SetTableName(dir.File("fixed.dbf"));
   fixed.Open();
   std::vector<std::string> names;
-  for (fixed.First(); !fixed.AtEnd(); fixed.Next()) names.push_back(fixed.FieldByName("NAME").TextValue());
+  for (fixed.First(); !fixed.AtEnd(); fixed.Next())
+    names.push_back(fixed.FieldByName("NAME").TextValue());
   fixed.Close();
   EXPECT_EQ(names, (std::vector<std::string>{"Ann", "Bob"}));
 
@@ -242,13 +248,14 @@ TEST(TableDoctor, FoxProTablesAreCheckedOnlyForTheirHeader) {
   const std::vector<std::string> lines = Lines(report);
   ASSERT_EQ(lines.size(), 2u) << report.Text();
   EXPECT_EQ(lines[0], "Header: record count 3, the file holds 1 whole records");
-  EXPECT_EQ(lines[1], "Table: a FoxPro or dBase 7 table: its records and memo file are not "
-                      "checked field by field");
+  EXPECT_EQ(lines[1],
+            "Table: a FoxPro or dBase 7 table: its records and memo file are not "
+            "checked field by field");
   EXPECT_THROW(RepairTable(path, dir.File("out.dbf")), EDatabaseError);
   EXPECT_FALSE(Files().FileExists(dir.File("out.dbf")));
-  EXPECT_THROW_MSG(PackTable(path), EDatabaseError,
-                   "Only dBase III and IV tables can be packed; " + path +
-                       " is a FoxPro or dBase 7 table");
+  EXPECT_THROW_MSG(
+      PackTable(path), EDatabaseError,
+      "Only dBase III and IV tables can be packed; " + path + " is a FoxPro or dBase 7 table");
 }
 
 }  // namespace

@@ -18,31 +18,20 @@ using cursortest::CursorTest;
 class RecordFinderTest : public CursorTest {
  protected:
   std::string MakeTyped() {
-    std::string path = MakeTable("typed.dbf", {{"NAME", TFieldType::ftString, 12},
-                                               {"N", TFieldType::ftInteger, 0},
-                                               {"F", TFieldType::ftFloat, 0},
-                                               {"D", TFieldType::ftDate, 0},
-                                               {"L", TFieldType::ftBoolean, 0},
-                                               {"NOTE", TFieldType::ftMemo, 0}});
-    const std::vector<std::vector<std::string>> rows = {
-        {"Anna", "12", "2.5", "2001-05-01", "True", "x"},
-        {"bert", "-3", "-0.125", "1999-12-31", "False", ""},
-        {"", "", "", "", "", ""},
-        {"Cleo E", "1000", "", "2030-01-01", "", "memo"},
-        {"TRUE", "0", "0.0005", "2001-05-01", "True", ""},
-    };
-    TDbf dbf;
-    dbf.SetTableName(path);
-    dbf.Open();
-    const char* names[] = {"NAME", "N", "F", "D", "L", "NOTE"};
-    for (const auto& row : rows) {
-      dbf.Insert();
-      for (std::size_t i = 0; i < row.size(); ++i) {
-        if (!row[i].empty()) dbf.LookupField(names[i]).SetTextValue(row[i]);
-      }
-      dbf.Post();
-    }
-    dbf.Close();
+    const std::string path = MakeTable("typed.dbf",
+                                       {{"NAME", TFieldType::ftString, 12},
+                                        {"N", TFieldType::ftInteger, 0},
+                                        {"F", TFieldType::ftFloat, 0},
+                                        {"D", TFieldType::ftDate, 0},
+                                        {"L", TFieldType::ftBoolean, 0},
+                                        {"NOTE", TFieldType::ftMemo, 0}},
+                                       {
+                                           {"Anna", "12", "2.5", "2001-05-01", "True", "x"},
+                                           {"bert", "-3", "-0.125", "1999-12-31", "False", ""},
+                                           {"", "", "", "", "", ""},
+                                           {"Cleo E", "1000", "", "2030-01-01", "", "memo"},
+                                           {"TRUE", "0", "0.0005", "2001-05-01", "True", ""},
+                                       });
     // Values the grid shows in scientific form, stored as another program may store them.
     std::string bytes = cursortest::ReadBytes(path);
     const std::size_t header = static_cast<unsigned char>(bytes[8]) |
