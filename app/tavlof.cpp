@@ -104,6 +104,10 @@ TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QW
   pnlHotSpot->setTextFormat(Qt::PlainText);
   pnlCounts = new QLabel(statusBar());
   pnlCounts->setObjectName("pnlCounts");
+  // Room between the panels, so that long numbers never run one text into the next.
+  for (QLabel* panel : {pnlRecord, pnlCounts, pnlFilter, pnlHotSpot}) {
+    panel->setContentsMargins(4, 0, 8, 0);
+  }
   statusBar()->addWidget(pnlRecord);
   statusBar()->addWidget(pnlCounts);
   statusBar()->addWidget(pnlFilter);
