@@ -135,6 +135,40 @@ TEST_F(DisplayTextsTest, StoredDecimalsOfEveryShapeShowAsTheirValue) {
   EXPECT_EQ(ExpectSameAsDisplayText(dbf), static_cast<int>(image.records.size()));
 }
 
+TEST_F(DisplayTextsTest, RandomStoredBytesShowAsTheFieldDoes) {
+  // Bytes another program (or damage) may leave: digits, signs, points, blanks, letters,
+  // control and high bytes in every field of every dBase type.
+  ForeignImage image;
+  image.version = 0x83;
+  image.language = 0;
+  image.fields = {{"C", 'C', 6}, {"N", 'N', 7}, {"F", 'N', 9, 3}, {"G", 'F', 6, 1},
+                  {"D", 'D', 8}, {"L", 'L', 1}, {"M", 'M', 10},   {"W", 'N', 20}};
+  const std::string alphabet = "0123456789000.-+ eE?TtFfYyNn,\x01\x1F\x80\xE9\xFF";
+  unsigned seed = 2024;
+  auto next = [&seed](unsigned bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % bound;
+  };
+  for (int i = 0; i < 3000; ++i) {
+    std::string record = i % 7 == 0 ? "*" : " ";
+    for (const Descriptor& field : image.fields) {
+      std::string bytes(static_cast<std::size_t>(field.length), ' ');
+      // Mostly right-aligned runs, as numbers are stored, sometimes anywhere.
+      const unsigned used = next(static_cast<unsigned>(field.length) + 1);
+      const unsigned start = next(3) == 0 ? next(static_cast<unsigned>(field.length) - used + 1)
+                                          : static_cast<unsigned>(field.length) - used;
+      for (unsigned k = 0; k < used; ++k) bytes[start + k] = alphabet[next(alphabet.size())];
+      record += bytes;
+    }
+    image.records.push_back(record);
+  }
+  WriteFile("random.dbt", std::string(512, '\0'));
+  TDbf dbf;
+  dbf.SetTableName(WriteFile("random.dbf", image.Bytes()));
+  dbf.Open();
+  EXPECT_EQ(ExpectSameAsDisplayText(dbf), 3000 * 8);
+}
+
 TEST_F(DisplayTextsTest, TablesThatNameTheirPageAndForeignFieldsShowAsTheFieldDoes) {
   ForeignImage image;
   image.version = 0x03;
