@@ -29,7 +29,7 @@ int Create(const std::vector<std::string>& arguments) {
   std::string tablePath = TableFileForDefinition(AbsolutePath(arguments[0]));
   if (Files().FileExists(tablePath)) throw Exception(TableExistsMessage(tablePath));
   std::string text = LoadFileToString(arguments[1]);
-  if (DefinitionLines(text).empty()) {
+  if (SplitLines(text).empty()) {
     throw Exception("no field definitions in " + arguments[1] + "; no table created");
   }
   TDbf dbf;

@@ -8,10 +8,11 @@
 #include <string>
 
 #include "app/core/formfile.h"
+#include "text/qelstrings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  const std::vector<std::string> lines = tavlo::SplitFormLines(text);
+  const std::vector<std::string> lines = tavlo::SplitLines(text);
   if (lines.empty()) return 0;
   tavlo::FormTablePath(lines[0], "/nonexistent/", [](const std::string& path) {
     return path.size() % 2 == 0;  // both branches of the fallback, without touching files

@@ -9,6 +9,7 @@
 #include "app/core/tabledefinition.h"
 #include "dbf/tdbf.h"
 #include "fuzz/fuzzsupport.h"
+#include "text/qelstrings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static tavlo::fuzz::JailFiles folder;
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   tavlo::TFieldDefs definitions;
   try {
-    tavlo::ReadTableDefinition(tavlo::DefinitionLines(text), definitions);
+    tavlo::ReadTableDefinition(tavlo::SplitLines(text), definitions);
   } catch (const tavlo::Exception&) {
   }
   tavlo::TableFileForDefinition(text.substr(0, 40));

@@ -40,6 +40,9 @@ std::string LoadFileToString(const std::string& path);
 // the script compiler joins); a last line without a break gets none, so an included file's
 // last word still meets the text after its include directive as before.
 std::string LoadTextFileLines(const std::string& path);
+// The lines of a text broken at CR LF, LF or CR, without their breaks; a last line without a
+// break counts when it holds a character ("a\r\n" is one line, "" none).
+std::vector<std::string> SplitLines(std::string_view text);
 
 // A whole number: optional sign, decimal digits or "$" / "0x" and hexadecimal digits (which may
 // spell the unsigned 32-bit range as a bit pattern), nothing else. False when it is not one.

@@ -201,26 +201,6 @@ std::string ControlToLine(const FormControlDesc& desc) {
   return line;
 }
 
-std::vector<std::string> SplitFormLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  bool open = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(line);
-      line.clear();
-      open = false;
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-      open = true;
-    }
-  }
-  if (open) lines.push_back(line);
-  return lines;
-}
-
 std::string FormFileText(const std::string& tablePath, const std::vector<std::string>& lines) {
   std::string text = "filename=\"" + tablePath + "\"\r\n";
   for (const std::string& line : lines) text += line + "\r\n";

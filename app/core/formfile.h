@@ -62,8 +62,6 @@ bool LineToControl(const std::string& line, FormControlDesc& desc);
 // attribute.
 std::string ControlToLine(const FormControlDesc& desc);
 
-// The lines of a text file: CR LF, LF or CR end a line; a last line without an end counts.
-std::vector<std::string> SplitFormLines(const std::string& text);
 // The text of a form file: the filename line, then every line, each ended with CR LF.
 std::string FormFileText(const std::string& tablePath, const std::vector<std::string>& lines);
 

@@ -56,26 +56,6 @@ bool FieldTypeOfWord(const std::string& word, TFieldType& type) {
 
 }  // namespace
 
-std::vector<std::string> DefinitionLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  bool open = false;  // a line has started since the last break
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(line);
-      line.clear();
-      open = false;
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-      open = true;
-    }
-  }
-  if (open) lines.push_back(line);
-  return lines;
-}
-
 TableDefinitionOutcome ReadTableDefinition(const std::vector<std::string>& lines,
                                            TFieldDefs& definitions) {
   TableDefinitionOutcome outcome;
@@ -131,7 +111,7 @@ TableDefinitionOutcome CreateTableFromDefinition(TDbf& dbf, const std::string& t
                                                  const std::string& text) {
   dbf.CheckInactive();
   dbf.FieldDefs().clear();
-  TableDefinitionOutcome outcome = ReadTableDefinition(DefinitionLines(text), dbf.FieldDefs());
+  TableDefinitionOutcome outcome = ReadTableDefinition(SplitLines(text), dbf.FieldDefs());
   if (!outcome.complete) return outcome;
   dbf.SetTableName(tablePath);
   dbf.CreateTableFile();

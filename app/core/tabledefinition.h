@@ -20,8 +20,6 @@ struct TableDefinitionOutcome {
   std::string missing;  // "name", "type" or "size"
 };
 
-// The lines of the memo: CR LF, LF or CR end a line; a last line that is empty is not one.
-std::vector<std::string> DefinitionLines(const std::string& text);
 
 // Field definitions from the lines, in order. Type words are "string", "integer",
 // "boolean", "date", "float" and "memo", compared with case; a string size that is not a

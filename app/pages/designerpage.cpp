@@ -14,6 +14,7 @@
 #include "dbf/tdbf.h"
 #include "platform/desktophost.h"
 #include "platform/filesystem.h"
+#include "text/qelstrings.h"
 
 namespace tavlo {
 
@@ -85,7 +86,7 @@ void TDesignerPage::btninsertClick() {
 
 void TDesignerPage::CreateTableFromDefinition() {
   const std::string text = ToAnsi(Memo1->toPlainText());
-  if (DefinitionLines(text).empty()) return;
+  if (SplitLines(text).empty()) return;
   const std::optional<std::string> chosen = Host().SaveFileDialog(
       "Create Table", "Dbase files (*.dbf)|*.dbf", host_.ExeFolder() + "tables", "dbf");
   if (!chosen) return;

@@ -158,7 +158,7 @@ void TFormPage::LoadForm(const std::string& path) {
     host_.ShowError(error.what());
     return;
   }
-  const std::vector<std::string> lines = SplitFormLines(text);
+  const std::vector<std::string> lines = SplitLines(text);
   if (lines.size() < 2) return;
   const std::string table = FormTablePath(
       lines[0], host_.ExeFolder(), [](const std::string& p) { return Files().FileExists(p); });

@@ -165,5 +165,15 @@ TEST(FileTransfer, ShortReadAndFailedWriteRaise) {
   }
 }
 
+TEST(SplitLinesTest, EveryBreakEndsALineAndALastEmptyLineIsNone) {
+  EXPECT_EQ(SplitLines(""), std::vector<std::string>{});
+  EXPECT_EQ(SplitLines("a\r\n"), std::vector<std::string>{"a"});
+  EXPECT_EQ(SplitLines("a\r\nb"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(SplitLines("a\nb\rc\r\n"), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(SplitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+  EXPECT_EQ(SplitLines("a\r\n\r\nb"), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(SplitLines("a\n\rb"), (std::vector<std::string>{"a", "", "b"}));  // LF then CR: two
+}
+
 }  // namespace
 }  // namespace tavlo

@@ -170,13 +170,9 @@ TEST(FormFile, QuotesInTextsCannotBreakTheLine) {
   EXPECT_EQ(again.caption, "one\r\ntwo\r\nthree");
 }
 
-TEST(FormFile, LinesEndInCrLfAndReadAnyEnd) {
+TEST(FormFile, LinesEndInCrLf) {
   EXPECT_EQ(FormFileText("/t/a.dbf", {"one", "", "two"}),
             "filename=\"/t/a.dbf\"\r\none\r\n\r\ntwo\r\n");
-  EXPECT_EQ(SplitFormLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-  EXPECT_EQ(SplitFormLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
-  EXPECT_EQ(SplitFormLines("a\n\rb"), (std::vector<std::string>{"a", "", "b"}));
-  EXPECT_TRUE(SplitFormLines("").empty());
 }
 
 TEST(FormFile, TableFoundWhereStoredOrInTables) {

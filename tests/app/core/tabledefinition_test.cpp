@@ -17,15 +17,6 @@
 namespace tavlo {
 namespace {
 
-TEST(DefinitionLinesTest, LastEmptyLineIsNotALine) {
-  EXPECT_EQ(DefinitionLines(""), std::vector<std::string>{});
-  EXPECT_EQ(DefinitionLines("a\r\n"), std::vector<std::string>{"a"});
-  EXPECT_EQ(DefinitionLines("a\r\nb"), (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(DefinitionLines("a\nb\rc\r\n"), (std::vector<std::string>{"a", "b", "c"}));
-  EXPECT_EQ(DefinitionLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
-  EXPECT_EQ(DefinitionLines("a\r\n\r\nb"), (std::vector<std::string>{"a", "", "b"}));
-}
-
 TEST(ReadTableDefinitionTest, LinesBecomeDefinitionsInOrder) {
   TFieldDefs definitions;
   TableDefinitionOutcome outcome = ReadTableDefinition(

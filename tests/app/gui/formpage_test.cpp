@@ -134,9 +134,9 @@ class FormPageTest : public GuiTest<FormHost> {
     page.formFile = Folder() + "forms/copy.dfrm";
     page.SaveForm();
     const std::vector<std::string> stored =
-        SplitFormLines(ReadFile(Folder() + "forms/clients.dfrm"));
+        SplitLines(ReadFile(Folder() + "forms/clients.dfrm"));
     const std::string saved = ReadFile(Folder() + "forms/copy.dfrm");
-    const std::vector<std::string> lines = SplitFormLines(saved);
+    const std::vector<std::string> lines = SplitLines(saved);
     QCOMPARE(lines.size(), stored.size());
     QCOMPARE(lines[0], "filename=\"" + Folder() + "tables/clients.dbf\"");
     for (std::size_t i = 1; i < lines.size(); ++i) QCOMPARE(lines[i], stored[i]);
@@ -238,7 +238,7 @@ class FormPageTest : public GuiTest<FormHost> {
     ClickArea(page, QPoint(20, 20));
     QVERIFY(page.Sizer() != nullptr);
     page.SaveForm();
-    std::vector<std::string> lines = SplitFormLines(ReadFile(page.formFile));
+    std::vector<std::string> lines = SplitLines(ReadFile(page.formFile));
     QCOMPARE(lines.size(), size_t(3));
     QVERIFY(lines[1].rfind("control=\"label\"", 0) == 0);
     QCOMPARE(lines[2], std::string());
@@ -559,8 +559,8 @@ class FormPageTest : public GuiTest<FormHost> {
     QCOMPARE(Controls(page).size(), 4);
     QCOMPARE(static_cast<QLabel*>(Controls(page)[0])->text(), QString("Name"));
     page.SaveForm();
-    const std::vector<std::string> first = SplitFormLines(saved);
-    const std::vector<std::string> again = SplitFormLines(ReadFile(Folder() + "forms/card.dfrm"));
+    const std::vector<std::string> first = SplitLines(saved);
+    const std::vector<std::string> again = SplitLines(ReadFile(Folder() + "forms/card.dfrm"));
     QCOMPARE(again.size(), first.size());
     for (std::size_t i = 0; i < first.size(); ++i) QCOMPARE(again[i], first[i]);
     QVERIFY(host_->messages.empty());
