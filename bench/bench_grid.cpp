@@ -5,37 +5,19 @@
 // A second pass runs the same with a filter callback that accepts every other record.
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "app/core/rowcache.h"
 #include "app/core/tablerowsource.h"
+#include "bench/benchclock.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-// Private (anonymous) resident memory in kB: mapped pages of the table file are not counted,
-// they belong to the page cache.
-long RssAnonKb() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  long value = 0;
-  while (status >> key) {
-    if (key == "RssAnon:") {
-      status >> value;
-      return value;
-    }
-    status.ignore(1 << 16, '\n');
-  }
-  return -1;
-}
+using tavlo::bench::Clock;
+using tavlo::bench::RssAnonKb;
+using tavlo::bench::Seconds;
 
 constexpr int kScreenRows = 40;
 

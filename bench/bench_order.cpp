@@ -6,39 +6,20 @@
 //   bench_order TABLE.dbf [TEXT]
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <string>
 
 #include "app/core/recordfinder.h"
 #include "app/core/rowcache.h"
 #include "app/core/tablerowsource.h"
+#include "bench/benchclock.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
-#include "text/qelstrings.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-// Private (anonymous) resident memory in kB; mapped table pages belong to the page cache.
-long RssAnonKb() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  long value = 0;
-  while (status >> key) {
-    if (key == "RssAnon:") {
-      status >> value;
-      return value;
-    }
-    status.ignore(1 << 16, '\n');
-  }
-  return -1;
-}
+using tavlo::bench::Clock;
+using tavlo::bench::RssAnonKb;
+using tavlo::bench::Seconds;
 
 constexpr int kScreenRows = 40;
 
