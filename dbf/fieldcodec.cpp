@@ -12,6 +12,7 @@
 
 #include "dbf/dbferrors.h"
 #include "platform/clock.h"
+#include "platform/decimaldigits.h"
 #include "platform/regional.h"
 
 namespace tavlo {
@@ -262,18 +263,7 @@ std::string FloatToDbfText(int length, int decimals, double value) {
     if (keep < 0) {
       zero = true;
     } else {
-      bool roundUp = keep < static_cast<int>(digits.size()) && digits[keep] >= '5';
-      digits.resize(keep);
-      if (roundUp) {
-        int i = keep - 1;
-        while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-        if (i >= 0) {
-          ++digits[i];
-        } else {
-          digits.insert(digits.begin(), '1');
-          ++exponent;
-        }
-      }
+      RoundDigits(digits, keep, exponent);
       if (digits.find_first_not_of('0') == std::string::npos) zero = true;
     }
   }

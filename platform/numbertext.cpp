@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/decimaldigits.h"
 #include "platform/errors.h"
 #include "platform/regional.h"
 
@@ -124,19 +125,8 @@ std::string FloatToFixed(double value, int decimals) {
     int exponent = d.exponent;
     if (keep < 0) {
       digits.clear();
-    } else if (keep < static_cast<int>(digits.size())) {
-      bool roundUp = digits[keep] >= '5';
-      digits.resize(keep);
-      if (roundUp) {
-        int i = keep - 1;
-        while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-        if (i >= 0) {
-          ++digits[i];
-        } else {
-          digits.insert(digits.begin(), '1');
-          ++exponent;
-        }
-      }
+    } else {
+      RoundDigits(digits, keep, exponent);
     }
     bool allZero = digits.find_first_not_of('0') == std::string::npos;
     if (d.negative && !allZero) text += '-';
