@@ -106,6 +106,7 @@ bool PlainDecimalText(std::string_view text, char separator, std::string& out) {
 }  // namespace
 
 TDisplayTexts::TDisplayTexts(TDbf& table) : table_(table) {
+  if (table.DbfFile() == nullptr) return;  // closed: no columns
   TDbfFile& file = *table.DbfFile();
   std::array<unsigned char, 256> translation{};
   const bool byteTable = file.TextToAnsiTable(translation);

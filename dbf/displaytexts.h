@@ -19,8 +19,8 @@ class TDisplayTexts {
  public:
   enum class Kind : std::uint8_t { Text, Whole, Float, Logical, Date, Memo, General };
 
-  // For an open cursor, with the code pages as the session has them now (make a new one
-  // after the session page or the table's page changes).
+  // For an open cursor (a closed one has no columns), with the code pages as the session
+  // has them now (make a new one after the session page or the table's page changes).
   explicit TDisplayTexts(TDbf& table);
 
   int Columns() const { return static_cast<int>(columns_.size()); }
