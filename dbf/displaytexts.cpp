@@ -42,13 +42,6 @@ TDisplayTexts::Kind KindOfField(const TMyFieldInfo& info) {
   }
 }
 
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 // The display text of a stored decimal ("-12.50"), as FloatToText writes its value, made
 // from the digits themselves: a decimal of at most fifteen significant digits reads back
 // from its double as those digits. False for any other text (signs, exponents, more digits,
@@ -138,7 +131,7 @@ void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::str
         for (std::size_t i = 0; i < text.size(); ++i) {
           out[at + i] = static_cast<char>(column.toAnsi[static_cast<unsigned char>(text[i])]);
         }
-      } else if (IsAscii(text)) {
+      } else if (IsAsciiText(text)) {
         out += text;
       } else {
         out += table_.DbfFile()->TextToAnsi(text);

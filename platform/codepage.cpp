@@ -391,9 +391,7 @@ ScopedCodePages::~ScopedCodePages() {
 }
 
 std::string ConvertToAnsi(const std::string& text, const char* codeset) {
-  bool ascii = true;
-  for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (ascii) return text;
+  if (IsAsciiText(text)) return text;
   std::string utf8 = text;
   if (codeset != nullptr && std::strcmp(codeset, "UTF-8") != 0 &&
       !IconvConvert(text, codeset, "UTF-8", utf8))

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace tavlo {
 
@@ -34,6 +35,13 @@ void DefaultCodePagePair(int& oemCodePage, int& ansiCodePage);
 
 // The code pages in force (built on first use from DefaultCodePagePair).
 const CodePages& CurrentCodePages();
+// Only bytes below 0x80: the same text in every supported page and in UTF-8.
+inline bool IsAsciiText(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
 // Makes ansiCodePage (65001: UTF-8) the session's ANSI page, keeping the OEM page: what the
 // program does when it opens a table whose characters the locale's ANSI page cannot show.
 // Raises Exception "Code page %d ..." when the page cannot be converted.

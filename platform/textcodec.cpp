@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/codepage.h"
 #include "platform/errors.h"
 
 namespace tavlo {
@@ -128,9 +129,7 @@ std::string TextCodec::ToAnsi(std::string_view stored) const {
     }
     return out;
   }
-  bool ascii = true;
-  for (char c : stored) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (ascii || stored_ == ansi_) return std::string(stored);
+  if (IsAsciiText(stored) || stored_ == ansi_) return std::string(stored);
   Converter convert(ansi_, stored_);
   return convert.Run(stored);
 }

@@ -84,10 +84,7 @@ void WriteDelimitedRecords(TDbf& dbf, const TDelimitedFormat& format, bool withD
       if (i > 0) out += format.delimiter;
       shown.clear();
       texts.Append(i, record, shown);
-      // ASCII is the same in every ANSI page and in UTF-8.
-      bool ascii = true;
-      for (char c : shown) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-      add(ascii ? shown : pages.AnsiToUtf8(shown));
+      add(IsAsciiText(shown) ? shown : pages.AnsiToUtf8(shown));
     }
     out += lineEnd;
     if (out.size() >= (1u << 16)) {
