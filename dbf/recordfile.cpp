@@ -94,4 +94,11 @@ const std::uint8_t* TPagedFile::RecordView(std::int64_t index) {
   return view_ + RecordPosition(index);
 }
 
+void TPagedFile::PrefetchRecord(std::int64_t index) {
+  if (const std::uint8_t* view = RecordView(index)) {
+    __builtin_prefetch(view);
+    __builtin_prefetch(view + recordSize_ - 1);
+  }
+}
+
 }  // namespace tavlo

@@ -62,6 +62,9 @@ class TPagedFile {
   // bytes and is refreshed when the file has grown; valid until the next call that writes or
   // maps. Scans use this to avoid a system call per record.
   const std::uint8_t* RecordView(std::int64_t index);
+  // Asks the memory for record index before it is read, for walks that meet records at
+  // scattered places of the file (an ordered walk); nothing when it is not in the view.
+  void PrefetchRecord(std::int64_t index);
 
   ByteStream& Stream() { return *stream_; }
 

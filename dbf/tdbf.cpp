@@ -581,11 +581,7 @@ void TDbf::PrefetchAhead(int direction) {
   // few steps ahead hides most of the wait for memory when it is reached.
   constexpr std::int32_t kDistance = 16;
   const std::int32_t ahead = currentIndex_ + direction * kDistance;
-  if (ahead < 0 || ahead >= order_.Size()) return;
-  if (const std::uint8_t* view = dbfFile_->RecordView(order_.RecordAt(ahead))) {
-    __builtin_prefetch(view);
-    __builtin_prefetch(view + dbfFile_->RecordSize() - 1);
-  }
+  if (ahead >= 0 && ahead < order_.Size()) dbfFile_->PrefetchRecord(order_.RecordAt(ahead));
 }
 
 bool TDbf::ReadRecordAt(TBookmark bookmark, TRecordBuffer& buffer) {

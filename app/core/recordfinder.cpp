@@ -1,8 +1,6 @@
 // Finding a text in the display texts of records.
 #include "app/core/recordfinder.h"
 
-#include <cstring>
-
 #include "platform/regional.h"
 #include "text/qelstrings.h"
 
@@ -71,11 +69,7 @@ bool TRecordFinder::Matches(std::int32_t record) {
 }
 
 void TRecordFinder::Prefetch(std::int32_t record) {
-  if (columns_.empty() || table_.DbfFile() == nullptr) return;
-  if (const std::uint8_t* bytes = table_.DbfFile()->RecordView(record)) {
-    __builtin_prefetch(bytes);
-    __builtin_prefetch(bytes + table_.DbfFile()->RecordSize() - 1);
-  }
+  if (!columns_.empty() && table_.DbfFile() != nullptr) table_.DbfFile()->PrefetchRecord(record);
 }
 
 int FindRow(RowCache& cache, TRecordFinder& finder, int fromRow, bool backward, int chunk) {

@@ -3,7 +3,6 @@
 
 #include <QColor>
 #include <QElapsedTimer>
-#include <cstring>
 
 #include "app/core/recordfinder.h"
 #include "app/host/qtdesktophost.h"
