@@ -107,6 +107,33 @@ const std::uint8_t* RecordBytesAt(TDbfFile& file, std::int32_t index,
 
 }  // namespace
 
+TRecordOrder::Rule TRecordOrder::RuleOf(const TMyFieldInfo& info) {
+  switch (info.storage) {
+    case FieldStorage::Text:
+      break;
+    case FieldStorage::VarChar:
+      return Rule::VarText;
+    case FieldStorage::VarBinary:
+      return Rule::VarBytes;
+    default:
+      return Rule::Binary;
+  }
+  switch (info.type) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftLargeint:
+      return Rule::Whole;
+    case TFieldType::ftFloat:
+      return Rule::Float;
+    case TFieldType::ftBoolean:
+      return Rule::Logical;
+    case TFieldType::ftDate:
+      return Rule::Date;
+    default:
+      return Rule::Text;
+  }
+}
+
 void TRecordOrder::Clear() {
   active_ = false;
   descending_ = false;
@@ -122,22 +149,20 @@ TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* re
   // never set ("?"), nor a field its null flag marks.
   if (key.nullable && file_->FieldIsNull(key.fieldIndex, record)) return value;
   const std::uint8_t* bytes = record + key.offset;
-  const auto length = static_cast<std::size_t>(key.length);
-  switch (key.storage) {
-    case FieldStorage::Text:
-      break;
-    case FieldStorage::VarChar:
-    case FieldStorage::VarBinary: {
+  switch (key.rule) {
+    case Rule::VarText:
+    case Rule::VarBytes: {
       const std::string_view used = file_->FieldValueBytes(key.fieldIndex, record);
       value.text =
-          key.storage == FieldStorage::VarChar
+          key.rule == Rule::VarText
               ? TrimFieldBytes(reinterpret_cast<const std::uint8_t*>(used.data()), used.size())
               : used;
       value.kind = value.text.empty() ? KeyValue::Kind::Null : KeyValue::Kind::Text;
       return value;
     }
-    default: {
+    case Rule::Binary: {
       // Binary numbers, currency and date-times by their value.
+      const auto length = static_cast<std::size_t>(key.length);
       if (key.length > key.available || BinaryFieldIsBlank(key.storage, bytes, length)) {
         return value;
       }
@@ -152,44 +177,44 @@ TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* re
       }
       return value;
     }
+    default:
+      break;
   }
-  const std::string_view text = TrimFieldBytes(bytes, static_cast<std::size_t>(key.available));
+  const auto available = static_cast<std::size_t>(key.available);
+  const std::string_view text = TrimFieldBytes(bytes, available);
   if (text.empty()) return value;
-  switch (key.type) {
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftLargeint: {
+  value.kind = KeyValue::Kind::Number;
+  switch (key.rule) {
+    case Rule::Whole: {
       std::int64_t number = 0;
       if (WholeKey(text, number)) {
-        value.kind = KeyValue::Kind::Number;
         value.bits = OrderedBits(number);
       } else {
         value.kind = KeyValue::Kind::NoNumber;
       }
-      return value;
+      break;
     }
-    case TFieldType::ftFloat:
-      value.kind = KeyValue::Kind::Number;
+    case Rule::Float:
       value.bits = OrderedBits(DbfTextToFloat(text));
-      return value;
-    case TFieldType::ftBoolean: {
+      break;
+    case Rule::Logical: {
       std::int16_t flag = 0;
-      if (!DecodeFieldBytes(key.type, bytes, static_cast<std::size_t>(key.available), &flag)) {
-        return value;  // "?"
+      if (!DecodeFieldBytes(TFieldType::ftBoolean, bytes, available, &flag)) {
+        value.kind = KeyValue::Kind::Null;  // "?"
+      } else {
+        value.bits = OrderedBits(std::int64_t{flag != 0});
       }
-      value.kind = KeyValue::Kind::Number;
-      value.bits = flag != 0;
-      return value;
+      break;
     }
-    case TFieldType::ftDate:
-      value.kind = KeyValue::Kind::Number;
+    case Rule::Date:
       value.bits = OrderedBits(static_cast<std::int64_t>(DecodeDbfDate(text)));
-      return value;
+      break;
     default:
       value.kind = KeyValue::Kind::Text;
       value.text = text;
-      return value;
+      break;
   }
+  return value;
 }
 
 int TRecordOrder::CompareKeys(const std::uint8_t* a, const std::uint8_t* b) const {
@@ -262,15 +287,9 @@ void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, b
     key.offset = info.offset;
     key.length = info.length;
     key.available = info.available;
-    key.type = info.type;
     key.storage = info.storage;
+    key.rule = RuleOf(info);
     key.nullable = info.nullBit >= 0;
-    key.text =
-        info.storage == FieldStorage::Text
-            ? (info.type != TFieldType::ftSmallint && info.type != TFieldType::ftInteger &&
-               info.type != TFieldType::ftLargeint && info.type != TFieldType::ftFloat &&
-               info.type != TFieldType::ftBoolean && info.type != TFieldType::ftDate)
-            : (info.storage == FieldStorage::VarChar || info.storage == FieldStorage::VarBinary);
     keys.push_back(key);
   }
   if (keys.empty()) {
@@ -328,9 +347,9 @@ void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, b
       const std::uint64_t raw =
           descending_ ? ~entries[run.begin].prefix : entries[run.begin].prefix;
       std::size_t key = run.key, chunk = run.chunk;
-      if (keys_[key].text && (raw & 0xFF) > kChunkBytes) {
+      if (keys_[key].Text() && (raw & 0xFF) > kChunkBytes) {
         ++chunk;  // the texts go on
-      } else if (!keys_[key].text && raw == 1) {
+      } else if (!keys_[key].Text() && raw == 1) {
         // Values that merely tie with the lowest number (out of range, the smallest whole
         // number): the full comparison settles them.
         std::sort(entries.begin() + static_cast<std::ptrdiff_t>(run.begin),
