@@ -101,8 +101,7 @@ bool PlainDecimalText(std::string_view text, char separator, std::string& out) {
 TDisplayTexts::TDisplayTexts(TDbf& table) : table_(table) {
   if (table.DbfFile() == nullptr) return;  // closed: no columns
   TDbfFile& file = *table.DbfFile();
-  std::array<unsigned char, 256> translation{};
-  const bool byteTable = file.TextToAnsiTable(translation);
+  byteTable_ = file.TextToAnsiTable(toAnsi_);
   for (int c = 0; c < table.FieldCount(); ++c) {
     Column column;
     column.fieldIndex = table.Fields(c).FieldNo() - 1;
@@ -110,8 +109,6 @@ TDisplayTexts::TDisplayTexts(TDbf& table) : table_(table) {
     column.kind = KindOfField(info);
     column.offset = info.offset;
     column.length = info.available;
-    column.byteTable = byteTable;
-    column.toAnsi = translation;
     columns_.push_back(column);
   }
   scratch_ = table.NewRecordBuffer();
@@ -125,11 +122,11 @@ void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::str
           : TrimFieldBytes(record + column.offset, static_cast<std::size_t>(column.length));
   switch (column.kind) {
     case Kind::Text: {
-      if (column.byteTable) {
+      if (byteTable_) {
         const std::size_t at = out.size();
         out.resize(at + text.size());
         for (std::size_t i = 0; i < text.size(); ++i) {
-          out[at + i] = static_cast<char>(column.toAnsi[static_cast<unsigned char>(text[i])]);
+          out[at + i] = static_cast<char>(toAnsi_[static_cast<unsigned char>(text[i])]);
         }
       } else if (IsAsciiText(text)) {
         out += text;

@@ -35,15 +35,15 @@ class TDisplayTexts {
     int fieldIndex = 0;  // in the data file
     std::int32_t offset = 0;
     std::int32_t length = 0;
-    // Text: how stored bytes become ANSI bytes; without a table only ASCII text is
-    // taken as it is and anything else goes through the file's translation.
-    bool byteTable = false;
-    std::array<unsigned char, 256> toAnsi{};
   };
   void AppendGeneral(int column, const std::uint8_t* record, std::string& out);
 
   TDbf& table_;
   std::vector<Column> columns_;
+  // How stored character bytes become ANSI bytes; without a table only ASCII text is taken
+  // as it is and anything else goes through the file's translation.
+  bool byteTable_ = false;
+  std::array<unsigned char, 256> toAnsi_{};
   // Date texts by day number, made on first use, for a window of days around the first
   // date met (dates beyond it are made each time); a slot holds a short text.
   struct DateText {
