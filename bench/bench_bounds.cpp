@@ -35,8 +35,7 @@ const std::string& Needle() {
 }
 
 void BM_SearchPathological(benchmark::State& state) {
-  for (auto _ : state)
-    benchmark::DoNotOptimize(tavlo::PosFromNoCase(Needle(), Haystack(), 1));
+  for (auto _ : state) benchmark::DoNotOptimize(tavlo::PosFromNoCase(Needle(), Haystack(), 1));
 }
 BENCHMARK(BM_SearchPathological)->Unit(benchmark::kMillisecond);
 
@@ -46,8 +45,7 @@ void BM_SearchPathologicalPlainScan(benchmark::State& state) {
   const std::string& needle = Needle();
   for (auto _ : state) {
     std::size_t found = std::string::npos;
-    for (std::size_t at = 0; at + needle.size() <= hay.size() && found == std::string::npos;
-         ++at) {
+    for (std::size_t at = 0; at + needle.size() <= hay.size() && found == std::string::npos; ++at) {
       std::size_t i = 0;
       while (i < needle.size() && tavlo::FoldTable[static_cast<unsigned char>(hay[at + i])] ==
                                       tavlo::FoldTable[static_cast<unsigned char>(needle[i])])
@@ -76,7 +74,11 @@ void BM_PagedFileAppends(benchmark::State& state) {
   }
   std::remove(path.c_str());
 }
-BENCHMARK(BM_PagedFileAppends)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PagedFileAppends)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 

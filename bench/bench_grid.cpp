@@ -10,6 +10,7 @@
 #include "app/core/rowcache.h"
 #include "app/core/tablerowsource.h"
 #include "bench/benchclock.h"
+#include "bench/gridscreen.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
 
@@ -18,8 +19,6 @@ namespace {
 using tavlo::bench::Clock;
 using tavlo::bench::RssAnonKb;
 using tavlo::bench::Seconds;
-
-constexpr int kScreenRows = 40;
 
 void Run(const std::string& path, bool filtered) {
   const long memoryBefore = RssAnonKb();
@@ -35,14 +34,11 @@ void Run(const std::string& path, bool filtered) {
   table.Open();
   tavlo::TableRowSource source(table);
   tavlo::RowCache cache(source);
-  cache.EnsureRow(kScreenRows - 1, 256);
-  for (int row = 0; row < std::min(kScreenRows, cache.KnownRows()); ++row) cache.Texts(row);
+  tavlo::bench::ShowFirstScreen(cache);
   const double openSeconds = Seconds(openStart);
 
   const auto lastStart = Clock::now();
-  table.Last();
-  const int lastRow = cache.EnsureRecord(table.Bookmark(), 4096);
-  for (int row = std::max(0, lastRow - kScreenRows + 1); row <= lastRow; ++row) cache.Texts(row);
+  tavlo::bench::ShowLastScreen(table, cache);
   const double lastSeconds = Seconds(lastStart);
   const long memoryAfter = RssAnonKb();
 

@@ -12,6 +12,7 @@
 #include "app/core/rowcache.h"
 #include "app/core/tablerowsource.h"
 #include "bench/benchclock.h"
+#include "bench/gridscreen.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
 
@@ -20,8 +21,6 @@ namespace {
 using tavlo::bench::Clock;
 using tavlo::bench::RssAnonKb;
 using tavlo::bench::Seconds;
-
-constexpr int kScreenRows = 40;
 
 // The grid's find (GridModel::FindRow) without Qt: a text no record holds, so every row is
 // learned in the grid's order and examined; the rows examined.
@@ -55,14 +54,11 @@ int main(int argc, char** argv) {
     const auto orderStart = Clock::now();
     table.SetOrder({"CITY"});
     cache.Reset();
-    cache.EnsureRow(kScreenRows - 1, 256);
-    for (int row = 0; row < std::min(kScreenRows, cache.KnownRows()); ++row) cache.Texts(row);
+    tavlo::bench::ShowFirstScreen(cache);
     const double orderSeconds = Seconds(orderStart);
 
     const auto lastStart = Clock::now();
-    table.Last();
-    const int lastRow = cache.EnsureRecord(table.Bookmark(), 4096);
-    for (int row = std::max(0, lastRow - kScreenRows + 1); row <= lastRow; ++row) cache.Texts(row);
+    tavlo::bench::ShowLastScreen(table, cache);
     const double lastSeconds = Seconds(lastStart);
     const long memoryAfter = RssAnonKb();
 
