@@ -20,22 +20,20 @@ constexpr std::int32_t kDateWindow = 1 << 17;
 
 TDisplayTexts::Kind KindOfField(const TMyFieldInfo& info) {
   using Kind = TDisplayTexts::Kind;
-  // Binary layouts and fields with null flags have views of their own.
-  if (info.storage != FieldStorage::Text || info.nullBit >= 0) return Kind::General;
-  switch (info.type) {
-    case TFieldType::ftString:
+  // Fields with null flags have views of their own.
+  if (info.nullBit >= 0) return Kind::General;
+  switch (ReadingOf(info)) {
+    case FieldReading::String:
       return Kind::Text;
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftLargeint:
+    case FieldReading::Whole:
       return Kind::Whole;
-    case TFieldType::ftFloat:
+    case FieldReading::Float:
       return Kind::Float;
-    case TFieldType::ftBoolean:
+    case FieldReading::Logical:
       return Kind::Logical;
-    case TFieldType::ftDate:
+    case FieldReading::Date:
       return Kind::Date;
-    case TFieldType::ftMemo:
+    case FieldReading::Memo:
       return Kind::Memo;
     default:
       return Kind::General;

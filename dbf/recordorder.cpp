@@ -107,33 +107,6 @@ const std::uint8_t* RecordBytesAt(TDbfFile& file, std::int32_t index,
 
 }  // namespace
 
-TRecordOrder::Rule TRecordOrder::RuleOf(const TMyFieldInfo& info) {
-  switch (info.storage) {
-    case FieldStorage::Text:
-      break;
-    case FieldStorage::VarChar:
-      return Rule::VarText;
-    case FieldStorage::VarBinary:
-      return Rule::VarBytes;
-    default:
-      return Rule::Binary;
-  }
-  switch (info.type) {
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftLargeint:
-      return Rule::Whole;
-    case TFieldType::ftFloat:
-      return Rule::Float;
-    case TFieldType::ftBoolean:
-      return Rule::Logical;
-    case TFieldType::ftDate:
-      return Rule::Date;
-    default:
-      return Rule::Text;
-  }
-}
-
 void TRecordOrder::Clear() {
   active_ = false;
   descending_ = false;
@@ -149,18 +122,18 @@ TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* re
   // never set ("?"), nor a field its null flag marks.
   if (key.nullable && file_->FieldIsNull(key.fieldIndex, record)) return value;
   const std::uint8_t* bytes = record + key.offset;
-  switch (key.rule) {
-    case Rule::VarText:
-    case Rule::VarBytes: {
+  switch (key.reading) {
+    case FieldReading::VarText:
+    case FieldReading::VarBytes: {
       const std::string_view used = file_->FieldValueBytes(key.fieldIndex, record);
       value.text =
-          key.rule == Rule::VarText
+          key.reading == FieldReading::VarText
               ? TrimFieldBytes(reinterpret_cast<const std::uint8_t*>(used.data()), used.size())
               : used;
       value.kind = value.text.empty() ? KeyValue::Kind::Null : KeyValue::Kind::Text;
       return value;
     }
-    case Rule::Binary: {
+    case FieldReading::Binary: {
       // Binary numbers, currency and date-times by their value.
       const auto length = static_cast<std::size_t>(key.length);
       if (key.length > key.available || BinaryFieldIsBlank(key.storage, bytes, length)) {
@@ -184,8 +157,8 @@ TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* re
   const std::string_view text = TrimFieldBytes(bytes, available);
   if (text.empty()) return value;
   value.kind = KeyValue::Kind::Number;
-  switch (key.rule) {
-    case Rule::Whole: {
+  switch (key.reading) {
+    case FieldReading::Whole: {
       std::int64_t number = 0;
       if (WholeKey(text, number)) {
         value.bits = OrderedBits(number);
@@ -194,10 +167,10 @@ TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* re
       }
       break;
     }
-    case Rule::Float:
+    case FieldReading::Float:
       value.bits = OrderedBits(DbfTextToFloat(text));
       break;
-    case Rule::Logical: {
+    case FieldReading::Logical: {
       std::int16_t flag = 0;
       if (!DecodeFieldBytes(TFieldType::ftBoolean, bytes, available, &flag)) {
         value.kind = KeyValue::Kind::Null;  // "?"
@@ -206,7 +179,7 @@ TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* re
       }
       break;
     }
-    case Rule::Date:
+    case FieldReading::Date:
       value.bits = OrderedBits(static_cast<std::int64_t>(DecodeDbfDate(text)));
       break;
     default:
@@ -288,7 +261,7 @@ void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, b
     key.length = info.length;
     key.available = info.available;
     key.storage = info.storage;
-    key.rule = RuleOf(info);
+    key.reading = ReadingOf(info);
     key.nullable = info.nullBit >= 0;
     keys.push_back(key);
   }

@@ -45,20 +45,18 @@ class TRecordOrder {
               std::int32_t indexB) const;
 
  private:
-  // How a key field's bytes become its value: stored text read as a whole number, float,
-  // logical, date or text; FoxPro varchar and varbinary bytes; binary numbers and dates.
-  enum class Rule : std::uint8_t { Whole, Float, Logical, Date, Text, VarText, VarBytes, Binary };
   struct Key {
     int fieldIndex = 0;
     std::int32_t offset = 0;
     std::int32_t length = 0;     // of the field
     std::int32_t available = 0;  // of it inside the record
     FieldStorage storage = FieldStorage::Text;
-    Rule rule = Rule::Text;
+    FieldReading reading = FieldReading::String;
     bool nullable = false;  // has a null flag
     // Compares as text (chunk by chunk when sorting), else as a number.
     bool Text() const {
-      return rule == Rule::Text || rule == Rule::VarText || rule == Rule::VarBytes;
+      return reading == FieldReading::String || reading == FieldReading::OtherText ||
+             reading == FieldReading::VarText || reading == FieldReading::VarBytes;
     }
   };
   // One record's key: null, a value that is no number (a whole number beyond 64 bits), a
@@ -68,7 +66,6 @@ class TRecordOrder {
     std::uint64_t bits = 0;
     std::string_view text;
   };
-  static Rule RuleOf(const TMyFieldInfo& info);
   KeyValue Read(const Key& key, const std::uint8_t* record) const;
   int CompareKeys(const std::uint8_t* a, const std::uint8_t* b) const;
   // Bytes of a character key per chunk of its number.
