@@ -18,28 +18,6 @@ namespace {
 // About 360 years of days, 2 MB.
 constexpr std::int32_t kDateWindow = 1 << 17;
 
-TDisplayTexts::Kind KindOfField(const TMyFieldInfo& info) {
-  using Kind = TDisplayTexts::Kind;
-  // Fields with null flags have views of their own.
-  if (info.nullBit >= 0) return Kind::General;
-  switch (ReadingOf(info)) {
-    case FieldReading::String:
-      return Kind::Text;
-    case FieldReading::Whole:
-      return Kind::Whole;
-    case FieldReading::Float:
-      return Kind::Float;
-    case FieldReading::Logical:
-      return Kind::Logical;
-    case FieldReading::Date:
-      return Kind::Date;
-    case FieldReading::Memo:
-      return Kind::Memo;
-    default:
-      return Kind::General;
-  }
-}
-
 // The display text of a stored decimal ("-12.50"), as FloatToText writes its value, made
 // from the digits themselves: a decimal of at most fifteen significant digits reads back
 // from its double as those digits. False for any other text (signs, exponents, more digits,
@@ -104,7 +82,8 @@ TDisplayTexts::TDisplayTexts(TDbf& table) : table_(table) {
     Column column;
     column.fieldIndex = table.Fields(c).FieldNo() - 1;
     const TMyFieldInfo& info = file.FieldInfo(column.fieldIndex);
-    column.kind = KindOfField(info);
+    column.reading = tavlo::ReadingOf(info);
+    column.nullable = info.nullBit >= 0;
     column.offset = info.offset;
     column.length = info.available;
     columns_.push_back(column);
@@ -114,12 +93,15 @@ TDisplayTexts::TDisplayTexts(TDbf& table) : table_(table) {
 
 void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::string& out) {
   const Column& column = columns_[static_cast<std::size_t>(columnIndex)];
+  // Fields with null flags have views of their own.
+  if (column.nullable) {
+    AppendGeneral(columnIndex, record, out);
+    return;
+  }
   const std::string_view text =
-      column.kind == Kind::General
-          ? std::string_view()
-          : TrimFieldBytes(record + column.offset, static_cast<std::size_t>(column.length));
-  switch (column.kind) {
-    case Kind::Text: {
+      TrimFieldBytes(record + column.offset, static_cast<std::size_t>(column.length));
+  switch (column.reading) {
+    case FieldReading::String: {
       if (byteTable_) {
         const std::size_t at = out.size();
         out.resize(at + text.size());
@@ -133,22 +115,22 @@ void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::str
       }
       return;
     }
-    case Kind::Whole: {
+    case FieldReading::Whole: {
       std::int64_t value = 0;
       if (!table_.DbfFile()->DecodeWholeNumber(column.fieldIndex, record, value)) return;
       char digits[24];
       out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
       return;
     }
-    case Kind::Float:
+    case FieldReading::Float:
       if (!text.empty() && !PlainDecimalText(text, Regional().decimalSeparator, out)) {
         out += FloatToText(DbfTextToFloat(text));
       }
       return;
-    case Kind::Logical:
+    case FieldReading::Logical:
       if (!text.empty() && text[0] != '?') out += LogicalIsTrue(text[0]) ? "True" : "False";
       return;
-    case Kind::Date: {
+    case FieldReading::Date: {
       if (text.empty()) return;
       const std::int32_t day = DecodeDbfDate(text);
       if (day <= 0) {  // not a date: shown as zeros
@@ -177,10 +159,10 @@ void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::str
       out.append(date.text, date.length);
       return;
     }
-    case Kind::Memo:
+    case FieldReading::Memo:
       out += MemoDisplayText(text.empty());
       return;
-    case Kind::General:
+    default:  // binary layouts, blobs, types kept as stored text
       AppendGeneral(columnIndex, record, out);
       return;
   }

@@ -17,22 +17,24 @@ namespace tavlo {
 
 class TDisplayTexts {
  public:
-  enum class Kind : std::uint8_t { Text, Whole, Float, Logical, Date, Memo, General };
-
   // For an open cursor (a closed one has no columns), with the code pages as the session
   // has them now (make a new one after the session page or the table's page changes).
   explicit TDisplayTexts(TDbf& table);
 
   int Columns() const { return static_cast<int>(columns_.size()); }
-  Kind KindOf(int column) const { return columns_[static_cast<std::size_t>(column)].kind; }
+  // How the column's field is read (what texts it can show).
+  FieldReading ReadingOf(int column) const {
+    return columns_[static_cast<std::size_t>(column)].reading;
+  }
   // Appends the display text (ANSI) of the cursor's field `column` (0-based, as Fields) of
   // a record's bytes as the file holds them (deletion flag first).
   void Append(int column, const std::uint8_t* record, std::string& out);
 
  private:
   struct Column {
-    Kind kind = Kind::General;
-    int fieldIndex = 0;  // in the data file
+    FieldReading reading = FieldReading::OtherText;
+    bool nullable = false;  // has a null flag
+    int fieldIndex = 0;     // in the data file
     std::int32_t offset = 0;
     std::int32_t length = 0;
   };

@@ -11,7 +11,7 @@ TRecordFinder::TRecordFinder(TDbf& table, TFindRequest request)
   if (request_.text.empty()) return;
   for (int c = std::max(request_.firstColumn, 0);
        c <= std::min(request_.lastColumn, texts_.Columns() - 1); ++c) {
-    if (CanShow(texts_.KindOf(c))) columns_.push_back(c);
+    if (CanShow(texts_.ReadingOf(c))) columns_.push_back(c);
   }
 }
 
@@ -21,8 +21,7 @@ bool TRecordFinder::Shows(const std::string& shown) const {
   return shown.size() == request_.text.size() && FindBytes(shown, request_.text, 0, fold) == 0;
 }
 
-bool TRecordFinder::CanShow(TDisplayTexts::Kind kind) const {
-  using Kind = TDisplayTexts::Kind;
+bool TRecordFinder::CanShow(FieldReading reading) const {
   // Texts a column of the kind can show, or the characters they are made of.
   auto madeOf = [&](const std::string& characters) {
     for (char c : request_.text) {
@@ -36,15 +35,15 @@ bool TRecordFinder::CanShow(TDisplayTexts::Kind kind) const {
     }
     return true;
   };
-  switch (kind) {
-    case Kind::Whole:
+  switch (reading) {
+    case FieldReading::Whole:
       return madeOf("0123456789-");
-    case Kind::Float:
+    case FieldReading::Float:
       return madeOf(std::string("0123456789-E") + Regional().decimalSeparator) || Shows("NAN") ||
              Shows("INF") || Shows("-INF");
-    case Kind::Logical:
+    case FieldReading::Logical:
       return Shows("True") || Shows("False");
-    case Kind::Memo:
+    case FieldReading::Memo:
       return Shows("(MEMO)") || Shows("(Memo)");
     default:
       return true;

@@ -34,7 +34,7 @@ class TRecordFinder {
  private:
   bool Shows(const std::string& shown) const;
   // Whether some text of the column's kind can show the text sought.
-  bool CanShow(TDisplayTexts::Kind kind) const;
+  bool CanShow(FieldReading reading) const;
 
   TDbf& table_;
   TFindRequest request_;
