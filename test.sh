@@ -16,6 +16,9 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
+# Every fuzz target for a short campaign from its seeds (clang, libFuzzer); a crash fails the run.
+echo "== fuzzing, 20 s a target =="
+"$ROOT/scripts/fuzz-ci.sh" 20 || status=1
 echo "== program tests (Qt, offscreen) and fuzz seeds =="
 ctest --test-dir "$ROOT/build" --output-on-failure --no-tests=ignore -j"$(nproc)" \
   -L 'gui|fuzzseeds' || status=1
