@@ -4,6 +4,7 @@
 
 #include "cursor_fixture.h"
 #include "dbf/tablecreate.h"
+#include "platform/codepage.h"
 #include "platform/oscalls.h"
 
 namespace tavlo::cursortest {
@@ -23,6 +24,8 @@ std::string Today() {
 }
 
 TEST_F(TableCreateTest, NameAndAgeGiveTheNinetyEightByteFile) {
+  const std::unique_ptr<CodePages> english = NewTableCodePages(437, 1252);
+  ScopedCodePages session(*english);
   std::string path = MakeTable(
       "people.dbf", {{"NAME", TFieldType::ftString, 20}, {"AGE", TFieldType::ftInteger, 0}});
   std::string expected;
@@ -32,7 +35,7 @@ TEST_F(TableCreateTest, NameAndAgeGiveTheNinetyEightByteFile) {
   expected += std::string("\x61\x00", 2);  // header size 97
   expected += std::string("\x20\x00", 2);  // record size 32
   expected += std::string(17, '\0');
-  expected += '\x58';
+  expected += '\x01';  // the text is stored in page 437
   expected += std::string(2, '\0');
   expected += std::string("NAME") + std::string(7, '\0') + "C" + std::string(4, '\0') + '\x14' +
               std::string(15, '\0');
