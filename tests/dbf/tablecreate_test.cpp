@@ -133,6 +133,22 @@ TEST_F(TableCreateTest, BadDefinitionsAreRefusedBeforeAnyFileIsTouched) {
       {{{"NAME", TFieldType::ftString, 0}}, "Size 0 of field 'NAME' must be between 1 and 255"},
       {{{"NAME", TFieldType::ftString, 256}}, "Size 256 of field 'NAME' must be between 1 and 255"},
       {{{"", TFieldType::ftBoolean, 0}}, "Field 1 has no valid name"},
+      // Every byte of a name reaches the descriptor: a line break would put the descriptor
+      // terminator first, other bytes would read differently in other programs.
+      {{{"\r\nA", TFieldType::ftString, 5}},
+       "Field name '\\x0D\\x0AA' may hold only letters A-Z, digits 0-9 and _, and must begin "
+       "with a letter"},
+      {{{"CITY NAME", TFieldType::ftString, 5}},
+       "Field name 'CITY NAME' may hold only letters A-Z, digits 0-9 and _, and must begin "
+       "with a letter"},
+      {{{"1ST", TFieldType::ftString, 5}},
+       "Field name '1ST' may hold only letters A-Z, digits 0-9 and _, and must begin with a "
+       "letter"},
+      {{{"\xC4RA", TFieldType::ftString, 5}},
+       "Field name '\\xC4RA' may hold only letters A-Z, digits 0-9 and _, and must begin with "
+       "a letter"},
+      {{{"Name", TFieldType::ftString, 5}, {"NAME", TFieldType::ftDate, 0}},
+       "A component named NAME already exists"},
   };
   for (const Case& c : cases) {
     TDbf dbf;
@@ -153,6 +169,18 @@ TEST_F(TableCreateTest, TenCharacterNameIsKeptWhole) {
   dbf.SetTableName(path);
   dbf.Open();
   EXPECT_EQ(dbf.Fields(0).FieldName(), "ABCDEFGHIJ");
+}
+
+TEST_F(TableCreateTest, NamesOfLettersDigitsAndUnderscoresAreTaken) {
+  std::string path = MakeTable("ok.dbf", {{"a_1", TFieldType::ftString, 5},
+                                          {"Z9", TFieldType::ftBoolean, 0},
+                                          {"x_", TFieldType::ftDate, 0}});
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  ASSERT_EQ(dbf.FieldCount(), 3);
+  EXPECT_EQ(dbf.Fields(0).FieldName(), "a_1");
+  EXPECT_EQ(dbf.Fields(2).FieldName(), "x_");
 }
 
 TEST_F(TableCreateTest, OpenCursorRefusesCreation) {
