@@ -71,7 +71,8 @@ TDbfFile::TDbfFile(const std::string& path, OpenMode mode) : TPagedFile(path, mo
   if (mode == OpenMode::Create) {
     header_.fill(0);
     header_[0] = kCreatedVersion;
-    header_[29] = kCreatedLanguage;
+    // Other programs read the text in the page this byte names.
+    header_[29] = LanguageByteOfCodePage(CurrentCodePages().OemCodePage());
     level_ = 0;
     return;
   }

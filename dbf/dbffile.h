@@ -27,12 +27,12 @@ class TDbfFile : public TPagedFile {
   static constexpr int kHeaderLength = 32;
   static constexpr int kLevel2AreaLength = 36;
   static constexpr std::uint8_t kCreatedVersion = 0x03;
-  static constexpr std::uint8_t kCreatedLanguage = 0x58;
 
-  // Create mode: an empty file with the header of a new table (version 0x03, language 0x58,
-  // level 0, sizes 0). Other modes: reads the header (EReadError "Stream read error" when the
-  // file is shorter than 32 bytes), derives the level, takes the sizes and corrects the
-  // header's record count to the physical count with the "Invalid Record Count," message.
+  // Create mode: an empty file with the header of a new table (version 0x03, level 0, sizes
+  // 0, the language byte of the OEM page its text is stored in). Other modes: reads the
+  // header (EReadError "Stream read error" when the file is shorter than 32 bytes), derives
+  // the level, takes the sizes and corrects the header's record count to the physical count
+  // with the "Invalid Record Count," message.
   TDbfFile(const std::string& path, OpenMode mode);
   ~TDbfFile() noexcept override;
 

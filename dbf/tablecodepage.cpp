@@ -27,6 +27,15 @@ constexpr LanguageDriver kDrivers[] = {
     {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257},
 };
 
+// The byte written for each page: the one dBase and FoxPro use for it, and one that dbfread
+// and python3-dbf both know (they lack 0xCC, so 1257 gets none).
+constexpr LanguageDriver kWrittenDrivers[] = {
+    {0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x1C, 863},  {0x24, 860},  {0x26, 866},
+    {0x64, 852},  {0x66, 865},  {0x67, 861},  {0x6A, 737},  {0x6B, 857},  {0x50, 874},
+    {0x13, 932},  {0x4D, 936},  {0x4E, 949},  {0x4F, 950},  {0x7D, 1255}, {0x7E, 1256},
+    {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253},
+};
+
 std::string Upper(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -51,6 +60,13 @@ int CodePageOfLanguageByte(std::uint8_t languageByte) {
     if (driver.byte == languageByte) return driver.page;
   }
   return 0;
+}
+
+std::uint8_t LanguageByteOfCodePage(int page) {
+  for (const LanguageDriver& driver : kWrittenDrivers) {
+    if (driver.page == page) return driver.byte;
+  }
+  return 0x00;
 }
 
 int CodePageOfCpgText(const std::string& text) {

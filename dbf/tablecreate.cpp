@@ -2,6 +2,7 @@
 // descriptors and header of the new table. Never opens the table it made.
 #include "dbf/tablecreate.h"
 
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -39,6 +40,37 @@ void WriteEmptyMemoHeader(TDbtFile& memo) {
   block[20] = kMemoBlockSize & 0xFF;
   block[21] = kMemoBlockSize >> 8;
   memo.Stream().WriteAt(0, block, sizeof block);
+}
+
+bool IsAsciiLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The name as a message can show it: printable ASCII as it is, every other byte as \xNN.
+std::string ShownName(const std::string& name) {
+  std::string shown;
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && c != '\\') {
+      shown += c;
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      shown += hex;
+    }
+  }
+  return shown;
 }
 
 void PutUint16(std::array<std::uint8_t, TDbfFile::kHeaderLength>& header, int offset, int value) {
@@ -79,6 +111,19 @@ bool DescriptorOfDefinition(const TFieldDef& definition, TFieldDescriptor& descr
   }
 }
 
+std::string FieldNameProblem(const std::string& name) {
+  const std::string shown = "Field name '" + ShownName(name) + "'";
+  if (name.size() > static_cast<std::size_t>(kMaxFieldNameLength)) {
+    return shown + " is longer than 10 characters";
+  }
+  bool valid = !name.empty() && IsAsciiLetter(name[0]);
+  for (char c : name) valid = valid && (IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_');
+  if (!valid) {
+    return shown + " may hold only letters A-Z, digits 0-9 and _, and must begin with a letter";
+  }
+  return std::string();
+}
+
 void CheckDefinitionsForCreation(const TFieldDefs& definitions) {
   if (definitions.empty() || definitions.size() > 255) {
     throw EBinaryDataSetError::InvalidFieldCount(static_cast<std::int64_t>(definitions.size()));
@@ -92,8 +137,13 @@ void CheckDefinitionsForCreation(const TFieldDefs& definitions) {
     if (definition.name.empty() || definition.name.find('\0') != std::string::npos) {
       throw EDatabaseError("Field " + std::to_string(i + 1) + " has no valid name");
     }
-    if (definition.name.size() > static_cast<std::size_t>(kMaxFieldNameLength)) {
-      throw EDatabaseError("Field name '" + definition.name + "' is longer than 10 characters");
+    const std::string problem = FieldNameProblem(definition.name);
+    if (!problem.empty()) throw EDatabaseError(problem);
+    // Two fields of one name: a lookup by name, which ignores case, finds only the first.
+    for (std::size_t j = 0; j < i; ++j) {
+      if (SameNameIgnoringCase(definitions[j].name, definition.name)) {
+        throw EDatabaseError("A component named " + definition.name + " already exists");
+      }
     }
     if (descriptor.length < 1 || descriptor.length > 255) {
       throw EDatabaseError("Size " + std::to_string(descriptor.length) + " of field '" +

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "dbf/fieldinfo.h"
 
@@ -22,9 +23,16 @@ bool DescriptorOfDefinition(const TFieldDef& definition, TFieldDescriptor& descr
 // Longest field name a descriptor holds: 10 characters and the NUL before the type letter.
 constexpr int kMaxFieldNameLength = 10;
 
+// What is wrong with a field name for a new table, empty when nothing: a name is 1 to 10
+// characters, ASCII letters, digits and _, the first a letter. Every reader takes such a
+// name, and none of its bytes can be a NUL, the descriptor terminator or a byte that other
+// programs read in another page. Bytes that cannot be shown are written as \xNN.
+std::string FieldNameProblem(const std::string& name);
+
 // Raises, before anything is created: EBinaryDataSetError "Invalid field count : n (must be
 // between 1 and 255)", "InitFieldDefs: Unsupported field type", and EDatabaseError for an
-// empty name, a name longer than 10 characters or a string size outside 1..255.
+// empty name, a name FieldNameProblem refuses, a name repeated without regard to case ("A
+// component named %s already exists") or a string size outside 1..255.
 void CheckDefinitionsForCreation(const TFieldDefs& definitions);
 
 }  // namespace tavlo

@@ -3,7 +3,7 @@
 // bytes, odd numbers and dates, deleted records) written byte by byte, a random script of the
 // planned shapes over its fields, and the record filter run on every record once with the
 // plan and once with the interpreter. Any difference is reported as text; it must be none.
-// Never writes outside the folder it is given.
+// A table may also be given as bytes (CheckTable). Never writes outside the folder it is given.
 #pragma once
 
 #include <cstdint>
@@ -31,8 +31,8 @@ struct FieldShape {
 };
 
 struct Outcome {
-  bool planned = false;   // the script ran as a plan
-  bool compiled = false;  // the script compiled at all
+  bool planned = false;    // the script ran as a plan
+  bool compiled = false;   // the script compiled at all
   std::string difference;  // empty when plan and interpreter agree on every record
 };
 
@@ -59,7 +59,8 @@ class Generator {
           break;
         case 'N':
           f.length = 1 + Below(20);
-          if (Chance(40) && f.length > 2) f.decimals = 1 + Below(f.length - 2 < 4 ? f.length - 2 : 4);
+          if (Chance(40) && f.length > 2)
+            f.decimals = 1 + Below(f.length - 2 < 4 ? f.length - 2 : 4);
           break;
         case 'F':
           f.length = 3 + Below(18);
@@ -83,18 +84,45 @@ class Generator {
   // Field bytes of every kind the file may hold, fitted to the field's length.
   std::string Bytes(const FieldShape& f) {
     static const std::vector<std::string> kText = {
-        "Paris", "paris", " Paris", "PARIS ", "Par", "Pa ris", "", " ", "\t", "x\x01", "\x01x",
-        "\x80\xe9t\xe9", "\xff", "caf\x82", "10", " 9", "1.5", "abc", "ab", "b", "a..c", "New York",
-        "smith", "SMITH", "zz", "A", "true", "-3", "\x00", "a\x00b"};
-    static const std::vector<std::string> kNumber = {
-        "0", "1", "-1", "12", " 12", "12 ", "70", "69", "71", "-70", "+5", "-", "+", "abc", "1.5",
-        "-0.5", "1,5", "2147483647", "2147483648", "-2147483649", "99999999999999999999",
-        "9223372036854775807", "1e3", "nan", "inf", ".5", "5.", "1.2.3", "00012", ""};
+        "Paris", "paris", " Paris",        "PARIS ",   "Par",     "Pa ris", "",   " ",   "\t",
+        "x\x01", "\x01x", "\x80\xe9t\xe9", "\xff",     "caf\x82", "10",     " 9", "1.5", "abc",
+        "ab",    "b",     "a..c",          "New York", "smith",   "SMITH",  "zz", "A",   "true",
+        "-3",    "\x00",  "a\x00b"};
+    static const std::vector<std::string> kNumber = {"0",
+                                                     "1",
+                                                     "-1",
+                                                     "12",
+                                                     " 12",
+                                                     "12 ",
+                                                     "70",
+                                                     "69",
+                                                     "71",
+                                                     "-70",
+                                                     "+5",
+                                                     "-",
+                                                     "+",
+                                                     "abc",
+                                                     "1.5",
+                                                     "-0.5",
+                                                     "1,5",
+                                                     "2147483647",
+                                                     "2147483648",
+                                                     "-2147483649",
+                                                     "99999999999999999999",
+                                                     "9223372036854775807",
+                                                     "1e3",
+                                                     "nan",
+                                                     "inf",
+                                                     ".5",
+                                                     "5.",
+                                                     "1.2.3",
+                                                     "00012",
+                                                     ""};
     static const std::vector<std::string> kDate = {
-        "20240229", "20230229", "85", "05", "00000000", "2024", "20241301", "19991231", "20000101",
-        "2024 1 1", "abc", "", "19000101", "00010101", "99991231", "20240100"};
-    static const std::vector<std::string> kLogical = {"T", "t", "F", "f", "Y", "N", "?", " ", "1",
-                                                      "\x80"};
+        "20240229", "20230229", "85",  "05", "00000000", "2024",     "20241301", "19991231",
+        "20000101", "2024 1 1", "abc", "",   "19000101", "00010101", "99991231", "20240100"};
+    static const std::vector<std::string> kLogical = {"T", "t", "F", "f", "Y",
+                                                      "N", "?", " ", "1", "\x80"};
     std::string text;
     switch (f.letter) {
       case 'N':
@@ -157,14 +185,44 @@ class Generator {
   }
 
   std::string Literal(const FieldShape& f) {
-    static const std::vector<std::string> kAny = {
-        "'Paris'", "'paris'", "'Par'", "''", "' Paris'", "'Paris '", "'b'", "'a..c'", "'10'",
-        "'9'", "'1.5'", "'abc'", "'true'", "'FALSE'", "'\xe9t\xe9'", "'caf\x82'", "\"New York\"",
-        "[a b..c \"New York\" Paris]", "'b..z'", "'\"unclosed a'", "0", "1", "-1", "12", "70",
-        "1.5", "-0.5", "2147483647", "$10", "1e3", "45000", "'12'", "'70'", "' 12'"};
+    static const std::vector<std::string> kAny = {"'Paris'",
+                                                  "'paris'",
+                                                  "'Par'",
+                                                  "''",
+                                                  "' Paris'",
+                                                  "'Paris '",
+                                                  "'b'",
+                                                  "'a..c'",
+                                                  "'10'",
+                                                  "'9'",
+                                                  "'1.5'",
+                                                  "'abc'",
+                                                  "'true'",
+                                                  "'FALSE'",
+                                                  "'\xe9t\xe9'",
+                                                  "'caf\x82'",
+                                                  "\"New York\"",
+                                                  "[a b..c \"New York\" Paris]",
+                                                  "'b..z'",
+                                                  "'\"unclosed a'",
+                                                  "0",
+                                                  "1",
+                                                  "-1",
+                                                  "12",
+                                                  "70",
+                                                  "1.5",
+                                                  "-0.5",
+                                                  "2147483647",
+                                                  "$10",
+                                                  "1e3",
+                                                  "45000",
+                                                  "'12'",
+                                                  "'70'",
+                                                  "' 12'"};
     static const std::vector<std::string> kDates = {"'20240229'", "36526", "45351", "45351.5"};
     if (f.letter == 'D' && Chance(50)) {
-      if (Chance(50)) return DateToText(DayNumberToDateTime(DayNumberOfDate(2000 + Below(30), 2, 29 - Below(2))));
+      if (Chance(50))
+        return DateToText(DayNumberToDateTime(DayNumberOfDate(2000 + Below(30), 2, 29 - Below(2))));
       return Pick(kDates);
     }
     return Pick(kAny);
@@ -227,14 +285,9 @@ inline std::string Scan(TDbf& dbf, TRecordFilter& filter) {
   return shown;
 }
 
-// One seed: table at path (a .dbf file name), script, plan against interpreter.
-inline Outcome Check(std::uint64_t seed, const std::string& path) {
-  Generator gen(seed);
-  const std::vector<FieldShape> fields = gen.Fields();
-  const int records = gen.Below(25);
-  SaveStringToFile(path, gen.Table(fields, records));
-  const std::string script = gen.Condition(fields, 0);
-
+// The script against the table at path (a .dbf file name), plan against interpreter.
+inline Outcome Compare(const std::string& path, const std::string& script,
+                       const std::vector<FieldShape>& fields, std::uint64_t seed) {
   Outcome outcome;
   TDbf dbf;
   dbf.SetTableName(path);
@@ -247,7 +300,11 @@ inline Outcome Check(std::uint64_t seed, const std::string& path) {
     return outcome;  // e.g. a date literal the regional format does not read
   }
   outcome.compiled = true;
-  dbf.Open();
+  try {
+    dbf.Open();
+  } catch (const Exception&) {
+    return outcome;  // a table given as bytes may not open at all
+  }
   std::string report;
   for (bool showDeleted : {false, true}) {
     dbf.SetShowDeleted(showDeleted);
@@ -278,6 +335,50 @@ inline Outcome Check(std::uint64_t seed, const std::string& path) {
                          layout + "\n" + report;
   }
   return outcome;
+}
+
+// One seed: a random table at path (a .dbf file name) and script, plan against interpreter.
+// One table in ten gets a header record size smaller than its fields need, so that fields
+// are cut off or lie wholly past the record the cursor reads.
+inline Outcome Check(std::uint64_t seed, const std::string& path) {
+  Generator gen(seed);
+  const std::vector<FieldShape> fields = gen.Fields();
+  const int records = gen.Below(25);
+  std::string table = gen.Table(fields, records);
+  const std::string script = gen.Condition(fields, 0);
+  // Drawn last, so that every seed keeps the table and script it had before.
+  if (gen.Chance(10)) {
+    const int full = static_cast<unsigned char>(table[10]) | static_cast<unsigned char>(table[11])
+                                                                 << 8;
+    const int cut = 1 + gen.Below(full > 1 ? full - 1 : 1);
+    table[10] = static_cast<char>(cut & 0xff);
+    table[11] = static_cast<char>(cut >> 8);
+  }
+  SaveStringToFile(path, table);
+  return Compare(path, script, fields, seed);
+}
+
+// A table given as bytes (a seed file, a real table) with a random script over its fields.
+inline Outcome CheckTable(std::uint64_t seed, const std::string& path, const std::string& bytes) {
+  SaveStringToFile(path, bytes);
+  std::vector<FieldShape> fields;
+  try {
+    TDbf dbf;
+    dbf.SetTableName(path);
+    dbf.SetReadOnly(true);
+    dbf.Open();
+    for (int i = 0; i < dbf.FieldCount(); ++i) {
+      const TField& field = dbf.Fields(i);
+      const TMyFieldInfo& info = dbf.DbfFile()->FieldInfo(field.FieldNo() - 1);
+      fields.push_back({field.FieldName(), info.typeLetter, info.length, info.decimals});
+    }
+    dbf.Close();
+  } catch (const Exception&) {
+    return Outcome();
+  }
+  if (fields.empty()) return Outcome();
+  Generator gen(seed);
+  return Compare(path, gen.Condition(fields, 0), fields, seed);
 }
 
 }  // namespace tavlo::filterdiff

@@ -17,13 +17,19 @@ namespace tavlo {
 
 class TqelXMLFilter;
 
-// Bounds a long write. Indented text grows with the square of the depth (two blanks per
-// level on every line), so a small document can ask for gigabytes. The writer reports the
-// text's size to this function: once before it writes anything, with the least the text will
-// take (its indentation), then after about every kXMLReportBytes it appends. The function
-// raises to stop the write (a script's time limit, a size limit); the text is then unfinished.
+// Bounds a long write: a document with many or long values can ask for gigabytes. The writer
+// reports the text's size to this function: once before it writes anything, with the least
+// the text will take (its indentation), then after about every kXMLReportBytes it appends.
+// The function raises to stop the write (a script's time limit, a size limit); the text is
+// then unfinished.
 using TqelXMLSizeReport = std::function<void(std::size_t bytes)>;
 constexpr std::size_t kXMLReportBytes = std::size_t{1} << 20;
+// Lines deeper than this level are indented as this level. Two blanks per level on every
+// line would make the text grow with the square of the depth (a 700 KB document nested
+// 100,000 levels deep would need 20 GB); the readers trim what stands around a tag or a
+// value, so no document reads differently for it, and documents up to this depth are
+// written exactly as before.
+constexpr int kXMLMaxIndentLevel = 64;
 
 class TqelXMLNode {
  public:
@@ -59,12 +65,13 @@ class TqelXMLNode {
   // The value of the first attribute of that name, or Null.
   Variant GetAttributeValue(const std::string& name) const;
 
-  // The node and its subtree as indented text (two blanks per level, CR LF line ends).
+  // The node and its subtree as indented text (two blanks per level up to
+  // kXMLMaxIndentLevel, CR LF line ends).
   // Raises the value type's conversion error for a value that has no text (Null).
   std::string AsXML(int level) const;
   void AppendXML(std::string& out, int level, const TqelXMLSizeReport& report = {}) const;
   // The blanks the indenting writer puts before this node's and its subtree's lines at that
-  // level: the part of AsXML that grows with the square of the depth. No text is built.
+  // level: the least AsXML will take. No text is built.
   std::size_t IndentationBytes(int level) const;
 
   // Appends every element that the filtered path reaches from this node, in document order.

@@ -10,16 +10,17 @@ namespace tavlo {
 
 namespace {
 
-// Splits a path at its first "/"; the rest is empty when there is none.
-void SplitStep(const std::string& path, std::string& step, std::string& rest) {
-  std::size_t slash = path.find('/');
+// The step of path that starts at from (up to the next "/" or the end), and where the rest
+// starts: path.size() + 1 when there is no rest. Positions, not copies of the rest, so that a
+// path of many steps is walked in time linear in its length.
+std::string NextStep(const std::string& path, std::size_t from, std::size_t& next) {
+  std::size_t slash = path.find('/', from);
   if (slash == std::string::npos) {
-    step = path;
-    rest.clear();
-  } else {
-    step = path.substr(0, slash);
-    rest = path.substr(slash + 1);
+    next = path.size() + 1;
+    return path.substr(from);
   }
+  next = slash + 1;
+  return path.substr(from, slash - from);
 }
 
 bool ParseIndex(const std::string& text, long long& index) {
@@ -35,13 +36,12 @@ bool ParseIndex(const std::string& text, long long& index) {
 
 TqelXMLNode* TqelXMLNode::GetNode(const std::string& path) {
   TqelXMLNode* node = this;
-  std::string remaining = path;
-  std::string step;
-  std::string rest;
+  std::size_t at = 0;  // where the remaining path starts
   while (true) {
     if (node->Nodes.empty()) return nullptr;
-    if (remaining.empty()) return node;
-    SplitStep(remaining, step, rest);
+    if (at >= path.size()) return node;
+    std::size_t next = 0;
+    const std::string step = NextStep(path, at, next);
     std::string name = step;
     long long index = 0;
     std::size_t bracket = step.find('[');
@@ -76,19 +76,19 @@ TqelXMLNode* TqelXMLNode::GetNode(const std::string& path) {
       }
     }
     if (!found) return nullptr;
-    if (rest.empty()) return found;
+    // "a/" has an empty rest, as "a" has none: both end at the child.
+    if (next >= path.size()) return found;
     node = found;
-    remaining = rest;
+    at = next;
   }
 }
 
 TqelXMLNode* TqelXMLNode::ForceNode(const std::string& path) {
   TqelXMLNode* node = this;
-  std::string remaining = path;
-  std::string step;
-  std::string rest;
+  std::size_t at = 0;
   while (true) {
-    SplitStep(remaining, step, rest);
+    std::size_t next = 0;
+    std::string step = NextStep(path, at, next);
     TqelXMLNode* child = nullptr;
     std::size_t plus = step.find('+');
     if (plus != std::string::npos) {
@@ -97,9 +97,9 @@ TqelXMLNode* TqelXMLNode::ForceNode(const std::string& path) {
       child = node->FindChild(step);
     }
     if (!child) child = node->AddChild(step);
-    if (rest.empty()) return child;
+    if (next >= path.size()) return child;
     node = child;
-    remaining = rest;
+    at = next;
   }
 }
 

@@ -1,7 +1,7 @@
-// The indenting writer: elements and attributes as text, two blanks per level, CR LF line ends.
-// Nothing is escaped. The walk keeps its own stack, so a document of any depth can be written,
-// and everything is appended to one buffer (no quadratic string building). A long write reports
-// its size as it goes, so that its caller can stop it.
+// The indenting writer: elements and attributes as text, two blanks per level (up to a depth
+// limit), CR LF line ends. Nothing is escaped. The walk keeps its own stack, so a document of
+// any depth can be written, and everything is appended to one buffer (no quadratic string
+// building). A long write reports its size as it goes, so that its caller can stop it.
 #include <cstddef>
 
 #include "xml/xmlnode.h"
@@ -31,8 +31,13 @@ struct OpenElement {
   std::size_t nextChild;
 };
 
+std::size_t IndentOf(std::size_t level) {
+  const auto limit = static_cast<std::size_t>(kXMLMaxIndentLevel);
+  return (level < limit ? level : limit) * 2;
+}
+
 void AppendIndent(std::string& out, int level) {
-  out.append(static_cast<std::size_t>(level) * 2, ' ');
+  out.append(IndentOf(static_cast<std::size_t>(level < 0 ? 0 : level)), ' ');
 }
 
 // Writes the opening tag and the value line; returns false when the element was written
@@ -105,7 +110,7 @@ std::size_t TqelXMLNode::IndentationBytes(int level) const {
   while (!pending.empty()) {
     Pending item = pending.back();
     pending.pop_back();
-    const std::size_t indent = item.level * 2;
+    const std::size_t indent = IndentOf(item.level);
     bytes += item.node->Nodes.empty() ? indent : indent * 2;
     for (const auto& child : item.node->Nodes) pending.push_back({child.get(), item.level + 1});
   }

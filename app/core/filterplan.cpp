@@ -57,13 +57,13 @@ std::unique_ptr<TFilterPlan> TFilterPlan::Recognise(const TAtomList& atoms) {
   static const struct {
     const char* word;
     Op op;
-  } kTests[] = {{"=", Op::Eq},     {"<>", Op::Ne},         {"<", Op::Lt},
-                {"<=", Op::Le},    {">", Op::Gt},          {">=", Op::Ge},
+  } kTests[] = {{"=", Op::Eq},      {"<>", Op::Ne},         {"<", Op::Lt},
+                {"<=", Op::Le},     {">", Op::Gt},          {">=", Op::Ge},
                 {"like", Op::Like}, {"unlike", Op::Unlike}, {"in", Op::In}};
   static const struct {
     const char* word;
     StepKind kind;
-  } kLogic[] = {{"and", StepKind::And}, {"or", StepKind::Or},      {"xor", StepKind::Xor},
+  } kLogic[] = {{"and", StepKind::And}, {"or", StepKind::Or},     {"xor", StepKind::Xor},
                 {"not", StepKind::Not}, {"true", StepKind::True}, {"false", StepKind::False}};
 
   auto plan = std::unique_ptr<TFilterPlan>(new TFilterPlan());
@@ -177,11 +177,18 @@ bool TFilterPlan::BindTranslation(TDbf& dbf, const TField& field, Test& test) {
   // The translation of character fields is whatever the cursor's own field reading does:
   // ask it byte by byte on a scratch record and keep the answers, so the plan follows it
   // (and declines when it is not one byte for one byte).
+  test.identity = true;
+  test.byStored = false;
+  if (test.length == 0) {
+    // No byte of the field lies inside the record: it reads as Null whatever the table
+    // holds, and there is nothing to probe (its offset may be past the record's end).
+    for (int b = 0; b < 256; ++b) test.translate[b] = static_cast<unsigned char>(b);
+    return true;
+  }
   TRecordBuffer buffer = dbf.NewRecordBuffer();
   std::uint8_t* bytes =
       reinterpret_cast<std::uint8_t*>(buffer.data()) + TDbf::kRecordOffset + test.offset;
   Variant value;
-  test.identity = true;
   for (int b = 0; b < 256; ++b) {
     const auto byte = static_cast<unsigned char>(b);
     std::size_t position = 0;
@@ -204,7 +211,6 @@ bool TFilterPlan::BindTranslation(TDbf& dbf, const TField& field, Test& test) {
   }
   // Equality needs no translation per record when every byte of the literal has exactly one
   // stored byte that translates to it: the stored text must then be exactly those bytes.
-  test.byStored = false;
   if (test.op == Op::Eq || test.op == Op::Ne) {
     test.stored.clear();
     for (char c : test.text) {
@@ -261,9 +267,13 @@ bool TFilterPlan::BindTest(TDbf& dbf, Test& test) {
       return false;
   }
   test.file = file;
-  test.offset = info.offset;
+  // Only the bytes inside the record the file was opened with are read, as the cursor reads
+  // them: a field cut off by a short header record size is read as far as the record goes,
+  // and one wholly past its end (no byte available) reads as Null from zero bytes.
   test.length = info.available;
   if (test.length < 0) return false;
+  test.offset = test.length == 0 ? 0 : info.offset;
+  if (test.offset + test.length > file->RecordSize()) return false;
 
   if (test.bare) return test.reading == Reading::Logical;  // others combine bitwise
   const VariantKind kind = test.literal.Kind();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "dbf/dbferrors.h"
+#include "dbf/tablecreate.h"
 #include "dbf/tdbf.h"
 #include "platform/filenames.h"
 #include "text/qelstrings.h"
@@ -81,6 +82,14 @@ TableDefinitionOutcome ReadTableDefinition(const std::vector<std::string>& lines
     if (!FieldTypeOfWord(typeWord, type)) {
       throw EDatabaseError("Unknown field type '" + typeWord + "' in line " +
                            std::to_string(lineNumber));
+    }
+    // Checked here as well as by the table engine, so that the message names the line.
+    const std::string problem = FieldNameProblem(name);
+    if (!problem.empty()) {
+      throw EDatabaseError(problem + " (line " + std::to_string(lineNumber) +
+                           (name.find("\r\n") != std::string::npos
+                                ? "; ~~ in a definition is read as a line break)"
+                                : ")"));
     }
     for (const TFieldDef& earlier : definitions) {
       if (SameNameNoCase(earlier.name, name)) {

@@ -20,12 +20,12 @@ struct TableDefinitionOutcome {
   std::string missing;  // "name", "type" or "size"
 };
 
-
 // Field definitions from the lines, in order. Type words are "string", "integer",
 // "boolean", "date", "float" and "memo", compared with case; a string size that is not a
 // whole number (decimal, or hexadecimal after "$") gives 50. Raises EDatabaseError "A
-// component named %s already exists" for a name repeated without regard to case, and
-// "Unknown field type '%s' in line %d" for any other type word. An incomplete line clears
+// component named %s already exists" for a name repeated without regard to case,
+// "Unknown field type '%s' in line %d" for any other type word, and the table engine's
+// message for a name it refuses (FieldNameProblem), with the line. An incomplete line clears
 // definitions and is reported in the outcome.
 TableDefinitionOutcome ReadTableDefinition(const std::vector<std::string>& lines,
                                            TFieldDefs& definitions);

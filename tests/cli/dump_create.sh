@@ -37,8 +37,22 @@ expect_eq "$err" "tavlo-cli: line 2 of gap.def has no name; no table created" "i
 printf 'name="LONGERTHAN10" type="boolean"\r\n' > long.def
 err=$("$cli" create long.dbf long.def 2>&1); rc=$?
 expect_eq "$rc" "1" "long name exits 1"
-expect_eq "$err" "tavlo-cli: Field name 'LONGERTHAN10' is longer than 10 characters" "long name"
+expect_eq "$err" "tavlo-cli: Field name 'LONGERTHAN10' is longer than 10 characters (line 1)" \
+  "long name"
 [[ -e long.dbf ]] && fail "no table for a long name"
+
+# "~~" reads as a line break: a name beginning with it once made a table that would not open.
+printf 'name="A" type="string" size="5"\r\nname="~~B" type="string" size="5"\r\n' > tilde.def
+err=$("$cli" create tilde.dbf tilde.def 2>&1); rc=$?
+expect_eq "$rc" "1" "a name with a line break exits 1"
+expect_eq "$err" "tavlo-cli: Field name '\\x0D\\x0AB' may hold only letters A-Z, digits 0-9 and _, \
+and must begin with a letter (line 2; ~~ in a definition is read as a line break)" "line break in a name"
+[[ -e tilde.dbf || -e tilde.dbt ]] && fail "no table for a name with a line break"
+
+# The language byte names the page the text is stored in (850 here), as other programs read it.
+expect_eq "$(od -An -tx1 -j29 -N1 people.dbf | tr -d ' ')" "02" "language byte of page 850"
+expect_eq "$("$cli" info people.dbf | grep '^Code page')" "Code page: 850 (language byte 0x02)" \
+  "info names the page"
 
 printf 'name="A" type="date"\r\nname="a" type="memo"\r\n' > twice.def
 err=$("$cli" create twice.dbf twice.def 2>&1)

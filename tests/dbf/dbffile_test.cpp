@@ -8,6 +8,7 @@
 #include "dbf/dbffile.h"
 #include "dbf/indexfile.h"
 #include "platform/clock.h"
+#include "platform/codepage.h"
 #include "platform/regional.h"
 #include "tablefiles_testutil.h"
 
@@ -339,9 +340,11 @@ TEST_F(DbfFileTest, WritesThatCannotCompleteRaiseStreamWriteError) {
 }
 
 TEST_F(DbfFileTest, CreateModeStartsTheHeaderOfANewTable) {
+  const std::unique_ptr<CodePages> pages = NewTableCodePages(850, 1252);
+  ScopedCodePages session(*pages);
   TDbfFile& file = Open(OpenMode::Create);
   EXPECT_EQ(file.VersionByte(), 0x03);
-  EXPECT_EQ(file.LanguageByte(), 0x58);
+  EXPECT_EQ(file.LanguageByte(), 0x02);  // page 850, the OEM page its text is stored in
   EXPECT_EQ(file.Level(), 0);
   EXPECT_EQ(file.HeaderSize(), 0);
   EXPECT_EQ(file.RecordSize(), 0);

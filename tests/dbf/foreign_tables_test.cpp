@@ -330,14 +330,13 @@ TEST_F(ForeignTableTest, LanguageByteAndCpgFileNameThePageOfTheText) {
   EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "\xC0\xED\xED\xE0");
   EXPECT_THROW_TEXT(dbf.SetCodePage(4242), Exception, "Code page 4242 is not available");
 
-  // The tables this system makes name no page and keep the OEM page of the locale.
+  // The tables this system makes name the OEM page their text is stored in.
   std::string own = MakeTable("own", {{"NAME", TFieldType::ftString, 4}});
   TDbf mine;
   mine.SetTableName(own);
   mine.Open();
-  EXPECT_EQ(mine.DbfFile()->CodePage(), 0);
-  EXPECT_EQ(mine.DbfFile()->CodePageDescription(),
-            "866 (OEM page of the locale; the table names none)");
+  EXPECT_EQ(mine.DbfFile()->CodePage(), 866);
+  EXPECT_EQ(mine.DbfFile()->CodePageDescription(), "866 (language byte 0x26)");
 }
 
 TEST(TableCodePage, CpgTextsAndLanguageBytesNameTheirPages) {
@@ -353,7 +352,7 @@ TEST(TableCodePage, CpgTextsAndLanguageBytesNameTheirPages) {
   EXPECT_EQ(CodePageOfLanguageByte(0x57), 1252);
   EXPECT_EQ(CodePageOfLanguageByte(0x7A), 936);
   EXPECT_EQ(CodePageOfLanguageByte(0x00), 0);
-  EXPECT_EQ(CodePageOfLanguageByte(0x58), 0);  // what this system writes: OEM text
+  EXPECT_EQ(CodePageOfLanguageByte(0x58), 0);  // what earlier versions wrote: OEM text
 }
 
 TEST_F(ForeignTableTest, UnicodeTextReadsInAUtf8SessionAndWritesCutOnCharacters) {

@@ -4,6 +4,7 @@
 
 #include "cursor_fixture.h"
 #include "dbf/tablecreate.h"
+#include "platform/codepage.h"
 #include "platform/oscalls.h"
 
 namespace tavlo::cursortest {
@@ -23,6 +24,8 @@ std::string Today() {
 }
 
 TEST_F(TableCreateTest, NameAndAgeGiveTheNinetyEightByteFile) {
+  const std::unique_ptr<CodePages> english = NewTableCodePages(437, 1252);
+  ScopedCodePages session(*english);
   std::string path = MakeTable(
       "people.dbf", {{"NAME", TFieldType::ftString, 20}, {"AGE", TFieldType::ftInteger, 0}});
   std::string expected;
@@ -32,7 +35,7 @@ TEST_F(TableCreateTest, NameAndAgeGiveTheNinetyEightByteFile) {
   expected += std::string("\x61\x00", 2);  // header size 97
   expected += std::string("\x20\x00", 2);  // record size 32
   expected += std::string(17, '\0');
-  expected += '\x58';
+  expected += '\x01';  // the text is stored in page 437
   expected += std::string(2, '\0');
   expected += std::string("NAME") + std::string(7, '\0') + "C" + std::string(4, '\0') + '\x14' +
               std::string(15, '\0');
@@ -130,6 +133,22 @@ TEST_F(TableCreateTest, BadDefinitionsAreRefusedBeforeAnyFileIsTouched) {
       {{{"NAME", TFieldType::ftString, 0}}, "Size 0 of field 'NAME' must be between 1 and 255"},
       {{{"NAME", TFieldType::ftString, 256}}, "Size 256 of field 'NAME' must be between 1 and 255"},
       {{{"", TFieldType::ftBoolean, 0}}, "Field 1 has no valid name"},
+      // Every byte of a name reaches the descriptor: a line break would put the descriptor
+      // terminator first, other bytes would read differently in other programs.
+      {{{"\r\nA", TFieldType::ftString, 5}},
+       "Field name '\\x0D\\x0AA' may hold only letters A-Z, digits 0-9 and _, and must begin "
+       "with a letter"},
+      {{{"CITY NAME", TFieldType::ftString, 5}},
+       "Field name 'CITY NAME' may hold only letters A-Z, digits 0-9 and _, and must begin "
+       "with a letter"},
+      {{{"1ST", TFieldType::ftString, 5}},
+       "Field name '1ST' may hold only letters A-Z, digits 0-9 and _, and must begin with a "
+       "letter"},
+      {{{"\xC4RA", TFieldType::ftString, 5}},
+       "Field name '\\xC4RA' may hold only letters A-Z, digits 0-9 and _, and must begin with "
+       "a letter"},
+      {{{"Name", TFieldType::ftString, 5}, {"NAME", TFieldType::ftDate, 0}},
+       "A component named NAME already exists"},
   };
   for (const Case& c : cases) {
     TDbf dbf;
@@ -150,6 +169,18 @@ TEST_F(TableCreateTest, TenCharacterNameIsKeptWhole) {
   dbf.SetTableName(path);
   dbf.Open();
   EXPECT_EQ(dbf.Fields(0).FieldName(), "ABCDEFGHIJ");
+}
+
+TEST_F(TableCreateTest, NamesOfLettersDigitsAndUnderscoresAreTaken) {
+  std::string path = MakeTable("ok.dbf", {{"a_1", TFieldType::ftString, 5},
+                                          {"Z9", TFieldType::ftBoolean, 0},
+                                          {"x_", TFieldType::ftDate, 0}});
+  TDbf dbf;
+  dbf.SetTableName(path);
+  dbf.Open();
+  ASSERT_EQ(dbf.FieldCount(), 3);
+  EXPECT_EQ(dbf.Fields(0).FieldName(), "a_1");
+  EXPECT_EQ(dbf.Fields(2).FieldName(), "x_");
 }
 
 TEST_F(TableCreateTest, OpenCursorRefusesCreation) {

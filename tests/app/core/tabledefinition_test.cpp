@@ -83,6 +83,48 @@ TEST(ReadTableDefinitionTest, RepeatedNamesAndUnknownTypesAreRefused) {
   }
 }
 
+// "~~" in an attribute value reads as CR LF: as the first bytes of a name they made the
+// descriptor begin with its terminator, a table that would not open (from a hostile-test
+// reproducer and the fuzzer's crash inputs).
+TEST(CreateTableFromDefinitionTest, NamesThatNoDescriptorHoldsCreateNothing) {
+  std::string folder = (std::filesystem::temp_directory_path() / "tavlo-def-XXXXXX").string();
+  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  const std::string path = folder + "/t.dbf";
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"name=\"~~A\" type=\"string\" size=\"5\"\n",
+       "Field name '\\x0D\\x0AA' may hold only letters A-Z, digits 0-9 and _, and must begin "
+       "with a letter (line 1; ~~ in a definition is read as a line break)"},
+      {"name=\"A\" type=\"string\" size=\"5\"\nname=\"~~B\" type=\"string\" size=\"5\"\n",
+       "Field name '\\x0D\\x0AB' may hold only letters A-Z, digits 0-9 and _, and must begin "
+       "with a letter (line 2; ~~ in a definition is read as a line break)"},
+      {"namM\xFF\xFF\xFF"
+       "e=\"AME\"name=\"~~~\x01~En\"\x94 type=\"string\" size=\"=\"\"\"\r\n",
+       "Field name '\\x0D\\x0A~\\x01~En' may hold only letters A-Z, digits 0-9 and _, and must "
+       "begin with a letter (line 1; ~~ in a definition is read as a line break)"},
+      {"name=\"CITY NAME\" type=\"date\"\n",
+       "Field name 'CITY NAME' may hold only letters A-Z, digits 0-9 and _, and must begin with "
+       "a letter (line 1)"},
+      {"name=\"ABCDEFGHIJK\" type=\"date\"\n",
+       "Field name 'ABCDEFGHIJK' is longer than 10 characters (line 1)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    TDbf dbf;
+    try {
+      CreateTableFromDefinition(dbf, path, c.text);
+      ADD_FAILURE() << "no exception";
+    } catch (const EDatabaseError& error) {
+      EXPECT_STREQ(error.what(), c.message);
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/t.dbt"));
+  }
+  std::filesystem::remove_all(folder);
+}
+
 TEST(TableFileForDefinitionTest, ExtensionBecomesDbf) {
   EXPECT_EQ(TableFileForDefinition("/t/new.txt"), "/t/new.dbf");
   EXPECT_EQ(TableFileForDefinition("/t/new"), "/t/new.dbf");

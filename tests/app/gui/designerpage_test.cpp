@@ -167,6 +167,16 @@ class DesignerPageTest : public GuiTest<> {
     Create("name=\"ELEVENCHARS\" type=\"date\"\n", "long.dbf");
     QCOMPARE(host_->messages.size(), size_t(1));
     QVERIFY(!Files().FileExists(Folder() + "tables/long.dbf"));
+    // "~~" is a line break: a name that begins with it made a table that would not open.
+    host_->messages.clear();
+    Create("name=\"A\" type=\"string\" size=\"5\"\nname=\"~~B\" type=\"string\" size=\"5\"\n",
+           "tilde.dbf");
+    QCOMPARE(host_->messages,
+             (std::vector<std::string>{
+                 "Field name '\\x0D\\x0AB' may hold only letters A-Z, digits 0-9 and _, and must "
+                 "begin with a letter (line 2; ~~ in a definition is read as a line break)"}));
+    QVERIFY(!Files().FileExists(Folder() + "tables/tilde.dbf"));
+    QVERIFY(!Files().FileExists(Folder() + "tables/tilde.dbt"));
   }
 
   void existingFileKeepsTheOpenTableOpen() {
