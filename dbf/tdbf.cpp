@@ -200,7 +200,13 @@ void TDbf::AttachFiles(bool create) {
       const std::string memoPath = companion(".dbt");
       memo = LookupFile<TDbtFile>(memoPath);
       if (data == nullptr) data = new TDbfFile(dataPath, OpenMode::Create);
-      if (memo == nullptr) memo = new TDbtFile(memoPath, data->Level(), OpenMode::Create);
+      // A memo file only for memo fields; one that is there already is emptied with the table.
+      const bool memoFields =
+          std::any_of(fieldDefs_.begin(), fieldDefs_.end(), [](const TFieldDef& definition) {
+            return definition.dataType == TFieldType::ftMemo;
+          });
+      if (memo == nullptr && (memoFields || Files().FileExists(memoPath)))
+        memo = new TDbtFile(memoPath, data->Level(), OpenMode::Create);
     } else {
       OpenMode mode = readOnly_ ? OpenMode::ReadOnly : OpenMode::ReadWrite;
       if (data == nullptr) data = new TDbfFile(dataPath, mode);
