@@ -44,6 +44,26 @@ std::string Trimmed(const std::uint8_t* bytes, int length) {
                      static_cast<std::size_t>(end - begin));
 }
 
+// Stored bytes in a report line: control bytes (a line break in a damaged value or name) as
+// \xNN, so that every problem stays on its own line.
+std::string Escaped(const std::string& bytes) {
+  std::string text;
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
+      text += escape;
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+std::string Quoted(const std::string& bytes) {
+  return "'" + Escaped(bytes) + "'";
+}
+
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -210,14 +230,15 @@ void Walk::CheckHeader() {
   for (const TLayoutField& field : l.fields) {
     const std::string type = Hex(static_cast<unsigned char>(field.typeLetter));
     if (!IsTypeLetter(field.typeLetter))
-      Add("Field " + field.name, "type " + type + " is no type letter");
+      Add("Field " + Escaped(field.name), "type " + type + " is no type letter");
     else if (!l.foreign && std::strchr("CNFLDM", field.typeLetter) == nullptr)
-      Note("Field " + field.name, "type " + type + " ('" + std::string(1, field.typeLetter) +
-                                      "') is not one this check reads; its contents are not "
-                                      "checked");
-    if (field.length == 0) Add("Field " + field.name, "length 0");
+      Note("Field " + Escaped(field.name),
+           "type " + type + " ('" + std::string(1, field.typeLetter) +
+               "') is not one this check reads; its contents are not "
+               "checked");
+    if (field.length == 0) Add("Field " + Escaped(field.name), "length 0");
     if (field.typeLetter == 'C' && field.decimals != 0 && !l.WideDescriptors())
-      Note("Field " + field.name,
+      Note("Field " + Escaped(field.name),
            "a character field with decimal count " + std::to_string(field.decimals) +
                ", which some programs read as " + std::to_string(field.decimals * 256) +
                " more bytes of length");
@@ -310,7 +331,7 @@ std::string Walk::CheckMemoPointer(std::int64_t number, const TLayoutField& fiel
                                    std::uint8_t* bytes, const std::string& text, Repair* repair,
                                    bool& silent) {
   std::int64_t block = 0;
-  if (!ParsesAsBlock(text, block)) return "'" + text + "' is not a memo block number";
+  if (!ParsesAsBlock(text, block)) return Quoted(text) + " is not a memo block number";
   if (block == 0) return "";
   if (memoMissing_) {
     // Said once for the memo file; the copy cannot keep a pointer to nothing.
@@ -322,7 +343,7 @@ std::string Walk::CheckMemoPointer(std::int64_t number, const TLayoutField& fiel
            std::to_string(memoBlocks_) + " blocks)";
   auto [owner, inserted] = memoOwners_.emplace(block, number);
   if (inserted) return "";
-  const std::string place = "Record " + std::to_string(number) + ", field " + field.name;
+  const std::string place = "Record " + std::to_string(number) + ", field " + Escaped(field.name);
   AddRecordProblem(place, "memo block " + std::to_string(block) + " is also used by record " +
                               std::to_string(owner->second));
   if (repair == nullptr) return "";
@@ -337,15 +358,15 @@ std::string Walk::CheckMemoPointer(std::int64_t number, const TLayoutField& fiel
     return "";
   }
   memo.resize(static_cast<std::size_t>(copy * memoBlockSize_), '\0');
-  const std::string text2 = memo_->LoadMemoText(static_cast<std::int32_t>(block));
+  const std::string shared = memo_->LoadMemoText(static_cast<std::int32_t>(block));
   if (layout_.level == 0) {
-    memo += text2;
+    memo += shared;
     memo += "\x1A\x1A";
   } else {
     char head[8] = {'\xFF', '\xFF', '\x08', '\x00'};
-    Put32(head + 4, static_cast<std::uint32_t>(text2.size() + 8));
+    Put32(head + 4, static_cast<std::uint32_t>(shared.size() + 8));
     memo.append(head, 8);
-    memo += text2;
+    memo += shared;
   }
   std::memset(bytes, ' ', static_cast<std::size_t>(field.length));
   std::memcpy(bytes + field.length - static_cast<int>(digits.size()), digits.data(), digits.size());
@@ -378,19 +399,19 @@ void Walk::CheckRecord(std::int64_t number, std::uint8_t* record, Repair* repair
     if (field.offset + field.length > size) break;  // the record size cuts it off
     std::uint8_t* bytes = record + field.offset;
     const std::string text = Trimmed(bytes, field.length);
-    const std::string fieldPlace = place + ", field " + field.name;
+    const std::string fieldPlace = place + ", field " + Escaped(field.name);
     std::string problem;
     bool silent = false;  // a problem already said for the whole table
     switch (field.typeLetter) {
       case 'N':
       case 'F':
-        if (!text.empty() && !ParsesAsNumber(text)) problem = "'" + text + "' is not a number";
+        if (!text.empty() && !ParsesAsNumber(text)) problem = Quoted(text) + " is not a number";
         break;
       case 'D':
-        if (!ParsesAsDate(text)) problem = "'" + text + "' is not a date";
+        if (!ParsesAsDate(text)) problem = Quoted(text) + " is not a date";
         break;
       case 'L':
-        if (!ParsesAsLogical(text)) problem = "'" + text + "' is not a logical value";
+        if (!ParsesAsLogical(text)) problem = Quoted(text) + " is not a logical value";
         break;
       case 'M':
         problem = CheckMemoPointer(number, field, bytes, text, repair, silent);
@@ -455,12 +476,12 @@ void Walk::WriteHeader(Repair& repair) {
     if (!IsTypeLetter(field.typeLetter)) {
       // The cursor reads such a field as characters; so will every other program now.
       header[at + (l.WideDescriptors() ? 32 : 11)] = 'C';
-      repair.actions.push_back("Field " + field.name + ": type " +
+      repair.actions.push_back("Field " + Escaped(field.name) + ": type " +
                                Hex(static_cast<unsigned char>(field.typeLetter)) +
                                " set to 'C' (its bytes are kept as characters)");
     } else if (field.typeLetter == 'C' && field.decimals != 0 && !l.WideDescriptors()) {
       header[at + 17] = 0;
-      repair.actions.push_back("Field " + field.name + ": decimal count set to 0");
+      repair.actions.push_back("Field " + Escaped(field.name) + ": decimal count set to 0");
     }
   }
   int year, month, day;
@@ -583,7 +604,8 @@ std::string TTableReport::Text() const {
 }
 
 std::string TRepairResult::Text() const {
-  std::string text = report.Text();
+  // The check's closing line ends its part: what the copy does follows after a blank line.
+  std::string text = report.Text() + "\nThe repaired copy:\n";
   for (const std::string& action : actions) text += action + "\n";
   if (unlistedActions > 0)
     text += "... and " + std::to_string(unlistedActions) + " more changes in records\n";

@@ -121,6 +121,13 @@ TEST(TableDoctor, EachDamageIsReportedWithItsPlace) {
         "Record 1, field AGE: '4x' is not a number",
         "Record 1, field BORN: '20010231' is not a date",
         "Record 2, field OK: 'X' is not a logical value"}},
+      {"a line break inside a value stays inside its line",
+       [] {
+         DbfImage image = People();
+         image.records[2] = std::string(" ") + "Cid   " + "1\r2" + "        " + "?";
+         return image.Bytes();
+       },
+       {"Record 3, field AGE: '1\\x0D2' is not a number"}},
   };
   for (const DamageCase& c : cases) {
     SCOPED_TRACE(c.name);
