@@ -46,6 +46,8 @@ struct TRepairResult {
   std::string outputPath;     // the copy's data file
   std::string memoPath;       // the copy's memo file, "" when none was written
   std::string rejectsPath;    // "" when no value was rejected
+  // The check's report, a blank line, "The repaired copy:" and one line per action, then
+  // the files written.
   std::string Text() const;
 };
 
