@@ -353,9 +353,10 @@ std::string Walk::CheckMemoPointer(std::int64_t number, const TLayoutField& fiel
   const std::int64_t copy = (size + memoBlockSize_ - 1) / memoBlockSize_;
   const std::string digits = std::to_string(copy);
   if (static_cast<int>(digits.size()) > field.length) {
-    repair->RecordAction(place + ": memo block " + std::to_string(block) +
-                         " stays shared (a new block number does not fit the field)");
-    return "";
+    // The memo stays in the copy for the earlier record; this pointer goes to the rejects.
+    silent = true;
+    return "memo block " + std::to_string(block) + " is also used by record " +
+           std::to_string(owner->second) + ", and a block of its own would not fit the field";
   }
   memo.resize(static_cast<std::size_t>(copy * memoBlockSize_), '\0');
   const std::string shared = memo_->LoadMemoText(static_cast<std::int32_t>(block));
@@ -426,7 +427,7 @@ void Walk::CheckRecord(std::int64_t number, std::uint8_t* record, Repair* repair
       repair->rejects.Add(std::to_string(number), field.name,
                           std::string(reinterpret_cast<const char*>(bytes), length), problem);
       std::memset(bytes, ' ', length);
-      if (!silent) repair->RecordAction(fieldPlace + ": blanked (its bytes are in the rejects)");
+      repair->RecordAction(fieldPlace + ": blanked (its bytes are in the rejects)");
     } else if (std::memchr(bytes, 0, length) != nullptr) {
       // Padding of NUL bytes reads as spaces here but makes other programs refuse the value.
       std::replace(bytes, bytes + length, std::uint8_t{0}, std::uint8_t{' '});
@@ -456,34 +457,48 @@ void Walk::RejectTail(Repair& repair, std::int64_t count) {
 
 void Walk::WriteHeader(Repair& repair) {
   const TTableLayout& l = layout_;
-  std::string header(static_cast<std::size_t>(l.DataStart()), '\0');
-  data_->ReadAt(0, header.data(), header.size());
-  // The header area as the copy needs it: the stored one when it holds the descriptors and
-  // the terminator (bytes other programs keep after it survive), else just what is needed.
-  std::int64_t headerSize = l.DataStart();
-  if (!l.terminatorFound) {
-    headerSize =
-        l.firstDescriptor + static_cast<std::int64_t>(l.fields.size()) * l.descriptorLength + 1;
-    header.resize(static_cast<std::size_t>(headerSize), '\0');
-    header[static_cast<std::size_t>(headerSize - 1)] = 0x0D;
-    repair.actions.push_back("Header: field terminator written");
-  }
-  if (headerSize > 0xFFFF) throw EDatabaseError("The header is too large to repair");
+  if (l.neededRecordSize > 0xFFFF)
+    throw EDatabaseError("The fields need records of " + std::to_string(l.neededRecordSize) +
+                         " bytes, more than a header can hold; the table cannot be repaired");
+  std::string stored(static_cast<std::size_t>(l.DataStart()), '\0');
+  data_->ReadAt(0, stored.data(), stored.size());
+  // The header as the copy needs it: the descriptors (each field that holds bytes, with a
+  // type and length every program reads alike), a proper terminator, and the bytes other
+  // programs keep after a terminator that was there.
+  const std::size_t first = static_cast<std::size_t>(l.firstDescriptor);
+  const std::size_t length = static_cast<std::size_t>(l.descriptorLength);
+  std::string header = stored.substr(0, first);
   for (std::size_t i = 0; i < l.fields.size(); ++i) {
     const TLayoutField& field = l.fields[i];
-    const std::size_t at = static_cast<std::size_t>(l.firstDescriptor) +
-                           i * static_cast<std::size_t>(l.descriptorLength);
+    std::string descriptor = stored.substr(first + i * length, length);
+    const std::string place = "Field " + Escaped(field.name);
+    if (field.length == 0) {
+      repair.actions.push_back(place + ": of length 0, it holds nothing; left out of the copy");
+      continue;
+    }
     if (!IsTypeLetter(field.typeLetter)) {
       // The cursor reads such a field as characters; so will every other program now.
-      header[at + (l.WideDescriptors() ? 32 : 11)] = 'C';
-      repair.actions.push_back("Field " + Escaped(field.name) + ": type " +
+      descriptor[l.WideDescriptors() ? 32 : 11] = 'C';
+      repair.actions.push_back(place + ": type " +
                                Hex(static_cast<unsigned char>(field.typeLetter)) +
                                " set to 'C' (its bytes are kept as characters)");
     } else if (field.typeLetter == 'C' && field.decimals != 0 && !l.WideDescriptors()) {
-      header[at + 17] = 0;
-      repair.actions.push_back("Field " + Escaped(field.name) + ": decimal count set to 0");
+      descriptor[17] = 0;
+      repair.actions.push_back(place + ": decimal count set to 0");
     }
+    header += descriptor;
   }
+  header += '\x0D';
+  if (!l.terminatorFound) {
+    repair.actions.push_back("Header: field terminator written");
+  } else {
+    if (l.terminator != 0x0D)
+      repair.actions.push_back("Header: field terminator " + Hex(l.terminator) +
+                               " written as 0x0D");
+    header += stored.substr(static_cast<std::size_t>(l.terminatorOffset) + 1);
+  }
+  const std::int64_t headerSize = static_cast<std::int64_t>(header.size());
+  if (headerSize > 0xFFFF) throw EDatabaseError("The header is too large to repair");
   int year, month, day;
   DecodeDate(LocalNow(), year, month, day);
   header[1] = static_cast<char>(year - 1900);

@@ -94,25 +94,30 @@ TEST(TableRepair, ValuesThatDoNotParseAreBlankedAndKeptInTheRejects) {
 }
 
 // What Tavlo reads well but other programs misread or refuse (real-file corpus: a
-// spreadsheet's decimals on a character field, NUL padding of numbers, a type byte of 0)
-// comes out of the repair in the form every program reads, with no byte of data changed.
+// spreadsheet's decimals on a character field, NUL padding of numbers, a terminator turned
+// into a line feed; a type byte of 0, a field of length 0) comes out of the repair in the
+// form every program reads, with no byte of data changed.
 TEST(TableRepair, TheCopyTakesTheFormEveryProgramReads) {
   ScratchFolder dir;
   DbfImage image;
-  image.fields = {{"NAME", 'C', 3, 2}, {"N", 'N', 8, 1}, {"RAW", '\0', 2}};
+  image.fields = {{"NAME", 'C', 3, 2}, {"N", 'N', 8, 1}, {"RAW", '\0', 2}, {"NONE", 'C', 0}};
   image.records = {std::string(" abc") + "1234.5" + std::string(2, '\0') + "xy"};
+  std::string original = image.Bytes();
+  original[32 + 4 * 32] = '\n';
   const std::string path = dir.File("t.dbf");
-  WriteBytes(path, image.Bytes());
+  WriteBytes(path, original);
   const TRepairResult result = RepairTable(path, dir.File("fixed.dbf"));
   const std::string text = result.Text();
   for (const char* action : {"Field NAME: decimal count set to 0\n",
                              "Field RAW: type 0x00 set to 'C' (its bytes are kept as characters)\n",
+                             "Field NONE: of length 0, it holds nothing; left out of the copy\n",
+                             "Header: field terminator 0x0A written as 0x0D\n",
                              "1 values padded with NUL bytes written with spaces\n"})
     EXPECT_NE(text.find(action), std::string::npos) << action << text;
   const std::string bytes = ReadBytes(dir.File("fixed.dbf"));
   EXPECT_EQ(bytes[32 + 17], '\0');
   EXPECT_EQ(bytes[32 + 2 * 32 + 11], 'C');
-  EXPECT_EQ(bytes.substr(32 + 3 * 32 + 1, 14), " abc1234.5  xy");
+  EXPECT_EQ(bytes.substr(32 + 3 * 32, 15), "\r abc1234.5  xy");
   EXPECT_EQ(result.rejected, 0);
   const TTableReport copy = CheckTable(dir.File("fixed.dbf"));
   EXPECT_TRUE(copy.Clean() && copy.notes.empty()) << copy.Text();
