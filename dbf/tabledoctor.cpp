@@ -184,7 +184,7 @@ class Walk {
   void CheckRecord(std::int64_t number, std::uint8_t* record, Repair* repair);
   // The problem of a memo field's pointer, "" when there is none; may copy a shared memo.
   std::string CheckMemoPointer(std::int64_t number, const TLayoutField& field, std::uint8_t* bytes,
-                               const std::string& text, Repair* repair, bool& silent);
+                               int length, const std::string& text, Repair* repair, bool& silent);
   void CheckMemoHeader();
   void FinishMemo(Repair& repair);
   void RejectTail(Repair& repair, std::int64_t count);
@@ -328,8 +328,8 @@ void Walk::FinishMemo(Repair& repair) {
 }
 
 std::string Walk::CheckMemoPointer(std::int64_t number, const TLayoutField& field,
-                                   std::uint8_t* bytes, const std::string& text, Repair* repair,
-                                   bool& silent) {
+                                   std::uint8_t* bytes, int length, const std::string& text,
+                                   Repair* repair, bool& silent) {
   std::int64_t block = 0;
   if (!ParsesAsBlock(text, block)) return Quoted(text) + " is not a memo block number";
   if (block == 0) return "";
@@ -352,7 +352,7 @@ std::string Walk::CheckMemoPointer(std::int64_t number, const TLayoutField& fiel
   const std::int64_t size = static_cast<std::int64_t>(memo.size());
   const std::int64_t copy = (size + memoBlockSize_ - 1) / memoBlockSize_;
   const std::string digits = std::to_string(copy);
-  if (static_cast<int>(digits.size()) > field.length) {
+  if (static_cast<int>(digits.size()) > length) {
     // The memo stays in the copy for the earlier record; this pointer goes to the rejects.
     silent = true;
     return "memo block " + std::to_string(block) + " is also used by record " +
@@ -369,8 +369,8 @@ std::string Walk::CheckMemoPointer(std::int64_t number, const TLayoutField& fiel
     memo.append(head, 8);
     memo += shared;
   }
-  std::memset(bytes, ' ', static_cast<std::size_t>(field.length));
-  std::memcpy(bytes + field.length - static_cast<int>(digits.size()), digits.data(), digits.size());
+  std::memset(bytes, ' ', static_cast<std::size_t>(length));
+  std::memcpy(bytes + length - static_cast<int>(digits.size()), digits.data(), digits.size());
   repair->RecordAction(place + ": memo block " + std::to_string(block) + ", shared with record " +
                        std::to_string(owner->second) + ", copied to block " + digits);
   return "";
@@ -397,9 +397,13 @@ void Walk::CheckRecord(std::int64_t number, std::uint8_t* record, Repair* repair
   }
   const int size = layout_.UsableRecordSize();
   for (const TLayoutField& field : layout_.fields) {
-    if (field.offset + field.length > size) break;  // the record size cuts it off
+    // A field the record size cuts off holds what the record holds of it, as the cursor reads
+    // it (the copy fills the rest with blanks).
+    if (field.length == 0) continue;
+    const int available = std::min(field.length, size - field.offset);
+    if (available <= 0) break;
     std::uint8_t* bytes = record + field.offset;
-    const std::string text = Trimmed(bytes, field.length);
+    const std::string text = Trimmed(bytes, available);
     const std::string fieldPlace = place + ", field " + Escaped(field.name);
     std::string problem;
     bool silent = false;  // a problem already said for the whole table
@@ -415,14 +419,14 @@ void Walk::CheckRecord(std::int64_t number, std::uint8_t* record, Repair* repair
         if (!ParsesAsLogical(text)) problem = Quoted(text) + " is not a logical value";
         break;
       case 'M':
-        problem = CheckMemoPointer(number, field, bytes, text, repair, silent);
+        problem = CheckMemoPointer(number, field, bytes, available, text, repair, silent);
         break;
       default:
         continue;  // character fields and letters the check does not read hold any bytes
     }
     if (!problem.empty() && !silent) AddRecordProblem(fieldPlace, problem);
     if (repair == nullptr) continue;
-    const std::size_t length = static_cast<std::size_t>(field.length);
+    const std::size_t length = static_cast<std::size_t>(available);
     if (!problem.empty()) {
       repair->rejects.Add(std::to_string(number), field.name,
                           std::string(reinterpret_cast<const char*>(bytes), length), problem);
@@ -477,8 +481,10 @@ void Walk::WriteHeader(Repair& repair) {
       continue;
     }
     if (!IsTypeLetter(field.typeLetter)) {
-      // The cursor reads such a field as characters; so will every other program now.
+      // The cursor reads such a field as characters; so will every other program now. Its
+      // decimal count goes, or it would count as more length of a character field.
       descriptor[l.WideDescriptors() ? 32 : 11] = 'C';
+      descriptor[l.WideDescriptors() ? 34 : 17] = 0;
       repair.actions.push_back(place + ": type " +
                                Hex(static_cast<unsigned char>(field.typeLetter)) +
                                " set to 'C' (its bytes are kept as characters)");
@@ -554,6 +560,9 @@ void Walk::Run(Repair* repair) {
     if (repair != nullptr) throw EDatabaseError("The table has no field descriptors to repair");
     return;
   }
+  // Records of nothing but a flag cannot even be told from the end marker.
+  if (repair != nullptr && layout_.neededRecordSize <= 1)
+    throw EDatabaseError("No field of the table holds data; there is nothing to repair");
   OpenMemo(repair);
 
   const int size = layout_.UsableRecordSize();

@@ -123,6 +123,33 @@ TEST(TableRepair, TheCopyTakesTheFormEveryProgramReads) {
   EXPECT_TRUE(copy.Clean() && copy.notes.empty()) << copy.Text();
 }
 
+// A record size that cuts fields off: what the record holds of each is checked and repaired
+// in its place, and the copy's records are whole (found by fuzz_table_doctor).
+TEST(TableRepair, FieldsCutOffByTheRecordSizeAreRepairedInTheirPlace) {
+  ScratchFolder dir;
+  DbfImage image = Notes();
+  image.fields.push_back({"QTY", 'N', 3});
+  image.recordSize = 1 + 4 + 4;  // NOTES keeps 4 of its 10 bytes, QTY none
+  image.records = {std::string(" Ann ") + "   1", std::string(" Bob ") + "   1",
+                   std::string(" Cid ") + " 4x "};
+  const std::string path = dir.File("t.dbf");
+  WriteBytes(path, image.Bytes());
+  WriteBytes(dir.File("t.dbt"), MemoBytes({"first"}));
+  const TTableReport report = CheckTable(path);
+  std::vector<std::string> lines;
+  for (const TTableProblem& p : report.problems) lines.push_back(p.place + ": " + p.text);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "Header: record size 9, the fields need 18",
+                       "Record 2, field NOTES: memo block 1 is also used by record 1",
+                       "Record 3, field NOTES: '4x' is not a memo block number"}));
+  const TRepairResult result = RepairTable(path, dir.File("fixed.dbf"));
+  EXPECT_TRUE(CheckTable(dir.File("fixed.dbf")).Clean()) << result.Text();
+  EXPECT_EQ(Column(dir.File("fixed.dbf"), "NAME"), (std::vector<std::string>{"Ann", "Bob", "Cid"}));
+  EXPECT_EQ(Column(dir.File("fixed.dbf"), "NOTES"),
+            (std::vector<std::string>{"first", "first", ""}));
+  EXPECT_EQ(Column(dir.File("fixed.dbf"), "QTY"), (std::vector<std::string>{"", "", ""}));
+}
+
 TEST(TableRepair, TheCopyHasAWholeMemoFileAlsoWhenTheOriginalIsMissingOrEmpty) {
   for (const char* state : {"missing", "empty"}) {
     SCOPED_TRACE(state);
