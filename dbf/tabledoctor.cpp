@@ -271,11 +271,11 @@ void Walk::CheckHeader() {
 void Walk::OpenMemo(Repair* repair) {
   if (!layout_.HasMemoFields()) return;
   report_.memoPath = MemoFileOf(path_);
-  // The block size rules of the memo file: 512 at level 0, the header's field otherwise.
   if (!Files().FileExists(report_.memoPath)) {
     Add("Memo file", "missing: " + report_.memoPath);
     memoMissing_ = true;
   } else {
+    // The block size rules of the memo file: 512 at level 0, the header's field otherwise.
     memo_ = std::make_unique<TDbtFile>(report_.memoPath, layout_.level, OpenMode::ReadOnly);
     memoBlockSize_ = memo_->BlockSize();
     memoSize_ = memo_->Stream().Size();
