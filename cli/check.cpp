@@ -35,10 +35,12 @@ int RunRepair(const std::vector<std::string>& arguments) {
 
 const CommandRegistration kCheck({"check", "check TABLE",
                                   "List every problem of a table's files without changing them "
-                                  "(exit 1 when there is one)",
+                                  "(exit 1 when there is one; notes are no problems)",
                                   RunCheck});
 const CommandRegistration kRepair({"repair", "repair TABLE --output FIXED.dbf",
-                                   "Write a repaired copy of a table (the original is only read)",
+                                   "Write a repaired copy of a table with its memo file; values "
+                                   "it cannot keep go to FIXED.rejects.csv (the original is only "
+                                   "read)",
                                    RunRepair});
 
 }  // namespace

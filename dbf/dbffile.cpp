@@ -9,6 +9,7 @@
 #include "dbf/binaryfields.h"
 #include "dbf/dbferrors.h"
 #include "dbf/fieldcodec.h"
+#include "dbf/tablelayout.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/desktophost.h"
@@ -188,23 +189,13 @@ std::string TDbfFile::TextFromAnsi(std::string_view ansi, std::size_t maxBytes) 
 }
 
 void TDbfFile::DetectDbase7() {
-  // dBase 7 shares 0x04 with tables laid out the older way; only descriptors that end in a
-  // terminator exactly where the header says records start, and add up to the record size,
-  // make it dBase 7.
-  constexpr int kFirst = 68, kLength = 48;
+  constexpr int kFirst = 68;
   const std::int64_t area = static_cast<std::int64_t>(HeaderSize()) - kFirst;
-  if (area < kLength + 1) return;
+  if (area <= 0) return;
   std::vector<std::uint8_t> raw(static_cast<std::size_t>(area));
   if (Stream().ReadAt(kFirst, raw.data(), raw.size()) < raw.size()) return;
-  std::int64_t sum = 1;
-  for (std::size_t at = 0; at < raw.size(); at += kLength) {
-    if (raw[at] == 0x0D) {
-      if (at > 0 && sum == HeaderRecordSize()) format_ = TableFormat::dBase7;
-      return;
-    }
-    if (at + kLength > raw.size()) return;
-    sum += raw[at + 33];
-  }
+  if (HoldsDbase7Descriptors(raw.data(), raw.size(), HeaderRecordSize()))
+    format_ = TableFormat::dBase7;
 }
 
 void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {

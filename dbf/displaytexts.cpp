@@ -133,8 +133,8 @@ void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::str
     case FieldReading::Date: {
       if (text.empty()) return;
       const std::int32_t day = DecodeDbfDate(text);
-      if (day <= 0) {  // not a date: shown as zeros
-        out += DateDisplayText(day);
+      if (day <= 0) {  // not a date: shown as stored
+        out += DateDisplayText(text);
         return;
       }
       if (dates_.empty()) {
@@ -143,12 +143,12 @@ void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::str
       }
       const std::int32_t slot = day - firstDay_;
       if (slot < 0 || slot >= kDateWindow) {
-        out += DateDisplayText(day);
+        out += DayDisplayText(day);
         return;
       }
       DateText& date = dates_[static_cast<std::size_t>(slot)];
       if (date.length == 0xFF) {
-        const std::string shown = DateDisplayText(day);
+        const std::string shown = DayDisplayText(day);
         if (shown.size() > sizeof date.text) {
           out += shown;
           return;

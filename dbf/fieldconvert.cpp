@@ -2,6 +2,7 @@
 // parse, range-check and encode a value, leaving the buffer unchanged when they refuse it.
 #include "dbf/fieldconvert.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -41,54 +42,6 @@ std::string TrimBlanks(const std::string& text) {
   return text.substr(begin, end - begin + 1);
 }
 
-// Formats a day/month/year triple by the short date pattern, for dates the platform cannot
-// represent (the zero date of an invalid stored value).
-std::string FormatShortDate(int year, int month, int day) {
-  const RegionalSettings& regional = Regional();
-  const std::string& pattern = regional.shortDateFormat;
-  std::string out;
-  char buffer[16];
-  for (std::size_t i = 0; i < pattern.size();) {
-    char c = pattern[i];
-    char lower = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    std::size_t run = 1;
-    while (i + run < pattern.size() && (pattern[i + run] == c || pattern[i + run] == lower ||
-                                        pattern[i + run] - 'a' + 'A' == c)) {
-      ++run;
-    }
-    if (lower == 'd' || lower == 'm') {
-      int value = lower == 'd' ? day : month;
-      if (run >= 3 && lower == 'm') {
-        if (month >= 1 && month <= 12) {
-          out +=
-              run == 3 ? regional.shortMonthNames[month - 1] : regional.longMonthNames[month - 1];
-        }
-      } else {
-        std::snprintf(buffer, sizeof buffer, run >= 2 ? "%02d" : "%d", value);
-        out += buffer;
-      }
-      i += run;
-    } else if (lower == 'y') {
-      std::snprintf(buffer, sizeof buffer, run <= 2 ? "%02d" : "%04d",
-                    run <= 2 ? year % 100 : year);
-      out += buffer;
-      i += run;
-    } else if (c == '/') {
-      out += regional.dateSeparator;
-      ++i;
-    } else if (c == '\'' || c == '"') {
-      std::size_t close = pattern.find(c, i + 1);
-      if (close == std::string::npos) close = pattern.size();
-      out += pattern.substr(i + 1, close - i - 1);
-      i = close + 1;
-    } else {
-      out += c;
-      ++i;
-    }
-  }
-  return out;
-}
-
 // Fields whose value is not plain trimmed text: binary layouts, V/Q fields, null flags.
 bool NeedsBinaryView(const FieldSlot& slot) {
   return slot.Info().storage != FieldStorage::Text || slot.Info().nullBit >= 0;
@@ -107,7 +60,19 @@ std::string BinaryText(const TDbfFile& file, const TMyFieldInfo& info, const Var
   }
   if (value.IsNull()) return {};
   if (value.IsInteger()) return std::to_string(value.IntegerValue());
-  if (value.IsDate()) return DateTimeToText(value.RealValue());
+  if (value.IsDate()) {
+    int year = 0, month = 0, day = 0;
+    DecodeDate(value.RealValue(), year, month, day);
+    if (year != 0) return DateTimeToText(value.RealValue());
+    // Beyond the calendar (years 1 to 9999): the stored bytes, never a made-up zero date.
+    std::string hex = "0x";
+    char pair[3];
+    for (unsigned char c : bytes) {
+      std::snprintf(pair, sizeof pair, "%02X", c);
+      hex += pair;
+    }
+    return hex;
+  }
   if (value.Kind() == VariantKind::Real) return FloatToText(value.RealValue());
   return value.ToText();
 }
@@ -137,11 +102,19 @@ bool ParseBooleanText(const std::string& text, bool& value) {
   return false;
 }
 
-std::string DateDisplayText(std::int32_t dayNumber) {
+std::string DayDisplayText(std::int32_t dayNumber) {
+  return DateToText(DayNumberToDateTime(dayNumber));
+}
+
+std::string DateDisplayText(std::string_view stored) {
+  const std::int32_t dayNumber = DecodeDbfDate(stored);
   int year = 0, month = 0, day = 0;
-  if (DateOfDayNumber(dayNumber, year, month, day))
-    return DateToText(DayNumberToDateTime(dayNumber));
-  return FormatShortDate(0, 0, 0);
+  if (DateOfDayNumber(dayNumber, year, month, day)) return DayDisplayText(dayNumber);
+  if (std::all_of(stored.begin(), stored.end(), [](char c) { return c == '0'; })) return {};
+  std::string shown(stored);
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return shown;
 }
 
 std::string MemoDisplayText(bool isNull) {
@@ -190,7 +163,7 @@ std::string FieldTextValue(const FieldSlot& slot, const std::uint8_t* record) {
       if (text[0] == '?') return {};
       return LogicalIsTrue(text[0]) ? "True" : "False";
     case TFieldType::ftDate:
-      return DateDisplayText(DecodeDbfDate(text));
+      return DateDisplayText(text);
     case TFieldType::ftMemo:
     case TFieldType::ftBlob:
       return std::string(text);

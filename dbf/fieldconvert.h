@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "dbf/dbffile.h"
 #include "value/value.h"
@@ -64,8 +65,13 @@ void SetFieldVariantValue(const FieldSlot& slot, std::uint8_t* record, const Var
 // Text-level pieces, shared with the cursor.
 // The boolean text rule: a prefix of "False" or "True" ignoring case; false when neither.
 bool ParseBooleanText(const std::string& text, bool& value);
-// A native day number in the regional short date format (zeros for day number 0).
-std::string DateDisplayText(std::int32_t dayNumber);
+// The display text of a date field's trimmed stored text: its day in the regional short date
+// format, or, when the text is no calendar date, the stored text itself (control bytes as
+// '?'), so that a damaged date is seen as it is and never as some other date. A text of zeros
+// only, which several programs write for no date, shows nothing.
+std::string DateDisplayText(std::string_view stored);
+// The text of a valid native day number in the regional short date format.
+std::string DayDisplayText(std::int32_t dayNumber);
 // "%g" as the system formats it: up to 15 significant digits.
 std::string FormatGeneral(double value);
 

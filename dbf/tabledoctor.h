@@ -17,15 +17,19 @@ struct TTableProblem {
 
 struct TTableReport {
   std::vector<TTableProblem> problems;
+  // What the check did not look at (the fields of a FoxPro table): said, but no problem.
+  std::vector<TTableProblem> notes;
   // Problems of records not listed one by one (the list stops after kListedRecordProblems).
   std::int64_t unlistedProblems = 0;
   std::int64_t records = 0;  // whole records in the file
   std::int64_t deleted = 0;
-  std::string memoPath;      // "" when the table has no memo fields
+  std::int64_t damagedFlags = 0;  // records whose flag is neither blank nor '*' (read as live)
+  std::string memoPath;           // "" when the table has no memo fields
 
   static constexpr int kListedRecordProblems = 200;
   bool Clean() const { return problems.empty() && unlistedProblems == 0; }
-  // One line per problem ("place: text") and a closing line with the totals.
+  // One line per problem ("place: text"), one per note ("Note: place: text") and a closing
+  // line with the totals; every line ends with a line break.
   std::string Text() const;
 };
 
@@ -36,16 +40,25 @@ TTableReport CheckTable(const std::string& path);
 struct TRepairResult {
   TTableReport report;               // the problems found in the original
   std::vector<std::string> actions;  // what the copy does about them, one line each
+  std::int64_t unlistedActions = 0;  // changes of records beyond the listed ones
   std::int64_t recordsWritten = 0;
-  std::string memoPath;              // the copy's memo file, "" when none was written
+  std::int64_t rejected = 0;  // values blanked in the copy, listed in rejectsPath
+  std::string outputPath;     // the copy's data file
+  std::string memoPath;       // the copy's memo file, "" when none was written
+  std::string rejectsPath;    // "" when no value was rejected
+  // The check's report, a blank line, "The repaired copy:" and one line per action, then
+  // the files written.
   std::string Text() const;
 };
 
-// Writes a repaired copy of path to outputPath (and its memo file beside it): the record
-// count from the file size, a correct header and terminator, cut-off records dropped,
-// memo pointers past the end cleared, the memo header's next free block corrected; field
-// contents that do not parse are kept as they are (and listed). Refuses an output that exists
-// or names the table itself. The original is only read.
+// Writes a repaired copy of path to outputPath (".dbf" is added to a name without an
+// extension; another extension is refused) with its memo file beside it: the record count
+// from the file size, a correct header and terminator, proper deletion flags, a memo file
+// with a header (made new when the original is missing or empty). Values that do not parse,
+// memo pointers that lead nowhere and a cut-off last record are left out of the copy and
+// listed with their stored bytes in NAME.rejects.csv, so the copy reads cleanly everywhere
+// and nothing is lost. Refuses any of its files that exists already. A repair that fails
+// removes the files it made, so it can be run again. The original is only read.
 TRepairResult RepairTable(const std::string& path, const std::string& outputPath);
 
 // The memo file of a dBase table: its name with ".dbt" in whatever case it has on disk; the

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dbf/dbferrors.h"
+#include "dbf/deletionflag.h"
 #include "dbf/memofile.h"
 #include "dbf/tabledoctor.h"
 #include "dbf/tablelayout.h"
@@ -104,7 +105,7 @@ std::int64_t CountDeletedRecords(const std::string& tablePath) {
   std::uint8_t flag = 0;
   for (std::int64_t i = 0; i < layout.PhysicalCount(); ++i) {
     stream->ReadAt(layout.DataStart() + i * size, &flag, 1);
-    if (flag == '*') ++deleted;
+    if (IsDeletedFlag(flag)) ++deleted;
   }
   return deleted;
 }
@@ -175,7 +176,7 @@ TPackResult PackTable(const std::string& tablePath) {
   for (std::int64_t i = 0; i < count; ++i) {
     if (data->ReadAt(layout.DataStart() + i * size, record.data(), record.size()) < record.size())
       throw EReadError();
-    if (record[0] == '*') {
+    if (IsDeletedFlag(record[0])) {
       ++result.removed;
       continue;
     }

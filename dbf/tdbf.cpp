@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 
+#include "dbf/deletionflag.h"
 #include "dbf/fieldcodec.h"
 #include "dbf/fieldconvert.h"
 #include "dbf/fields.h"
@@ -200,7 +201,13 @@ void TDbf::AttachFiles(bool create) {
       const std::string memoPath = companion(".dbt");
       memo = LookupFile<TDbtFile>(memoPath);
       if (data == nullptr) data = new TDbfFile(dataPath, OpenMode::Create);
-      if (memo == nullptr) memo = new TDbtFile(memoPath, data->Level(), OpenMode::Create);
+      // A memo file only for memo fields; one that is there already is emptied with the table.
+      const bool memoFields =
+          std::any_of(fieldDefs_.begin(), fieldDefs_.end(), [](const TFieldDef& definition) {
+            return definition.dataType == TFieldType::ftMemo;
+          });
+      if (memo == nullptr && (memoFields || Files().FileExists(memoPath)))
+        memo = new TDbtFile(memoPath, data->Level(), OpenMode::Create);
     } else {
       OpenMode mode = readOnly_ ? OpenMode::ReadOnly : OpenMode::ReadWrite;
       if (data == nullptr) data = new TDbfFile(dataPath, mode);
@@ -438,7 +445,7 @@ int TDbf::DeletedCount() {
       dbfFile_->ReadRecord(i, scratch.data());
       view = scratch.data();
     }
-    if (view[0] != ' ') ++deleted;
+    if (IsDeletedFlag(view[0])) ++deleted;
   }
   deletedCount_ = deleted;
   deletedCountedFor_ = count;
@@ -453,8 +460,8 @@ void TDbf::Recall() {
   const TBookmark record = GetBookmarkData(ActiveBuffer());
   // Only the flag changes: the record as it is in the file, never unposted values.
   ReadInto(record, scratch_);
-  if (scratch_[kRecordOffset] == ' ') return;
-  scratch_[kRecordOffset] = ' ';
+  if (!IsDeletedFlag(scratch_[kRecordOffset])) return;
+  scratch_[kRecordOffset] = kLiveFlag;
   dbfFile_->WriteRecord(record, RecordBytes(scratch_));
   deletedCount_ = -1;
   Refresh();
@@ -505,7 +512,7 @@ TRecordVerdict TDbf::TestMappedRecord(std::int64_t index, TRecordBuffer& buffer)
   if (!filtered_ || !OnFilterRecord || !OnFilterRecordBytes) return TRecordVerdict::Undecided;
   const std::uint8_t* view = dbfFile_->RecordView(index);
   if (view == nullptr) return TRecordVerdict::Undecided;
-  if (!showDeleted_ && view[0] != ' ') return TRecordVerdict::Reject;
+  if (!showDeleted_ && IsDeletedFlag(view[0])) return TRecordVerdict::Reject;
   try {
     return OnFilterRecordBytes(*this, view);
   } catch (...) {
@@ -515,7 +522,7 @@ TRecordVerdict TDbf::TestMappedRecord(std::int64_t index, TRecordBuffer& buffer)
 }
 
 bool TDbf::AcceptRecord(TRecordBuffer& buffer) {
-  if (!showDeleted_ && buffer[kRecordOffset] != ' ') return false;
+  if (!showDeleted_ && IsDeletedFlag(buffer[kRecordOffset])) return false;
   if (!filtered_ || !OnFilterRecord) return true;
   if (OnFilterRecordBytes) {
     switch (OnFilterRecordBytes(*this, RecordBytes(buffer))) {
@@ -638,8 +645,8 @@ void TDbf::InternalPost() {
   CheckWritable();
   TRecordBuffer& buffer = ActiveBuffer();
   // Posting always stores a live record: an edited deleted record comes back.
-  if (buffer[kRecordOffset] != ' ') deletedCount_ = -1;
-  buffer[kRecordOffset] = ' ';
+  if (IsDeletedFlag(buffer[kRecordOffset])) deletedCount_ = -1;
+  buffer[kRecordOffset] = kLiveFlag;
   if (State() == TDataSetState::dsInsert) {
     std::uint32_t index = dbfFile_->HeaderRecordCount();
     dbfFile_->WriteRecord(index, RecordBytes(buffer));
@@ -667,10 +674,10 @@ void TDbf::InternalDelete() {
   const TBookmark record = GetBookmarkData(ActiveBuffer());
   currentIndex_ = PositionOf(record);
   ReadInto(record, scratch_);
-  scratch_[kRecordOffset] = '*';
+  scratch_[kRecordOffset] = kDeletedFlag;
   dbfFile_->WriteRecord(record, RecordBytes(scratch_));
   deletedCount_ = -1;
-  ActiveBuffer()[kRecordOffset] = '*';
+  ActiveBuffer()[kRecordOffset] = kDeletedFlag;
 }
 
 }  // namespace tavlo

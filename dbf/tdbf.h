@@ -114,13 +114,13 @@ class TDbf : public TDataSet {
   // The bytes of the record in use as the file holds them (deletion flag first), nullptr
   // when no record is shown; valid until the cursor moves or the record changes.
   const std::uint8_t* RecordBytesInUse() const { return RecordInUse(nullptr); }
-  // The deletion flag of the record in use is not a space.
+  // The record in use is deleted by the rule of dbf/deletionflag.h (its flag is '*').
   bool IsDeleted();
   // Clears the deletion flag of the current record (shown through ShowDeleted) and writes
   // it at once, as a post would; refused on a read-only cursor and when no record is shown.
   void Recall();
-  // How many records of the file carry a deletion flag; counted from the memory view after
-  // a change of flags, then remembered.
+  // How many records of the file are deleted (deletionflag.h); counted from the memory view
+  // after a change of flags, then remembered.
   int DeletedCount();
 
   // The order in which navigation, views and reports meet the records: by the key fields

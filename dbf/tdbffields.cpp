@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstring>
 
+#include "dbf/deletionflag.h"
 #include "dbf/fieldcodec.h"
 #include "dbf/fieldconvert.h"
 #include "dbf/fields.h"
@@ -49,7 +50,7 @@ std::string TDbf::PreviewTextAt(const TField& field, const TRecordBuffer& buffer
 
 bool TDbf::IsDeleted() {
   const std::uint8_t* record = RecordInUse(nullptr);
-  return record != nullptr && record[0] != ' ';
+  return record != nullptr && IsDeletedFlag(record[0]);
 }
 
 void TDbf::CheckFieldOfThisTable(const TField& field) const {

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "dbf/deletionflag.h"
 #include "dbf/fields.h"
 
 namespace tavlo {
@@ -38,7 +39,7 @@ std::int32_t TableRowSource::ScanVisible(std::int32_t from, int wanted,
     bool visible;
     const std::uint8_t* view = flagOnly ? file->RecordView(record) : nullptr;
     if (view != nullptr)
-      visible = view[0] == ' ';
+      visible = !IsDeletedFlag(view[0]);
     else
       visible = table_.ReadRecordAt(record, buffer_);
     if (visible) {
@@ -84,11 +85,11 @@ bool TableRowSource::IsDeleted(std::int32_t recordIndex) {
   if (!table_.Active() || recordIndex < 0 || recordIndex >= PhysicalRecordCount()) return false;
   TDbfFile* file = table_.DbfFile();
   if (const std::uint8_t* view = file != nullptr ? file->RecordView(recordIndex) : nullptr) {
-    return view[0] != ' ';
+    return IsDeletedFlag(view[0]);
   }
   TRecordBuffer buffer = table_.NewRecordBuffer();
   LoadBytes(recordIndex, buffer);
-  return buffer[TDbf::kRecordOffset] != ' ';
+  return IsDeletedFlag(buffer[TDbf::kRecordOffset]);
 }
 
 std::string TableRowSource::FieldTextOf(std::int32_t recordIndex, const TField& field) {

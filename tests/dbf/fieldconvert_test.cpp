@@ -117,9 +117,26 @@ TEST_F(FieldConvertTest, TextValuesFollowTheRegionalSettings) {
   ScopedRegionalSettings german(GermanSettings());
   EXPECT_EQ(Text(kPrice), "123,45");
   EXPECT_EQ(Text(kBorn), "29.02.2024");
-  Store(kBorn, "20230229");  // no such day: zero year, month and day
-  EXPECT_EQ(Text(kBorn), "00.00.0000");
-  EXPECT_TRUE(FieldVariantValue(Slot(kBorn), record.data()).IsNull());
+}
+
+// A stored date that is no calendar date shows as it is stored, in every date format (with
+// month names a made-up zero date read "00--0000"), and has no date value.
+TEST_F(FieldConvertTest, StoredTextThatIsNoDateShowsAsStored) {
+  RegionalSettings named = GermanSettings();
+  named.shortDateFormat = "dd-mmm-yyyy";
+  named.dateSeparator = '-';
+  for (const RegionalSettings& settings : {GermanSettings(), named}) {
+    SCOPED_TRACE(settings.shortDateFormat);
+    ScopedRegionalSettings scoped(settings);
+    for (const char* stored : {"20230229", "abcdefgh", "99991399"}) {
+      Store(kBorn, stored);
+      EXPECT_EQ(Text(kBorn), stored);
+      EXPECT_EQ(FieldDisplayText(Slot(kBorn), record.data()), stored);
+      EXPECT_TRUE(FieldVariantValue(Slot(kBorn), record.data()).IsNull());
+    }
+    Store(kBorn, "00000000");  // what several programs write for no date
+    EXPECT_EQ(Text(kBorn), "");
+  }
 }
 
 TEST_F(FieldConvertTest, StoredNumbersBeyondTheTypeShowTheirTrueValue) {

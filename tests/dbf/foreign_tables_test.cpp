@@ -290,7 +290,10 @@ TEST_F(ForeignTableTest, DbaseSevenDescriptorsAndTypesRead) {
   image.records = {" abc" + Be(0x80000001, 4) + sortableDouble(-1.5) + Be(0x7FFFFFFF, 4) +
                        sortableDouble(ms) + "Y",
                    " def" + std::string(4, '\0') + std::string(8, '\0') + Be(0x80000000, 4) +
-                       std::string(8, '\0') + "?"};
+                       std::string(8, '\0') + "?",
+                   // A timestamp before year 1 (from a hostile-test reproducer) shows its bytes.
+                   " ghi" + Be(0x80000002, 4) + sortableDouble(2) + Be(0x80000003, 4) +
+                       std::string("\x42\xCC\0\0\0\0\0\0", 8) + "N"};
   TDbf dbf;
   dbf.SetTableName(WriteFile("seven.dbf", image.Bytes()));
   dbf.Open();
@@ -299,7 +302,8 @@ TEST_F(ForeignTableTest, DbaseSevenDescriptorsAndTypesRead) {
   EXPECT_EQ(dbf.Fields(0).FieldName(), "A_RATHER_LONG_FIELD_NAME_OF_32CH");
   EXPECT_EQ(Texts(dbf), (std::vector<std::vector<std::string>>{
                             {"abc", "1", "-1.5", "-1", "2024-01-01 12:00:00", "True"},
-                            {"def", "", "", "0", "", ""}}));
+                            {"def", "", "", "0", "", ""},
+                            {"ghi", "2", "2", "3", "0x42CC000000000000", "False"}}));
 }
 
 // ---- code pages ----

@@ -45,8 +45,8 @@ TEST_F(TableCreateTest, NameAndAgeGiveTheNinetyEightByteFile) {
   std::string actual = ReadBytes(path);
   ASSERT_EQ(actual.size(), 98u);
   EXPECT_EQ(actual, expected);
-  EXPECT_EQ(ReadBytes(folder_.File("people.dbt")), "");
-  EXPECT_TRUE(std::filesystem::exists(folder_.File("people.dbt")));
+  // No memo fields, no memo file.
+  EXPECT_FALSE(std::filesystem::exists(folder_.File("people.dbt")));
   EXPECT_FALSE(std::filesystem::exists(folder_.File("people.mdx")));
 }
 

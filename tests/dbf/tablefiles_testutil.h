@@ -52,6 +52,7 @@ struct DbfImage {
   int recordSize = -1;
   bool endMarker = true;
   std::uint8_t language = 0x57;  // names page 1252
+  bool wideDescriptors = false;  // 48-byte descriptors from offset 68 (dBase 7) at any version
 
   int ComputedRecordSize() const {
     int size = 1;
@@ -59,7 +60,7 @@ struct DbfImage {
     return size;
   }
   std::string Bytes() const {
-    const bool wide = version == 0x05;
+    const bool wide = version == 0x05 || wideDescriptors;
     const int descriptor = wide ? 48 : 32;
     const int first = wide ? 68 : 32;
     const int headerSize = first + descriptor * static_cast<int>(fields.size()) + 1;
