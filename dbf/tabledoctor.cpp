@@ -12,10 +12,12 @@
 #include <map>
 #include <memory>
 
+#include "dbf/commitmark.h"
 #include "dbf/dbferrors.h"
 #include "dbf/memofile.h"
 #include "dbf/tablefiles.h"
 #include "dbf/tablelayout.h"
+#include "dbf/tablepack.h"
 #include "platform/errors.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
@@ -417,6 +419,9 @@ TRepairResult RepairTable(const std::string& path, const std::string& outputPath
   if (!Files().FileExists(path)) throw EFOpenError::ForPath(path);
   if (outputPath.empty() || ExtractFileName(outputPath).empty())
     throw EDatabaseError("The repaired copy needs a file name");
+  // A repair into this name that was killed is finished or undone first.
+  if (RecoverCommit(RepairMarkPath(outputPath)).outcome == TRecovery::Busy)
+    throw EDatabaseError("A repair into " + outputPath + " is under way");
   if (outputPath == path || Files().FileExists(outputPath))
     throw EDatabaseError(outputPath + " already exists; the repaired copy must be a new file");
   TRepairResult result;
@@ -425,13 +430,15 @@ TRepairResult RepairTable(const std::string& path, const std::string& outputPath
   result.actions = std::move(repair.actions);
   result.recordsWritten = repair.written;
   // The memo file first: a data file is never left pointing into a memo file not written.
+  std::vector<TNewFile> copy;
   if (!result.report.memoPath.empty() && Files().FileExists(result.report.memoPath)) {
     result.memoPath = ChangeFileExt(outputPath, ".dbt");
     if (Files().FileExists(result.memoPath))
       throw EDatabaseError(result.memoPath + " already exists; the repaired copy must be a new file");
-    SaveStringToFile(result.memoPath, repair.memo);
+    copy.push_back({result.memoPath, std::move(repair.memo)});
   }
-  SaveStringToFile(outputPath, repair.data);
+  copy.push_back({outputPath, std::move(repair.data)});
+  PutNewFiles(RepairMarkPath(outputPath), "repair", copy);
   return result;
 }
 
