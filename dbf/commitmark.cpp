@@ -222,7 +222,7 @@ void TCommitMark::Write(const std::string& name, const std::string& bytes) {
 
 void TCommitMark::Commit() {
   // Every check a move could fail on is made before the first one.
-  std::set<std::string> sources;
+  std::set<std::string> sources, targets;
   for (std::size_t i = 0; i < plan_.moves.size(); ++i) {
     const TFileMove& move = plan_.moves[i];
     if (!Files().FileExists(folder_ + move.from) || !sources.insert(move.from).second)
@@ -230,7 +230,7 @@ void TCommitMark::Commit() {
                            ": " + std::strerror(ENOENT));
     bool vacated = false;
     for (std::size_t j = 0; j < i; ++j) vacated = vacated || plan_.moves[j].from == move.to;
-    if (!vacated && Files().PathExists(folder_ + move.to))
+    if (!targets.insert(move.to).second || (!vacated && Files().PathExists(folder_ + move.to)))
       throw EDatabaseError("Cannot rename " + folder_ + move.from + " to " + folder_ + move.to +
                            ": " + std::strerror(EEXIST));
   }
@@ -314,9 +314,8 @@ TRecovery RecoverCommit(const std::string& markPath) {
     } catch (const EStreamError&) {
       if (!Files().PathExists(markPath)) continue;  // removed by its owner meanwhile
       // Not ours to take (another user's, a read-only folder): it cannot be told whether the
-      // owner runs, so it is left alone.
+      // owner runs, so it is left alone, and not waited for either.
       result.outcome = TRecovery::Busy;
-      result.moving = OwnerMoving(markPath);
       return result;
     }
     // The name may have been removed and made anew between finding and opening it.

@@ -30,14 +30,12 @@ namespace {
 
 // The names of one pack's files.
 struct PackFiles {
-  std::string folder;
   std::string data, memo;        // the table's files
   std::string newData, newMemo;  // .NAME.pack-PID.*, file names in folder
   std::string bakData, bakMemo;  // NAME.bak.*
   std::string mark;              // NAME.pack-commit
 
   explicit PackFiles(const std::string& tablePath) {
-    folder = ExtractFilePath(tablePath);
     data = tablePath;
     memo = MemoFileOf(tablePath);
     const std::string base = ChangeFileExt(tablePath, "");

@@ -36,7 +36,7 @@ using packtest::WaitFor;
 using packtest::WriteBytes;
 using testsupport::ScratchFolder;
 
-constexpr int kRecords = 3000;
+constexpr int kRecords = 1500;
 
 // Opens the table through the cursor until told to stop and checks what it shows. A missing
 // table counts only where allowed (a repaired copy not yet there). Exits 0, or 1 with the
@@ -180,7 +180,7 @@ TEST(TablePackKill, KilledPacksWithReadersLeaveTheOldOrTheNewTableWhole) {
   const bool peer = HavePeer();
   std::mt19937 random(20240611);
   int killed = 0;
-  for (int round = 0; round < 14; ++round) {
+  for (int round = 0; round < 12; ++round) {
     reset();
     const auto delay = std::chrono::microseconds(
         std::uniform_int_distribution<long>(0, packTime.count() * 11 / 10)(random));
@@ -229,7 +229,7 @@ TEST(TablePackKill, KilledRepairsLeaveACopyWholeOrNoneAndNothingHidden) {
       TimeWithReaders(copy, live, true, [&] { RepairTable(path, copy); });
   std::mt19937 random(7);
   int killed = 0;
-  for (int round = 0; round < 10; ++round) {
+  for (int round = 0; round < 8; ++round) {
     reset();
     const auto delay = std::chrono::microseconds(
         std::uniform_int_distribution<long>(0, repairTime.count() * 11 / 10)(random));
@@ -253,7 +253,7 @@ TEST(TablePackKill, KilledRepairsLeaveACopyWholeOrNoneAndNothingHidden) {
     EXPECT_EQ(raw.live, live);
     EXPECT_EQ(FolderNames(dir.Path()), (std::set<std::string>{"t.dbf", "t.dbt", "f.dbf", "f.dbt"}));
   }
-  EXPECT_GE(killed, 3);
+  EXPECT_GE(killed, 2);
 }
 
 }  // namespace
