@@ -10,7 +10,7 @@ namespace {
 int RunCheck(const std::vector<std::string>& arguments) {
   if (arguments.size() != 1 || arguments[0].empty() || arguments[0][0] == '-')
     throw UsageError("check needs exactly one table");
-  const TTableReport report = CheckTable(arguments[0]);
+  const TTableReport report = CheckTable(TableArgument(arguments[0]));
   std::cout << report.Text();
   return report.Clean() ? 0 : 1;
 }
@@ -28,7 +28,7 @@ int RunRepair(const std::vector<std::string>& arguments) {
     }
   }
   if (table.empty() || output.empty()) throw UsageError("repair needs a table and --output FILE");
-  const TRepairResult result = RepairTable(table, output);
+  const TRepairResult result = RepairTable(TableArgument(table), output);
   std::cout << result.Text();
   return 0;
 }

@@ -38,4 +38,10 @@ int ParseCodePageArgument(const std::string& text);
 // (deleted, or deeper than the system's path limit) rather than guess another folder.
 std::string AbsolutePath(const std::string& path);
 
+// The data file a table argument names, found as the cursor finds it for dump: made absolute,
+// the extension added when it is left out, and any case of ".dbf" on disk accepted
+// ("people", "PEOPLE.DBF", "people.DBF"). Commands that work on a table's files take their
+// table through this, so that every command opens what dump opens.
+std::string TableArgument(const std::string& argument);
+
 }  // namespace tavlo::cli

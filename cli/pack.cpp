@@ -10,7 +10,7 @@ namespace {
 int RunPack(const std::vector<std::string>& arguments) {
   if (arguments.size() != 1 || arguments[0].empty() || arguments[0][0] == '-')
     throw UsageError("pack needs exactly one table");
-  const TPackResult result = PackTable(arguments[0]);
+  const TPackResult result = PackTable(TableArgument(arguments[0]));
   std::cout << result.kept << " records kept, " << result.removed << " deleted records removed\n"
             << "The old table is kept as " << result.backupPath;
   if (!result.backupMemoPath.empty()) std::cout << " and " << result.backupMemoPath;

@@ -1,4 +1,4 @@
-// Paths given on the command line, made absolute against the current folder.
+// Paths and table names given on the command line, made absolute against the current folder.
 #include <unistd.h>
 
 #include <cerrno>
@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cli/command.h"
+#include "dbf/tablefiles.h"
 #include "platform/errors.h"
 
 namespace tavlo::cli {
@@ -21,6 +22,10 @@ std::string AbsolutePath(const std::string& path) {
   std::string absolute = std::string(folder) + "/" + path;
   std::free(folder);
   return absolute;
+}
+
+std::string TableArgument(const std::string& argument) {
+  return ResolveDataFilePath(AbsolutePath(argument));
 }
 
 }  // namespace tavlo::cli

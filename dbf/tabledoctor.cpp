@@ -13,11 +13,13 @@
 #include <map>
 #include <memory>
 
+#include "dbf/commitmark.h"
 #include "dbf/dbferrors.h"
 #include "dbf/deletionflag.h"
 #include "dbf/memofile.h"
 #include "dbf/tablefiles.h"
 #include "dbf/tablelayout.h"
+#include "dbf/tablepack.h"
 #include "dbf/tablerepairfiles.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
@@ -652,6 +654,9 @@ TTableReport CheckTable(const std::string& path) {
 TRepairResult RepairTable(const std::string& path, const std::string& outputPath) {
   if (!Files().FileExists(path)) throw EFOpenError::ForPath(path);
   TRepairFiles files(outputPath);
+  // A repair into this name that was killed is finished or undone first.
+  if (RecoverCommit(RepairMarkPath(files.data)).outcome == TRecovery::Busy)
+    throw EDatabaseError("A repair into " + files.data + " is under way");
   files.RefuseExisting(files.data);
   TRepairResult result;
   Walk::Repair repair;

@@ -1,23 +1,29 @@
 // Pack: the new table built in memory from the live records, written beside the old one and
-// swapped in by renames behind a commit mark (the states are in tablepack.h).
+// moved in by renames behind a commit mark (the states are in tablepack.h).
 #include "dbf/tablepack.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "dbf/commitmark.h"
 #include "dbf/dbferrors.h"
 #include "dbf/deletionflag.h"
 #include "dbf/memofile.h"
 #include "dbf/tabledoctor.h"
+#include "dbf/tablefiles.h"
 #include "dbf/tablelayout.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
+#include "platform/processes.h"
 #include "platform/regional.h"
-#include "text/qelstrings.h"
 
 namespace tavlo {
 
@@ -25,10 +31,10 @@ namespace {
 
 // The names of one pack's files.
 struct PackFiles {
-  std::string data, memo;          // the table's files
-  std::string newData, newMemo;    // NAME.pack.*
-  std::string bakData, bakMemo;    // NAME.bak.*
-  std::string mark;                // NAME.pack-commit
+  std::string data, memo;        // the table's files
+  std::string newData, newMemo;  // .NAME.pack-PID.*, file names in folder
+  std::string bakData, bakMemo;  // NAME.bak.*
+  std::string mark;              // NAME.pack-commit
 
   explicit PackFiles(const std::string& tablePath) {
     data = tablePath;
@@ -36,39 +42,42 @@ struct PackFiles {
     const std::string base = ChangeFileExt(tablePath, "");
     const std::string dataExt = ExtractFileExt(tablePath);
     const std::string memoExt = ExtractFileExt(memo);
-    newData = base + ".pack" + dataExt;
-    newMemo = base + ".pack" + memoExt;
+    const std::string hidden =
+        "." + ExtractFileName(base) + ".pack-" + std::to_string(CurrentProcessId());
+    newData = hidden + dataExt;
+    newMemo = hidden + memoExt;
     bakData = base + ".bak" + dataExt;
     bakMemo = base + ".bak" + memoExt;
-    mark = base + ".pack-commit";
+    mark = PackMarkPath(tablePath);
   }
 };
 
-void RemoveIfThere(const std::string& path) {
-  if (Files().FileExists(path) && !Files().DeleteFile(path))
-    throw EDatabaseError("Cannot delete file " + path);
+std::string Reason(int error) {
+  return error != 0 ? std::string(" (") + std::strerror(error) + ")" : std::string();
 }
 
-void Rename(const std::string& from, const std::string& to) {
-  if (!Files().RenameFile(from, to))
-    throw EDatabaseError("Cannot rename " + from + " to " + to);
-}
-
-// One file of a committed pack: the old one becomes the backup, the new one takes its name.
-void SwapIn(const std::string& current, const std::string& fresh, const std::string& backup) {
-  if (!Files().FileExists(fresh)) return;  // already swapped
-  if (Files().FileExists(current)) {
-    RemoveIfThere(backup);
-    Rename(current, backup);
+// A mark left by a pack that died before it could write a word holds nothing; one still being
+// written holds its lock within moments. Anything else in the way is named.
+void ClearInterruptedPack(const std::string& tablePath) {
+  const std::string mark = PackMarkPath(tablePath);
+  for (int look = 0;; ++look) {
+    const TRecovery recovery = RecoverCommit(mark);
+    if (recovery.outcome == TRecovery::Busy)
+      throw EDatabaseError("A pack of " + tablePath + " is under way" +
+                           (recovery.owner > 0 ? " (process " + std::to_string(recovery.owner) + ")"
+                                               : std::string()) +
+                           "; pack again when it has ended");
+    if (recovery.outcome != TRecovery::Foreign) return;
+    if (Files().FileSize(mark) != 0)
+      throw EDatabaseError(mark +
+                           " is in the way: it is not a pack mark of this program; move it "
+                           "away before packing");
+    if (look > 0) {
+      Files().DeleteFile(mark);
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
-  Rename(fresh, current);
-}
-
-void CommitPack(const PackFiles& files) {
-  // The memo first: a data file is never in place before the memo file its pointers name.
-  SwapIn(files.memo, files.newMemo, files.bakMemo);
-  SwapIn(files.data, files.newData, files.bakData);
-  RemoveIfThere(files.mark);
 }
 
 void PutBlock(std::uint8_t* field, int length, std::int32_t block) {
@@ -110,31 +119,46 @@ std::int64_t CountDeletedRecords(const std::string& tablePath) {
   return deleted;
 }
 
-void FinishInterruptedPack(const std::string& tablePath) {
-  const PackFiles files(tablePath);
-  if (Files().FileExists(files.mark)) {
-    CommitPack(files);
-  } else {
-    // Never committed: the old table is whole; the half-built new one goes.
-    if (Files().FileExists(files.newData)) Files().DeleteFile(files.newData);
-    if (Files().FileExists(files.newMemo)) Files().DeleteFile(files.newMemo);
-  }
+std::string PackMarkPath(const std::string& tablePath) {
+  return ChangeFileExt(tablePath, "") + ".pack-commit";
 }
 
-TPackResult PackTable(const std::string& tablePath) {
+std::string RepairMarkPath(const std::string& outputPath) {
+  return ChangeFileExt(outputPath, "") + ".repair-commit";
+}
+
+void FinishInterruptedPack(const std::string& dataPath) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  // The table has no data file for the moment a running pack moves its files: wait for it.
+  while (true) {
+    const TRecovery recovery = RecoverCommit(PackMarkPath(dataPath));
+    if (recovery.outcome != TRecovery::Busy || !recovery.moving ||
+        std::chrono::steady_clock::now() > deadline)
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  RecoverCommit(RepairMarkPath(dataPath));
+}
+
+TPackResult PackTable(const std::string& tableName) {
+  // Found again after the recovery, which may have put the data file back under its name.
+  ClearInterruptedPack(ResolveDataFilePath(tableName));
+  const std::string tablePath = ResolveDataFilePath(tableName);
   if (!Files().FileExists(tablePath)) throw EFOpenError::ForPath(tablePath);
-  FinishInterruptedPack(tablePath);
   const PackFiles files(tablePath);
 
   // Held for reading and writing to the end, so no other program writes while the copy is
-  // made, and one that has the table open refuses the pack.
+  // made and the files are moved, and one that writes the table refuses the pack.
   std::unique_ptr<ByteStream> data;
   try {
     data = Files().Open(tablePath, OpenMode::ReadWrite);
-  } catch (const EStreamError& error) {
-    throw EDatabaseError(std::string(error.what()) +
+  } catch (const EFShareError&) {
+    throw EDatabaseError("Cannot pack " + tablePath +
                          ": the table is open in another program (or in this one); close it "
                          "there before packing");
+  } catch (const EStreamError& error) {
+    throw EDatabaseError(std::string(error.what()) +
+                         " (a pack rewrites the table, so it needs write access to it)");
   }
   TTableLayout layout;
   const bool read = ReadTableLayout(*data, layout);
@@ -151,11 +175,13 @@ TPackResult PackTable(const std::string& tablePath) {
     if (field.typeLetter == 'M') memoFields.push_back(&field);
   std::unique_ptr<TDbtFile> oldMemo;
   std::unique_ptr<TDbtFile> newMemo;
+  std::vector<std::string> backups = {files.bakData};
   if (!memoFields.empty()) {
     if (!Files().FileExists(files.memo))
       throw EDatabaseError("The memo file " + files.memo +
                            " is missing; check and repair the table before packing it");
     oldMemo = std::make_unique<TDbtFile>(files.memo, layout.level, OpenMode::ReadOnly);
+    backups.push_back(files.bakMemo);
     // The new memo file is built in memory: block 0 as the old file has it (other programs
     // keep their own bytes there), then each live memo appended once.
     newMemo = std::make_unique<TDbtFile>("", layout.level, OpenMode::ReadWrite);
@@ -165,6 +191,13 @@ TPackResult PackTable(const std::string& tablePath) {
     header[21] = TDbtFile::kLevel0BlockSize >> 8;
     newMemo->Stream().WriteAt(0, header, sizeof header);
   }
+
+  // The backups are replaced: a name that no file holds refuses the pack before any work is done.
+  for (const std::string& backup : backups)
+    if (Files().PathExists(backup) && !Files().FileExists(backup))
+      throw EDatabaseError("Cannot pack " + tablePath + ": " + backup +
+                           " is in the way of the old table's backup (it is a folder or not a "
+                           "file); move it away before packing");
 
   const int size = layout.recordSize;
   const std::int64_t count = layout.PhysicalCount();
@@ -196,29 +229,38 @@ TPackResult PackTable(const std::string& tablePath) {
   out[1] = static_cast<char>(year - 1900);
   out[2] = static_cast<char>(month);
   out[3] = static_cast<char>(day);
-  for (int b = 0; b < 4; ++b) out[static_cast<std::size_t>(4 + b)] = static_cast<char>(result.kept >> (8 * b));
+  for (int b = 0; b < 4; ++b)
+    out[static_cast<std::size_t>(4 + b)] = static_cast<char>(result.kept >> (8 * b));
 
-  try {
-    if (newMemo != nullptr) {
-      std::string memoBytes(static_cast<std::size_t>(newMemo->Stream().Size()), '\0');
-      newMemo->Stream().ReadAt(0, memoBytes.data(), memoBytes.size());
-      // The next free block: the end of the file (also when no memo was stored at all).
-      const std::uint32_t next = static_cast<std::uint32_t>(
-          std::max<std::int64_t>(1, (static_cast<std::int64_t>(memoBytes.size()) + 511) / 512));
-      for (int b = 0; b < 4; ++b) memoBytes[static_cast<std::size_t>(b)] = static_cast<char>(next >> (8 * b));
-      SaveStringToFile(files.newMemo, memoBytes);
-    }
-    SaveStringToFile(files.newData, out);
-    SaveStringToFile(files.mark, std::string());
-  } catch (...) {
-    if (Files().FileExists(files.newData)) Files().DeleteFile(files.newData);
-    if (Files().FileExists(files.newMemo)) Files().DeleteFile(files.newMemo);
-    if (Files().FileExists(files.mark)) Files().DeleteFile(files.mark);
-    throw;
+  TCommitPlan plan{"pack", {}, {{ExtractFileName(files.data), ExtractFileName(files.bakData)}}};
+  if (newMemo != nullptr) {
+    plan.make.push_back(files.newMemo);
+    plan.moves.push_back({ExtractFileName(files.memo), ExtractFileName(files.bakMemo)});
+    plan.moves.push_back({files.newMemo, ExtractFileName(files.memo)});
+  }
+  plan.make.push_back(files.newData);
+  plan.moves.push_back({files.newData, ExtractFileName(files.data)});
+  TCommitMark commit(files.mark, std::move(plan));
+  if (newMemo != nullptr) {
+    std::string memoBytes(static_cast<std::size_t>(newMemo->Stream().Size()), '\0');
+    newMemo->Stream().ReadAt(0, memoBytes.data(), memoBytes.size());
+    // The next free block: the end of the file (also when no memo was stored at all).
+    const std::uint32_t next = static_cast<std::uint32_t>(
+        std::max<std::int64_t>(1, (static_cast<std::int64_t>(memoBytes.size()) + 511) / 512));
+    for (int b = 0; b < 4; ++b)
+      memoBytes[static_cast<std::size_t>(b)] = static_cast<char>(next >> (8 * b));
+    commit.Write(files.newMemo, memoBytes);
+  }
+  commit.Write(files.newData, out);
+  for (const std::string& backup : backups) {
+    errno = 0;
+    if (Files().FileExists(backup) && !Files().DeleteFile(backup))
+      throw EDatabaseError("Cannot pack " + tablePath + ": the old backup " + backup +
+                           " cannot be deleted" + Reason(errno) + "; the table is unchanged");
   }
   oldMemo.reset();
+  commit.Commit();
   data.reset();
-  CommitPack(files);
   result.backupPath = files.bakData;
   if (!memoFields.empty()) result.backupMemoPath = files.bakMemo;
   return result;

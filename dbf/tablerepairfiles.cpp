@@ -1,6 +1,9 @@
 // The repaired copy's files: names, the rejects CSV, and writing all or none of them.
 #include "dbf/tablerepairfiles.h"
 
+#include "dbf/commitmark.h"
+#include "dbf/tablepack.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -86,27 +89,13 @@ void TRepairFiles::Write(const std::string& dataBytes, const std::string* memoBy
   RefuseExisting(data);
   if (memoBytes != nullptr) RefuseExisting(memo);
   if (rejectsText != nullptr) RefuseExisting(rejects);
-  // The data file last: a copy that opens as a table is always complete.
-  std::vector<std::pair<std::string, const std::string*>> order;
-  if (memoBytes != nullptr) order.push_back({memo, memoBytes});
-  if (rejectsText != nullptr) order.push_back({rejects, rejectsText});
-  order.push_back({data, &dataBytes});
-  std::vector<std::string> made;
-  try {
-    for (const auto& [path, bytes] : order) {
-      made.push_back(path);  // none of these existed: a part left by a failed write is ours
-      SaveStringToFile(path, *bytes);
-    }
-  } catch (const std::exception& error) {
-    std::string left;
-    for (const std::string& path : made)
-      if (Files().PathExists(path) && !Files().DeleteFile(path)) left += " " + path;
-    if (left.empty()) throw;
-    throw EDatabaseError(std::string(error.what()) +
-                         "; these files of the copy could not be "
-                         "removed:" +
-                         left);
-  }
+  // The data file last: a copy that opens as a table is always complete. Behind the commit
+  // mark a killed repair leaves nothing a retry would meet, and no part of a file.
+  std::vector<TNewFile> order;
+  if (memoBytes != nullptr) order.push_back({memo, *memoBytes});
+  if (rejectsText != nullptr) order.push_back({rejects, *rejectsText});
+  order.push_back({data, dataBytes});
+  PutNewFiles(RepairMarkPath(data), "repair", order);
 }
 
 }  // namespace tavlo

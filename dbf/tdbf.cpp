@@ -6,9 +6,11 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cassert>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <thread>
 
 #include "dbf/deletionflag.h"
 #include "dbf/fieldcodec.h"
@@ -178,9 +180,30 @@ std::string TDbf::DataFilePath() const {
 
 void TDbf::AttachFiles(bool create) {
   assert(!filesAttached_);
-  const std::string dataPath = DataFilePath();
-  // A pack that a crash interrupted is finished (or undone) before anything is read.
-  if (!create) FinishInterruptedPack(dataPath);
+  if (create) return AttachFilesAt(true, DataFilePath());
+  // A pack that a crash interrupted is finished (or undone) before anything is read. A pack
+  // that runs may move the files between the opens of the data and the memo file: then both
+  // are opened again, so that they always belong to one table.
+  constexpr int kAttempts = 20;
+  for (int attempt = 1;; ++attempt) {
+    FinishInterruptedPack(DataFilePath());
+    const std::string dataPath = DataFilePath();
+    try {
+      AttachFilesAt(false, dataPath);
+    } catch (const Exception&) {
+      if (attempt >= kAttempts || !Files().PathExists(PackMarkPath(dataPath))) throw;
+      std::this_thread::sleep_for(std::chrono::milliseconds(attempt));
+      continue;
+    }
+    const std::string opened = dbfFile_->Stream().FileId();
+    if (attempt >= kAttempts || dbfFile_->UseCount() > 1 || opened.empty() ||
+        opened == Files().FileId(dataPath))
+      return;
+    ReleaseFiles(false);
+  }
+}
+
+void TDbf::AttachFilesAt(bool create, const std::string& dataPath) {
   if (!create && !Files().FileExists(dataPath)) {
     throw EBinaryDataSetError::TableNotFound(dataPath);
   }

@@ -195,6 +195,8 @@ class TDbf : public TDataSet {
   bool IsCursorOpen() const override { return filesAttached_; }
 
  private:
+  // AttachFiles once, for the data file at dataPath.
+  void AttachFilesAt(bool create, const std::string& dataPath);
   bool AcceptRecord(TRecordBuffer& buffer);
   // OnFilterRecordBytes on the mapped record index, before it is copied; Undecided when the
   // record is not mapped or no byte test is installed. A failing test leaves the record in

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "platform/errors.h"
 #include "platform/osfile.h"
@@ -31,6 +32,16 @@ class OsFileSystem final : public FileSystem {
 
   void ReplaceFile(const std::string& path, const std::string& bytes) override {
     ReplaceOsFile(path, bytes);
+  }
+
+  std::unique_ptr<ByteStream> CreateNew(const std::string& path) override {
+    return CreateNewOsFile(path);
+  }
+
+  std::string FileId(const std::string& path) override {
+    struct stat st;
+    if (!StatPath(path, st)) return {};
+    return OsFileId(st);
   }
 
   bool FileExists(const std::string& path) override {
@@ -122,6 +133,12 @@ void FileSystem::ReplaceFile(const std::string& path, const std::string& bytes) 
   } catch (const EStreamError& e) {
     throw EFCreateError(EFCreateError::ForPath(path).Message() + ": " + e.what());
   }
+}
+
+std::unique_ptr<ByteStream> FileSystem::CreateNew(const std::string& path) {
+  if (PathExists(path)) throw EFCreateError::ForPath(path, std::strerror(EEXIST));
+  Open(path, OpenMode::Create).reset();
+  return Open(path, OpenMode::ReadWrite);
 }
 
 FileSystem& OsFiles() {

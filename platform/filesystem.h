@@ -37,6 +37,12 @@ class ByteStream {
     mappedSize = 0;
     return nullptr;
   }
+  // Puts what was written on the disk (fsync), so that a file another step depends on (a
+  // renamed-in table, a commit mark) survives a crash. A failure raises EWriteError. Streams
+  // without a disk do nothing.
+  virtual void Flush() {}
+  // The file the stream reads, as FileSystem::FileId names it; "" when it cannot be told.
+  virtual std::string FileId() { return {}; }
 };
 
 // A stream over a growable memory buffer (the stream of a paged file that has no path).
@@ -73,6 +79,11 @@ class FileSystem {
   // applies the rule between two opens in one process too (its locks belong to the open file),
   // so a process keeps one open object per path; Create truncates only once the share is held.
   virtual std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) = 0;
+  // Creates path for reading and writing, refused with EFCreateError "Cannot create file %s:
+  // File exists" when anything at all is there (never opens or truncates an existing file),
+  // and holds it as ReadWrite does until the stream is closed. The default (for file systems
+  // of tests) checks first and then creates; the operating system's does both in one step.
+  virtual std::unique_ptr<ByteStream> CreateNew(const std::string& path);
   virtual bool FileExists(const std::string& path) = 0;  // a regular file
   virtual bool DirectoryExists(const std::string& path) = 0;
   // Anything at all at path (a file, a folder, a pipe, a device), links followed.
@@ -86,6 +97,13 @@ class FileSystem {
   // Entries of a folder in the order the file system returns them, without "." and "..".
   virtual std::vector<DirectoryEntry> ListDirectory(const std::string& path) = 0;
   virtual std::int64_t FileSize(const std::string& path) = 0;  // -1 when absent
+  // Names the file at path ("device:inode", links followed) so that it can be compared with
+  // ByteStream::FileId: whether a name still names the file that was opened. "" when nothing is
+  // there or it cannot be told.
+  virtual std::string FileId(const std::string& path) {
+    (void)path;
+    return {};
+  }
   // Opens path for reading and writing while others read and write it too; create makes it
   // (or empties it). A file the user may only read opens read-only (see SharedFile::ReadOnly).
   // Raises EFOpenError, or EFCreateError when creating. The default opens the operating system's

@@ -73,6 +73,8 @@ std::string Reason(int error) {
   return std::strerror(error);
 }
 
+int SyncFile(int fd);
+
 class OsByteStream final : public ByteStream {
  public:
   OsByteStream(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -122,6 +124,16 @@ class OsByteStream final : public ByteStream {
     struct stat st;
     if (::fstat(fd_, &st) != 0) throw EReadError::InFile(path_, Reason(errno));
     return st.st_size;
+  }
+
+  void Flush() override {
+    const int error = SyncFile(fd_);
+    if (error != 0) throw EWriteError::InFile(path_, Reason(error));
+  }
+
+  std::string FileId() override {
+    struct stat st;
+    return ::fstat(fd_, &st) == 0 ? OsFileId(st) : std::string();
   }
 
   void Truncate(std::int64_t size) override {
@@ -284,6 +296,31 @@ void ReplaceOsFile(const std::string& path, const std::string& bytes) {
     SyncFile(dir);
     ::close(dir);
   }
+}
+
+std::string OsFileId(const struct stat& status) {
+  return std::to_string(static_cast<unsigned long long>(status.st_dev)) + ":" +
+         std::to_string(static_cast<unsigned long long>(status.st_ino));
+}
+
+std::unique_ptr<ByteStream> CreateNewOsFile(const std::string& path) {
+  if (path.empty()) throw EFCreateError::ForPath(path, Reason(ENOENT));
+  int fd;
+  do {
+    fd = SystemCalls().open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw EFCreateError::ForPath(path, Reason(errno));
+  // Another program may look into the file the moment it appears (a program checking for
+  // leftovers holds it for an instant): wait for that rather than fail.
+  for (int wait = 1; !TakeShare(fd, OpenMode::ReadWrite); wait *= 2) {
+    if (wait > 1024) {
+      SystemCalls().close(fd);
+      ::unlink(path.c_str());
+      throw EFCreateError::ForPath(path, "the file is in use by another program");
+    }
+    ::usleep(static_cast<useconds_t>(wait) * 1000);
+  }
+  return std::make_unique<OsByteStream>(fd, path);
 }
 
 OsCalls& SystemCalls() {
