@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QTest>
 #include <QWindow>
 
@@ -162,6 +163,43 @@ class GridTypingTest : public GuiTest<> {
     for (disk.First(); !disk.AtEnd(); disk.Next())
       cities.push_back(disk.FieldByName("CITY").TextValue());
     QCOMPARE(cities, (std::vector<std::string>{"Oslo", "Nice", "Lima"}));
+  }
+
+  // A click on a logical cell's check box toggles it, whether the cell was selected or not
+  // (the selected cell's click no longer waits, and a check box is not an editor).
+  void clickOnACheckBoxTogglesIt() {
+    const std::string flags = Folder() + "flags.dbf";
+    CreateTable(
+        flags,
+        {{"NAME", TFieldType::ftString, 10, false}, {"ACTIVE", TFieldType::ftBoolean, 0, false}},
+        {{"Ann", "False"}});
+    auto window = NewWindow();
+    window->OpenTable(flags, false);
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    TDBGrid* grid = Grid(*window);
+    const QModelIndex active = grid->Model()->index(0, 1);
+    const QRect cell = grid->visualRect(active);
+    // The check box stands at the left of the cell.
+    const QPoint box(cell.left() + grid->style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 4,
+                     cell.center().y());
+    // Beside the box: the cell becomes current and selected, nothing toggles.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(cell.right() - 4, box.y()));
+    QCOMPARE(grid->currentIndex(), active);
+    QVERIFY(grid->selectionModel()->isSelected(active));
+    QCOMPARE(grid->Model()->data(active, Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    for (const Qt::CheckState expected : {Qt::Checked, Qt::Unchecked, Qt::Checked}) {
+      QTest::qWait(QApplication::doubleClickInterval() + 100);
+      QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, box);
+      QCOMPARE(grid->Model()->data(active, Qt::CheckStateRole).toInt(), int(expected));
+      QVERIFY(!grid->CellEditorOpen());
+    }
+    window->DBNavigator1->BtnClick(NavigateButton::nbPost);
+    TDbf disk;
+    disk.SetTableName(flags);
+    disk.SetReadOnly(true);
+    disk.Open();
+    QCOMPARE(disk.FieldByName("ACTIVE").TextValue(), std::string("True"));
+    QVERIFY(host_->messages.empty());
   }
 };
 
