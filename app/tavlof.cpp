@@ -280,8 +280,18 @@ void TTavloF::FormDestroy() {
 void TTavloF::OpenTable(const std::string& path, bool withForm) {
   if (path.empty() || !Files().FileExists(path)) return;
   if (!ConfirmPendingEdit()) return;
+  // The form shown belongs to the table open: another table brings its own form or none, so
+  // that no form shows fields of a table that is no longer open.
+  const bool otherTable = path != currentTable;
+  const bool matchingForm = withForm && Files().FileExists(MatchingFormPath(path));
+  const bool formGoes = withForm && (otherTable || matchingForm);
+  if (formGoes && !pageForm->ConfirmFormChanges()) return;
   Guard([&] {
     if (Dbf1.Active()) Dbf1.Close();
+    if (formGoes && !matchingForm) pageForm->CloseForm();
+    // A filter names the fields of the table it was typed for; on another table it would
+    // fail or, worse, pass records for reasons of its own. Reopening the same table keeps it.
+    if (path != lastFile) Dbf1.SetFiltered(false);
     lastFile = path;
     currentTable = path;
     Dbf1.SetTableName(path);

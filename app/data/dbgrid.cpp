@@ -294,6 +294,21 @@ bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
     if (index.row() == model_->CurrentRow()) EditMemo(index.column());
     return false;
   }
+  const EditTrigger lastTrigger = lastTrigger_;
+  lastTrigger_ = trigger;
+  if (trigger == QAbstractItemView::SelectedClicked) {
+    // The view opens the editor of a click on the selected cell only after the double-click
+    // time, and refuses every key until then: the first letters typed at once were lost, or
+    // searched for. A double-click opens the same editor, so there is nothing to wait for:
+    // it opens as soon as the release is handled (inside it, the view would end the editing
+    // state it had just begun). A check box still takes the click itself.
+    if (QTableView::edit(index, QAbstractItemView::NoEditTriggers, event)) return true;
+    if (lastTrigger == QAbstractItemView::DoubleClicked ||
+        !(model_->flags(index) & Qt::ItemIsEditable))
+      return false;
+    clickedCell_ = index;
+    return true;
+  }
   if (!QTableView::edit(index, trigger, event)) return false;
   // An open cell editor is a change in progress: the cursor goes into edit state at once, so
   // that a move or a post asks the grid for the text first instead of dropping it.
@@ -316,6 +331,11 @@ bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
     return false;
   }
   return true;
+}
+
+void TDBGrid::keyboardSearch(const QString&) {
+  // Typing edits the current cell; Find (Ctrl+F) searches. A key the cell does not take (a
+  // read-only field) goes nowhere rather than to another record.
 }
 
 void TDBGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
@@ -353,6 +373,16 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
 void TDBGrid::mousePressEvent(QMouseEvent* event) {
   QTableView::mousePressEvent(event);
   KeepRefusedCell();
+}
+
+void TDBGrid::mouseReleaseEvent(QMouseEvent* event) {
+  clickedCell_ = QPersistentModelIndex();
+  QTableView::mouseReleaseEvent(event);
+  const QModelIndex cell = clickedCell_;
+  clickedCell_ = QPersistentModelIndex();
+  // Before any key that followed the click is handled.
+  if (cell.isValid() && cell == currentIndex())
+    edit(cell, QAbstractItemView::EditKeyPressed, nullptr);
 }
 
 void TDBGrid::KeepRefusedCell() {

@@ -4,8 +4,16 @@
 // text the field refuses keeps its editor open and the cursor where it is: nothing is stored
 // until the text is corrected or dropped (Esc). A memo cell opens the memo editor on a
 // double-click or F2.
+//
+// A key that starts an edit goes to the editor of the cell it was typed in, however fast it
+// follows the click: a click on the selected cell opens its editor as soon as its release is
+// handled (the view would wait for a possible double-click and meanwhile refuse keys), and a
+// typed letter never
+// searches the rows (the view's keyboard search would move to another record, dropping a new
+// one, and the next keys would edit that record).
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTableView>
 #include <functional>
 
@@ -43,7 +51,9 @@ class TDBGrid : public QTableView {
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  void keyboardSearch(const QString& search) override;
   void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                    const QList<int>& roles = QList<int>()) override;
   void commitData(QWidget* editor) override;
@@ -67,6 +77,10 @@ class TDBGrid : public QTableView {
   bool commitFailed_ = false;  // the open editor's text was refused: it stays open
   bool committing_ = false;    // inside a commit of an editor's text
   QVariant refused_;           // the editor's text the field refused last
+  // The trigger of the last edit the view asked for (a release after a double-click opens
+  // nothing), and the selected cell a click is to open once its release is handled.
+  EditTrigger lastTrigger_ = QAbstractItemView::NoEditTriggers;
+  QPersistentModelIndex clickedCell_;
 };
 
 }  // namespace tavlo

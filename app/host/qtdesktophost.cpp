@@ -62,7 +62,7 @@ void QtDesktopHost::ShowError(const std::string& text) {
 }
 
 bool QtDesktopHost::ShowReport(const std::string& caption, const std::string& text,
-                              const std::string& action) {
+                               const std::string& action) {
   TReportTextF window(FromAnsi(caption), FromAnsi(text), FromAnsi(action), parent_);
   window.exec();
   return window.ActionChosen();
@@ -104,6 +104,10 @@ std::optional<std::string> QtDesktopHost::SaveFileDialog(const std::string& titl
                                                          const std::string& defaultExtension) {
   QFileDialog dialog(parent_, FromAnsi(title), FromAnsi(initialFolder), QtFilterFromPairs(filter));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
+  // The dialog asks before it returns a file that exists (with the default extension added),
+  // and No keeps it open; names the program makes of the answer are asked about by the
+  // program (app/host/savedialog.h).
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
   if (!defaultExtension.empty()) dialog.setDefaultSuffix(FromAnsi(defaultExtension));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return ToAnsi(dialog.selectedFiles().first());

@@ -15,6 +15,7 @@
 #include "app/dialogs/formselectf.h"
 #include "app/dialogs/websafe.h"
 #include "app/host/qtdesktophost.h"
+#include "app/host/savedialog.h"
 #include "app/pages/pagehost.h"
 #include "app/widgets/buttonpanel.h"
 #include "platform/desktophost.h"
@@ -299,17 +300,28 @@ bool TEditorPage::Save(const std::string& path) {
 
 bool TEditorPage::SaveAs() {
   if (editorSaveFolder.empty()) editorSaveFolder = host_.ExeFolder();
-  const std::optional<std::string> chosen = Host().SaveFileDialog("Save", "", editorSaveFolder, "");
+  SaveDialogRequest request;
+  request.title = "Save";
+  request.folder = editorSaveFolder;
+  request.opened = fileName_;
+  const std::optional<std::string> chosen = ChooseSaveFile(request);
   if (!chosen) return false;
   editorSaveFolder = ExtractFilePath(*chosen);
   return Save(*chosen);
 }
 
 bool TEditorPage::SaveTemplateAs() {
-  const std::optional<std::string> chosen = Host().SaveFileDialog(
-      "Save Report Template", "Report Templates|*.drpt", host_.ExeFolder() + "reports", "");
+  SaveDialogRequest request;
+  request.title = "Save Report Template";
+  request.filter = "Report Templates|*.drpt";
+  request.folder = host_.ExeFolder() + "reports";
+  // Whatever extension is typed, a template is a .drpt: the file replaced may not be the one
+  // the dialog asked about.
+  request.forcedExtension = ".drpt";
+  request.opened = fileName_;
+  const std::optional<std::string> chosen = ChooseSaveFile(request);
   if (!chosen) return false;
-  return Save(ChangeFileExt(*chosen, ".drpt"));
+  return Save(*chosen);
 }
 
 bool TEditorPage::ConfirmSaveText() {

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/core/recordfilter.h"
+#include "app/data/datasource.h"
 #include "app/designer/formarea.h"
 #include "app/designer/formcontrols.h"
 #include "app/designer/palette.h"
@@ -18,8 +19,10 @@
 #include "app/dialogs/formselectf.h"
 #include "app/dialogs/propertiesf.h"
 #include "app/host/qtdesktophost.h"
+#include "app/host/savedialog.h"
 #include "app/pages/pagehost.h"
 #include "app/widgets/buttonpanel.h"
+#include "dbf/datalink.h"
 #include "dbf/dbferrors.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
@@ -56,6 +59,18 @@ bool FieldOffered(FormControlKind kind, TFieldType type) {
 }
 
 }  // namespace
+
+// Hears the cursor open a table, for the filter box.
+class TFormPage::TableLink : public TDataLink {
+ public:
+  explicit TableLink(TFormPage& page) : page_(page) {}
+  void ActiveChanged() override { page_.TableActiveChanged(); }
+
+ private:
+  TFormPage& page_;
+};
+
+TFormPage::~TFormPage() = default;
 
 TFormPage::TFormPage(TPageHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName("pageForm");
@@ -123,21 +138,71 @@ TFormPage::TFormPage(TPageHost& host, QWidget* parent) : QWidget(parent), host_(
   scroll->setWidget(formArea);
   body->addWidget(scroll, 1);
   layout->addLayout(body, 1);
+  tableLink_ = std::make_unique<TableLink>(*this);
+  tableLink_->SetDataSet(&host_.Cursor());
 }
 
 // ---- The filter --------------------------------------------------------------------------
 
 void TFormPage::btnfilterClick() {
   if (host_.CurrentTable().empty()) return;
+  TRecordFilter& filter = host_.Filter();
+  // What is in force now comes back when the new script fails: a failed filter left on would
+  // show an empty grid, as if the table had no such records.
+  const bool wasFiltered = host_.Cursor().Filtered();
+  const std::string previous = filter.AppliedText();
   try {
-    host_.Filter().SetFilterText(ToAnsi(txtfilter->text()));
+    filter.SetFilterText(ToAnsi(txtfilter->text()));
   } catch (const std::exception& error) {
     host_.ShowError(error.what());
     return;
   }
-  // The grid learns nothing while the cursor looks for its first record: a failing script
-  // is then reported once, by the cursor's move.
-  host_.ChangeRecordSet([this] { host_.Filter().Apply(); });
+  // The grid learns nothing while the cursor looks for its first record; then it learns its
+  // first rows, which the script may fail on too. Either failure is the script's: it is
+  // caught here, not shown as the grid's.
+  std::string failure;
+  TDataSource& data = host_.Data();
+  const std::function<void(const std::string&)> shown = data.OnError;
+  data.OnError = [&failure](const std::string& message) {
+    if (failure.empty()) failure = message;
+  };
+  host_.ChangeRecordSet([&] {
+    try {
+      filter.Apply();
+    } catch (const EAbort&) {
+      throw;
+    } catch (const std::exception& error) {
+      failure = error.what();
+    }
+  });
+  data.OnError = shown;
+  if (failure.empty()) return;
+  std::string restored = "All records are shown.";
+  host_.ChangeRecordSet([&] {
+    try {
+      if (wasFiltered) {
+        filter.SetFilterText(previous);
+        filter.Apply();
+        restored = "The filter in force before is back: " + previous;
+        return;
+      }
+    } catch (const std::exception&) {
+      // The old filter no longer runs either (the table changed): nothing is filtered.
+    }
+    filter.ShowAll();
+  });
+  host_.ShowError("The filter failed: " + failure + "\n" + restored);
+}
+
+void TFormPage::TableActiveChanged() {
+  if (!host_.Cursor().Active()) return;
+  const std::string& table = host_.CurrentTable();
+  if (table == filterTable_) return;
+  // A filter names the fields of its own table: the box shows what was typed for this one.
+  if (!filterTable_.empty()) filterTexts_[filterTable_] = txtfilter->text();
+  const auto known = filterTexts_.find(table);
+  txtfilter->setText(known != filterTexts_.end() ? known->second : QString());
+  filterTable_ = table;
 }
 
 void TFormPage::btnshowallClick() {
@@ -151,6 +216,8 @@ void TFormPage::LoadForm(const std::string& path) {
   ClearSelection();
   SetDesignMode(false);
   formFile = path;
+  formFileKnown_ = false;
+  savedLines_.clear();
   std::string text;
   try {
     text = LoadFileToString(path);
@@ -158,6 +225,7 @@ void TFormPage::LoadForm(const std::string& path) {
     host_.ShowError(error.what());
     return;
   }
+  formFileKnown_ = true;
   const std::vector<std::string> lines = SplitLines(text);
   if (lines.size() < 2) return;
   const std::string table = FormTablePath(
@@ -170,6 +238,9 @@ void TFormPage::LoadForm(const std::string& path) {
     host_.ShowError(error.what());
   }
   FitFormArea();
+  // Labels fit their captions and edit boxes their fonts as they are made: what was loaded
+  // is the form as it now stands, not the file's bytes.
+  savedLines_ = ControlLines();
 }
 
 bool TFormPage::LineToControl(const std::string& line) {
@@ -200,22 +271,55 @@ std::string TFormPage::ControlToLine(const QWidget* control) const {
   return desc ? tavlo::ControlToLine(*desc) : std::string();
 }
 
-void TFormPage::SaveForm() {
+bool TFormPage::SaveForm() {
   if (formFile.empty()) {
     host_.ShowError("FormFile not defined");
-    return;
+    return false;
   }
   const QList<QWidget*> widgets = FormWidgets();
   bool anyControl = false;
   for (QWidget* widget : widgets) anyControl = anyControl || FormControlKindOf(widget).has_value();
-  if (!anyControl || host_.CurrentTable().empty()) return;
+  if (!anyControl || host_.CurrentTable().empty()) return true;
+  // "New Form" refused a name in use, but another form may have been saved under it since.
+  if (!formFileKnown_ && !MayReplace(formFile, "")) return false;
   std::vector<std::string> lines;
   for (QWidget* widget : widgets) lines.push_back(ControlToLine(widget));
   try {
     SaveStringToFile(formFile, FormFileText(host_.CurrentTable(), lines));
   } catch (const std::exception& error) {
     host_.ShowError(error.what());
+    return false;
   }
+  formFileKnown_ = true;
+  savedLines_ = ControlLines();
+  return true;
+}
+
+std::vector<std::string> TFormPage::ControlLines() const {
+  std::vector<std::string> lines;
+  for (QWidget* widget : FormWidgets()) {
+    std::string line = ControlToLine(widget);
+    if (!line.empty()) lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+bool TFormPage::FormChanged() const {
+  return ControlLines() != savedLines_;
+}
+
+bool TFormPage::ConfirmFormChanges() {
+  if (!FormChanged()) return true;
+  const std::string name = formFile.empty() ? "Untitled" : ExtractFileName(formFile);
+  switch (Host().Ask("Save changes to the form " + name + "?", true)) {
+    case Answer::Yes:
+      return SaveForm();
+    case Answer::No:
+      return true;
+    case Answer::Cancel:
+      break;
+  }
+  return false;
 }
 
 QList<QWidget*> TFormPage::FormWidgets() const {
@@ -235,6 +339,7 @@ void TFormPage::btnnewformClick() {
     return;
   }
   formFile = path;
+  formFileKnown_ = false;
   SetDesignMode(true);
 }
 
@@ -328,6 +433,8 @@ void TFormPage::ClearSelection() {
 
 void TFormPage::CloseForm() {
   formFile.clear();
+  formFileKnown_ = false;
+  savedLines_.clear();
   ClearSelection();
   ClearFormArea();
   HideProperties();

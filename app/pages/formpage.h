@@ -16,7 +16,10 @@
 #include <QPointer>
 #include <QToolButton>
 #include <QWidget>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/core/formfile.h"
 #include "app/designer/formarea.h"
@@ -32,12 +35,23 @@ class TFormPage : public QWidget {
   Q_OBJECT
  public:
   explicit TFormPage(TPageHost& host, QWidget* parent = nullptr);
+  ~TFormPage() override;
 
   // Form files.
   // Replaces the form area with the form stored in the file and opens its table.
   void LoadForm(const std::string& path);
-  // Writes the form area to formFile.
-  void SaveForm();
+  // Writes the form area to formFile. A file of that name the page neither loaded nor saved
+  // (a new form's name taken since) is replaced only when the user says so. False when
+  // nothing was written though the form holds controls: no form file, the user's No, or a
+  // failed write (shown).
+  bool SaveForm();
+  // The form's controls differ from what was last loaded or saved (a new form's controls
+  // were never saved).
+  bool FormChanged() const;
+  // Before the form is dropped for another table's: when it holds changes, asks "Save changes
+  // to the form NAME?"; Yes saves it, No lets them go. False when the caller must stop:
+  // Cancel, or the save did not happen.
+  bool ConfirmFormChanges();
   // Creates one control from one attribute line; false when the line is not a control.
   // Raises the cursor's "Field '%s' not found" when the open table lacks its field (the
   // control is kept, unbound, so saving loses nothing).
@@ -115,9 +129,23 @@ class TFormPage : public QWidget {
   // Sets a geometry value of the selected control, if any.
   void ChangeSelected(const std::function<void(QRect&)>& change);
 
+  // The attribute lines of the form's controls, the selection frame left out.
+  std::vector<std::string> ControlLines() const;
+  // A table opened: the filter box shows the text last typed for that table.
+  void TableActiveChanged();
+
+  class TableLink;
   TPageHost& host_;
   TPropertiesF* properties_ = nullptr;
   QPointer<SizerControl> sizer_;
+  std::unique_ptr<TableLink> tableLink_;
+  // The control lines as last loaded or saved, and whether formFile is a file this page
+  // loaded or wrote (a new form's name is not, until its first save).
+  std::vector<std::string> savedLines_;
+  bool formFileKnown_ = false;
+  // The filter box's text per table, and the table whose text the box holds.
+  std::map<std::string, QString> filterTexts_;
+  std::string filterTable_;
 };
 
 }  // namespace tavlo

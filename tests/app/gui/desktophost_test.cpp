@@ -1,6 +1,14 @@
 // The Qt desktop host: filter texts in the engine's "description|pattern" form become Qt
-// filters, texts cross the code-page boundary both ways, and the clipboard round-trips.
+// filters, texts cross the code-page boundary both ways, the clipboard round-trips, and the
+// save dialog asks before it returns a file that exists.
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/host/qtdesktophost.h"
 #include "platform/codepage.h"
@@ -12,8 +20,7 @@ class DesktopHostTest : public QObject {
 
  private slots:
   void convertsFilterPairs() {
-    QCOMPARE(QtFilterFromPairs("Dbase files (*.dbf)|*.dbf"),
-             QString("Dbase files (*.dbf)"));
+    QCOMPARE(QtFilterFromPairs("Dbase files (*.dbf)|*.dbf"), QString("Dbase files (*.dbf)"));
     QCOMPARE(QtFilterFromPairs("Report Templates|*.drpt|HTML Files|*.htm;*.html"),
              QString("Report Templates (*.drpt);;HTML Files (*.htm *.html)"));
     QCOMPARE(QtFilterFromPairs(""), QString());
@@ -33,6 +40,39 @@ class DesktopHostTest : public QObject {
     QtDesktopHost host;
     host.SetClipboardText("tavlo clipboard");
     QCOMPARE(host.ClipboardText(), std::string("tavlo clipboard"));
+  }
+
+  // The program asks itself only about names it makes of the dialog's answer: the name the
+  // dialog returns must have been asked about by the dialog. No keeps the dialog open.
+  void saveDialogAsksBeforeReturningAFileThatExists() {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/list.drpt";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("kept");
+    file.close();
+    QtDesktopHost host;
+    QString question;
+    bool stayedOpen = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      dialog->selectFile(path);
+      QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        question = box->text();
+        box->button(QMessageBox::No)->click();
+      });
+      static_cast<QDialog*>(dialog)->accept();  // the OK button, as a user presses it
+      stayedOpen = dialog->isVisible();
+      dialog->reject();
+    });
+    const std::optional<std::string> chosen = host.SaveFileDialog(
+        "Save Report Template", "Report Templates|*.drpt", dir.path().toStdString(), "");
+    QVERIFY2(question.contains("already exists"), qPrintable(question));
+    QVERIFY(stayedOpen);
+    QVERIFY(!chosen);
   }
 };
 

@@ -130,6 +130,37 @@ class EditorPageTest : public GuiTest<> {
     QCOMPARE(Page().FileName(), Folder() + "reports/other.drpt");
   }
 
+  // A template name typed without its extension (or with another) names a file the save
+  // dialog never asked about: replacing it takes the user's Yes. The template the editor
+  // opened is saved over without a question.
+  void savingATemplateAsksBeforeReplacingAnotherOne() {
+    const std::string list = Folder() + "reports/list.drpt";
+    SaveStringToFile(list, "<record>old</record>\r\n");
+    Editor().setText("<record>new</record>");
+    host_->answer = Answer::No;
+    for (const char* typed : {"reports/list", "reports/list.txt"}) {
+      host_->questions.clear();
+      host_->saveAnswer = Folder() + typed;
+      Page().btnsavetemplate->click();
+      QCOMPARE(host_->questions,
+               std::vector<std::string>{"list.drpt already exists. Do you want to replace it?"});
+      QCOMPARE(LoadFileToString(list), std::string("<record>old</record>\r\n"));
+      QVERIFY(Page().Modified());
+      QVERIFY(Page().FileName().empty());
+    }
+    host_->answer = Answer::Yes;
+    host_->saveAnswer = Folder() + "reports/list";
+    Page().btnsavetemplate->click();
+    QCOMPARE(LoadFileToString(list), std::string("<record>new</record>\r\n"));
+    QCOMPARE(Page().FileName(), list);
+    host_->questions.clear();
+    Editor().setText("<record>newer</record>");
+    Page().btnsavetemplate->click();
+    QVERIFY(host_->questions.empty());
+    QCOMPARE(LoadFileToString(list), std::string("<record>newer</record>\r\n"));
+    QVERIFY(host_->messages.empty());
+  }
+
   void newReportStartsFromTheTemplate() {
     Editor().setText("unchanged");
     Page().btnnewreport->click();

@@ -133,8 +133,7 @@ class FormPageTest : public GuiTest<FormHost> {
     // Saved elsewhere: the first line names the open table, every other line is as stored.
     page.formFile = Folder() + "forms/copy.dfrm";
     page.SaveForm();
-    const std::vector<std::string> stored =
-        SplitLines(ReadFile(Folder() + "forms/clients.dfrm"));
+    const std::vector<std::string> stored = SplitLines(ReadFile(Folder() + "forms/clients.dfrm"));
     const std::string saved = ReadFile(Folder() + "forms/copy.dfrm");
     const std::vector<std::string> lines = SplitLines(saved);
     QCOMPARE(lines.size(), stored.size());
@@ -500,7 +499,9 @@ class FormPageTest : public GuiTest<FormHost> {
       QCOMPARE(reader.FieldByName("NAME").TextValue(), std::string("Zora"));
       reader.Close();
     }
-    // Another table without NOTES and ACTIVE: those show nothing and are disabled, quietly.
+    // Another table without NOTES and ACTIVE, opened without its form (as a form opens its
+    // own table): the controls stay; those show nothing and are disabled, quietly. (Opened
+    // with its form, the table would clear this one: anotherTableBringsItsOwnFormOrNone.)
     const std::string other = Folder() + "other.dbf";
     {
       TDbf table;
@@ -513,7 +514,7 @@ class FormPageTest : public GuiTest<FormHost> {
       table.Post();
       table.Close();
     }
-    window->OpenTable(other, true);
+    window->OpenTable(other, false);
     QCOMPARE(Controls(page).size(), 4);
     QCOMPARE(name->text(), QString("Xena"));
     QVERIFY(name->isEnabled());
@@ -564,6 +565,102 @@ class FormPageTest : public GuiTest<FormHost> {
     QCOMPARE(again.size(), first.size());
     for (std::size_t i = 0; i < first.size(); ++i) QCOMPARE(again[i], first[i]);
     QVERIFY(host_->messages.empty());
+  }
+
+  // A table without a form of its own shows no form, not the one of the table before (whose
+  // controls would show fields the new table lacks); a table with one shows it.
+  void anotherTableBringsItsOwnFormOrNone() {
+    const std::string other = Folder() + "tables/towns.dbf";
+    CreateTable(other, {{"TOWN", TFieldType::ftString, 15, false}}, {{"Oslo"}});
+    WriteFile(Folder() + "forms/people.dfrm",
+              "filename=\"" + table_ + "\"\r\n" +
+                  Line("edit", 8, 8, 121, 21, "field=\"NAME\" fontname=\"MS Sans Serif\"") +
+                  "\r\n");
+    auto window = Start();
+    TFormPage& page = *window->pageForm;
+    window->OpenTable(table_, true);
+    QCOMPARE(page.formFile, Folder() + "forms/people.dfrm");
+    QCOMPARE(Controls(page).size(), 1);
+    host_->openAnswer = other;
+    window->pageTable->btnopenClick();
+    QCOMPARE(window->currentTable, other);
+    QVERIFY(Controls(page).isEmpty());
+    QVERIFY(page.formFile.empty());
+    QVERIFY(host_->messages.empty());
+    QVERIFY(host_->questions.empty());
+    window->OpenTable(table_, true);
+    QCOMPARE(Controls(page).size(), 1);
+    QCOMPARE(qobject_cast<TDBEdit*>(Controls(page)[0])->text(), QString("Anna"));
+  }
+
+  // A form being designed is not dropped for another table without a word: Cancel keeps
+  // table and form, Yes saves the form first, No lets it go.
+  void openingAnotherTableAsksAboutAnUnsavedForm() {
+    const std::string other = Folder() + "tables/towns.dbf";
+    CreateTable(other, {{"TOWN", TFieldType::ftString, 15, false}}, {{"Oslo"}});
+    auto window = Start();
+    TFormPage& page = *window->pageForm;
+    window->OpenTable(table_, false);
+    host_->inputAnswer = "card";
+    page.btnnewformClick();
+    page.SelectTool(1);
+    ClickArea(page, QPoint(10, 10));
+    host_->answer = Answer::Cancel;
+    window->OpenTable(other, true);
+    QCOMPARE(host_->questions, std::vector<std::string>{"Save changes to the form card.dfrm?"});
+    QCOMPARE(window->currentTable, table_);
+    QCOMPARE(Controls(page).size(), 1);
+    host_->answer = Answer::Yes;
+    window->OpenTable(other, true);
+    QCOMPARE(window->currentTable, other);
+    QVERIFY(Controls(page).isEmpty());
+    std::vector<std::string> lines = SplitLines(ReadFile(Folder() + "forms/card.dfrm"));
+    QVERIFY(lines.size() >= 2);
+    QCOMPARE(lines[0], "filename=\"" + table_ + "\"");
+    QVERIFY(lines[1].rfind("control=\"label\"", 0) == 0);
+    // A form saved or loaded as it stands is not asked about.
+    host_->questions.clear();
+    page.LoadForm(Folder() + "forms/card.dfrm");
+    QCOMPARE(window->currentTable, table_);
+    window->OpenTable(other, true);
+    QVERIFY(host_->questions.empty());
+    QVERIFY(Controls(page).isEmpty());
+    // No: the design goes.
+    host_->inputAnswer = "sketch";
+    page.btnnewformClick();
+    page.SelectTool(1);
+    ClickArea(page, QPoint(10, 10));
+    host_->answer = Answer::No;
+    window->OpenTable(table_, true);
+    QCOMPARE(host_->questions, std::vector<std::string>{"Save changes to the form sketch.dfrm?"});
+    QCOMPARE(window->currentTable, table_);
+    QVERIFY(!QFile::exists(QString::fromStdString(Folder() + "forms/sketch.dfrm")));
+  }
+
+  // "New Form" refuses a name in use; a form saved under that name since is replaced only
+  // when the user says so.
+  void savingANewFormAsksBeforeReplacingAnotherFile() {
+    auto window = Start();
+    TFormPage& page = *window->pageForm;
+    window->OpenTable(table_, false);
+    host_->inputAnswer = "card";
+    page.btnnewformClick();
+    page.SelectTool(1);
+    ClickArea(page, QPoint(10, 10));
+    const std::string path = Folder() + "forms/card.dfrm";
+    WriteFile(path, "saved by another window\r\n");
+    host_->answer = Answer::No;
+    QVERIFY(!page.SaveForm());
+    QCOMPARE(host_->questions,
+             std::vector<std::string>{"card.dfrm already exists. Do you want to replace it?"});
+    QCOMPARE(ReadFile(path), std::string("saved by another window\r\n"));
+    host_->answer = Answer::Yes;
+    QVERIFY(page.SaveForm());
+    QVERIFY(SplitLines(ReadFile(path)).at(1).rfind("control=\"label\"", 0) == 0);
+    // Once saved, it is this form's file: saved again without a question.
+    host_->questions.clear();
+    QVERIFY(page.SaveForm());
+    QVERIFY(host_->questions.empty());
   }
 };
 
