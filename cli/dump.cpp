@@ -1,5 +1,6 @@
 // tavlo-cli dump TABLE: prints the visible records of a table as CSV (RFC 4180) or TSV, in
-// UTF-8, with the display text of every field as the grid shows it; --filter shows only the
+// UTF-8, every field as the grid shows it except memos (their text) and dates (yyyy-mm-dd
+// unless --date-format regional), so that import reads it back; --filter shows only the
 // records a filter script accepts, through the same record filter as the main window. Opens
 // the table read-only, so it never writes to it.
 
@@ -21,12 +22,12 @@ namespace tavlo::cli {
 
 namespace {
 
-
 int Dump(const std::vector<std::string>& arguments) {
   std::string table;
   bool showDeleted = false;
   bool countOnly = false;
   bool tsv = false;
+  bool regionalDates = false;
   bool filtered = false;
   bool planning = true;
   int codePage = 0;
@@ -62,6 +63,13 @@ int Dump(const std::vector<std::string>& arguments) {
       countOnly = true;
     } else if (argument == "--tsv") {
       tsv = true;
+    } else if (argument == "--date-format") {
+      if (i + 1 >= arguments.size())
+        throw UsageError("missing iso or regional after --date-format");
+      const std::string form = arguments[++i];
+      if (form != "iso" && form != "regional")
+        throw UsageError("--date-format takes iso or regional, not '" + form + "'");
+      regionalDates = form == "regional";
     } else if (argument == "--codepage") {
       if (i + 1 >= arguments.size()) throw UsageError("missing page after --codepage");
       codePage = ParseCodePageArgument(arguments[++i]);
@@ -122,6 +130,7 @@ int Dump(const std::vector<std::string>& arguments) {
   TDelimitedFormat format;
   format.tsv = tsv;
   format.delimiter = tsv ? '\t' : ',';
+  format.regionalDates = regionalDates;
   WriteDelimitedRecords(dbf, format, showDeleted, [](const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
   });
@@ -132,9 +141,11 @@ int Dump(const std::vector<std::string>& arguments) {
 
 const CommandRegistration kDump(
     {"dump",
-     "dump TABLE [--deleted] [--count] [--tsv] [--codepage N] [--filter SCRIPT [--no-plan]] "
-     "[--order FIELD[,FIELD...] [--descending]]",
-     "print the visible records as CSV (UTF-8; --deleted adds deleted records and a _deleted "
+     "dump TABLE [--deleted] [--count] [--tsv] [--date-format iso|regional] [--codepage N] "
+     "[--filter SCRIPT [--no-plan]] [--order FIELD[,FIELD...] [--descending]]",
+     "print the visible records as CSV (UTF-8, memo texts, dates yyyy-mm-dd or with "
+     "--date-format regional in the short date form, what tavlo-cli import reads back; --deleted "
+     "adds deleted records and a _deleted "
      "column, --count prints only their number, --tsv separates with tabs, --codepage N reads "
      "the text in page N instead of the table's own, --filter keeps the records for which "
      "SCRIPT yields true; --no-plan runs the interpreter on every record even for a script the "

@@ -4,6 +4,8 @@
 #include "app/core/delimitedtext.h"
 #include "cli/command.h"
 #include "dbf/tdbf.h"
+#include "platform/codepage.h"
+#include "platform/textcodec.h"
 #include "text/qelstrings.h"
 
 namespace tavlo::cli {
@@ -32,15 +34,21 @@ int RunImport(const std::vector<std::string>& arguments) {
   TDbf dbf;
   dbf.SetTableName(AbsolutePath(files[0]));
   dbf.Open();
+  // Text the locale's ANSI page cannot hold (Cyrillic under a Western locale) goes through
+  // a session page that holds the table's characters, as dump reads it.
+  const int sessionPage = SuitableAnsiPage(dbf.DbfFile()->CodePage(), DefaultAnsiCodePage());
+  if (sessionPage != CurrentCodePages().AnsiCodePage()) UseSessionAnsiCodePage(sessionPage);
   const TImportResult result = ImportDelimited(dbf, text, format);
   dbf.Close();
-  std::cout << result.Text();
+  std::cout << CurrentCodePages().AnsiToUtf8(result.Text());
   return result.refused == 0 ? 0 : 1;
 }
 
 const CommandRegistration kImport({"import", "import TABLE FILE.csv [--tsv] [--delimiter C]",
-                                   "Append the rows of a CSV file (UTF-8, a header row of field "
-                                   "names) to a table; rows that do not convert are refused whole",
+                                   "append the rows of a CSV file (UTF-8 or UTF-16, a header row "
+                                   "of field names; dates yyyy-mm-dd or regional) to a table; a "
+                                   "row is stored with every value whole or refused and listed "
+                                   "with its line (exit code 1 when any is refused)",
                                    RunImport});
 
 }  // namespace

@@ -30,11 +30,6 @@ std::uint32_t Get32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-void Put16(std::uint8_t* p, std::uint16_t value) {
-  p[0] = static_cast<std::uint8_t>(value);
-  p[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
 void Put32(std::uint8_t* p, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
@@ -190,12 +185,29 @@ std::string TDbfFile::TextFromAnsi(std::string_view ansi, std::size_t maxBytes) 
 
 void TDbfFile::DetectDbase7() {
   constexpr int kFirst = 68;
+  constexpr int kLength = 48;  // a dBase 7 field descriptor
   const std::int64_t area = static_cast<std::int64_t>(HeaderSize()) - kFirst;
-  if (area <= 0) return;
+  if (area < kLength) return;
   std::vector<std::uint8_t> raw(static_cast<std::size_t>(area));
   if (Stream().ReadAt(kFirst, raw.data(), raw.size()) < raw.size()) return;
-  if (HoldsDbase7Descriptors(raw.data(), raw.size(), HeaderRecordSize()))
+  if (HoldsDbase7Descriptors(raw.data(), raw.size(), HeaderRecordSize())) {
     format_ = TableFormat::dBase7;
+    return;
+  }
+  std::int64_t sum = 1;
+  for (std::size_t at = 0; at < raw.size(); at += kLength) {
+    if (raw[at] == 0x0D) return;  // terminated, yet the lengths do not add up
+    if (at + kLength > raw.size()) return;
+    sum += raw[at + 33];
+  }
+  // Writers that leave out the terminator fill the header with descriptors exactly. Taken
+  // only when the older reading of the same bytes does not add up.
+  if (sum != HeaderRecordSize()) return;
+  std::vector<std::uint8_t> old(static_cast<std::size_t>(HeaderSize() - 32));
+  if (Stream().ReadAt(32, old.data(), old.size()) < old.size()) return;
+  std::int64_t oldSum = 1;
+  for (std::size_t at = 0; at + 32 <= old.size(); at += 32) oldSum += old[at + 16];
+  if (oldSum != HeaderRecordSize()) format_ = TableFormat::dBase7;
 }
 
 void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {
@@ -289,11 +301,15 @@ void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {
   }
 
   const std::int32_t computed = offset;
+  fieldsRecordSize_ = computed;
+  layoutCorrection_.clear();
   if (computed != HeaderRecordSize()) {
-    Host().ShowMessage(
+    // The header keeps its record size: records stay where other readers find them, and no
+    // write of this system may move them (see LayoutCorrection).
+    layoutCorrection_ =
         "Invalid Record Size,\rRecord Size in Hdr : " + std::to_string(HeaderRecordSize()) +
-        "\rExpected : " + std::to_string(computed));
-    Put16(&header_[10], static_cast<std::uint16_t>(computed));
+        "\rExpected : " + std::to_string(computed);
+    Host().ShowMessage(layoutCorrection_ + "\r" + std::string(kReadOnlyUntilRepaired));
   }
   // Records stay located and buffered by the size read at opening; a field that this size
   // cuts off is only read as far as it goes and refuses writes.
@@ -314,15 +330,28 @@ void TDbfFile::StampLastUpdate() {
   header_[3] = static_cast<std::uint8_t>(day);
 }
 
+void TDbfFile::WriteAppendedRecord(std::int64_t index, const void* buffer) {
+  if (!layoutCorrection_.empty() || RecordSize() <= 0) {
+    throw EWriteError::InFile(OpenedPath(), "the table's layout was corrected on opening");
+  }
+  const std::size_t size = static_cast<std::size_t>(RecordSize());
+  std::vector<std::uint8_t> bytes(size + 1);
+  std::memcpy(bytes.data(), buffer, size);
+  bytes[size] = 0x1A;
+  Stream().WriteAt(RecordPosition(index), bytes.data(), bytes.size());
+}
+
 void TDbfFile::WriteHeaderAfterAppend() {
-  if (RecordSize() == 0) return;
+  if (RecordSize() == 0 || !layoutCorrection_.empty()) return;
   StampLastUpdate();
   Stream().WriteAt(0, header_.data(), kHeaderLength);
 }
 
 void TDbfFile::FlushHeader() {
   // A header whose record size was 0 leaves the records unlocatable: the count would come out
-  // as 0 and the end marker would land on the first record's deletion flag. Write nothing.
+  // as 0 and the end marker would land on the first record's deletion flag. A corrected
+  // layout would put the marker inside the records. Write nothing.
+  if (!layoutCorrection_.empty()) return;
   if (RecordSize() == 0 && !fields_.empty()) return;
   StampLastUpdate();
   Stream().WriteAt(0, header_.data(), kHeaderLength);

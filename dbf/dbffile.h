@@ -6,7 +6,9 @@
 // read, record size checked) -> records read and written -> FlushHeader when the cursor
 // releases a table it did not open read-only. Header size and record size stay as read at
 // opening, except through WriteStructure. Opening checks that do not stop the opening go
-// through Host().ShowMessage and correct the value in memory only.
+// through Host().ShowMessage. A record count that disagrees is corrected in memory; a record
+// size that disagrees with the fields makes the layout corrected (LayoutCorrection), and such
+// a file is never written: its header stays as it is until the table is repaired.
 #pragma once
 
 #include <array>
@@ -27,6 +29,9 @@ class TDbfFile : public TPagedFile {
   static constexpr int kHeaderLength = 32;
   static constexpr int kLevel2AreaLength = 36;
   static constexpr std::uint8_t kCreatedVersion = 0x03;
+  // The line that the opening message of a corrected layout ends with.
+  static constexpr const char* kReadOnlyUntilRepaired =
+      "The table opens read-only until it is repaired.";
 
   // Create mode: an empty file with the header of a new table (version 0x03, level 0, sizes
   // 0, the language byte of the OEM page its text is stored in). Other modes: reads the
@@ -44,7 +49,8 @@ class TDbfFile : public TPagedFile {
 
   std::uint8_t Level() const { return level_; }
   // dBase 7 when the version byte is 0x04 or 0x8C and 48-byte descriptors from offset 68
-  // end with a terminator and add up to the record size; otherwise FormatOfVersion.
+  // end with a terminator (or fill the header exactly) and add up to the record size;
+  // otherwise FormatOfVersion.
   TableFormat Format() const { return format_; }
   bool IsFoxPro() const {
     return format_ == TableFormat::FoxPro || format_ == TableFormat::VisualFoxPro;
@@ -84,17 +90,23 @@ class TDbfFile : public TPagedFile {
   // The in-memory RecordCount (header offset 4): where the cursor appends.
   std::uint32_t HeaderRecordCount() const;
   void SetHeaderRecordCount(std::uint32_t count);
-  // The record size stored in the in-memory header (offset 10), corrected by LoadFieldList
-  // to the sum of the field lengths. RecordSize() stays the size records are located and
-  // buffered with.
+  // The record size stored in the header (offset 10). RecordSize() is the size records are
+  // located and buffered with; FieldsRecordSize() what the fields need (1 + their lengths,
+  // known after LoadFieldList).
   std::uint16_t HeaderRecordSize() const;
+  std::int32_t FieldsRecordSize() const { return fieldsRecordSize_; }
+  // The message of a layout LoadFieldList had to correct in memory (the fields disagree with
+  // the header's record size), empty when the layout is sound. A table with a corrected
+  // layout is read only: writing records at the header's size would overwrite or misplace
+  // the records of every other reader, and writing the corrected size would move them.
+  const std::string& LayoutCorrection() const { return layoutCorrection_; }
 
   // Reads the descriptors up to the terminator 0x0D (all that the header size holds when
   // there is none): fieldDefs is cleared and gets one definition per descriptor
   // (not required), the field list is rebuilt. Raises EBinaryDataSetError "Invalid field
   // count : n (must be between 1 and 255)" and EReadError for truncated descriptors; both
   // leave the file untouched. A record size that disagrees with the fields is reported with
-  // the "Invalid Record Size," message and corrected in the in-memory header.
+  // the "Invalid Record Size," message and sets LayoutCorrection; the header is not changed.
   void LoadFieldList(TFieldDefs& fieldDefs);
   // Writes the descriptors, terminator and header of a new table from fieldDefs and sets
   // header size and record size. Implemented with table creation (dbf/tablecreate.cpp).
@@ -102,11 +114,17 @@ class TDbfFile : public TPagedFile {
   // Today's date into bytes 1-3, the 32 bytes at offset 0 (level 2: 36 zero bytes after),
   // RecordCount refreshed from the file size, one 0x1A after the last whole record. Never
   // truncates. EWriteError "Stream write error" when a write cannot be completed. A table
-  // opened with record size 0 in its header is left untouched.
+  // whose layout was corrected (or with record size 0) is left untouched.
   void FlushHeader();
+  // Writes record index (the in-memory RecordCount before the append) followed by the end
+  // marker 0x1A in one write, so that a process killed at any moment leaves whole records
+  // with the marker after the last of them. Raises EWriteError like WriteRecord, and for a
+  // file whose layout was corrected.
+  void WriteAppendedRecord(std::int64_t index, const void* buffer);
   // Today's date into bytes 1-3 and the 32 header bytes written in one write, after a record
   // was appended: the header's count is true for readers at every moment the table is open
-  // (the read-write open holds the writer share, so no other writer races this write).
+  // (the read-write open holds the writer share, so no other writer races this write). Only
+  // the date and the count differ from the header as it was read.
   void WriteHeaderAfterAppend();
 
   const std::vector<TMyFieldInfo>& FieldList() const { return fields_; }
@@ -159,6 +177,8 @@ class TDbfFile : public TPagedFile {
   std::uint8_t level_ = 0;
   TableFormat format_ = TableFormat::dBase;
   std::vector<TMyFieldInfo> fields_;
+  std::int32_t fieldsRecordSize_ = 0;
+  std::string layoutCorrection_;
   // The hidden _NullFlags field of Visual FoxPro (length 0: none).
   std::int32_t nullFlagsOffset_ = 0;
   std::int32_t nullFlagsLength_ = 0;

@@ -633,6 +633,16 @@ void TDbf::InternalHandleException(const Exception& error) {
 
 void TDbf::CheckWritable() const {
   if (readOnly_) throw EDatabaseError("Cannot modify a read-only dataset");
+  if (LayoutReadOnly()) {
+    std::string correction = dbfFile_->LayoutCorrection();
+    // The message box's lines as one: "Invalid Record Size, Record Size in Hdr : 30, ...".
+    for (std::size_t at = correction.find('\r'); at != std::string::npos;
+         at = correction.find('\r', at)) {
+      const bool afterComma = at > 0 && correction[at - 1] == ',';
+      correction.replace(at, 1, afterComma ? " " : ", ");
+    }
+    throw EDatabaseError("Cannot modify the table until it is repaired: " + correction);
+  }
 }
 
 void TDbf::Insert() {
@@ -672,7 +682,7 @@ void TDbf::InternalPost() {
   buffer[kRecordOffset] = kLiveFlag;
   if (State() == TDataSetState::dsInsert) {
     std::uint32_t index = dbfFile_->HeaderRecordCount();
-    dbfFile_->WriteRecord(index, RecordBytes(buffer));
+    dbfFile_->WriteAppendedRecord(index, RecordBytes(buffer));
     dbfFile_->SetHeaderRecordCount(index + 1);
     // Other programs and a restart after a crash trust the header's count: keep it true.
     dbfFile_->WriteHeaderAfterAppend();

@@ -53,8 +53,14 @@ class TDbf : public TDataSet {
   // "Code page %d is not available" for a page that cannot be converted.
   int CodePage() const { return codePage_; }
   void SetCodePage(int page);
-  bool ReadOnly() const { return readOnly_; }
+  // True as well while the open table's layout had to be corrected on opening (see
+  // TDbfFile::LayoutCorrection): such a table is only read until it is repaired.
+  bool ReadOnly() const { return readOnly_ || LayoutReadOnly(); }
   void SetReadOnly(bool readOnly);
+  // Raises EDatabaseError when the cursor may not change the table: "Cannot modify a
+  // read-only dataset", or for a corrected layout "Cannot modify the table until it is
+  // repaired: " and the correction's message on one line.
+  void CheckWritable() const;
   // Changing ShowDeleted or Filtered takes effect at the next fetch.
   bool ShowDeleted() const { return showDeleted_; }
   void SetShowDeleted(bool showDeleted) { showDeleted_ = showDeleted; }
@@ -212,7 +218,9 @@ class TDbf : public TDataSet {
   void StoreMemoAt(const TField& field, std::int32_t& block, std::int64_t oldSize,
                    const std::string& text);
   void StoreMemo(TField& field, const std::string& text);
-  void CheckWritable() const;
+  bool LayoutReadOnly() const {
+    return dbfFile_ != nullptr && !dbfFile_->LayoutCorrection().empty();
+  }
   void ApplyCodePage(TDbfFile& data, const std::string& dataPath) const;
   void CheckFieldOfThisTable(const TField& field) const;
 

@@ -1,14 +1,13 @@
-// Delimited text in and out of a table.
+// Delimited text out of a table (the export) and split into rows (the reader of the import).
 #include "app/core/delimitedtext.h"
 
-#include "dbf/dbferrors.h"
+#include <cstdio>
+
 #include "dbf/displaytexts.h"
+#include "dbf/fieldcodec.h"
 #include "dbf/fields.h"
-#include "dbf/recordfile.h"
 #include "dbf/tdbf.h"
 #include "platform/codepage.h"
-#include "platform/errors.h"
-#include "text/qelstrings.h"
 
 namespace tavlo {
 
@@ -49,6 +48,38 @@ void AddTsvValue(std::string& out, const std::string& value) {
   }
 }
 
+// The text a value is written with when the display text would not carry it: a memo's own
+// text, a date as yyyy-mm-dd. False when the display text serves.
+bool ExportText(TDbf& dbf, int column, const std::uint8_t* record, bool isoDates, bool memoReadable,
+                std::string& out) {
+  TField& field = dbf.Fields(column);
+  const int index = field.FieldNo() - 1;
+  TDbfFile& file = *dbf.DbfFile();
+  if (field.DataType() == TFieldType::ftMemo) {
+    // An unreadable memo file keeps the display text, of which the dump warns.
+    if (!memoReadable) return false;
+    out = field.TextValue();
+    return true;
+  }
+  if (field.DataType() != TFieldType::ftDate || !isoDates) return false;
+  if (file.FieldIsNull(index, record)) {
+    out.clear();
+    return true;
+  }
+  const std::string_view stored = file.FieldValueBytes(index, record);
+  const std::string_view trimmed =
+      TrimFieldBytes(reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size());
+  int year = 0, month = 0, day = 0;
+  if (!DateOfDayNumber(DecodeDbfDate(trimmed), year, month, day)) {
+    out.assign(trimmed);  // not a date: the bytes as they are, for the import to refuse
+    return true;
+  }
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+  out = text;
+  return true;
+}
+
 }  // namespace
 
 void WriteDelimitedRecords(TDbf& dbf, const TDelimitedFormat& format, bool withDeleted,
@@ -62,6 +93,13 @@ void WriteDelimitedRecords(TDbf& dbf, const TDelimitedFormat& format, bool withD
     else
       AddCsvValue(out, value, format.delimiter);
   };
+  // A row of one empty value would be an empty line, which reads as no row at all.
+  const bool singleColumn = dbf.FieldCount() + (withDeleted ? 1 : 0) == 1;
+  auto endRow = [&](std::size_t rowStart) {
+    if (singleColumn && !format.tsv && out.size() == rowStart) out += "\"\"";
+    out += lineEnd;
+  };
+  std::size_t rowStart = out.size();
   if (withDeleted) {
     add("_deleted");
     if (dbf.FieldCount() > 0) out += format.delimiter;
@@ -70,12 +108,21 @@ void WriteDelimitedRecords(TDbf& dbf, const TDelimitedFormat& format, bool withD
     if (i > 0) out += format.delimiter;
     add(pages.AnsiToUtf8(dbf.Fields(i).FieldName()));
   }
-  out += lineEnd;
+  endRow(rowStart);
+  // Columns whose display text is not their value take the slower way through the field.
+  std::vector<bool> special(static_cast<std::size_t>(dbf.FieldCount()));
+  for (int i = 0; i < dbf.FieldCount(); ++i) {
+    const TFieldType type = dbf.Fields(i).DataType();
+    special[static_cast<std::size_t>(i)] =
+        type == TFieldType::ftMemo || (type == TFieldType::ftDate && !format.regionalDates);
+  }
+  const bool memoReadable = dbf.MemoFileProblemText().empty();
   // A million records must not mean a million writes, nor a million strings per field.
   TDisplayTexts texts(dbf);
   std::string shown;
   for (; !dbf.AtEnd(); dbf.Next()) {
     const std::uint8_t* record = dbf.RecordBytesInUse();
+    rowStart = out.size();
     if (withDeleted) {
       out += dbf.IsDeleted() ? "*" : "";
       if (dbf.FieldCount() > 0) out += format.delimiter;
@@ -83,10 +130,14 @@ void WriteDelimitedRecords(TDbf& dbf, const TDelimitedFormat& format, bool withD
     for (int i = 0; i < dbf.FieldCount(); ++i) {
       if (i > 0) out += format.delimiter;
       shown.clear();
-      texts.Append(i, record, shown);
+      if (!special[static_cast<std::size_t>(i)] ||
+          !ExportText(dbf, i, record, !format.regionalDates, memoReadable, shown)) {
+        shown.clear();
+        texts.Append(i, record, shown);
+      }
       add(IsAsciiText(shown) ? shown : pages.AnsiToUtf8(shown));
     }
-    out += lineEnd;
+    endRow(rowStart);
     if (out.size() >= (1u << 16)) {
       sink(out);
       out.clear();
@@ -101,99 +152,107 @@ TDelimitedReader::TDelimitedReader(const std::string& text, const TDelimitedForm
   if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) at_ = 3;
 }
 
-bool TDelimitedReader::Next(std::vector<std::string>& values, int& line) {
-  values.clear();
-  if (at_ >= text_.size()) return false;
-  line = line_;
-  std::string value;
-  bool quoted = false;
+bool TDelimitedReader::AtLineEnd(char c) {
+  if (c != '\r' && c != '\n') return false;
+  if (c == '\r' && at_ < text_.size() && text_[at_] == '\n') ++at_;
+  ++line_;
+  return true;
+}
+
+void TDelimitedReader::ReadQuoted(TDelimitedRow& row, std::string& value) {
+  // at_ is past the opening quote.
   while (at_ < text_.size()) {
     const char c = text_[at_++];
-    if (quoted) {
-      if (c == '"') {
-        if (at_ < text_.size() && text_[at_] == '"') {
-          value += '"';
-          ++at_;
-        } else {
-          quoted = false;
-        }
-      } else {
-        if (c == '\n') ++line_;
-        value += c;
+    if (c == '"') {
+      if (at_ < text_.size() && text_[at_] == '"') {
+        value += '"';
+        ++at_;
+        continue;
       }
+      return;
+    }
+    if (c == '\r' || c == '\n') {
+      // A line break inside quotes is part of the value, as written.
+      value += c;
+      if (c == '\r' && at_ < text_.size() && text_[at_] == '\n') value += text_[at_++];
+      ++line_;
       continue;
     }
+    value += c;
+  }
+  row.unclosedQuote = true;
+  row.problem =
+      "the quoted value that starts on line " + std::to_string(row.line) + " is never closed";
+}
+
+bool TDelimitedReader::Next(TDelimitedRow& row) {
+  row.values.clear();
+  row.problem.clear();
+  row.blank = false;
+  row.unclosedQuote = false;
+  if (at_ >= text_.size()) return false;
+  row.line = line_;
+  std::string value;
+  bool afterQuote = false;  // the value was quoted and its closing quote was read
+  auto fail = [&](const std::string& why) {
+    if (row.problem.empty()) row.problem = why;
+  };
+  const std::size_t start = at_;
+  while (at_ < text_.size()) {
+    const char c = text_[at_++];
     if (c == format_.delimiter) {
-      values.push_back(std::move(value));
+      row.values.push_back(std::move(value));
       value.clear();
-    } else if (c == '\r' || c == '\n') {
-      if (c == '\r' && at_ < text_.size() && text_[at_] == '\n') ++at_;
-      ++line_;
-      values.push_back(std::move(value));
+      afterQuote = false;
+      continue;
+    }
+    if (AtLineEnd(c)) {
+      row.blank = text_[start] == '\r' || text_[start] == '\n';
+      row.values.push_back(std::move(value));
       return true;
-    } else if (c == '"' && !format_.tsv && value.empty()) {
-      quoted = true;
-    } else if (c == '\\' && format_.tsv && at_ < text_.size()) {
-      const char e = text_[at_++];
-      value += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+    }
+    if (afterQuote) {
+      fail("text follows the closing quote of a value");
+      value += c;
+      continue;
+    }
+    if (c == '"' && !format_.tsv && value.empty()) {
+      ReadQuoted(row, value);
+      if (row.unclosedQuote) break;
+      afterQuote = true;
+    } else if (c == '\\' && format_.tsv) {
+      const char e = at_ < text_.size() ? text_[at_] : '\n';
+      switch (e) {
+        case 't':
+          value += '\t';
+          break;
+        case 'n':
+          value += '\n';
+          break;
+        case 'r':
+          value += '\r';
+          break;
+        case '\\':
+          value += '\\';
+          break;
+        case '\r':
+        case '\n':
+          // Not an escape: the line still ends here, and the row is not joined to the next.
+          fail("a backslash ends the line (tab-separated text escapes a line break as \\n)");
+          continue;
+        default:
+          fail(std::string("'\\") + e +
+               "' is no escape of tab-separated text (\\t, \\r, \\n and \\\\ are)");
+          value += '\\';
+          continue;
+      }
+      ++at_;
     } else {
       value += c;
     }
   }
-  values.push_back(std::move(value));
+  row.values.push_back(std::move(value));
   return true;
-}
-
-std::string TImportResult::Text() const {
-  std::string text;
-  for (const std::string& message : messages) text += message + "\n";
-  text += std::to_string(appended) + (appended == 1 ? " record" : " records") + " appended, " +
-          std::to_string(refused) + " refused\n";
-  return text;
-}
-
-TImportResult ImportDelimited(TDbf& dbf, const std::string& text, const TDelimitedFormat& format) {
-  dbf.CheckBrowseMode();
-  TDelimitedReader reader(text, format);
-  std::vector<std::string> header;
-  int line = 0;
-  if (!reader.Next(header, line)) throw EDatabaseError("The file holds no header row");
-  const CodePages& pages = CurrentCodePages();
-  TImportResult result;
-  // Column -> field, -1 for a column the table does not have.
-  std::vector<int> target(header.size(), -1);
-  for (std::size_t c = 0; c < header.size(); ++c) {
-    const std::string name = LowerCaseAscii(Trim(pages.Utf8ToAnsi(header[c])));
-    for (int f = 0; f < dbf.FieldCount(); ++f)
-      if (LowerCaseAscii(dbf.Fields(f).FieldName()) == name) target[c] = f;
-    if (target[c] < 0 && !name.empty())
-      result.messages.push_back("Column " + header[c] + " is not a field of the table; ignored");
-  }
-  std::vector<std::string> row;
-  while (reader.Next(row, line)) {
-    if (row.size() == 1 && row[0].empty()) continue;  // a blank line
-    try {
-      dbf.Insert();
-      for (std::size_t c = 0; c < row.size() && c < target.size(); ++c) {
-        if (target[c] < 0 || row[c].empty()) continue;
-        TField& field = dbf.Fields(target[c]);
-        const std::string ansi = pages.Utf8ToAnsi(row[c]);
-        // Characters the program's page or the table's page cannot hold would come back as
-        // something else: the row is refused rather than stored changed.
-        if (pages.AnsiToUtf8(ansi) != row[c] || (field.DataType() == TFieldType::ftString &&
-                                                 pages.OemToAnsi(pages.AnsiToOem(ansi)) != ansi))
-          throw EDatabaseError("'" + row[c] + "' holds characters the table cannot store");
-        field.SetTextValue(ansi);
-      }
-      dbf.Post();
-      ++result.appended;
-    } catch (const Exception& error) {
-      if (dbf.State() != TDataSetState::dsBrowse) dbf.Cancel();
-      ++result.refused;
-      result.messages.push_back("Line " + std::to_string(line) + ": " + error.what());
-    }
-  }
-  return result;
 }
 
 }  // namespace tavlo

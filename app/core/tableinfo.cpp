@@ -79,8 +79,8 @@ std::string TableInformationText(const std::string& dataPath, int codePage) {
             << "Records: " << file.HeaderRecordCount() << "\n"
             << "Header size: " << file.HeaderSize() << "\n"
             << "Record size: " << file.RecordSize();
-  if (file.HeaderRecordSize() != file.RecordSize()) {
-    out << " (fields need " << file.HeaderRecordSize() << ")";
+  if (file.FieldsRecordSize() != file.RecordSize()) {
+    out << " (fields need " << file.FieldsRecordSize() << "; read-only until repaired)";
   }
   out << "\n"
             << "Last update: " << date << "\n"

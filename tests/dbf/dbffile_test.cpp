@@ -168,14 +168,19 @@ TEST_F(DbfFileTest, RecordSizeDisagreementIsReportedAndFieldsStayInsideTheRecord
   DbfImage image = TwoFieldImage();
   image.recordSize = 7;
   image.records = {" Anna 3", " Bob  4"};
-  WriteBytes(path, image.Bytes());
+  const std::string bytes = image.Bytes();
+  WriteBytes(path, bytes);
   TDbfFile& file = Open();
   TFieldDefs defs;
   file.LoadFieldList(defs);
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0], "Invalid Record Size,\rRecord Size in Hdr : 7\rExpected : 9");
+  EXPECT_EQ(host.messages[0],
+            "Invalid Record Size,\rRecord Size in Hdr : 7\rExpected : 9\r"
+            "The table opens read-only until it is repaired.");
+  EXPECT_EQ(file.LayoutCorrection(), "Invalid Record Size,\rRecord Size in Hdr : 7\rExpected : 9");
   EXPECT_EQ(file.RecordSize(), 7);
-  EXPECT_EQ(file.HeaderRecordSize(), 9);
+  EXPECT_EQ(file.HeaderRecordSize(), 7);
+  EXPECT_EQ(file.FieldsRecordSize(), 9);
   EXPECT_EQ(file.FieldInfo(1).available, 1);
 
   std::vector<std::uint8_t> record(7);
@@ -189,9 +194,12 @@ TEST_F(DbfFileTest, RecordSizeDisagreementIsReportedAndFieldsStayInsideTheRecord
                    EDatabaseError, "Field 'age' does not fit in the record size of the table");
   EXPECT_EQ(record, before);
 
-  file.FlushHeader();  // the corrected size reaches the disk with the header
-  std::string after = ReadBytes(path);
-  EXPECT_EQ(static_cast<unsigned char>(after[10]), 9);
+  // Neither the header (a size that would move every record) nor an end marker inside the
+  // records is written, nor an appended record.
+  file.FlushHeader();
+  file.WriteHeaderAfterAppend();
+  EXPECT_THROW(file.WriteAppendedRecord(2, " Cleo 5"), EWriteError);
+  EXPECT_EQ(ReadBytes(path), bytes);
 }
 
 TEST_F(DbfFileTest, DamagedFilesFailWithTheirMessageAndStayUnchanged) {

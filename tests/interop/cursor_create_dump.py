@@ -64,14 +64,17 @@ with tempfile.TemporaryDirectory() as folder:
     rows = list(csv.reader(io.StringIO(text, newline="")))
     expected = [
         ["NAME", "AGE", "ACTIVE", "BORN", "PRICE", "NOTE"],
-        ["Ann, \"the\" first", "30", "True", "02/29/2024", "12.5", "(MEMO)"],
-        ["Bob", "-7", "False", "01/01/1985", "-0.25", "(MEMO)"],
+        ["Ann, \"the\" first", "30", "True", "2024-02-29", "12.5", "line one\r\nline two"],
+        ["Bob", "-7", "False", "1985-01-01", "-0.25", ""],
         # python3-dbf stores an unknown logical as "?" (null, as every reader reads it) and
         # gives every memo a block.
-        ["Caf\u00e9", "", "", "", "1234567.125", "(MEMO)"],
+        ["Caf\u00e9", "", "", "", "1234567.125", ""],
     ]
     check(rows[0] == expected[0], "header row: %r" % rows[0])
     check(rows[1:] == expected[1:], "records: %r" % rows[1:])
+    result = run("dump", table, "--date-format", "regional")
+    rows = list(csv.reader(io.StringIO(result.stdout.decode("utf-8"), newline="")))
+    check(rows[1][3] == "02/29/2024", "regional dates: %r" % rows[1])
 
     result = run("dump", table, "--count")
     check(result.stdout == b"3\n", "count of visible records: %r" % result.stdout)

@@ -125,13 +125,17 @@ class MaintenanceTest : public GuiTest<MaintenanceHost> {
     auto window = Start();
     TTableMaintenance* m = window->pageTable->maintenance;
     const std::string csv = Folder() + "more.csv";
-    SaveStringToFile(csv, "name,city,extra\r\nEmil,Paris,x\r\n\"Fay, Jr.\",Lyon,y\r\n");
+    // The same import as tavlo-cli's: a value too long for CITY refuses its row, listed.
+    SaveStringToFile(csv,
+                     "name,city,extra\r\nEmil,Paris,x\r\nGus,Constantinople,z\r\n"
+                     "\"Fay, Jr.\",Lyon,y\r\n");
     host_->openAnswer = csv;
     QTest::mouseClick(m->btnimport, Qt::LeftButton);
     QCOMPARE(host_->reports.size(), size_t(1));
-    QVERIFY2(host_->reports[0].text.find("2 records appended, 0 refused") != std::string::npos,
-             host_->reports[0].text.c_str());
-    QVERIFY(host_->reports[0].text.find("Column extra is not a field") != std::string::npos);
+    QCOMPARE(host_->reports[0].text,
+             std::string("Column extra is not a field of the table; ignored (2 values)\n"
+                         "Line 3: 'Constantinople' is longer than field 'CITY' holds (10 "
+                         "characters)\n2 records appended, 1 refused\n"));
     QCOMPARE(NamesOnDisk(table_),
              (std::vector<std::string>{"Anna", "Boris", "Cleo", "Dora", "Emil", "Fay, Jr."}));
 
@@ -142,9 +146,10 @@ class MaintenanceTest : public GuiTest<MaintenanceHost> {
     host_->saveAnswer = out;
     QTest::mouseClick(m->btnexport, Qt::LeftButton);
     QVERIFY2(host_->messages.empty(), host_->messages.empty() ? "" : host_->messages[0].c_str());
+    // Memo texts, not their "(MEMO)" marks.
     QCOMPARE(QString::fromStdString(LoadFileToString(out)),
-             QString("NAME,CITY,NOTES\r\nAnna,Paris,(MEMO)\r\nCleo,Paris,(MEMO)\r\n"
-                     "Emil,Paris,(Memo)\r\n"));
+             QString("NAME,CITY,NOTES\r\nAnna,Paris,About Anna\r\nCleo,Paris,About Cleo\r\n"
+                     "Emil,Paris,\r\n"));
   }
 
   void checkOffersTheRepairOfADamagedTable() {
