@@ -184,8 +184,8 @@ void StoreValue(TDbf& dbf, TField& field, const Value& value, const TextCodec& s
       // A fixed number of decimals rounds what has more.
       double given = 0;
       TextToFloat(ansi, given);
-      const double stored = static_cast<TFloatField&>(field).AsFloat();
-      if (FormatGeneral(stored) != FormatGeneral(given))
+      const double kept = static_cast<TFloatField&>(field).AsFloat();
+      if (FormatGeneral(kept) != FormatGeneral(given))
         throw EDatabaseError(Shown(ansi) + " has more decimals than field '" + name + "' holds (" +
                              std::to_string(info.decimals) + ")");
       return;

@@ -146,7 +146,7 @@ class EditSafetyTest : public GuiTest<> {
     host_->answer = Answer::No;
     window->pageTable->btncloseClick();
     QVERIFY(!window->Dbf1.Active());
-    QCOMPARE(Dump(table_).at(1), QString("Anna,Paris,1,True,(MEMO)"));
+    QCOMPARE(Dump(table_).at(1), QString("Anna,Paris,1,True,Note of Anna"));
 
     window->OpenTable(table_, false);
     QVERIFY(TypeInto(*window, 1, kCity, "Oslo") != nullptr);
@@ -155,7 +155,7 @@ class EditSafetyTest : public GuiTest<> {
     window->OpenTable(table_, false);
     QCOMPARE(host_->questions.size(), size_t(3));
     QVERIFY(window->Dbf1.Active());
-    QCOMPARE(Dump(table_).at(2), QString("Boris,Oslo,2,True,(MEMO)"));
+    QCOMPARE(Dump(table_).at(2), QString("Boris,Oslo,2,True,Note of Boris"));
     QVERIFY(host_->errors.empty());
   }
 
@@ -170,7 +170,7 @@ class EditSafetyTest : public GuiTest<> {
     QCOMPARE(window->Dbf1.State(), TDataSetState::dsEdit);
     host_->answer = Answer::Yes;
     QVERIFY(window->close());
-    QCOMPARE(Dump(table_).at(3), QString("Cora,Paris,3,True,(MEMO)"));
+    QCOMPARE(Dump(table_).at(3), QString("Cora,Paris,3,True,Note of Cleo"));
     // An edit that changed nothing is dropped without a question.
     window = Start();
     host_->questions.clear();
@@ -203,20 +203,20 @@ class EditSafetyTest : public GuiTest<> {
     orders = qobject_cast<QLineEdit*>(QApplication::focusWidget());
     QVERIFY(orders != nullptr && grid->isAncestorOf(orders));
     QCOMPARE(orders->text(), QString("x1"));
-    QCOMPARE(Dump(table_).at(1), QString("Anna,Paris,1,True,(MEMO)"));
+    QCOMPARE(Dump(table_).at(1), QString("Anna,Paris,1,True,Note of Anna"));
     // The navigator's Next and Post stop at the same text.
     window->DBNavigator1->BtnClick(NavigateButton::nbNext);
     window->DBNavigator1->BtnClick(NavigateButton::nbPost);
     QCOMPARE(host_->messages.size(), size_t(3));
     QCOMPARE(window->Dbf1.RecordNumber(), 1);
-    QCOMPARE(Dump(table_).at(1), QString("Anna,Paris,1,True,(MEMO)"));
+    QCOMPARE(Dump(table_).at(1), QString("Anna,Paris,1,True,Note of Anna"));
     // Corrected, it goes in with the rest of the row.
     orders = qobject_cast<QLineEdit*>(QApplication::focusWidget());
     QVERIFY(orders != nullptr);
     orders->setText("12");
     QTest::keyClick(orders, Qt::Key_Down);
     QCOMPARE(window->Dbf1.RecordNumber(), 2);
-    QCOMPARE(Dump(table_).at(1), QString("Anna,Naples,12,True,(MEMO)"));
+    QCOMPARE(Dump(table_).at(1), QString("Anna,Naples,12,True,Note of Anna"));
   }
 
   // A character cell takes no more than the field holds, typed or set.
