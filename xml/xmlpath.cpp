@@ -10,16 +10,15 @@ namespace tavlo {
 
 namespace {
 
-// Splits a path at its first "/"; the rest is empty when there is none.
-void SplitStep(const std::string& path, std::string& step, std::string& rest) {
-  std::size_t slash = path.find('/');
-  if (slash == std::string::npos) {
-    step = path;
-    rest.clear();
-  } else {
-    step = path.substr(0, slash);
-    rest = path.substr(slash + 1);
-  }
+// The step of path that starts at offset at, up to the next "/"; at moves to the rest, which
+// is the end of the path when there is none. Steps are read in place: copying the rest of the
+// path after every step made a path of n steps cost n times its length.
+std::string NextStep(const std::string& path, std::size_t& at) {
+  std::size_t slash = path.find('/', at);
+  if (slash == std::string::npos) slash = path.size();
+  std::string step = path.substr(at, slash - at);
+  at = slash < path.size() ? slash + 1 : slash;
+  return step;
 }
 
 bool ParseIndex(const std::string& text, long long& index) {
@@ -35,13 +34,11 @@ bool ParseIndex(const std::string& text, long long& index) {
 
 TqelXMLNode* TqelXMLNode::GetNode(const std::string& path) {
   TqelXMLNode* node = this;
-  std::string remaining = path;
-  std::string step;
-  std::string rest;
+  std::size_t at = 0;
   while (true) {
     if (node->Nodes.empty()) return nullptr;
-    if (remaining.empty()) return node;
-    SplitStep(remaining, step, rest);
+    if (at == path.size()) return node;
+    const std::string step = NextStep(path, at);
     std::string name = step;
     long long index = 0;
     std::size_t bracket = step.find('[');
@@ -76,19 +73,16 @@ TqelXMLNode* TqelXMLNode::GetNode(const std::string& path) {
       }
     }
     if (!found) return nullptr;
-    if (rest.empty()) return found;
+    if (at == path.size()) return found;
     node = found;
-    remaining = rest;
   }
 }
 
 TqelXMLNode* TqelXMLNode::ForceNode(const std::string& path) {
   TqelXMLNode* node = this;
-  std::string remaining = path;
-  std::string step;
-  std::string rest;
+  std::size_t at = 0;
   while (true) {
-    SplitStep(remaining, step, rest);
+    std::string step = NextStep(path, at);
     TqelXMLNode* child = nullptr;
     std::size_t plus = step.find('+');
     if (plus != std::string::npos) {
@@ -97,9 +91,8 @@ TqelXMLNode* TqelXMLNode::ForceNode(const std::string& path) {
       child = node->FindChild(step);
     }
     if (!child) child = node->AddChild(step);
-    if (rest.empty()) return child;
+    if (at == path.size()) return child;
     node = child;
-    remaining = rest;
   }
 }
 
