@@ -73,7 +73,7 @@ void TqelPagedFile::Create(const std::string& fileName, int pageSize, const std:
 }
 
 void TqelPagedFile::Open(const std::string& fileName, const std::string& userName,
-                         const std::string& password) {
+                         const std::string& password, bool reader) {
   CheckCredentials(userName, password);
   if (open_) Close();
   if (!Files().FileExists(fileName))
@@ -82,7 +82,8 @@ void TqelPagedFile::Open(const std::string& fileName, const std::string& userNam
   try {
     // A reader of a file it may not write takes no user slot: it never owns a record lock,
     // and the folder (a CD, a shared archive) may not let it write the users file either.
-    if (!stream_->ReadOnly()) userSlot_ = TakeUserSlot(*stream_, UsersFileName(fileName));
+    if (!reader && !stream_->ReadOnly())
+      userSlot_ = TakeUserSlot(*stream_, UsersFileName(fileName));
   } catch (...) {
     stream_.reset();
     throw;

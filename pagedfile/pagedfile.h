@@ -13,6 +13,8 @@
 
 namespace tavlo {
 
+class TqelScript;
+
 // File layout: pages of P bytes, page k at offset k*P. Each page starts with a 12-byte header
 // (used flag, first flag, 2 spare bytes, next-page offset as 32-bit little endian, lock owner,
 // 3 spare bytes). Page 0 holds P in its next-page field and the enciphered user name and
@@ -41,8 +43,11 @@ class TqelPagedFile {
 
   void Create(const std::string& fileName, int pageSize, const std::string& userName,
               const std::string& password);
-  // An open component is closed first.
-  void Open(const std::string& fileName, const std::string& userName, const std::string& password);
+  // An open component is closed first. A reader takes no user slot, as for a file the user
+  // may only read, so that opening writes nothing (the users file included): how a script
+  // run that may change nothing opens the file; it then only reads.
+  void Open(const std::string& fileName, const std::string& userName, const std::string& password,
+            bool reader = false);
   void Close();
   bool IsOpen() const { return open_; }
 
@@ -57,11 +62,15 @@ class TqelPagedFile {
   void Lock(std::int64_t firstPage);
   void Unlock(std::int64_t firstPage);
 
-  // Queries over the record set.
-  void Select(const std::string& query, bool forUpdate);
-  void OrderBy(const std::string& keyList) { records_.OrderBy(keyList); }
+  // Queries over the record set. A query asked by a running script (caller) runs on that
+  // run's behalf: with its restriction and within its time limit (TqelScript::InheritRun),
+  // and the walk over the records keeps to that limit too.
+  void Select(const std::string& query, bool forUpdate, const TqelScript* caller = nullptr);
+  void OrderBy(const std::string& keyList, const TWorkMeter& meter = {}) {
+    records_.OrderBy(keyList, meter);
+  }
   int Count() const { return records_.Count(); }
-  int Find(const std::string& query, int start);
+  int Find(const std::string& query, int start, const TqelScript* caller = nullptr);
   std::string Get(int index);
   void Update(int index, const std::string& record);
   void Delete(int index);

@@ -14,9 +14,11 @@ namespace tavlo {
 namespace {
 
 // The query component: every name is an attribute of the current record, a missing one the
-// empty text.
-std::unique_ptr<TqelScript> NewQuery(const std::string& query, const std::string& record) {
+// empty text. Asked by a running script, it works on that run's behalf (before it compiles).
+std::unique_ptr<TqelScript> NewQuery(const std::string& query, const std::string& record,
+                                     const TqelScript* caller) {
   auto script = std::make_unique<TqelScript>();
+  if (caller) script->InheritRun(*caller);
   script->onGetVariable = [&record](TqelScript&, const std::string& symbol, Variant& value,
                                     bool& handled, std::string&) {
     value = Variant(AttrGet(record, symbol));
@@ -28,12 +30,14 @@ std::unique_ptr<TqelScript> NewQuery(const std::string& query, const std::string
 
 }  // namespace
 
-void TqelPagedFile::Select(const std::string& query, bool forUpdate) {
+void TqelPagedFile::Select(const std::string& query, bool forUpdate, const TqelScript* caller) {
   if (!open_) throw EqelPageError("can not get records because file is not open");
   records_.Clear();
   records_.SetWritable(forUpdate);
   std::unique_ptr<TqelScript> script;
-  if (!query.empty()) script = NewQuery(query, currentRecord_);
+  if (!query.empty()) script = NewQuery(query, currentRecord_, caller);
+  // Query runs of a few quick atoms never read the clock: the walk itself keeps to the time.
+  const TWorkMeter meter = caller ? caller->WorkMeter() : TWorkMeter();
   auto qualifies = [&](const std::string& text) {
     if (!script) return true;
     currentRecord_ = text;
@@ -42,6 +46,7 @@ void TqelPagedFile::Select(const std::string& query, bool forUpdate) {
 
   const std::int64_t size = stream_->Size();
   for (std::int64_t a = pageSize_; a < size; a += pageSize_) {
+    meter.Step();
     std::string text;
     {
       PagesLock lock(*stream_, RangeLockKind::Shared);
@@ -74,12 +79,14 @@ void TqelPagedFile::Select(const std::string& query, bool forUpdate) {
   }
 }
 
-int TqelPagedFile::Find(const std::string& query, int start) {
+int TqelPagedFile::Find(const std::string& query, int start, const TqelScript* caller) {
   if (!open_) throw EqelPageError("can not find record because file is not open");
   if (records_.Count() == 0 || query.empty() || start >= records_.Count()) return -1;
   if (start < 0) throw EListError::ForIndex(start);
-  auto script = NewQuery(query, currentRecord_);
+  auto script = NewQuery(query, currentRecord_, caller);
+  const TWorkMeter meter = caller ? caller->WorkMeter() : TWorkMeter();
   for (int i = start; i < records_.Count(); ++i) {
+    meter.Step();
     currentRecord_ = records_[i].text;
     if (script->Run().ToBoolean()) return i;
   }

@@ -137,13 +137,22 @@ int CompareRecords(const std::string& r1, const std::string& r2,
   return result;
 }
 
-void TRecordList::OrderBy(const std::string& keyList) {
-  sortKeys_ = SplitCommaList(keyList);
+void TRecordList::OrderBy(const std::string& keyList, const TWorkMeter& meter) {
+  std::vector<std::string> keys = SplitCommaList(keyList);
   // A merge sort: unlike an in-place quicksort it stays within bounds even when a key that
-  // is not an integer makes the comparison inconsistent.
-  std::stable_sort(items_.begin(), items_.end(), [this](const Item& a, const Item& b) {
-    return CompareRecords(a.text, b.text, sortKeys_) < 0;
+  // is not an integer makes the comparison inconsistent. It sorts positions, so that a meter
+  // that stops it midway leaves every record (and its lock) where it was.
+  std::vector<std::size_t> order(items_.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    meter.Step();
+    return CompareRecords(items_[a].text, items_[b].text, keys) < 0;
   });
+  std::vector<Item> sorted;
+  sorted.reserve(items_.size());
+  for (std::size_t i : order) sorted.push_back(std::move(items_[i]));
+  items_ = std::move(sorted);
+  sortKeys_ = std::move(keys);
 }
 
 }  // namespace tavlo

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "text/workmeter.h"
+
 namespace tavlo {
 
 class TqelPagedFile;
@@ -38,8 +40,9 @@ class TRecordList {
   bool Writable() const { return writable_; }
   void SetWritable(bool writable) { writable_ = writable; }
 
-  // Keys split from a comma-separated list; then the set sorted by them.
-  void OrderBy(const std::string& keyList);
+  // Keys split from a comma-separated list; then the set sorted by them. The meter steps per
+  // comparison and may stop the sort, which then leaves the set as it was.
+  void OrderBy(const std::string& keyList, const TWorkMeter& meter = {});
   const std::vector<std::string>& SortKeys() const { return sortKeys_; }
 
  private:

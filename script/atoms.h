@@ -56,6 +56,9 @@ struct TAtom {
   // Finishes in a short, bounded time and never jumps back: the interpreter may defer its
   // time-limit test after such an atom.
   bool Bounded = false;
+  // Changes something outside the script (registry.h, TqelWordAccess): refused when it runs
+  // in a run that refuses changes (TqelScript::RefuseChanges).
+  bool ChangesOutside = false;
 };
 
 // The compiled program; an atom's index is its address for jumps and calls.

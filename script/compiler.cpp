@@ -118,7 +118,12 @@ bool IsBounded(AtomKind kind, TAtomHandler handler, const Variant& value) {
 
 int TqelCompiler::Append(AtomKind kind, TAtomHandler handler, std::string text, Variant value) {
   const bool bounded = IsBounded(kind, handler, value);
-  s_.atoms_.push_back(TAtom{std::move(text), std::move(value), handler, kind, bounded});
+  TAtom& atom =
+      s_.atoms_.emplace_back(TAtom{std::move(text), std::move(value), handler, kind, bounded});
+  atom.ChangesOutside = !ChangingWordOf(atom).empty();
+  // What runs in a moment never reaches outside; the interpreter tests the restriction only
+  // before the atoms it does not call bounded.
+  assert(!(atom.Bounded && atom.ChangesOutside));
   return static_cast<int>(s_.atoms_.size()) - 1;
 }
 
@@ -146,6 +151,10 @@ void TqelCompiler::CheckDeadline(const char* hint) const {
   const std::int64_t limit = static_cast<std::int64_t>(s_.timeOut_) * 1000;
   if (static_cast<std::int64_t>(TickCount() - start_) > limit)
     TqelScript::Fail("parser timed out after " + std::to_string(s_.timeOut_) + " seconds" + hint);
+  // A script compiled on behalf of a run (set.do) may not outlast that run.
+  if (s_.inherited_.tick != INT64_MAX &&
+      static_cast<std::int64_t>(CoarseTickCount()) > s_.inherited_.tick)
+    TqelScript::TimedOut(s_.inherited_.seconds);
 }
 
 void TqelCompiler::Compile() {
@@ -320,13 +329,15 @@ void TqelCompiler::Translate(const std::string& token, TqelTokenizer& tokenizer)
   }
   // 4, 5: the set and html families.
   if (StartsWith(token, "set.")) {
-    if (token.size() == 4) TqelScript::Fail("missing set method specifier near " + tokenizer.Rest());
+    if (token.size() == 4)
+      TqelScript::Fail("missing set method specifier near " + tokenizer.Rest());
     Append(AtomKind::SetMethod, MethodFamilyHandler(TqelMethodFamily::Set), "set",
            Variant(token.substr(4)));
     return;
   }
   if (StartsWith(token, "html.")) {
-    if (token.size() == 5) TqelScript::Fail("missing html method specifier near " + tokenizer.Rest());
+    if (token.size() == 5)
+      TqelScript::Fail("missing html method specifier near " + tokenizer.Rest());
     Append(AtomKind::HtmlMethod, MethodFamilyHandler(TqelMethodFamily::Html), "html",
            Variant(token.substr(5)));
     return;

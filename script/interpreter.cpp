@@ -1,11 +1,13 @@
 // The interpreter: Run, the data and return stacks, the push-literal atom and the stack
 // words dup, drop and swap. A run resets the run state, calls each atom's handler in turn
 // with the time limit tested before every atom, and returns the value on top of the stack.
+#include <algorithm>
 #include <cassert>
 
 #include "platform/clock.h"
 #include "script/coreint.h"
 #include "script/qelscript.h"
+#include "script/registry.h"
 
 namespace tavlo {
 
@@ -45,56 +47,92 @@ Variant TqelScript::Run() {
   // seconds. The start is read lazily, at the first test or right before the first atom
   // that may take long, whichever comes first: what runs before it is at most
   // kClockInterval quick atoms, so a short run of quick atoms never reads the clock.
-  std::uint64_t start = 0;
-  bool started = false;
   clockStarted_ = false;
   const std::int64_t limit = static_cast<std::int64_t>(timeOut_) * 1000;
+  const auto startClock = [this, limit](std::int64_t now) {
+    deadline_ = EarlierOf(now + limit);
+    clockStarted_ = true;
+  };
   const TAtom* const atoms = atoms_.data();
   const int count = static_cast<int>(atoms_.size());
   const bool quickHostVariables = hostVariablesQuick_;
+  const bool changesRefused = !refusedIn_.empty();
   int untilClock = kClockInterval;
   while (pc_ < count) {
     if (--untilClock < 0) {
-      const std::uint64_t now = CoarseTickCount();
-      if (!started) {
-        start = now;
-        started = true;
-        runStart_ = start;
-        clockStarted_ = true;
-      } else if (static_cast<std::int64_t>(now - start) > limit) {
-        Fail("Script timed out after " + std::to_string(timeOut_) + " seconds");
+      const auto now = static_cast<std::int64_t>(CoarseTickCount());
+      if (!clockStarted_) {
+        startClock(now);
+      } else if (now > deadline_.tick) {
+        TimedOut(deadline_.seconds);
       }
       untilClock = kClockInterval;
     }
     current_ = &atoms[pc_++];
     const bool bounded =
         current_->Bounded || (quickHostVariables && current_->Kind == AtomKind::ExternalVariable);
-    if (!bounded && !started) {
-      start = CoarseTickCount();
-      started = true;
-      runStart_ = start;
-      clockStarted_ = true;
+    if (!bounded) {
+      if (!clockStarted_) startClock(static_cast<std::int64_t>(CoarseTickCount()));
+      // Tested where the word runs, not where it was compiled: a script that a word compiles
+      // on this run's behalf holds the same restriction (InheritRun).
+      if (changesRefused && current_->ChangesOutside)
+        Fail("The word " + ChangingWordOf(*current_) + " is not allowed in " + refusedIn_);
     }
     current_->Handler(*this);
     if (!bounded) untilClock = 0;
   }
+  // The last atom may have used up the time: its result is not the run's.
+  if (untilClock == 0 && clockStarted_ &&
+      static_cast<std::int64_t>(CoarseTickCount()) > deadline_.tick)
+    TimedOut(deadline_.seconds);
   Variant result = sp_ > 0 ? Pop() : Variant::Null();
   if (HasRunState()) ClearRunState();
   return result;
 }
 
+TqelScript::Deadline TqelScript::EarlierOf(std::int64_t ownTick) const noexcept {
+  if (inherited_.tick < ownTick) return inherited_;
+  return Deadline{ownTick, timeOut_};
+}
+
+TqelScript::Deadline TqelScript::RunDeadline() const {
+  if (!running_) return inherited_;
+  if (!clockStarted_) {
+    deadline_ = EarlierOf(static_cast<std::int64_t>(CoarseTickCount()) +
+                          static_cast<std::int64_t>(timeOut_) * 1000);
+    clockStarted_ = true;
+  }
+  return deadline_;
+}
+
+void TqelScript::TimedOut(int seconds) {
+  Fail("Script timed out after " + std::to_string(seconds) + " seconds");
+}
+
 std::int64_t TqelScript::RemainingMilliseconds() const {
-  const std::int64_t limit = static_cast<std::int64_t>(timeOut_) * 1000;
-  if (!running_ || !clockStarted_) return limit;
-  const std::int64_t used = static_cast<std::int64_t>(CoarseTickCount() - runStart_);
-  return used >= limit ? 0 : limit - used;
+  if (!running_) {
+    const std::int64_t limit = static_cast<std::int64_t>(timeOut_) * 1000;
+    if (inherited_.tick == INT64_MAX) return limit;
+    const std::int64_t left = inherited_.tick - static_cast<std::int64_t>(CoarseTickCount());
+    return left <= 0 ? 0 : std::min(limit, left);
+  }
+  const std::int64_t left = RunDeadline().tick - static_cast<std::int64_t>(CoarseTickCount());
+  return left <= 0 ? 0 : left;
 }
 
 void TqelScript::CheckTimeOut() const {
-  if (!running_ || !clockStarted_) return;
-  const std::int64_t limit = static_cast<std::int64_t>(timeOut_) * 1000;
-  if (static_cast<std::int64_t>(CoarseTickCount() - runStart_) >= limit)
-    Fail("Script timed out after " + std::to_string(timeOut_) + " seconds");
+  if (!running_) return;
+  const Deadline deadline = RunDeadline();
+  if (static_cast<std::int64_t>(CoarseTickCount()) >= deadline.tick) TimedOut(deadline.seconds);
+}
+
+void TqelScript::InheritRun(const TqelScript& outer) {
+  refusedIn_ = outer.refusedIn_;
+  inherited_ = outer.RunDeadline();
+}
+
+void TqelScript::RequireChangesAllowed(const std::string& word) const {
+  if (!refusedIn_.empty()) Fail("The word " + word + " is not allowed in " + refusedIn_);
 }
 
 void TqelScript::ClearRunState() noexcept {

@@ -26,8 +26,9 @@
 #include "platform/errors.h"
 #include "script/atoms.h"
 #include "script/runstate.h"
-#include "value/value.h"
 #include "script/variables.h"
+#include "text/workmeter.h"
+#include "value/value.h"
 
 namespace tavlo {
 
@@ -106,13 +107,39 @@ class TqelScript {
   TonGetSystem onGetSystem;
   TonInclude onInclude;
 
-  // Runs the compiled program once; the value on top of the stack, or Null.
+  // Runs the compiled program once; the value on top of the stack, or Null. A run whose
+  // time limit passed during its last atom fails with the time-out like any other.
   Variant Run();
   // For words that wait or work long within one atom (a prompt, a search in a long text, a
   // save): the milliseconds left of the run's time limit (0 once it has passed), and the
   // run's time-out error once it has. Outside a run the whole limit is left.
   std::int64_t RemainingMilliseconds() const;
   void CheckTimeOut() const;
+  // A meter (text/workmeter.h) that checks the run's time limit as a helper goes: what a word
+  // hands to the helpers whose work grows with its operands.
+  TWorkMeter WorkMeter() const {
+    return TWorkMeter([this] { CheckTimeOut(); });
+  }
+
+  // ---- The run's restriction -------------------------------------------------------------
+  // A host that asks a question of every record (the record filter) refuses, for every run,
+  // the words that change something outside (registry.h, TqelWordAccess): such a word then
+  // fails with "The word " + the word + " is not allowed in " + where. The restriction
+  // belongs to the run, not to the compile: it is tested when an atom runs, whatever compiled
+  // it, and a script that a word compiles and runs on the run's behalf (set.do, the query of a
+  // paged file) takes it over through InheritRun.
+  void RefuseChanges(const std::string& where) { refusedIn_ = where; }
+  void AllowChanges() noexcept { refusedIn_.clear(); }
+  bool ChangesRefused() const noexcept { return !refusedIn_.empty(); }
+  const std::string& ChangesRefusedIn() const noexcept { return refusedIn_; }
+  // For a word whose change depends on its operands (a select for update): the refusal of
+  // word when the run refuses changes.
+  void RequireChangesAllowed(const std::string& word) const;
+  // Makes this component work on behalf of the run of outer (in progress or about to be):
+  // it takes over outer's restriction, and its compiles and runs end at outer's deadline,
+  // with outer's time-out message, when that comes before their own. A component that runs
+  // script text for a word must be made so before the text is assigned.
+  void InheritRun(const TqelScript& outer);
 
   // Folder of the executable, ending in a separator; fixed at construction.
   const std::string& AppFolder() const noexcept { return appFolder_; }
@@ -224,9 +251,21 @@ class TqelScript {
   // Whether there is anything for ClearRunState to clear; a filter run usually has not.
   bool HasRunState() const noexcept { return variables_.Count() != 0 || !slots_.empty(); }
 
+  // The deadline the current run (or compile) ends at, in CoarseTickCount milliseconds, and
+  // the time-out its message names: the earlier of the component's own and the inherited one.
+  struct Deadline {
+    std::int64_t tick = INT64_MAX;
+    int seconds = 0;
+  };
+  Deadline RunDeadline() const;
+  Deadline EarlierOf(std::int64_t ownTick) const noexcept;
+  [[noreturn]] static void TimedOut(int seconds);
+
   std::string script_;
   std::vector<std::string> params_;
   int timeOut_ = kDefaultTimeOut;
+  std::string refusedIn_;  // empty: the run may change things outside
+  Deadline inherited_;     // of the run this component works for (InheritRun)
   bool hostVariablesQuick_ = false;
   std::string appFolder_;
   std::string dataSourceFolder_;
@@ -243,8 +282,10 @@ class TqelScript {
   int pc_ = 0;
   const TAtom* current_ = nullptr;
   bool running_ = false;
-  bool clockStarted_ = false;  // whether runStart_ holds the start of the current run
-  std::uint64_t runStart_ = 0;
+  // Whether deadline_ holds the deadline of the current run; the clock is read lazily (a
+  // short run of quick atoms never reads it), so a check before that starts it.
+  mutable bool clockStarted_ = false;
+  mutable Deadline deadline_;
 
   TVariantList variables_;
   std::vector<std::pair<std::type_index, std::unique_ptr<TqelRunState>>> slots_;

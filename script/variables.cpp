@@ -169,13 +169,14 @@ void MethodSetItem(TqelScript& s, const std::string& name) {
 // A comma list: quoted items with doubled quotes, other items up to a comma or a blank.
 // Every control character counts as a blank (a NUL too, which would otherwise stop the scan
 // without consuming it).
-std::vector<std::string> SplitCommaList(const std::string& text) {
+std::vector<std::string> SplitCommaList(const std::string& text, const TWorkMeter& meter) {
   auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
   std::vector<std::string> items;
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n && blank(text[i])) ++i;
   while (i < n) {
+    meter.Step();
     std::string item;
     if (text[i] == '"') {
       ++i;
@@ -205,7 +206,7 @@ std::vector<std::string> SplitCommaList(const std::string& text) {
 }
 
 void MethodSplit(TqelScript& s, const std::string& name) {
-  std::vector<std::string> items = SplitCommaList(s.PopText());
+  std::vector<std::string> items = SplitCommaList(s.PopText(), s.WorkMeter());
   if (items.empty()) TqelScript::Fail("internal variable " + name + " can not split empty string");
   TVariantObject& cell = s.Variables().Resize(name, items.size());
   for (std::size_t k = 0; k < items.size(); ++k) cell.Items[k] = Variant(std::move(items[k]));

@@ -73,7 +73,8 @@ std::string LoadTextFileLines(const std::string& path) {
   return text;
 }
 
-void ListFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list) {
+void ListFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list,
+               const TWorkMeter& meter) {
   // Folder and mask are joined as given; the directory searched is what precedes the last
   // separator of the joined path, and the rest is the pattern.
   const std::string joined = folder + mask;
@@ -89,6 +90,7 @@ void ListFiles(const std::string& folder, const std::string& mask, std::vector<s
     return;  // an unreadable folder lists nothing, as a failed search would
   }
   for (const DirectoryEntry& entry : entries) {
+    meter.Step();
     if (entry.isRegularFile && MaskMatches(pattern, entry.name))
       list.push_back(folder + entry.name);
   }

@@ -1,7 +1,11 @@
 // Item lists: items separated by blanks, an item opened by a double quote running to the
-// next one. Lists built here are joined with single blanks and never quote an item.
+// next one. Lists built here are joined with single blanks and never quote an item. Every
+// function reads the list in one pass (the sort in n log n) and steps its work meter per item,
+// so that a list of millions of items neither takes quadratic time nor escapes a time limit.
 #include <algorithm>
 #include <cstddef>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "text/errors.h"
 #include "text/qelstrings.h"
@@ -10,12 +14,50 @@ namespace tavlo {
 
 namespace {
 
+constexpr std::size_t npos = std::string::npos;
+
 bool IsTrimmed(char c) {
   return static_cast<unsigned char>(c) <= 32;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  return CompareTextNoCase(a, b) == 0;
+// Calls take(offset, length) for every item of text in order, until it returns false. After
+// the leading characters of codes up to 32 are skipped, a quote opens an item that runs to
+// the next quote (a quote without partner is dropped and the rest splits at blanks); any
+// other item runs to the next blank. Nothing of the text is copied: the list functions once
+// copied the rest of the list after every item, which made n items cost n squared bytes.
+template <typename Take>
+void ForEachItem(const std::string& text, const TWorkMeter& meter, Take take) {
+  std::size_t end = text.size();
+  while (end > 0 && IsTrimmed(text[end - 1])) --end;
+  std::size_t i = 0;
+  while (i < end && IsTrimmed(text[i])) ++i;
+  while (i < end) {
+    meter.Step();
+    if (text[i] == '"') {
+      // A quote is above 32, so the closing one lies before the trimmed end.
+      const std::size_t close = text.find('"', i + 1);
+      if (close == npos) {
+        ++i;
+      } else {
+        if (!take(i + 1, close - i - 1)) return;
+        i = close + 1;
+      }
+    } else {
+      std::size_t blank = text.find(' ', i);
+      if (blank == npos || blank > end) blank = end;
+      if (!take(i, blank - i)) return;
+      i = blank + 1;
+    }
+    while (i < end && IsTrimmed(text[i])) ++i;
+  }
+}
+
+// The key under which items are equal without regard to case: CompareTextNoCase calls two
+// texts equal exactly when they have the same length and the same folded bytes.
+std::string FoldedKey(const std::string& item) {
+  std::string key(item);
+  for (char& c : key) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);
+  return key;
 }
 
 }  // namespace
@@ -42,35 +84,20 @@ int CompareTextNoCase(const std::string& a, const std::string& b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
-std::vector<std::string> SplitItems(const std::string& text) {
+std::vector<std::string> SplitItems(const std::string& text, const TWorkMeter& meter) {
   std::vector<std::string> items;
-  std::string t = Trim(text);
-  while (!t.empty()) {
-    if (t[0] == '"') {
-      const std::size_t close = t.find('"', 1);
-      if (close == std::string::npos) {
-        t.erase(0, 1);  // an unmatched quote is dropped; the rest splits at blanks
-      } else {
-        items.push_back(t.substr(1, close - 1));
-        t.erase(0, close + 1);
-      }
-    } else {
-      const std::size_t blank = t.find(' ');
-      if (blank == std::string::npos) {
-        items.push_back(t);
-        t.clear();
-      } else {
-        items.push_back(t.substr(0, blank));
-        t.erase(0, blank + 1);
-      }
-    }
-    t = Trim(t);
-  }
+  ForEachItem(text, meter, [&items, &text](std::size_t at, std::size_t length) {
+    items.emplace_back(text, at, length);
+    return true;
+  });
   return items;
 }
 
 std::string JoinItems(const std::vector<std::string>& items) {
+  std::size_t total = 0;
+  for (const std::string& item : items) total += item.size() + 1;
   std::string out;
+  out.reserve(total);
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i > 0) out += ' ';
     out += items[i];
@@ -101,79 +128,108 @@ std::string LastItem(const std::string& text) {
   return blank == std::string::npos ? t : t.substr(blank + 1);
 }
 
-int ItemCount(const std::string& text) {
-  return static_cast<int>(SplitItems(text).size());
+int ItemCount(const std::string& text, const TWorkMeter& meter) {
+  int count = 0;
+  ForEachItem(text, meter, [&count](std::size_t, std::size_t) {
+    ++count;
+    return true;
+  });
+  return count;
 }
 
-std::string RotateItemsLeft(const std::string& text) {
-  std::vector<std::string> items = SplitItems(text);
+std::string RotateItemsLeft(const std::string& text, const TWorkMeter& meter) {
+  std::vector<std::string> items = SplitItems(text, meter);
   if (!items.empty()) std::rotate(items.begin(), items.begin() + 1, items.end());
   return JoinItems(items);
 }
 
-std::string RotateItemsRight(const std::string& text) {
-  std::vector<std::string> items = SplitItems(text);
+std::string RotateItemsRight(const std::string& text, const TWorkMeter& meter) {
+  std::vector<std::string> items = SplitItems(text, meter);
   if (!items.empty()) std::rotate(items.rbegin(), items.rbegin() + 1, items.rend());
   return JoinItems(items);
 }
 
-std::string PickItem(const std::string& text, int index) {
+std::string PickItem(const std::string& text, int index, const TWorkMeter& meter) {
   if (index < 0) throw EListError::ForIndex(index);
-  const std::vector<std::string> items = SplitItems(text);
-  if (static_cast<std::size_t>(index) >= items.size()) return std::string();
-  return items[static_cast<std::size_t>(index)];
+  std::string picked;
+  int at = 0;
+  ForEachItem(text, meter, [&](std::size_t offset, std::size_t length) {
+    if (at++ < index) return true;
+    picked.assign(text, offset, length);
+    return false;
+  });
+  return picked;
 }
 
-std::string SortItems(const std::string& text) {
-  std::vector<std::string> items = SplitItems(text);
-  std::sort(items.begin(), items.end(),
-            [](const std::string& a, const std::string& b) { return CompareTextNoCase(a, b) < 0; });
+std::string SortItems(const std::string& text, const TWorkMeter& meter) {
+  std::vector<std::string> items = SplitItems(text, meter);
+  // The same sort over the same items as always, so that items equal without regard to case
+  // keep the order they always had; the meter may end it early, and the items are then
+  // dropped unfinished.
+  std::sort(items.begin(), items.end(), [&meter](const std::string& a, const std::string& b) {
+    meter.Step();
+    return CompareTextNoCase(a, b) < 0;
+  });
   return JoinItems(items);
 }
 
-std::string UnionItems(const std::string& a, const std::string& b) {
-  const std::vector<std::string> itemsB = SplitItems(b);
-  const std::vector<std::string> itemsA = SplitItems(a);
+// The items of b and then those of a, each only the first time an equal one (without regard
+// to case) comes; with b empty, a as it is, duplicates included.
+std::string UnionItems(const std::string& a, const std::string& b, const TWorkMeter& meter) {
+  const std::vector<std::string> itemsB = SplitItems(b, meter);
+  const std::vector<std::string> itemsA = SplitItems(a, meter);
   if (itemsB.empty()) return JoinItems(itemsA);
   std::vector<std::string> out;
-  auto add = [&out](const std::string& item) {
-    for (const std::string& kept : out) {
-      if (EqualNoCase(kept, item)) return;
-    }
-    out.push_back(item);
+  std::unordered_set<std::string> seen;
+  auto add = [&](const std::string& item) {
+    meter.Step();
+    if (seen.insert(FoldedKey(item)).second) out.push_back(item);
   };
   for (const std::string& item : itemsB) add(item);
   for (const std::string& item : itemsA) add(item);
   return JoinItems(out);
 }
 
-std::string IntersectItems(const std::string& a, const std::string& b) {
-  const std::vector<std::string> itemsB = SplitItems(b);
+// Every item of b (duplicates kept) that a holds without regard to case.
+std::string IntersectItems(const std::string& a, const std::string& b, const TWorkMeter& meter) {
+  const std::vector<std::string> itemsB = SplitItems(b, meter);
   if (itemsB.empty()) return std::string();
-  const std::vector<std::string> itemsA = SplitItems(a);
+  std::unordered_set<std::string> inA;
+  ForEachItem(a, meter, [&](std::size_t offset, std::size_t length) {
+    inA.insert(FoldedKey(a.substr(offset, length)));
+    return true;
+  });
   std::vector<std::string> out;
   for (const std::string& item : itemsB) {
-    for (const std::string& inA : itemsA) {
-      if (EqualNoCase(inA, item)) {
-        out.push_back(item);
-        break;
-      }
-    }
+    meter.Step();
+    if (inA.count(FoldedKey(item)) != 0) out.push_back(item);
   }
   return JoinItems(out);
 }
 
-std::string ExcludeItems(const std::string& a, const std::string& b) {
-  std::vector<std::string> itemsA = SplitItems(a);
-  for (const std::string& item : SplitItems(b)) {
-    for (auto it = itemsA.begin(); it != itemsA.end(); ++it) {
-      if (EqualNoCase(*it, item)) {
-        itemsA.erase(it);
-        break;
+// a without, for every item of b, the first of its remaining items equal to it: for each
+// group of equal items, the first as many as b holds of that group go.
+std::string ExcludeItems(const std::string& a, const std::string& b, const TWorkMeter& meter) {
+  std::vector<std::string> itemsA = SplitItems(a, meter);
+  std::unordered_map<std::string, std::size_t> toRemove;
+  ForEachItem(b, meter, [&](std::size_t offset, std::size_t length) {
+    ++toRemove[FoldedKey(b.substr(offset, length))];
+    return true;
+  });
+  std::vector<std::string> out;
+  out.reserve(itemsA.size());
+  for (std::string& item : itemsA) {
+    meter.Step();
+    if (!toRemove.empty()) {
+      auto found = toRemove.find(FoldedKey(item));
+      if (found != toRemove.end() && found->second > 0) {
+        --found->second;
+        continue;
       }
     }
+    out.push_back(std::move(item));
   }
-  return JoinItems(itemsA);
+  return JoinItems(out);
 }
 
 }  // namespace tavlo

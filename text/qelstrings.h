@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/workmeter.h"
+
 namespace tavlo {
 
 // Upper-case mapping of the Windows-1251 code page; two bytes are equal without regard to
@@ -52,19 +54,21 @@ bool TextToInteger(const std::string& text, std::int32_t& value);
 std::string Trim(const std::string& text);
 
 // Item lists: items separated by blanks; an item starting with a double quote runs to the next.
-std::vector<std::string> SplitItems(const std::string& text);
+// The functions whose work grows with the list step the meter once per item (workmeter.h).
+std::vector<std::string> SplitItems(const std::string& text, const TWorkMeter& meter = {});
 std::string JoinItems(const std::vector<std::string>& items);
 std::string FirstItem(const std::string& text);
 std::string LastItem(const std::string& text);
-int ItemCount(const std::string& text);
-std::string RotateItemsLeft(const std::string& text);
-std::string RotateItemsRight(const std::string& text);
+int ItemCount(const std::string& text, const TWorkMeter& meter = {});
+std::string RotateItemsLeft(const std::string& text, const TWorkMeter& meter = {});
+std::string RotateItemsRight(const std::string& text, const TWorkMeter& meter = {});
 // Raises EListError "List index out of bounds (%d)" for a negative index.
-std::string PickItem(const std::string& text, int index);
-std::string SortItems(const std::string& text);
-std::string UnionItems(const std::string& a, const std::string& b);
-std::string IntersectItems(const std::string& a, const std::string& b);
-std::string ExcludeItems(const std::string& a, const std::string& b);
+std::string PickItem(const std::string& text, int index, const TWorkMeter& meter = {});
+std::string SortItems(const std::string& text, const TWorkMeter& meter = {});
+std::string UnionItems(const std::string& a, const std::string& b, const TWorkMeter& meter = {});
+std::string IntersectItems(const std::string& a, const std::string& b,
+                           const TWorkMeter& meter = {});
+std::string ExcludeItems(const std::string& a, const std::string& b, const TWorkMeter& meter = {});
 // Locale-aware comparison without regard to case, as the item functions use it.
 int CompareTextNoCase(const std::string& a, const std::string& b);
 
@@ -74,8 +78,8 @@ std::string ReplaceLast(const std::string& text, const std::string& oldText,
 
 // Templates: {NAME} markers, {begin:NAME}...{end:NAME} definitions, {block:NAME} places.
 bool ExpandBlock(std::string& text, const std::string& name);
-std::string RemoveBlockDefinitions(const std::string& text);
-std::string RemoveBraceMarkers(const std::string& text);
+std::string RemoveBlockDefinitions(const std::string& text, const TWorkMeter& meter = {});
+std::string RemoveBraceMarkers(const std::string& text, const TWorkMeter& meter = {});
 
 std::string EncodeBase64(const std::string& bytes);
 // Raises EConvertError "Base64: Incorrect string format" for a length not a multiple of 4.
@@ -90,6 +94,7 @@ double EasterDate(int year);
 // "#RRGGBB" to 0x00BBGGRR; anything else gives 0.
 std::uint32_t HtmlColorToColor(const std::string& text);
 // Appends folder + name of every regular file in folder matching mask (* and ? wildcards).
-void ListFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list);
+void ListFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list,
+               const TWorkMeter& meter = {});
 
 }  // namespace tavlo

@@ -23,26 +23,32 @@ bool ExpandBlock(std::string& text, const std::string& name) {
   return true;
 }
 
-std::string RemoveBlockDefinitions(const std::string& text) {
-  std::string result;
-  std::string rest = text;
-  for (;;) {
-    const int begin = PosFromNoCase("{begin:", rest, 1);
-    if (begin == 0) break;
-    const int end = PosFromNoCase("{end:", rest, begin);
-    if (end == 0) break;
-    const int close = PosFrom("}", rest, end);
-    if (close == 0) break;
-    result += rest.substr(0, static_cast<std::size_t>(begin) - 1);
-    rest.erase(0, static_cast<std::size_t>(close));
-  }
-  return result + rest;
-}
-
-std::string RemoveBraceMarkers(const std::string& text) {
+// Each definition is found after the one before: the text between them is copied once, never
+// the rest of the text (erasing each definition from a copy made a template of n blocks cost
+// n times its length).
+std::string RemoveBlockDefinitions(const std::string& text, const TWorkMeter& meter) {
   std::string result;
   std::size_t from = 0;
   for (;;) {
+    meter.Step();
+    const std::size_t begin = FindBytes(text, "{begin:", from, &FoldTable);
+    if (begin == std::string::npos) break;
+    const std::size_t end = FindBytes(text, "{end:", begin, &FoldTable);
+    if (end == std::string::npos) break;
+    const std::size_t close = text.find('}', end);
+    if (close == std::string::npos) break;
+    result.append(text, from, begin - from);
+    from = close + 1;
+  }
+  result.append(text, from, std::string::npos);
+  return result;
+}
+
+std::string RemoveBraceMarkers(const std::string& text, const TWorkMeter& meter) {
+  std::string result;
+  std::size_t from = 0;
+  for (;;) {
+    meter.Step();
     const std::size_t open = text.find('{', from);
     if (open == std::string::npos) break;
     const std::size_t close = text.find('}', open + 1);

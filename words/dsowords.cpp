@@ -60,7 +60,19 @@ std::string RowAttributes(const std::string& row) {
   return eq == std::string::npos ? std::string() : row.substr(eq + 1);
 }
 
+// Names are equal when their bytes fold alike (SameNameNoCase).
+std::string FoldedName(const std::string& name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);
+  return folded;
+}
+
 }  // namespace
+
+void TqelDSO::AddRow(std::string row) {
+  firstRowOf_.emplace(FoldedName(RowKey(row)), Count());
+  rows_.push_back(std::move(row));
+}
 
 int TqelDSO::RowIndex(const Variant& key) const {
   if (auto number = KeyNumber(key)) {
@@ -68,16 +80,14 @@ int TqelDSO::RowIndex(const Variant& key) const {
       TqelScript::Fail("DSO index out of range " + std::to_string(*number));
     return static_cast<int>(*number);
   }
-  std::string name = KeyText(key);
-  for (int i = 0; i < Count(); ++i)
-    if (SameNameNoCase(RowKey(rows_[i]), name)) return i;
-  return -1;
+  auto found = firstRowOf_.find(FoldedName(KeyText(key)));
+  return found == firstRowOf_.end() ? -1 : found->second;
 }
 
 void TqelDSO::Set(const std::string& value, const std::string& name, const Variant& key) {
   int i = RowIndex(key);
   if (i < 0) {
-    rows_.push_back(KeyText(key) + "=");
+    AddRow(KeyText(key) + "=");
     i = Count() - 1;
   }
   std::string attributes = RowAttributes(rows_[i]);
@@ -91,20 +101,23 @@ std::string TqelDSO::Get(const std::string& name, const Variant& key) const {
   return AttrGet(RowAttributes(rows_[i]), name);
 }
 
-void TqelDSO::Load(const std::string& path) {
+void TqelDSO::Load(const std::string& path, const TWorkMeter& meter) {
   std::string text = LoadFileToString(path);
-  std::vector<std::string> rows;
+  // Read whole before the rows change: a failure leaves the object as it was.
+  TqelDSO loaded;
   std::size_t start = 0;
   while (start < text.size()) {
+    meter.Step();
     std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string::npos) {
-      rows.push_back(text.substr(start));
+      loaded.AddRow(text.substr(start));
       break;
     }
-    rows.push_back(text.substr(start, end - start));
+    loaded.AddRow(text.substr(start, end - start));
     start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
-  rows_ = std::move(rows);
+  rows_ = std::move(loaded.rows_);
+  firstRowOf_ = std::move(loaded.firstRowOf_);
 }
 
 void TqelDSO::Save(const std::string& path) const {
@@ -136,7 +149,7 @@ void DataSourceWord(TqelScript& s) {
   } else if (method == "clear") {
     d.Clear();
   } else if (method == "load") {
-    d.Load(ObjectFile(s));
+    d.Load(ObjectFile(s), s.WorkMeter());
   } else if (method == "save") {
     d.Save(ObjectFile(s));
   }

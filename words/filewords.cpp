@@ -12,8 +12,8 @@
 #include "platform/filesystem.h"
 #include "script/qelscript.h"
 #include "script/registry.h"
-#include "words/commonwords.h"
 #include "text/qelstrings.h"
+#include "words/commonwords.h"
 
 namespace tavlo {
 
@@ -27,7 +27,8 @@ void WordFiles(TqelScript& s) {
   const std::string mask = s.PopText();
   const std::string folder = s.PopFileName();
   std::vector<std::string> list;
-  ListFiles(folder, mask, list);
+  const TWorkMeter meter = s.WorkMeter();
+  ListFiles(folder, mask, list, meter);
   std::string out;
   for (const std::string& entry : list) out.append(entry).append("\r\n");
   PushText(s, std::move(out));

@@ -1,6 +1,8 @@
 // The paged-file words: &f.new, open, close, append, select, orderby, count, find, get,
 // update and delete. Each pops its arguments (deepest first in the stack picture), calls the
 // matching TqelPagedFile operation and pushes its result; the file's errors pass unchanged.
+// Queries run on the running script's behalf (its restriction, its time limit); a run that
+// may change nothing opens a file as a reader and may not select for update.
 
 #include "words/pagedfilewords.h"
 
@@ -29,7 +31,8 @@ void Open(TqelScript& s, TqelPagedFile& f) {
   std::string password = s.PopText();
   std::string user = s.PopText();
   std::string file = s.PopFileName();
-  f.Open(file, user, password);
+  // Taking a user slot writes the users file (and closing may delete it).
+  f.Open(file, user, password, s.ChangesRefused());
 }
 
 void Close(TqelScript&, TqelPagedFile& f) {
@@ -45,12 +48,14 @@ void Append(TqelScript& s, TqelPagedFile& f) {
 void Select(TqelScript& s, TqelPagedFile& f) {
   bool forUpdate = s.PopFlag();
   std::string query = s.PopTextOrEmpty();
-  f.Select(query, forUpdate);
+  // Locking the selected records writes their page headers.
+  if (forUpdate) s.RequireChangesAllowed("&" + s.CurrentText() + ".select for update");
+  f.Select(query, forUpdate, &s);
 }
 
 // fields ->
 void OrderBy(TqelScript& s, TqelPagedFile& f) {
-  f.OrderBy(s.PopTextOrEmpty());
+  f.OrderBy(s.PopTextOrEmpty(), s.WorkMeter());
 }
 
 // -> integer
@@ -62,7 +67,7 @@ void Count(TqelScript& s, TqelPagedFile& f) {
 void Find(TqelScript& s, TqelPagedFile& f) {
   int start = s.PopInteger();
   std::string query = s.PopTextOrEmpty();
-  s.Push(Variant(std::int32_t{f.Find(query, start)}));
+  s.Push(Variant(std::int32_t{f.Find(query, start, &s)}));
 }
 
 // index -> text

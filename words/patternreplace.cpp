@@ -1,6 +1,8 @@
 // The pattern replacement engine behind regreplace and regreplaceall. A pattern is parsed
 // once into items; a malformed item can never match, so such a pattern leaves the subject
-// unchanged. Every search moves strictly forward, so regreplaceall always terminates.
+// unchanged. Every search moves strictly forward, so regreplaceall always terminates; and as
+// no search looks back before where it starts, every match is found in the subject itself
+// while the result is built beside it, so a replacement of every match is linear too.
 #include "words/patternreplace.h"
 
 #include <cstddef>
@@ -151,17 +153,19 @@ struct ItemMemos {
 class Matcher {
  public:
   Matcher(const std::string& subject, const std::vector<PatternItem>& items, bool caseSensitive,
-          TqelCaptureRegisterArray& registers)
+          TqelCaptureRegisterArray& registers, const TWorkMeter& meter)
       : subject_(subject),
         items_(items),
         cs_(caseSensitive),
         registers_(registers),
+        meter_(meter),
         memos_(items.size()) {}
 
   // The first match at or after offset k, retrying after the first literal when a class
   // item fails there.
   std::optional<Match> FindFrom(std::size_t k) {
     while (k <= subject_.size()) {
+      meter_.Step();
       std::optional<std::size_t> retry;
       std::optional<Match> match = TryAt(k, retry);
       if (match || !retry) return match;
@@ -216,6 +220,7 @@ class Matcher {
       if (limitAt == npos) return false;
     }
     for (;;) {
+      meter_.Step();
       const std::size_t t = Search(memos.text, item.text, cursor);
       if (t == npos || (limitAt != npos && t >= limitAt)) break;
       if (item.letter != '*' && FirstOutside(memos.outside, item.letter, cursor) < t) break;
@@ -230,6 +235,7 @@ class Matcher {
   const std::vector<PatternItem>& items_;
   bool cs_;
   TqelCaptureRegisterArray& registers_;
+  const TWorkMeter& meter_;
   std::vector<ItemMemos> memos_;
 };
 
@@ -277,7 +283,7 @@ bool StarAtEnds(const std::string& text) {
 
 std::string PatternReplace(const std::string& subject, const std::string& patternText,
                            const std::string& templText, bool caseSensitive, bool all,
-                           TqelCaptureRegisterArray& registers) {
+                           TqelCaptureRegisterArray& registers, const TWorkMeter& meter) {
   const std::string pattern = ExpandTildes(patternText);
   const std::string templ = ExpandTildes(templText);
   if (pattern.empty()) return subject;
@@ -287,22 +293,29 @@ std::string PatternReplace(const std::string& subject, const std::string& patter
   std::vector<PatternItem> items;
   if (!ParsePattern(pattern, items)) return subject;
 
-  std::string text = subject;
+  // The result is the subject with each replaced match put in its place: subject[0, copied)
+  // is in out already. The search goes on right after the replaced span (past the inserted
+  // text), or just after the start of a match left as it was.
+  Matcher matcher(subject, items, caseSensitive, registers, meter);
+  std::string out;
+  std::size_t copied = 0;
   std::size_t offset = 0;
   for (;;) {
-    Matcher matcher(text, items, caseSensitive, registers);
     const std::optional<Match> match = matcher.FindFrom(offset);
     if (!match) break;
     const std::optional<std::string> replacement = BuildReplacement(templ, registers);
     if (replacement) {
-      text.replace(match->start, match->end - match->start, *replacement);
-      offset = match->start + replacement->size();
+      out.append(subject, copied, match->start - copied).append(*replacement);
+      copied = match->end;
+      offset = match->end;
     } else {
       offset = match->start + 1;
     }
     if (!all) break;
   }
-  return text;
+  if (copied == 0) return subject;
+  out.append(subject, copied, npos);
+  return out;
 }
 
 }  // namespace tavlo

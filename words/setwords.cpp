@@ -1,6 +1,7 @@
 // The set.method words: item lists, attribute lines, line lists, templates, a nested script
 // (set.do) and whole-file reads and writes. Every method pushes a new text; none changes a
-// variable in place.
+// variable in place. The methods whose work grows with their operands keep to the run's time
+// limit as they go (TqelScript::WorkMeter), and set.do runs its text on the run's behalf.
 #include <algorithm>
 #include <cstddef>
 #include <string>
@@ -9,8 +10,8 @@
 #include "platform/filesystem.h"
 #include "script/qelscript.h"
 #include "script/registry.h"
-#include "words/commonwords.h"
 #include "text/qelstrings.h"
+#include "words/commonwords.h"
 
 namespace tavlo {
 
@@ -19,11 +20,12 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // Lines end at CR LF, CR or LF; a break at the very end starts no extra line.
-Lines SplitLines(const std::string& text) {
+Lines SplitLines(const std::string& text, const TWorkMeter& meter) {
   Lines lines;
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' || text[i] == '\n') {
+      meter.Step();
       lines.push_back(text.substr(start, i - start));
       if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       start = i + 1;
@@ -54,29 +56,29 @@ void SetLast(TqelScript& s) {
   PushText(s, LastItem(s.PopText()));
 }
 void SetCount(TqelScript& s) {
-  s.Push(Variant(static_cast<std::int32_t>(ItemCount(s.PopText()))));
+  s.Push(Variant(static_cast<std::int32_t>(ItemCount(s.PopText(), s.WorkMeter()))));
 }
 
 void SetPick(TqelScript& s) {
   const std::int32_t index = s.PopInteger();
-  PushText(s, PickItem(s.PopText(), index));
+  PushText(s, PickItem(s.PopText(), index, s.WorkMeter()));
 }
 
 void SetLeft(TqelScript& s) {
-  PushText(s, RotateItemsLeft(s.PopText()));
+  PushText(s, RotateItemsLeft(s.PopText(), s.WorkMeter()));
 }
 void SetRight(TqelScript& s) {
-  PushText(s, RotateItemsRight(s.PopText()));
+  PushText(s, RotateItemsRight(s.PopText(), s.WorkMeter()));
 }
 void SetSort(TqelScript& s) {
-  PushText(s, SortItems(s.PopText()));
+  PushText(s, SortItems(s.PopText(), s.WorkMeter()));
 }
 
-template <std::string (*kCombine)(const std::string&, const std::string&)>
+template <std::string (*kCombine)(const std::string&, const std::string&, const TWorkMeter&)>
 void SetCombine(TqelScript& s) {
   const std::string b = s.PopText();
   const std::string a = s.PopText();
-  PushText(s, kCombine(a, b));
+  PushText(s, kCombine(a, b, s.WorkMeter()));
 }
 
 void SetPack(TqelScript& s) {
@@ -94,7 +96,9 @@ void SetSplit(TqelScript& s) {
   }
   std::string out;
   std::size_t from = 0;
-  for (std::size_t at; (at = text.find(separator, from)) != std::string::npos;) {
+  const TWorkMeter meter = s.WorkMeter();
+  for (std::size_t at; (at = FindBytes(text, separator, from)) != std::string::npos;) {
+    meter.Step();
     out.append(text, from, at - from).append(" ");
     from = at + separator.size();
   }
@@ -117,12 +121,12 @@ void SetSet(TqelScript& s) {
 
 void SetLine(TqelScript& s) {
   const std::int32_t index = s.PopInteger();
-  const Lines lines = SplitLines(s.PopText());
+  const Lines lines = SplitLines(s.PopText(), s.WorkMeter());
   PushText(s, InRange(index, lines) ? lines[static_cast<std::size_t>(index)] : std::string());
 }
 
 void SetCntLine(TqelScript& s) {
-  s.Push(Variant(static_cast<std::int32_t>(SplitLines(s.PopText()).size())));
+  s.Push(Variant(static_cast<std::int32_t>(SplitLines(s.PopText(), s.WorkMeter()).size())));
 }
 
 void SetAddLine(TqelScript& s) {
@@ -133,7 +137,7 @@ void SetAddLine(TqelScript& s) {
 void SetDelLine(TqelScript& s) {
   const std::int32_t index = s.PopInteger();
   const std::string text = s.PopText();
-  Lines lines = SplitLines(text);
+  Lines lines = SplitLines(text, s.WorkMeter());
   if (!InRange(index, lines)) {
     PushText(s, text);
     return;
@@ -145,7 +149,7 @@ void SetDelLine(TqelScript& s) {
 void SetInsLine(TqelScript& s) {
   const std::int32_t index = s.PopInteger();
   const std::string line = s.PopText();
-  Lines lines = SplitLines(s.PopText());
+  Lines lines = SplitLines(s.PopText(), s.WorkMeter());
   if (InRange(index, lines)) {
     lines.insert(lines.begin() + index, line);
   } else {
@@ -158,7 +162,7 @@ void SetMoveLine(TqelScript& s) {
   const std::int32_t to = s.PopInteger();
   const std::int32_t from = s.PopInteger();
   const std::string text = s.PopText();
-  Lines lines = SplitLines(text);
+  Lines lines = SplitLines(text, s.WorkMeter());
   if (!InRange(from, lines) || !InRange(to, lines)) {
     PushText(s, text);
     return;
@@ -170,9 +174,12 @@ void SetMoveLine(TqelScript& s) {
 }
 
 void SetSortLines(TqelScript& s) {
-  Lines lines = SplitLines(s.PopText());
-  std::sort(lines.begin(), lines.end(),
-            [](const std::string& a, const std::string& b) { return CompareTextNoCase(a, b) < 0; });
+  const TWorkMeter meter = s.WorkMeter();
+  Lines lines = SplitLines(s.PopText(), meter);
+  std::sort(lines.begin(), lines.end(), [&meter](const std::string& a, const std::string& b) {
+    meter.Step();
+    return CompareTextNoCase(a, b) < 0;
+  });
   PushText(s, JoinLines(lines));
 }
 
@@ -190,7 +197,8 @@ void SetTemplate(TqelScript& s) {
 }
 
 void SetTemplateClean(TqelScript& s) {
-  PushText(s, RemoveBraceMarkers(RemoveBlockDefinitions(s.PopText())));
+  const TWorkMeter meter = s.WorkMeter();
+  PushText(s, RemoveBraceMarkers(RemoveBlockDefinitions(s.PopText(), meter), meter));
 }
 
 // set.do may run a script that runs set.do again; the nesting is bounded so that such a
@@ -205,7 +213,10 @@ void SetDo(TqelScript& s) {
     Depth() { ++nestedScripts; }
     ~Depth() { --nestedScripts; }
   } depth;
+  // The text runs on this run's behalf: with its restriction (a filter's set.do may change
+  // nothing either) and within its time, compile included.
   TqelScript inner;
+  inner.InheritRun(s);
   inner.SetScript(text);
   s.Push(inner.Run());
 }

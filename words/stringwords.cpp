@@ -7,9 +7,9 @@
 #include "platform/regional.h"
 #include "script/qelscript.h"
 #include "script/registry.h"
+#include "text/qelstrings.h"
 #include "words/commonwords.h"
 #include "words/patternreplace.h"
-#include "text/qelstrings.h"
 
 namespace tavlo {
 
@@ -165,7 +165,8 @@ void WordRegReplace(TqelScript& s) {
   const std::string pattern = s.PopText();
   const std::string subject = s.PopText();
   TqelCaptureRegisterArray& registers = s.RunState<TqelCaptureRegisters>().Registers;
-  s.Push(Variant(PatternReplace(subject, pattern, templ, caseSensitive, kAll, registers)));
+  s.Push(Variant(
+      PatternReplace(subject, pattern, templ, caseSensitive, kAll, registers, s.WorkMeter())));
 }
 
 void WordQuote(TqelScript& s) {

@@ -4,6 +4,8 @@
 // here at run time.
 #include "words/xmlwords.h"
 
+#include <unordered_map>
+
 #include "platform/filesystem.h"
 #include "script/qelscript.h"
 #include "script/registry.h"
@@ -12,11 +14,35 @@
 namespace tavlo {
 
 void TqelXMLSelection::Forget(const TqelXMLNode* subtree) {
+  if (Nodes.empty()) return;
+  // Whether each element seen on the way up lies inside subtree: every walk stops at the
+  // first element already answered, so a selection of a deep chain costs its length, not the
+  // square of its depth.
+  std::unordered_map<const TqelXMLNode*, bool> inside;
+  auto isWithin = [&](const TqelXMLNode* node) {
+    std::vector<const TqelXMLNode*> path;
+    bool answer = false;
+    for (const TqelXMLNode* at = node;; at = at->ParentNode) {
+      if (at == nullptr) break;
+      if (at == subtree) {
+        answer = true;
+        break;
+      }
+      auto known = inside.find(at);
+      if (known != inside.end()) {
+        answer = known->second;
+        break;
+      }
+      path.push_back(at);
+    }
+    for (const TqelXMLNode* seen : path) inside.emplace(seen, answer);
+    return answer;
+  };
   std::vector<TqelXMLNode*> kept;
   kept.reserve(Nodes.size());
   int index = -1;
   for (std::size_t i = 0; i < Nodes.size(); ++i) {
-    bool dropped = Nodes[i]->IsWithin(subtree);
+    bool dropped = isWithin(Nodes[i]);
     if (!dropped) kept.push_back(Nodes[i]);
     // Kept: its new place. Dropped: the survivor before it, so selectnext goes on after it.
     if (static_cast<int>(i) == Index) index = static_cast<int>(kept.size()) - 1;
@@ -112,7 +138,7 @@ void WordLoad(TqelScript& script, TqelXMLTree& document) {
   // Read first: a file that cannot be read leaves the document and the selection intact.
   std::string text = LoadFileToString(file);
   Selection(script).Forget(&document);
-  document.LoadFromText(text);
+  document.LoadFromText(text, script.WorkMeter());
 }
 
 void WordSave(TqelScript& script, TqelXMLTree& document) {
@@ -138,7 +164,7 @@ void WordSelect(TqelScript& script, TqelXMLTree& document) {
   TqelXMLSelection& selection = Selection(script);
   selection.Clear();
   std::vector<TqelXMLNode*> found;
-  document.SelectNodes(path, found);
+  document.SelectNodes(path, found, script.WorkMeter());
   selection.Nodes = std::move(found);
   script.Push(Variant(!selection.Nodes.empty()));
 }

@@ -31,12 +31,13 @@ TqelXMLNode* TqelXMLNode::AddNodeFromTag(const std::string& tag, const Variant& 
   return node;
 }
 
-void TqelXMLTree::BuildFromTokens() {
+void TqelXMLTree::BuildFromTokens(const TWorkMeter& meter) {
   ClearNodes();
   ClearAttributes();
   Name = "root";
   TqelXMLNode* cursor = this;
   for (const std::string& line : Lines) {
+    meter.Step();
     if (line.size() < 3) continue;
     std::string text = line.substr(3);
     if (line.compare(0, 3, "OT:") == 0) {

@@ -117,22 +117,22 @@ TqelXMLFilter::TqelXMLFilter(const std::string& step) {
     return;
   }
   Name = step.substr(0, bracket);
-  std::string rest = step.substr(bracket);
+  // Each condition is read from a moving start; what lies between two conditions is skipped.
+  std::size_t at = bracket;
   do {
-    rest = Trim(rest);
-    std::size_t open = rest.find('[');
+    std::size_t open = step.find('[', at);
     if (open == std::string::npos) break;
-    std::size_t close = rest.find(']', open + 1);
+    std::size_t close = step.find(']', open + 1);
     if (close == std::string::npos) break;
-    std::string condition = rest.substr(open + 1, close - open - 1);
-    rest.erase(0, close + 1);
+    std::string condition = step.substr(open + 1, close - open - 1);
+    at = close + 1;
     if (condition.empty()) break;
     TqelXMLFilterAtom atom;
     bool parsed = condition.front() == '@' ? atom.ParseCondition(condition.substr(1), true)
                                            : atom.ParseCondition(condition, false);
     if (!parsed) break;
     Conditions.push_back(std::move(atom));
-  } while (!rest.empty());
+  } while (at < step.size());
 }
 
 }  // namespace tavlo

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "text/workmeter.h"
 #include "value/value.h"
 #include "xml/xmlattribute.h"
 
@@ -74,8 +75,10 @@ class TqelXMLNode {
   // level: the least AsXML will take. No text is built.
   std::size_t IndentationBytes(int level) const;
 
-  // Appends every element that the filtered path reaches from this node, in document order.
-  void SelectNodes(const std::string& path, std::vector<TqelXMLNode*>& list);
+  // Appends every element that the filtered path reaches from this node, in document order;
+  // the meter steps per element visited.
+  void SelectNodes(const std::string& path, std::vector<TqelXMLNode*>& list,
+                   const TWorkMeter& meter = {});
   bool MatchFilter(const TqelXMLFilter& filter) const;
 
   // True when node is this node or one of its ancestors.

@@ -15,21 +15,23 @@ struct SelectStep {
   TqelXMLFilter filter;
 };
 
+// The steps are read in place from a moving start: erasing each step from a copy made a path
+// of n steps cost n times its length.
 std::vector<SelectStep> ParseSelectPath(const std::string& path) {
   std::vector<SelectStep> steps;
-  std::string remaining = path;
+  std::size_t at = 0;
   while (true) {
-    bool deep = remaining.compare(0, 2, "//") == 0;
-    if (deep) remaining.erase(0, 2);
-    std::size_t slash = remaining.find('/');
+    bool deep = path.compare(at, 2, "//") == 0;
+    if (deep) at += 2;
+    std::size_t slash = path.find('/', at);
     if (slash == std::string::npos) {
-      steps.push_back({deep, TqelXMLFilter(remaining)});
+      steps.push_back({deep, TqelXMLFilter(path.substr(at))});
       return steps;
     }
-    steps.push_back({deep, TqelXMLFilter(remaining.substr(0, slash))});
+    steps.push_back({deep, TqelXMLFilter(path.substr(at, slash - at))});
     // A "//" keeps both slashes so that the next step is deep too.
-    bool nextDeep = slash + 1 < remaining.size() && remaining[slash + 1] == '/';
-    remaining.erase(0, nextDeep ? slash : slash + 1);
+    bool nextDeep = slash + 1 < path.size() && path[slash + 1] == '/';
+    at = nextDeep ? slash : slash + 1;
   }
 }
 
@@ -41,7 +43,8 @@ struct SelectFrame {
 
 }  // namespace
 
-void TqelXMLNode::SelectNodes(const std::string& path, std::vector<TqelXMLNode*>& list) {
+void TqelXMLNode::SelectNodes(const std::string& path, std::vector<TqelXMLNode*>& list,
+                              const TWorkMeter& meter) {
   if (Nodes.empty()) return;
   const std::vector<SelectStep> steps = ParseSelectPath(path);
   std::vector<SelectFrame> frames{{this, 0, 0}};
@@ -51,6 +54,7 @@ void TqelXMLNode::SelectNodes(const std::string& path, std::vector<TqelXMLNode*>
       frames.pop_back();
       continue;
     }
+    meter.Step();
     TqelXMLNode* element = frame.node->Nodes[frame.nextChild++].get();
     std::size_t step = frame.step;
     if (element->MatchFilter(steps[step].filter)) {

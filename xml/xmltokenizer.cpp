@@ -121,12 +121,13 @@ std::string DecodeCDATA(const std::string& text) {
   return result;
 }
 
-std::vector<std::string> TokenizeXML(const std::string& text) {
+std::vector<std::string> TokenizeXML(const std::string& text, const TWorkMeter& meter) {
   std::vector<std::string> tokens;
   BoundedFinder nextClose(text, ">");
   BoundedFinder nextCDATAEnd(text, "]]>");
   std::size_t p = 0;
   while (p < text.size()) {
+    meter.Step();
     std::size_t open = text.find('<', p);
     if (open == std::string::npos) {
       EmitText(tokens, text, p, text.size());

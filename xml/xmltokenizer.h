@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "text/workmeter.h"
+
 namespace tavlo {
 
 // Trims, turns every CR LF pair and every TAB into one blank, trims again.
@@ -15,8 +17,8 @@ std::string NormaliseXMLText(const std::string& text);
 std::string EncodeCDATA(const std::string& text);
 std::string DecodeCDATA(const std::string& text);
 
-// The token lines of a document text (lines already ended by CR LF).
-std::vector<std::string> TokenizeXML(const std::string& text);
+// The token lines of a document text (lines already ended by CR LF); the meter steps per tag.
+std::vector<std::string> TokenizeXML(const std::string& text, const TWorkMeter& meter = {});
 
 // Splits a text into lines at CR LF, LF or CR; a final line break adds no empty line.
 std::vector<std::string> SplitTextLines(const std::string& text);

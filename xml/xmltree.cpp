@@ -10,11 +10,20 @@ void TqelXMLTree::Tokenize() {
   Lines = TokenizeXML(JoinTextLines(Lines));
 }
 
-void TqelXMLTree::LoadFromText(const std::string& text) {
+void TqelXMLTree::LoadFromText(const std::string& text, const TWorkMeter& meter) {
   ClearNodes();
   ClearAttributes();
-  Lines = TokenizeXML(NormaliseLineBreaks(text));
-  BuildFromTokens();
+  Lines.clear();
+  try {
+    Lines = TokenizeXML(NormaliseLineBreaks(text), meter);
+    BuildFromTokens(meter);
+  } catch (...) {
+    // Stopped midway: no half document.
+    ClearNodes();
+    ClearAttributes();
+    Lines.clear();
+    throw;
+  }
 }
 
 void TqelXMLTree::LoadFromFile(const std::string& fileName) {

@@ -17,12 +17,14 @@ class TqelXMLTree : public TqelXMLNode {
 
   // Replaces the document by the one in the file; raises the file layer's errors.
   void LoadFromFile(const std::string& fileName);
-  // Replaces the document by the one in the text (what LoadFromFile does after reading).
-  void LoadFromText(const std::string& text);
+  // Replaces the document by the one in the text (what LoadFromFile does after reading). The
+  // meter steps per tag read and per element built, and may stop the load, which then leaves
+  // an empty document.
+  void LoadFromText(const std::string& text, const TWorkMeter& meter = {});
   // Replaces Lines (document text lines) by the token lines of that text.
   void Tokenize();
   // Rebuilds the tree from the token lines in Lines; the root is renamed "root".
-  void BuildFromTokens();
+  void BuildFromTokens(const TWorkMeter& meter = {});
 
   // The writers take an optional size report (see TqelXMLSizeReport) that may stop them.
   // The root's children as indented text; the empty text for an empty document.

@@ -36,6 +36,9 @@ TRecordFilter::TRecordFilter(TDbf& dbf, TqelScript& script) : dbf_(dbf), script_
   script_.SetScriptTimeOut(kScriptTimeOut);
   // The variable callback reads one field of the record under test.
   script_.SetHostVariablesQuick(true);
+  // Every run of the filter, and every script such a run compiles and runs in turn (set.do,
+  // the query of a paged file), refuses the words that change something outside.
+  script_.RefuseChanges(kRefusedIn);
   dbf_.OnFilterRecord = [this](TDbf& dataSet, bool& accept) { NewFilterRecord(dataSet, accept); };
   dbf_.OnFilterRecordBytes = [this](TDbf& dataSet, const std::uint8_t* record) {
     return TestRecordBytes(dataSet, record);
@@ -52,6 +55,7 @@ TRecordFilter::~TRecordFilter() noexcept {
   dbf_.OnFilterRecordBytes = nullptr;
   script_.onGetVariable = nullptr;
   script_.SetHostVariablesQuick(false);
+  script_.AllowChanges();
 }
 
 void TRecordFilter::SetFilterText(const std::string& text) {
@@ -111,11 +115,13 @@ TRecordVerdict TRecordFilter::TestRecordBytes(TDbf& DataSet, const std::uint8_t*
 // A filter is a question about a record, run once for every record: a word that changes
 // something outside (a file, a folder, another program, a dialog, the clipboard) would do so
 // thousands of times behind the user's back (a filter once deleted its own table's memo file).
-// Refused when compiled, so that nothing of it ever runs.
+// Refused when compiled, so that such a filter is never switched on; the runs refuse them as
+// well (RefuseChanges), which also covers the words of a text the filter runs (set.do).
 void TRecordFilter::RefuseChangingWords() const {
   for (const TAtom& atom : script_.Atoms()) {
     const std::string word = ChangingWordOf(atom);
-    if (!word.empty()) throw EqelScriptError("The word " + word + " is not allowed in a filter");
+    if (!word.empty())
+      throw EqelScriptError("The word " + word + " is not allowed in " + kRefusedIn);
   }
 }
 

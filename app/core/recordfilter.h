@@ -24,9 +24,12 @@ namespace tavlo {
 class TRecordFilter {
  public:
   static constexpr int kScriptTimeOut = 30;
+  // Where the refusal of a word that changes something outside says it was refused.
+  static constexpr const char* kRefusedIn = "a filter";
 
-  // Takes over dbf.OnFilterRecord, dbf.OnFilterRecordBytes and script.onGetVariable and sets the script's time-out to
-  // 30 seconds. Both components must outlive this object.
+  // Takes over dbf.OnFilterRecord, dbf.OnFilterRecordBytes and script.onGetVariable, sets the
+  // script's time-out to 30 seconds and makes its runs refuse every word that changes
+  // something outside (TqelScript::RefuseChanges). Both components must outlive this object.
   TRecordFilter(TDbf& dbf, TqelScript& script);
   ~TRecordFilter() noexcept;
   TRecordFilter(const TRecordFilter&) = delete;

@@ -91,6 +91,14 @@ expect_eq "$err" "tavlo-cli: The word deletefile is not allowed in a filter" "de
 err=$("$cli" dump people.dbf --filter "'x' 'out.txt' set.save true" 2>&1 >/dev/null)
 expect_eq "$err" "tavlo-cli: The word set.save is not allowed in a filter" "saving filter"
 [[ ! -e out.txt ]] || fail "a filter wrote a file"
+# Nor through a script the filter runs: the refusal is the run's, whatever compiled the word.
+err=$("$cli" dump people.dbf --filter "[ 'people.dbt' deletefile true ] set.do" 2>&1 >/dev/null); rc=$?
+expect_eq "$rc" "1" "a filter deleting through set.do exits 1"
+expect_eq "$err" "tavlo-cli: The word deletefile is not allowed in a filter" "deleting through set.do"
+[[ -f people.dbt ]] || fail "the memo file was deleted through set.do"
+err=$("$cli" dump people.dbf --filter "[ 'x' 'out.txt' set.save true ] set.do" 2>&1 >/dev/null)
+expect_eq "$err" "tavlo-cli: The word set.save is not allowed in a filter" "saving through set.do"
+[[ ! -e out.txt ]] || fail "a filter wrote a file through set.do"
 # eval still runs every word.
 "$cli" eval "'x' 'out.txt' set.save" >/dev/null && [[ -f out.txt ]] || fail "eval may save"
 

@@ -62,7 +62,8 @@ TEST(Interpreter, ZeroTimeOutStillRunsAShortScript) {
 }
 
 // A handler that blocks is not interrupted, but the run fails at the next atom once the
-// limit has passed, even when only quick atoms follow.
+// limit has passed, even when only quick atoms follow, and when no atom follows at all: a
+// result that came after the limit is not the run's (eval once printed one and exited 0).
 TEST(Interpreter, TimeLimitIsTestedAfterABlockingHandler) {
   TqelScript s;
   s.SetScriptTimeOut(0);
@@ -74,7 +75,9 @@ TEST(Interpreter, TimeLimitIsTestedAfterABlockingHandler) {
   };
   s.SetScript(">slow.get drop 1");
   EXPECT_THROW_MSG(s.Run(), EqelScriptError, "Script timed out after 0 seconds");
-  s.SetScript("1 >slow.get");  // the last atom: nothing runs after it
+  s.SetScript("1 >slow.get");  // the last atom
+  EXPECT_THROW_MSG(s.Run(), EqelScriptError, "Script timed out after 0 seconds");
+  s.SetScriptTimeOut(30);
   EXPECT_EQ(s.Run(), Str("x"));
 }
 

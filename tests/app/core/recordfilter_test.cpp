@@ -7,6 +7,7 @@
 
 #include "dbf/cursor_fixture.h"
 #include "platform/filesystem.h"
+#include "text/qelstrings.h"
 #include "words/library.h"
 
 namespace tavlo {
@@ -162,8 +163,41 @@ TEST_F(RecordFilterTest, WordsThatChangeAnythingAreRefusedWhenCompiled) {
   filter_.Filter("people", "'" + table + "' fileexists '" + folder +
                                "none.txt' fileexists not and >NAME.get 'Bob' = and");
   EXPECT_EQ(Shown(), (Names{"Bob"}));
-  EXPECT_NO_THROW(filter_.SetFilterText("'" + folder + "a.txt' set.load drop &f.count drop ?d.count "
+  EXPECT_NO_THROW(filter_.SetFilterText("'" + folder +
+                                        "a.txt' set.load drop &f.count drop ?d.count "
                                         "drop :v.get drop 'Ann' 'Ann Bob' 1 find 0 >"));
+}
+
+// The refusal belongs to every run of the filter, not to the filter's own text: a text the
+// filter runs through set.do, or as the query of a paged file, refuses the same words (a
+// filter "[ 'people.dbt' deletefile true ] set.do" once deleted the table's memo file).
+TEST_F(RecordFilterTest, ScriptsTheFilterRunsRefuseChangesToo) {
+  const std::string table = dbf_.TableName();
+  const std::string folder = table.substr(0, table.rfind('/') + 1);
+  const std::string victim = folder + "victim.txt";
+  SaveStringToFile(victim, "keep");
+  {
+    TqelScript maker;
+    maker.SetScript("'" + folder + "p.jpf' 512 'userx' 'Secret12' &f.new '" + folder +
+                    "p.jpf' 'userx' 'Secret12' &f.open 'n=\"a\"' &f.append");
+    maker.Run();
+  }
+  const std::vector<std::pair<std::string, std::string>> routes = {
+      {"[ '" + table + "' deletefile true ] set.do", "deletefile"},
+      {"[ 'owned' '" + victim + "' set.save true ] set.do", "set.save"},
+      {"'" + folder + "p.jpf' 'userx' 'Secret12' &f.open [ '" + victim +
+           "' deletefile true ] false &f.select true",
+       "deletefile"},
+  };
+  for (const auto& [text, word] : routes) {
+    const std::string expected = "The word " + word + " is not allowed in a filter";
+    EXPECT_THROW_MESSAGE(filter_.Filter("people", text), expected.c_str());
+    filter_.ShowAll();
+  }
+  EXPECT_TRUE(Files().FileExists(table));
+  EXPECT_EQ(LoadFileToString(victim), "keep");
+  // Opening the paged file to read it wrote no users file.
+  EXPECT_FALSE(Files().FileExists(folder + "p.users"));
 }
 
 TEST_F(RecordFilterTest, NoCurrentTableMeansNothingHappens) {
