@@ -4,7 +4,9 @@
 // form: labels and edit boxes, memos and check boxes bound to fields of the open table
 // through the shell's data source. It loads and saves form files, places controls, selects
 // them with the selection frame, and drives the properties window. The filter buttons go
-// through the shell's record filter; the page keeps no copy of its logic.
+// through the shell's record filter; the page keeps no copy of its logic, only what it
+// shows: the box's text per table, and the filter in force before, given back when a new
+// script fails.
 //
 // Design state: designMode (off at start; "New Form" turns it on, LoadForm off, "Design
 // Form" toggles), paletteMode (0 pointer, 1 label, 2 edit, 3 checkbox, 4 memo; kept until
