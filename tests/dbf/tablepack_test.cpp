@@ -283,6 +283,57 @@ TEST(TablePack, AnOpenDuringAPackLeavesThePacksFilesAlone) {
             (std::set<std::string>{"t.dbf", "t.dbt", "t.bak.dbf", "t.bak.dbt"}));
 }
 
+// The operating system's files, except that the first open of the memo file finds the table
+// packed by another program between the cursor's opens of the data and the memo file.
+class PackedMeanwhile : public packtest::PassThroughFileSystem {
+ public:
+  explicit PackedMeanwhile(const ScratchFolder& dir) : dir_(dir) {}
+  std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) override {
+    if (!done_ && ExtractFileExt(path) == ".dbt") {
+      done_ = true;
+      for (const auto& [from, to] : {std::pair{"t.dbf", "t.bak.dbf"},
+                                     {"t.dbt", "t.bak.dbt"},
+                                     {"new.dbt", "t.dbt"},
+                                     {"new.dbf", "t.dbf"}})
+        OsFiles().RenameFile(dir_.File(from), dir_.File(to));
+    }
+    return OsFiles().Open(path, mode);
+  }
+
+ private:
+  const ScratchFolder& dir_;
+  bool done_ = false;
+};
+
+TEST(TablePack, AnOpenMetByAPackOpensTheFilesOfOneTable) {
+  ScratchFolder dir;
+  const std::string path = dir.File("t.dbf");
+  const int live = packtest::MakeMemoTable(path, dir.File("t.dbt"), 40);
+  // The packed table, made ahead and moved in while the cursor opens the old one.
+  packtest::MakeMemoTable(dir.File("new.dbf"), dir.File("new.dbt"), 40);
+  {
+    ScratchFolder elsewhere;
+    std::rename(dir.File("new.dbf").c_str(), elsewhere.File("new.dbf").c_str());
+    std::rename(dir.File("new.dbt").c_str(), elsewhere.File("new.dbt").c_str());
+    PackTable(elsewhere.File("new.dbf"));
+    std::rename(elsewhere.File("new.dbf").c_str(), dir.File("new.dbf").c_str());
+    std::rename(elsewhere.File("new.dbt").c_str(), dir.File("new.dbt").c_str());
+  }
+  PackedMeanwhile meanwhile(dir);
+  ScopedFileSystem scoped(meanwhile);
+  TDbf reader;
+  reader.SetTableName(path);
+  reader.SetReadOnly(true);
+  reader.Open();
+  int seen = 0;
+  for (reader.First(); !reader.AtEnd(); reader.Next(), ++seen) {
+    const std::string name = reader.FieldByName("NAME").TextValue();
+    EXPECT_EQ(reader.FieldByName("NOTES").TextValue().rfind(name + " says ", 0), 0u) << name;
+  }
+  EXPECT_EQ(seen, live);
+  EXPECT_EQ(reader.RecordCount(), live);  // the packed table, without deleted records
+}
+
 TEST(TablePack, AFileNamedLikeAPackFileIsNotTouched) {
   // From a hostile-test reproducer: a user's table sales.pack.dbf beside sales.dbf.
   ScratchFolder dir;
