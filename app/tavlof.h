@@ -18,8 +18,8 @@
 #include <memory>
 #include <string>
 
-#include "app/core/formplacement.h"
-#include "app/core/recordfilter.h"
+#include "workspace/formplacement.h"
+#include "query/recordfilter.h"
 #include "app/data/datasource.h"
 #include "app/pages/pagehost.h"
 #include "dbf/tdbf.h"

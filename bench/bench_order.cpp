@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/core/recordfinder.h"
-#include "app/core/rowcache.h"
-#include "app/core/tablerowsource.h"
+#include "query/recordfinder.h"
+#include "query/rowcache.h"
+#include "query/tablerowsource.h"
 #include "bench/benchclock.h"
 #include "bench/gridscreen.h"
 #include "dbf/fields.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/core/rowcache.h"
+#include "query/rowcache.h"
 #include "dbf/tdbf.h"
 
 namespace tavlo::bench {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/core/tabledefinition.h"
+#include "workspace/tabledefinition.h"
 #include "cli/command.h"
 #include "dbf/tdbf.h"
 #include "platform/filenames.h"

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/core/delimitedtext.h"
-#include "app/core/recordfilter.h"
+#include "workspace/delimitedtext.h"
+#include "query/recordfilter.h"
 #include "cli/command.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"

@@ -1,7 +1,7 @@
 // tavlo-cli import TABLE FILE.csv: appends the rows of a CSV (or TSV) file to a table.
 #include <iostream>
 
-#include "app/core/delimitedtext.h"
+#include "workspace/delimitedtext.h"
 #include "cli/command.h"
 #include "dbf/tdbf.h"
 #include "platform/codepage.h"

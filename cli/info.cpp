@@ -2,7 +2,7 @@
 // table, read without writing anything. Opening messages go to stderr through the desktop host.
 #include <iostream>
 
-#include "app/core/tableinfo.h"
+#include "workspace/tableinfo.h"
 #include "cli/command.h"
 #include "dbf/tablefiles.h"
 

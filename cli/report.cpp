@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/core/recordfilter.h"
-#include "app/core/reportbuilder.h"
+#include "query/recordfilter.h"
+#include "workspace/reportbuilder.h"
 #include "cli/command.h"
 #include "dbf/tdbf.h"
 #include "platform/errors.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/recordfilter.h"
+#include "query/recordfilter.h"
 #include "dbf/fieldcodec.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/formfile.h"
+#include "workspace/formfile.h"
 #include "text/qelstrings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/inifile.h"
+#include "workspace/inifile.h"
 #include "fuzz/fuzzsupport.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/reportbuilder.h"
+#include "workspace/reportbuilder.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
 #include "fuzz/fuzzsupport.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/tabledefinition.h"
+#include "workspace/tabledefinition.h"
 #include "dbf/tdbf.h"
 #include "fuzz/fuzzsupport.h"
 #include "text/qelstrings.h"

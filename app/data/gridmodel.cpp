@@ -4,7 +4,7 @@
 #include <QColor>
 #include <QElapsedTimer>
 
-#include "app/core/recordfinder.h"
+#include "query/recordfinder.h"
 #include "app/host/qtdesktophost.h"
 #include "dbf/fields.h"
 #include "text/qelstrings.h"

@@ -9,8 +9,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/core/rowcache.h"
-#include "app/core/tablerowsource.h"
+#include "query/rowcache.h"
+#include "query/tablerowsource.h"
 #include "app/data/datasource.h"
 #include "dbf/tdbf.h"
 

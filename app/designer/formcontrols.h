@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "app/core/formfile.h"
+#include "workspace/formfile.h"
 
 namespace tavlo {
 

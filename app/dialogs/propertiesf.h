@@ -12,7 +12,7 @@
 #include <QTabWidget>
 #include <QWidget>
 
-#include "app/core/formplacement.h"
+#include "workspace/formplacement.h"
 
 namespace tavlo {
 

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 #include <optional>
 
-#include "app/core/tabledefinition.h"
+#include "workspace/tabledefinition.h"
 #include "app/host/qtdesktophost.h"
 #include "app/pages/pagehost.h"
 #include "app/widgets/buttonpanel.h"

@@ -10,7 +10,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "app/core/recordfilter.h"
+#include "query/recordfilter.h"
 #include "app/data/datasource.h"
 #include "app/designer/formarea.h"
 #include "app/designer/formcontrols.h"

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/formfile.h"
+#include "workspace/formfile.h"
 #include "app/designer/formarea.h"
 #include "app/designer/palette.h"
 #include "app/designer/sizercontrol.h"

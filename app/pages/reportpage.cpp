@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/core/reportbuilder.h"
+#include "workspace/reportbuilder.h"
 #include "app/dialogs/formselectf.h"
 #include "app/dialogs/printpreviewf.h"
 #include "app/pages/pagehost.h"

@@ -3,8 +3,8 @@
 
 #include <optional>
 
-#include "app/core/delimitedtext.h"
-#include "app/core/tableinfo.h"
+#include "workspace/delimitedtext.h"
+#include "workspace/tableinfo.h"
 #include "app/pages/pagehost.h"
 #include "app/widgets/buttonpanel.h"
 #include "dbf/recordfile.h"

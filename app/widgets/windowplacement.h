@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "app/core/formplacement.h"
+#include "workspace/formplacement.h"
 
 namespace tavlo {
 

@@ -19,7 +19,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/core/inifile.h"
+#include "workspace/inifile.h"
 #include "app/data/dbgrid.h"
 #include "app/data/dbnavigator.h"
 #include "app/dialogs/memoeditf.h"

@@ -9,7 +9,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
-#include "app/core/formfile.h"
+#include "workspace/formfile.h"
 #include "app/data/dbcontrols.h"
 #include "app/data/dbnavigator.h"
 #include "app/designer/formarea.h"

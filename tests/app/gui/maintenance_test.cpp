@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTest>
 
-#include "app/core/recordfilter.h"
+#include "query/recordfilter.h"
 #include "app/pages/formpage.h"
 #include "app/pages/tablemaintenance.h"
 #include "app/pages/tablepage.h"

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/core/inifile.h"
+#include "workspace/inifile.h"
 #include "app/data/dbcontrols.h"
 #include "app/data/dbgrid.h"
 #include "app/data/dbnavigator.h"

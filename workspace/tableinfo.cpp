@@ -1,7 +1,7 @@
 // What `tavlo-cli info` prints and the "Table information" window shows: version, format,
 // level, counts, sizes, last update, language byte and code page, memo and index files and the
 // field list, read without writing anything. Opening messages go through the desktop host.
-#include "app/core/tableinfo.h"
+#include "workspace/tableinfo.h"
 
 #include <cstdio>
 #include <sstream>

@@ -1,11 +1,11 @@
 // The grid's find: the record finder against a plain search of every display text (so that
 // the columns it leaves out could never have matched), and finding rows forward and
 // backward in the grid's order with a filter on, without wrapping at either end.
-#include "app/core/recordfinder.h"
+#include "query/recordfinder.h"
 
 #include <gtest/gtest.h>
 
-#include "app/core/tablerowsource.h"
+#include "query/tablerowsource.h"
 #include "dbf/cursor_fixture.h"
 #include "dbf/fields.h"
 #include "text/qelstrings.h"

@@ -1,6 +1,6 @@
 // The table designer's definition text: line splitting, the attribute rules, sizes, refused
 // lines and the table it creates.
-#include "app/core/tabledefinition.h"
+#include "workspace/tabledefinition.h"
 
 #include <unistd.h>
 

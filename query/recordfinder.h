@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/rowcache.h"
+#include "query/rowcache.h"
 #include "dbf/displaytexts.h"
 #include "dbf/tdbf.h"
 

@@ -1,6 +1,6 @@
 // The grid's lazy record list: chunked learning, hidden records, the bounded text cache and
 // the updates after post and delete, over a fake table.
-#include "app/core/rowcache.h"
+#include "query/rowcache.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The record filter: the "Filter" and "Show all" actions, the cursor's filter hook and the
 // script's variable callback that hands out the fields of the record under test.
-#include "app/core/recordfilter.h"
+#include "query/recordfilter.h"
 
 #include <cstdint>
 #include <cstring>

@@ -2,11 +2,11 @@
 // (random tables and scripts of the planned shapes), and the cases it must decline or match
 // by construction: shapes it does not take, tables it cannot run on, the Null result's error
 // at the right record, and a table opened while the filter stays on.
-#include "app/core/filterplan.h"
+#include "query/filterplan.h"
 
 #include <gtest/gtest.h>
 
-#include "app/core/recordfilter.h"
+#include "query/recordfilter.h"
 #include "dbf/cursor_fixture.h"
 #include "fuzz/filterdifferential.h"
 #include "testsupport.h"

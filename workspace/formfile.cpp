@@ -1,5 +1,5 @@
 // Form file lines to control descriptions and back, colour texts, and the form's table.
-#include "app/core/formfile.h"
+#include "workspace/formfile.h"
 
 #include <cstdio>
 

@@ -1,5 +1,5 @@
 // The table designer's definition text: lines to field definitions, and the creation step.
-#include "app/core/tabledefinition.h"
+#include "workspace/tabledefinition.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // The report generator: template sections, record bodies with markers, the cursor walk.
-#include "app/core/reportbuilder.h"
+#include "workspace/reportbuilder.h"
 
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"

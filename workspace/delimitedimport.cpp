@@ -1,6 +1,6 @@
 // Appending delimited text to a table: the header row matched to fields, and each row either
 // stored with every value whole or refused with its line and the reason.
-#include "app/core/delimitedtext.h"
+#include "workspace/delimitedtext.h"
 #include "dbf/dbferrors.h"
 #include "dbf/fieldconvert.h"
 #include "dbf/fields.h"

@@ -1,7 +1,7 @@
 // Delimited text in and out of tables: the reader's rows, the import that stores every value
 // whole or refuses its row (the inputs of a hostile test that once lost rows with success
 // reported), and export followed by import giving the same table back for every type.
-#include "app/core/delimitedtext.h"
+#include "workspace/delimitedtext.h"
 
 #include <gtest/gtest.h>
 

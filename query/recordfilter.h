@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/filterplan.h"
+#include "query/filterplan.h"
 
 #include "dbf/tdbf.h"
 #include "script/qelscript.h"

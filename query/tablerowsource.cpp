@@ -1,5 +1,5 @@
 // The grid's read path over TDbf.
-#include "app/core/tablerowsource.h"
+#include "query/tablerowsource.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Delimited text out of a table (the export) and split into rows (the reader of the import).
-#include "app/core/delimitedtext.h"
+#include "workspace/delimitedtext.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // Form file lines: the skip rules, the defaults, colour texts, the file's lines and the
 // table fallback.
-#include "app/core/formfile.h"
+#include "workspace/formfile.h"
 
 #include <set>
 

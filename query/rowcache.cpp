@@ -1,5 +1,5 @@
 // The grid's lazy record list and bounded text cache.
-#include "app/core/rowcache.h"
+#include "query/rowcache.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,6 +1,6 @@
 // The filter plan: recognising the planned shapes in compiled atoms, binding them to a
 // table's field layout, and evaluating them on record bytes with the value type's rules.
-#include "app/core/filterplan.h"
+#include "query/filterplan.h"
 
 #include <cstring>
 

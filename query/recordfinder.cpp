@@ -1,5 +1,5 @@
 // Finding a text in the display texts of records.
-#include "app/core/recordfinder.h"
+#include "query/recordfinder.h"
 
 #include "platform/regional.h"
 #include "text/qelstrings.h"

@@ -1,7 +1,7 @@
 // The record filter over real tables: accepted records, the boolean rule of the result, field
 // names without case, unanswered fields, compile and run errors, memo fields and a table
 // opened while the filter stays on.
-#include "app/core/recordfilter.h"
+#include "query/recordfilter.h"
 
 #include <gtest/gtest.h>
 

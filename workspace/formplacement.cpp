@@ -1,7 +1,7 @@
 // The window placement store over the settings file: one IniFile per operation.
-#include "app/core/formplacement.h"
+#include "workspace/formplacement.h"
 
-#include "app/core/inifile.h"
+#include "workspace/inifile.h"
 #include "platform/filenames.h"
 
 namespace tavlo {

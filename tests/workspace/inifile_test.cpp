@@ -1,12 +1,12 @@
 // Settings file behaviour: lookup rules, line endings, insert positions and write failures,
 // over an in-memory file system so that a refused write can be injected.
-#include "app/core/inifile.h"
+#include "workspace/inifile.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "app/core/formplacement.h"
+#include "workspace/formplacement.h"
 #include "platform/errors.h"
 #include "platform/filesystem.h"
 

@@ -2,11 +2,11 @@
 // their order, tags without case, markers with case, unknown and empty markers, an unclosed
 // marker, values never expanded again), then the cursor walk — filter, empty table, no table,
 // an unreadable template, cancelling and where the cursor ends.
-#include "app/core/reportbuilder.h"
+#include "workspace/reportbuilder.h"
 
 #include <gtest/gtest.h>
 
-#include "app/core/recordfilter.h"
+#include "query/recordfilter.h"
 #include "dbf/cursor_fixture.h"
 #include "words/library.h"
 

@@ -3,7 +3,7 @@
 // view where it can so that a scan of a large table makes no system call per record.
 #pragma once
 
-#include "app/core/rowcache.h"
+#include "query/rowcache.h"
 #include "dbf/tdbf.h"
 
 namespace tavlo {

@@ -1,6 +1,6 @@
 // The settings file reader and writer: lines, section and key lookup, and the insert rules
 // that decide where a new key goes.
-#include "app/core/inifile.h"
+#include "workspace/inifile.h"
 
 #include <cctype>
 #include <climits>
