@@ -321,8 +321,17 @@ TRecovery RecoverCommit(const std::string& markPath) {
     // The name may have been removed and made anew between finding and opening it.
     const std::string id = lock->FileId();
     if (!id.empty() && id != Files().FileId(markPath)) continue;
+    const std::string text = ReadAll(*lock);
+    // An empty mark whose lock was free: its owner died between creating it and writing the
+    // plan, so it made nothing. (An owner still about to take its lock finds the name gone
+    // and creates the mark anew.)
+    if (text.empty()) {
+      Files().DeleteFile(markPath);
+      result.outcome = TRecovery::Undone;
+      return result;
+    }
     TMarkText mark;
-    if (!ParseMark(ReadAll(*lock), mark)) {
+    if (!ParseMark(text, mark)) {
       result.outcome = TRecovery::Foreign;
       return result;
     }

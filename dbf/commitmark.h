@@ -21,7 +21,8 @@
 // The owner creates the mark exclusively and keeps it open for writing until it has removed
 // it. That open is the operation's lock, and only the end of the process takes it away.
 // Whoever else finds a mark touches nothing while that lock is held or while the owner's
-// process still runs. Once the owner is gone it takes the lock itself, and
+// process still runs; an empty mark whose lock is free was left by an owner killed before it
+// wrote its plan, and is removed. Once the owner is gone it takes the lock itself, and
 //   - before "moving": deletes the made files and the mark (the operation never happened);
 //   - after "moving": makes the moves not yet made and removes the mark (it is finished).
 // Which moves were made is read from the disk. Commit refuses a plan unless every source exists

@@ -645,6 +645,9 @@ std::string TRepairResult::Text() const {
 }
 
 TTableReport CheckTable(const std::string& path) {
+  // Reads the files itself rather than through an open, so it finishes a killed pack as an
+  // open does: otherwise the table it reports on would be the one half moved.
+  FinishInterruptedPack(path);
   if (!Files().FileExists(path)) throw EFOpenError::ForPath(path);
   TTableReport report;
   Walk(path, report).Run(nullptr);
@@ -652,6 +655,7 @@ TTableReport CheckTable(const std::string& path) {
 }
 
 TRepairResult RepairTable(const std::string& path, const std::string& outputPath) {
+  FinishInterruptedPack(path);
   if (!Files().FileExists(path)) throw EFOpenError::ForPath(path);
   TRepairFiles files(outputPath);
   // A repair into this name that was killed is finished or undone first.

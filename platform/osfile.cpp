@@ -303,24 +303,40 @@ std::string OsFileId(const struct stat& status) {
          std::to_string(static_cast<unsigned long long>(status.st_ino));
 }
 
+namespace {
+
+bool StillNamed(int fd, const std::string& path) {
+  struct stat opened, named;
+  return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+         opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+}  // namespace
+
 std::unique_ptr<ByteStream> CreateNewOsFile(const std::string& path) {
   if (path.empty()) throw EFCreateError::ForPath(path, Reason(ENOENT));
-  int fd;
-  do {
-    fd = SystemCalls().open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw EFCreateError::ForPath(path, Reason(errno));
-  // Another program may look into the file the moment it appears (a program checking for
-  // leftovers holds it for an instant): wait for that rather than fail.
-  for (int wait = 1; !TakeShare(fd, OpenMode::ReadWrite); wait *= 2) {
-    if (wait > 1024) {
-      SystemCalls().close(fd);
-      ::unlink(path.c_str());
-      throw EFCreateError::ForPath(path, "the file is in use by another program");
+  for (int attempt = 0;; ++attempt) {
+    int fd;
+    do {
+      fd = SystemCalls().open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) throw EFCreateError::ForPath(path, Reason(errno));
+    // Another program may look into the file the moment it appears (a program checking for
+    // leftovers holds it for an instant): wait for that rather than fail.
+    for (int wait = 1; !TakeShare(fd, OpenMode::ReadWrite); wait *= 2) {
+      if (wait > 1024) {
+        SystemCalls().close(fd);
+        ::unlink(path.c_str());
+        throw EFCreateError::ForPath(path, "the file is in use by another program");
+      }
+      ::usleep(static_cast<useconds_t>(wait) * 1000);
     }
-    ::usleep(static_cast<useconds_t>(wait) * 1000);
+    // That program may have taken the empty file for one left by a creator that died, and
+    // removed it: what was written to this handle would then be lost, so create it again.
+    if (StillNamed(fd, path)) return std::make_unique<OsByteStream>(fd, path);
+    SystemCalls().close(fd);
+    if (attempt == 3) throw EFCreateError::ForPath(path, "the file was removed by another program");
   }
-  return std::make_unique<OsByteStream>(fd, path);
 }
 
 OsCalls& SystemCalls() {

@@ -10,6 +10,7 @@
 #include "dbf/commitmark.h"
 #include "dbf/dbferrors.h"
 #include "pack_testutil.h"
+#include "platform/filesystem.h"
 #include "platform/processes.h"
 #include "testsupport.h"
 
@@ -150,6 +151,19 @@ void WriteMark(const std::string& path, int owner, const std::string& boot,
   WriteBytes(path, "tavlo commit mark\nkind test\nowner " + std::to_string(owner) + " " + boot +
                        "\nmake .new.tmp\nmove old.txt old.bak\nmove .new.tmp old.txt\nplan end\n" +
                        tail);
+}
+
+// An owner killed between creating its mark and writing the plan leaves an empty file; one
+// still between the two holds the mark's lock.
+TEST(CommitMark, AnEmptyMarkIsRemovedOnceNobodyHoldsIt) {
+  ScratchFolder dir;
+  WriteBytes(dir.File("old.txt"), "old");
+  auto creating = Files().CreateNew(dir.File("t.commit"));
+  EXPECT_EQ(RecoverCommit(dir.File("t.commit")).outcome, TRecovery::Busy);
+  EXPECT_EQ(FolderNames(dir.Path()), (std::set<std::string>{"old.txt", "t.commit"}));
+  creating.reset();
+  EXPECT_EQ(RecoverCommit(dir.File("t.commit")).outcome, TRecovery::Undone);
+  EXPECT_EQ(FolderNames(dir.Path()), (std::set<std::string>{"old.txt"}));
 }
 
 TEST(CommitMark, AMarkWithoutItsLockIsLeftWhileItsOwnerProcessRuns) {

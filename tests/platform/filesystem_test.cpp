@@ -266,6 +266,26 @@ TEST(FileFaults, ShortWritesAreContinuedAndAFullDiskFails) {
                    "Stream read error: " + path + ": Input/output error");
 }
 
+int createCalls = 0;
+
+// Another program may remove a new file before its creator has taken it (taking it for one a
+// dead creator left): the creator then makes it again rather than write into a lost file.
+TEST(FileFaults, ANewFileRemovedBeforeItIsTakenIsCreatedAgain) {
+  testing::TempFolder dir;
+  std::string path = dir.File("n.mark");
+  InjectedCalls injected;
+  createCalls = 0;
+  SystemCalls().open = [](const char* name, int flags, mode_t mode) -> int {
+    const int fd = ::open(name, flags, mode);
+    if ((flags & O_CREAT) != 0 && ++createCalls == 1) ::unlink(name);
+    return fd;
+  };
+  auto created = OsFiles().CreateNew(path);
+  created->WriteAt(0, "plan", 4);
+  EXPECT_EQ(createCalls, 2);
+  EXPECT_EQ(ReadBytes(path), "plan");
+}
+
 TEST(FileFaults, RefusedOrUnsupportedLocks) {
   testing::TempFolder dir;
   std::string path = dir.File("l.dbf");
