@@ -9,7 +9,7 @@ PACKAGES=(
   fonts-liberation2 xvfb xauth
   libgtest-dev libgmock-dev googletest libbenchmark-dev liblua5.4-dev sqlite3 libsqlite3-dev
   python3 python3-dbf python3-dbfread dbview gdal-bin
-  clang libclang-rt-14-dev strace
+  clang libclang-rt-14-dev strace poppler-utils
 )
 
 install_missing_packages() {
