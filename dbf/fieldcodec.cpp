@@ -171,6 +171,20 @@ WholeNumberParse ParseWholeNumber(std::string_view text, std::int64_t& value) {
   return WholeNumberParse::Ok;
 }
 
+bool WholeNumberValue(std::string_view trimmed, std::int64_t& value) {
+  if (trimmed.empty()) return false;
+  switch (ParseWholeNumber(trimmed, value)) {
+    case WholeNumberParse::Ok:
+      return true;
+    case WholeNumberParse::NotANumber:
+      value = 0;
+      return true;
+    case WholeNumberParse::OutOfRange:
+      return false;
+  }
+  return false;
+}
+
 // Plain fixed-point text ("-123.45") of at most 15 digits: the digits make an exact integer
 // and the division by an exact power of ten rounds correctly, as a full parse would.
 bool FastFixedPoint(std::string_view text, char separator, double& value) {
@@ -314,17 +328,9 @@ bool DecodeFieldBytes(TFieldType type, const std::uint8_t* bytes, std::size_t le
   std::string_view text = TrimFieldBytes(bytes, length);
   if (text.empty()) return false;
   auto whole = [&](std::int64_t minimum, std::int64_t maximum, std::int64_t& value) {
-    switch (ParseWholeNumber(text, value)) {
-      // The null test answers for the stored number; only a native value needs the range.
-      case WholeNumberParse::Ok:
-        return destination == nullptr || (value >= minimum && value <= maximum);
-      case WholeNumberParse::NotANumber:
-        value = 0;
-        return true;
-      case WholeNumberParse::OutOfRange:
-        return false;
-    }
-    return false;
+    // The null test answers for the stored number; only a native value needs the range.
+    return WholeNumberValue(text, value) &&
+           (destination == nullptr || (value >= minimum && value <= maximum));
   };
   std::int64_t number = 0;
   switch (type) {

@@ -38,6 +38,9 @@ std::string_view TrimFieldBytes(const std::uint8_t* bytes, std::size_t length);
 enum class WholeNumberParse { Ok, NotANumber, OutOfRange };
 // Optional sign and decimal digits, nothing else. OutOfRange beyond 64 bits.
 WholeNumberParse ParseWholeNumber(std::string_view text, std::int64_t& value);
+// The value of a whole-number field from its trimmed text: false when it holds none (blank,
+// or digits beyond 64 bits); a text that is no number reads as 0, as the field shows it.
+bool WholeNumberValue(std::string_view trimmed, std::int64_t& value);
 
 // Replaces the first '.' by the regional decimal separator and parses; 0 when the text is
 // not a number.
