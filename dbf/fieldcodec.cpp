@@ -171,20 +171,6 @@ WholeNumberParse ParseWholeNumber(std::string_view text, std::int64_t& value) {
   return WholeNumberParse::Ok;
 }
 
-bool WholeNumberValue(std::string_view trimmed, std::int64_t& value) {
-  if (trimmed.empty()) return false;
-  switch (ParseWholeNumber(trimmed, value)) {
-    case WholeNumberParse::Ok:
-      return true;
-    case WholeNumberParse::NotANumber:
-      value = 0;
-      return true;
-    case WholeNumberParse::OutOfRange:
-      return false;
-  }
-  return false;
-}
-
 // Plain fixed-point text ("-123.45") of at most 15 digits: the digits make an exact integer
 // and the division by an exact power of ten rounds correctly, as a full parse would.
 bool FastFixedPoint(std::string_view text, char separator, double& value) {

@@ -287,18 +287,20 @@ bool TrimmedEquals(const std::uint8_t* bytes, std::size_t length, const std::str
 int TFilterPlan::TestVerdict(Test& test, const std::uint8_t* record) {
   const TColumn& column = test.column;
   // A field its null flag marks reads as Null, whatever its bytes hold.
-  const bool flagged = test.layout->NullFlagged(column, record);
   if (test.byStored) {
     // A literal with a blank or control byte at either end equals no trimmed value, nor does
     // the empty literal (a blank field is Null).
     const std::string& text = test.stored;
     bool equal =
-        !flagged && !text.empty() && static_cast<unsigned char>(text.front()) > 32 &&
+        !text.empty() && static_cast<unsigned char>(text.front()) > 32 &&
         static_cast<unsigned char>(text.back()) > 32 &&
-        TrimmedEquals(record + column.offset, static_cast<std::size_t>(column.available), text);
+        TrimmedEquals(record + column.offset, static_cast<std::size_t>(column.available), text) &&
+        !test.layout->NullFlagged(column, record);
     return equal == (test.op == Op::Eq) ? kTrue : kFalse;
   }
-  const std::string_view stored = flagged ? std::string_view() : test.layout->Text(column, record);
+  const std::string_view stored = test.layout->NullFlagged(column, record)
+                                      ? std::string_view()
+                                      : test.layout->Text(column, record);
   // The order of the field's value against the literal; Null is less than any literal.
   int order = -1;
   switch (column.reading) {
