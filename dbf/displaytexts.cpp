@@ -76,7 +76,10 @@ bool PlainDecimalText(std::string_view text, char separator, std::string& out) {
 
 TDisplayTexts::TDisplayTexts(TDbf& table) : table_(table), layout_(table.Layout()) {
   if (table.DbfFile() == nullptr || layout_.Columns() == 0) return;  // closed: no columns
-  toAnsi_ = layout_.ByteTable();
+  if (const auto* table = layout_.ByteTable()) {
+    toAnsi_ = *table;
+    byteTable_ = true;
+  }
   for (int c = 0; c < table.FieldCount(); ++c) {
     columns_.push_back(layout_.Column(table.Fields(c).FieldNo() - 1));
   }
@@ -93,8 +96,8 @@ void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::str
   const std::string_view text = layout_.Text(column, record);
   switch (column.reading) {
     case FieldReading::String: {
-      if (toAnsi_ != nullptr) {
-        const auto& toAnsi = *toAnsi_;
+      if (byteTable_) {
+        const auto& toAnsi = toAnsi_;
         const std::size_t at = out.size();
         out.resize(at + text.size());
         for (std::size_t i = 0; i < text.size(); ++i) {
