@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "query/rowcache.h"
 #include "dbf/displaytexts.h"
 #include "dbf/tdbf.h"
+#include "query/rowcache.h"
 
 namespace tavlo {
 
