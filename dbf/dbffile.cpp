@@ -444,19 +444,8 @@ void TDbfFile::InitRecord(std::uint8_t* record) const {
 bool TDbfFile::DecodeWholeNumber(int fieldIndex, const std::uint8_t* record,
                                  std::int64_t& value) const {
   const TMyFieldInfo& info = FieldInfo(fieldIndex);
-  std::string_view text =
-      TrimFieldBytes(record + info.offset, static_cast<std::size_t>(info.available));
-  if (text.empty()) return false;
-  switch (ParseWholeNumber(text, value)) {
-    case WholeNumberParse::Ok:
-      return true;
-    case WholeNumberParse::NotANumber:
-      value = 0;
-      return true;
-    case WholeNumberParse::OutOfRange:
-      return false;
-  }
-  return false;
+  return WholeNumberValue(
+      TrimFieldBytes(record + info.offset, static_cast<std::size_t>(info.available)), value);
 }
 
 void TDbfFile::EncodeField(int fieldIndex, TFieldType type, std::uint8_t* record,

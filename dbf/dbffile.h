@@ -73,7 +73,8 @@ class TDbfFile : public TPagedFile {
   std::string TextToAnsi(std::string_view stored) const;
   std::string TextFromAnsi(std::string_view ansi, std::size_t maxBytes) const;
   // TextToAnsi as a table of bytes, when it translates one byte for one; false otherwise
-  // (multi-byte pages), and table is then left as it was.
+  // (multi-byte pages), and table is then left as it was. The readers take it from the
+  // cursor's column layout (dbf/columnlayout.h), which follows changes of page.
   bool TextToAnsiTable(std::array<unsigned char, 256>& table) const;
   // True when the OEM <-> ANSI byte translation of the session serves (no page named, a
   // single-byte session): the fast path of the field views.
@@ -164,6 +165,9 @@ class TDbfFile : public TPagedFile {
   std::int32_t MemoBlock(int fieldIndex, const std::uint8_t* record) const;
   // Fills a new record: spaces, binary fields zero, and every nullable field flagged null.
   void InitRecord(std::uint8_t* record) const;
+  // Where the null and length flags of Visual FoxPro lie in a record (length 0: none).
+  std::int32_t NullFlagsOffset() const { return nullFlagsOffset_; }
+  std::int32_t NullFlagsLength() const { return nullFlagsLength_; }
 
  private:
   void ReadHeader();

@@ -74,39 +74,34 @@ bool PlainDecimalText(std::string_view text, char separator, std::string& out) {
 
 }  // namespace
 
-TDisplayTexts::TDisplayTexts(TDbf& table) : table_(table) {
-  if (table.DbfFile() == nullptr) return;  // closed: no columns
-  TDbfFile& file = *table.DbfFile();
-  byteTable_ = file.TextToAnsiTable(toAnsi_);
+TDisplayTexts::TDisplayTexts(TDbf& table) : table_(table), layout_(table.Layout()) {
+  if (table.DbfFile() == nullptr || layout_.Columns() == 0) return;  // closed: no columns
+  if (const auto* table = layout_.ByteTable()) {
+    toAnsi_ = *table;
+    byteTable_ = true;
+  }
   for (int c = 0; c < table.FieldCount(); ++c) {
-    Column column;
-    column.fieldIndex = table.Fields(c).FieldNo() - 1;
-    const TMyFieldInfo& info = file.FieldInfo(column.fieldIndex);
-    column.reading = tavlo::ReadingOf(info);
-    column.nullable = info.nullBit >= 0;
-    column.offset = info.offset;
-    column.length = info.available;
-    columns_.push_back(column);
+    columns_.push_back(layout_.Column(table.Fields(c).FieldNo() - 1));
   }
   scratch_ = table.NewRecordBuffer();
 }
 
 void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::string& out) {
-  const Column& column = columns_[static_cast<std::size_t>(columnIndex)];
+  const TColumn& column = columns_[static_cast<std::size_t>(columnIndex)];
   // Fields with null flags have views of their own.
   if (column.nullable) {
     AppendGeneral(columnIndex, record, out);
     return;
   }
-  const std::string_view text =
-      TrimFieldBytes(record + column.offset, static_cast<std::size_t>(column.length));
+  const std::string_view text = layout_.Text(column, record);
   switch (column.reading) {
     case FieldReading::String: {
       if (byteTable_) {
+        const auto& toAnsi = toAnsi_;
         const std::size_t at = out.size();
         out.resize(at + text.size());
         for (std::size_t i = 0; i < text.size(); ++i) {
-          out[at + i] = static_cast<char>(toAnsi_[static_cast<unsigned char>(text[i])]);
+          out[at + i] = static_cast<char>(toAnsi[static_cast<unsigned char>(text[i])]);
         }
       } else if (IsAsciiText(text)) {
         out += text;
@@ -117,22 +112,24 @@ void TDisplayTexts::Append(int columnIndex, const std::uint8_t* record, std::str
     }
     case FieldReading::Whole: {
       std::int64_t value = 0;
-      if (!table_.DbfFile()->DecodeWholeNumber(column.fieldIndex, record, value)) return;
+      if (!TColumnLayout::Whole(text, value)) return;
       char digits[24];
       out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
       return;
     }
     case FieldReading::Float:
       if (!text.empty() && !PlainDecimalText(text, Regional().decimalSeparator, out)) {
-        out += FloatToText(DbfTextToFloat(text));
+        out += FloatToText(TColumnLayout::Real(text));
       }
       return;
-    case FieldReading::Logical:
-      if (!text.empty() && text[0] != '?') out += LogicalIsTrue(text[0]) ? "True" : "False";
+    case FieldReading::Logical: {
+      const TLogical flag = TColumnLayout::Logical(text);
+      if (flag != TLogical::Null) out += flag == TLogical::True ? "True" : "False";
       return;
+    }
     case FieldReading::Date: {
       if (text.empty()) return;
-      const std::int32_t day = DecodeDbfDate(text);
+      const std::int32_t day = TColumnLayout::Day(text);
       if (day <= 0) {  // not a date: shown as stored
         out += DateDisplayText(text);
         return;

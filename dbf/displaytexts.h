@@ -3,7 +3,8 @@
 // DisplayText gives, appended to a string the caller reuses: character fields translated
 // by a byte table where the code pages allow it, numbers written without a detour through
 // values, the text of each distinct stored date made once. Field kinds it has no shortcut
-// for go the general way. It never moves the cursor and never writes.
+// for go the general way. Fields are read through the cursor's column layout. It never moves
+// the cursor and never writes.
 #pragma once
 
 #include <array>
@@ -31,21 +32,18 @@ class TDisplayTexts {
   void Append(int column, const std::uint8_t* record, std::string& out);
 
  private:
-  struct Column {
-    FieldReading reading = FieldReading::OtherText;
-    bool nullable = false;  // has a null flag
-    int fieldIndex = 0;     // in the data file
-    std::int32_t offset = 0;
-    std::int32_t length = 0;
-  };
   void AppendGeneral(int column, const std::uint8_t* record, std::string& out);
 
   TDbf& table_;
-  std::vector<Column> columns_;
-  // How stored character bytes become ANSI bytes; without a table only ASCII text is taken
-  // as it is and anything else goes through the file's translation.
-  bool byteTable_ = false;
+  const TColumnLayout& layout_;
+  // The layout's columns in the cursor's field order.
+  std::vector<TColumn> columns_;
+  // How stored character bytes become ANSI bytes: the layout's table, copied beside the loop
+  // that uses it (reading it through the layout measured 3 % slower on a whole export).
+  // Without one only ASCII text is taken as it is and anything else goes through the file's
+  // translation.
   std::array<unsigned char, 256> toAnsi_{};
+  bool byteTable_ = false;
   // Date texts by day number, made on first use, for a window of days around the first
   // date met (dates beyond it are made each time); a slot holds a short text.
   struct DateText {

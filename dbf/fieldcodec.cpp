@@ -314,17 +314,9 @@ bool DecodeFieldBytes(TFieldType type, const std::uint8_t* bytes, std::size_t le
   std::string_view text = TrimFieldBytes(bytes, length);
   if (text.empty()) return false;
   auto whole = [&](std::int64_t minimum, std::int64_t maximum, std::int64_t& value) {
-    switch (ParseWholeNumber(text, value)) {
-      // The null test answers for the stored number; only a native value needs the range.
-      case WholeNumberParse::Ok:
-        return destination == nullptr || (value >= minimum && value <= maximum);
-      case WholeNumberParse::NotANumber:
-        value = 0;
-        return true;
-      case WholeNumberParse::OutOfRange:
-        return false;
-    }
-    return false;
+    // The null test answers for the stored number; only a native value needs the range.
+    return WholeNumberValue(text, value) &&
+           (destination == nullptr || (value >= minimum && value <= maximum));
   };
   std::int64_t number = 0;
   switch (type) {

@@ -38,6 +38,21 @@ std::string_view TrimFieldBytes(const std::uint8_t* bytes, std::size_t length);
 enum class WholeNumberParse { Ok, NotANumber, OutOfRange };
 // Optional sign and decimal digits, nothing else. OutOfRange beyond 64 bits.
 WholeNumberParse ParseWholeNumber(std::string_view text, std::int64_t& value);
+// The value of a whole-number field from its trimmed text: false when it holds none (blank,
+// or digits beyond 64 bits); a text that is no number reads as 0, as the field shows it.
+inline bool WholeNumberValue(std::string_view trimmed, std::int64_t& value) {
+  if (trimmed.empty()) return false;
+  switch (ParseWholeNumber(trimmed, value)) {
+    case WholeNumberParse::Ok:
+      return true;
+    case WholeNumberParse::NotANumber:
+      value = 0;
+      return true;
+    case WholeNumberParse::OutOfRange:
+      return false;
+  }
+  return false;
+}
 
 // Replaces the first '.' by the regional decimal separator and parses; 0 when the text is
 // not a number.

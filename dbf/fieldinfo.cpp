@@ -149,37 +149,4 @@ bool IsWritableField(TFieldType type, FieldStorage storage) {
   }
 }
 
-FieldReading ReadingOf(const TMyFieldInfo& info) {
-  switch (info.storage) {
-    case FieldStorage::Text:
-      break;
-    case FieldStorage::VarChar:
-      return FieldReading::VarText;
-    case FieldStorage::VarBinary:
-      return FieldReading::VarBytes;
-    default:
-      return FieldReading::Binary;
-  }
-  switch (info.type) {
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftLargeint:
-      return FieldReading::Whole;
-    case TFieldType::ftFloat:
-      return FieldReading::Float;
-    case TFieldType::ftBoolean:
-      return FieldReading::Logical;
-    case TFieldType::ftDate:
-      return FieldReading::Date;
-    case TFieldType::ftString:
-      return FieldReading::String;
-    case TFieldType::ftMemo:
-      return FieldReading::Memo;
-    case TFieldType::ftBlob:
-      return FieldReading::Blob;
-    default:
-      return FieldReading::OtherText;
-  }
-}
-
 }  // namespace tavlo

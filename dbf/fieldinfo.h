@@ -91,22 +91,4 @@ struct TMyFieldInfo {
   bool writable = true;
 };
 
-// How a field's value is read from its bytes: text read as a whole number, a float, a
-// logical, a date, a string, a memo or binary memo block number, or as stored (other types
-// kept as text); FoxPro's varchar and varbinary bytes; a binary number or date-time.
-enum class FieldReading : std::uint8_t {
-  Whole,
-  Float,
-  Logical,
-  Date,
-  String,
-  Memo,
-  Blob,
-  OtherText,
-  VarText,
-  VarBytes,
-  Binary
-};
-FieldReading ReadingOf(const TMyFieldInfo& info);
-
 }  // namespace tavlo

@@ -5,10 +5,8 @@
 #include <array>
 #include <cstring>
 
-#include "dbf/binaryfields.h"
 #include "dbf/dbferrors.h"
 #include "dbf/fieldcodec.h"
-#include "platform/codepage.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {
@@ -19,38 +17,18 @@ namespace {
 // comparetext word folds. A table read through a code page of its own (single- or multi-byte)
 // ranks its stored bytes with the A-Z folding alone: byte order is code point order in UTF-8
 // and the page's own order otherwise.
-std::array<std::uint8_t, 256> StringRanks(const TDbfFile& file) {
+std::array<std::uint8_t, 256> StringRanks(const TColumnLayout& layout) {
   std::array<std::uint8_t, 256> ranks{};
-  char stored[256];
-  char ansi[256];
-  for (int i = 0; i < 256; ++i) stored[i] = static_cast<char>(i);
-  if (file.UsesSessionOemTranslation()) {
-    CurrentCodePages().OemToAnsi(stored, ansi, 256);
-  } else {
-    std::memcpy(ansi, stored, sizeof ansi);
+  const auto* toAnsi = layout.SessionOemTranslation() ? layout.ByteTable() : nullptr;
+  for (std::size_t i = 0; i < ranks.size(); ++i) {
+    ranks[i] = AsciiFoldTable[toAnsi != nullptr ? (*toAnsi)[i] : i];
   }
-  for (int i = 0; i < 256; ++i) ranks[i] = AsciiFoldTable[static_cast<unsigned char>(ansi[i])];
   return ranks;
 }
 
 template <typename T>
 int Order(T a, T b) {
   return a < b ? -1 : (b < a ? 1 : 0);
-}
-
-// Keys of the number-like types; false when null.
-bool WholeKey(std::string_view text, std::int64_t& value) {
-  if (text.empty()) return false;
-  switch (ParseWholeNumber(text, value)) {
-    case WholeNumberParse::Ok:
-      return true;
-    case WholeNumberParse::NotANumber:
-      value = 0;  // as the field shows it
-      return true;
-    case WholeNumberParse::OutOfRange:
-      return false;
-  }
-  return false;
 }
 
 std::uint64_t OrderedBits(std::int64_t value) {
@@ -118,16 +96,17 @@ void TRecordOrder::Clear() {
 
 TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* record) const {
   KeyValue value;
+  const TColumn& column = key.column;
+  const TColumnLayout& layout = *layout_;
   // Nulls first: a blank field has no value whatever its type, nor has a logical that was
   // never set ("?"), nor a field its null flag marks.
-  if (key.nullable && file_->FieldIsNull(key.fieldIndex, record)) return value;
-  const std::uint8_t* bytes = record + key.offset;
-  switch (key.reading) {
+  if (column.nullable && layout.IsNull(column, record)) return value;
+  switch (column.reading) {
     case FieldReading::VarText:
     case FieldReading::VarBytes: {
-      const std::string_view used = file_->FieldValueBytes(key.fieldIndex, record);
+      const std::string_view used = layout.ValueBytes(column, record);
       value.text =
-          key.reading == FieldReading::VarText
+          column.reading == FieldReading::VarText
               ? TrimFieldBytes(reinterpret_cast<const std::uint8_t*>(used.data()), used.size())
               : used;
       value.kind = value.text.empty() ? KeyValue::Kind::Null : KeyValue::Kind::Text;
@@ -135,11 +114,8 @@ TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* re
     }
     case FieldReading::Binary: {
       // Binary numbers, currency and date-times by their value.
-      const auto length = static_cast<std::size_t>(key.length);
-      if (key.length > key.available || BinaryFieldIsBlank(key.storage, bytes, length)) {
-        return value;
-      }
-      const Variant decoded = BinaryFieldVariant(key.storage, bytes, length);
+      Variant decoded;
+      if (!layout.Binary(column, record, decoded)) return value;
       value.kind = KeyValue::Kind::Number;
       if (decoded.IsCurrency()) {
         value.bits = OrderedBits(decoded.CurrencyValue());
@@ -153,14 +129,13 @@ TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* re
     default:
       break;
   }
-  const auto available = static_cast<std::size_t>(key.available);
-  const std::string_view text = TrimFieldBytes(bytes, available);
+  const std::string_view text = layout.Text(column, record);
   if (text.empty()) return value;
   value.kind = KeyValue::Kind::Number;
-  switch (key.reading) {
+  switch (column.reading) {
     case FieldReading::Whole: {
       std::int64_t number = 0;
-      if (WholeKey(text, number)) {
+      if (TColumnLayout::Whole(text, number)) {
         value.bits = OrderedBits(number);
       } else {
         value.kind = KeyValue::Kind::NoNumber;
@@ -168,19 +143,19 @@ TRecordOrder::KeyValue TRecordOrder::Read(const Key& key, const std::uint8_t* re
       break;
     }
     case FieldReading::Float:
-      value.bits = OrderedBits(DbfTextToFloat(text));
+      value.bits = OrderedBits(TColumnLayout::Real(text));
       break;
     case FieldReading::Logical: {
-      std::int16_t flag = 0;
-      if (!DecodeFieldBytes(TFieldType::ftBoolean, bytes, available, &flag)) {
+      const TLogical flag = TColumnLayout::Logical(text);
+      if (flag == TLogical::Null) {
         value.kind = KeyValue::Kind::Null;  // "?"
       } else {
-        value.bits = OrderedBits(std::int64_t{flag != 0});
+        value.bits = OrderedBits(std::int64_t{flag == TLogical::True});
       }
       break;
     }
     case FieldReading::Date:
-      value.bits = OrderedBits(static_cast<std::int64_t>(DecodeDbfDate(text)));
+      value.bits = OrderedBits(static_cast<std::int64_t>(TColumnLayout::Day(text)));
       break;
     default:
       value.kind = KeyValue::Kind::Text;
@@ -248,22 +223,15 @@ std::uint64_t TRecordOrder::Prefix(const std::uint8_t* record, std::size_t keyIn
   return descending_ ? ~value : value;
 }
 
-void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, bool descending) {
+void TRecordOrder::Build(TDbfFile& file, const TColumnLayout& layout,
+                         const std::vector<int>& fieldIndexes, bool descending) {
   std::vector<Key> keys;
   for (int index : fieldIndexes) {
-    const TMyFieldInfo& info = file.FieldInfo(index);
-    if (info.type == TFieldType::ftMemo || info.type == TFieldType::ftBlob) {
-      throw EDatabaseError("Cannot order by memo field '" + info.name + "'");
+    const TColumn& column = layout.Column(index);
+    if (column.type == TFieldType::ftMemo || column.type == TFieldType::ftBlob) {
+      throw EDatabaseError("Cannot order by memo field '" + file.FieldInfo(index).name + "'");
     }
-    Key key;
-    key.fieldIndex = index;
-    key.offset = info.offset;
-    key.length = info.length;
-    key.available = info.available;
-    key.storage = info.storage;
-    key.reading = ReadingOf(info);
-    key.nullable = info.nullBit >= 0;
-    keys.push_back(key);
+    keys.push_back(Key{column});
   }
   if (keys.empty()) {
     Clear();
@@ -272,9 +240,9 @@ void TRecordOrder::Build(TDbfFile& file, const std::vector<int>& fieldIndexes, b
   const auto count = static_cast<std::int32_t>(file.HeaderRecordCount());
   std::vector<std::int32_t> order;
   keys_ = std::move(keys);
-  file_ = &file;
+  layout_ = &layout;
   descending_ = descending;
-  ranks_ = StringRanks(file);
+  ranks_ = StringRanks(layout);
   try {
     RecordSource records(file, count);
     // Keys become numbers, a chunk of a key at a time, sorted with the record index beside

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dbf/columnlayout.h"
 #include "dbf/dbffile.h"
 
 namespace tavlo {
@@ -20,8 +21,10 @@ namespace tavlo {
 class TRecordOrder {
  public:
   // Orders the records [0, file's header record count) of file by the fields fieldIndexes
-  // (0-based); memo fields cannot be keys ("Cannot order by memo field '%s'").
-  void Build(TDbfFile& file, const std::vector<int>& fieldIndexes, bool descending);
+  // (0-based), read through layout (file's, which must outlive the order); memo fields
+  // cannot be keys ("Cannot order by memo field '%s'").
+  void Build(TDbfFile& file, const TColumnLayout& layout, const std::vector<int>& fieldIndexes,
+             bool descending);
   void Clear();
   bool Active() const { return active_; }
   bool Descending() const { return descending_; }
@@ -46,15 +49,10 @@ class TRecordOrder {
 
  private:
   struct Key {
-    int fieldIndex = 0;
-    std::int32_t offset = 0;
-    std::int32_t length = 0;     // of the field
-    std::int32_t available = 0;  // of it inside the record
-    FieldStorage storage = FieldStorage::Text;
-    FieldReading reading = FieldReading::String;
-    bool nullable = false;  // has a null flag
+    TColumn column;
     // Compares as text (chunk by chunk when sorting), else as a number.
     bool Text() const {
+      const FieldReading reading = column.reading;
       return reading == FieldReading::String || reading == FieldReading::OtherText ||
              reading == FieldReading::VarText || reading == FieldReading::VarBytes;
     }
@@ -80,9 +78,10 @@ class TRecordOrder {
   bool descending_ = false;
   std::vector<int> fieldIndexes_;
   std::vector<Key> keys_;
-  const TDbfFile* file_ = nullptr;  // the file built from
+  const TColumnLayout* layout_ = nullptr;  // of the file built from
   std::vector<std::int32_t> order_;
-  std::array<std::uint8_t, 256> ranks_{};  // of character bytes, fixed when built
+  // Of character bytes: the layout's translation, as it was when built, and folded.
+  std::array<std::uint8_t, 256> ranks_{};
 };
 
 }  // namespace tavlo

@@ -127,11 +127,17 @@ void TDbf::SetCodePage(int page) {
     ApplyCodePage(*dbfFile_, DataFilePath());
     // Texts now read differently: the order is built again on what the user sees.
     if (Ordered()) {
-      order_.Build(*dbfFile_, std::vector<int>(order_.FieldIndexes()), order_.Descending());
+      order_.Build(*dbfFile_, Layout(), std::vector<int>(order_.FieldIndexes()),
+                   order_.Descending());
       ++orderVersion_;
       currentIndex_ = HasRecord() ? PositionOf(GetBookmarkData(ActiveBuffer())) : -1;
     }
   }
+}
+
+const TColumnLayout& TDbf::Layout() const {
+  if (dbfFile_ != nullptr && layout_.Columns() > 0) layout_.FollowTranslation(*dbfFile_);
+  return layout_;
 }
 
 void TDbf::ApplyCodePage(TDbfFile& data, const std::string& dataPath) const {
@@ -225,10 +231,9 @@ void TDbf::AttachFilesAt(bool create, const std::string& dataPath) {
       memo = LookupFile<TDbtFile>(memoPath);
       if (data == nullptr) data = new TDbfFile(dataPath, OpenMode::Create);
       // A memo file only for memo fields; one that is there already is emptied with the table.
-      const bool memoFields =
-          std::any_of(fieldDefs_.begin(), fieldDefs_.end(), [](const TFieldDef& definition) {
-            return definition.dataType == TFieldType::ftMemo;
-          });
+      const bool memoFields = std::any_of(
+          fieldDefs_.begin(), fieldDefs_.end(),
+          [](const TFieldDef& definition) { return definition.dataType == TFieldType::ftMemo; });
       if (memo == nullptr && (memoFields || Files().FileExists(memoPath)))
         memo = new TDbtFile(memoPath, data->Level(), OpenMode::Create);
     } else {
@@ -311,6 +316,7 @@ void TDbf::InternalOpen() {
   try {
     fieldDefs_.clear();
     dbfFile_->LoadFieldList(fieldDefs_);
+    layout_.Build(*dbfFile_);
     ClearFields();
     for (std::size_t i = 0; i < fieldDefs_.size(); ++i) {
       AddField(NewFieldObject(*this, fieldDefs_[i], static_cast<int>(i) + 1));
@@ -325,6 +331,7 @@ void TDbf::InternalOpen() {
                         fieldDefs_, dbfFile_->HeaderRecordCount());
   } catch (...) {
     // A failed open leaves the files exactly as they were: no header write.
+    layout_.Clear();
     ClearFields();
     ReleaseFiles(false);
     throw;
@@ -335,6 +342,7 @@ void TDbf::InternalClose() {
   currentIndex_ = -1;
   deletedCount_ = -1;
   order_.Clear();
+  layout_.Clear();
   ++orderVersion_;
   openStamp_ = 0;
   filterRecord_ = nullptr;
@@ -436,7 +444,7 @@ void TDbf::SetOrder(const std::vector<std::string>& fieldNames, bool descending)
   if (indexes.empty()) {
     order_.Clear();
   } else {
-    order_.Build(*dbfFile_, indexes, descending);
+    order_.Build(*dbfFile_, Layout(), indexes, descending);
   }
   ++orderVersion_;
   currentIndex_ = shown >= 0 ? PositionOf(shown) : -1;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "dbf/columnlayout.h"
 #include "dbf/dataset.h"
 #include "dbf/dbffile.h"
 #include "dbf/fieldinfo.h"
@@ -154,6 +155,11 @@ class TDbf : public TDataSet {
   // closed). Names, sizes and types are checked before any file is touched.
   void CreateTableFile();
 
+  // How the open table's fields lie in its records and are read (no columns while closed):
+  // built when the table opens, its translation following the code pages as they change.
+  // The order, the display texts, the record finder and the filter plan read through it.
+  const TColumnLayout& Layout() const;
+
   // The attached files (nullptr while closed or when the table has none).
   TDbfFile* DbfFile() const { return dbfFile_; }
   TDbtFile* MemoFile() const { return memoFile_; }
@@ -243,6 +249,7 @@ class TDbf : public TDataSet {
   TRecordBuffer scratch_;
   const TRecordBuffer* filterRecord_ = nullptr;
   std::uint64_t openStamp_ = 0;
+  mutable TColumnLayout layout_;
   // While ordered, currentIndex_ is a position in order_ rather than a record index.
   TRecordOrder order_;
   std::uint64_t orderVersion_ = 0;

@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "dbf/fieldcodec.h"
 #include "dbf/fields.h"
 #include "script/registry.h"
 
@@ -36,19 +35,6 @@ int CompareTexts(std::string_view a, std::string_view b) {
   int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n);  // memcmp compares unsigned
   if (c != 0) return c < 0 ? -1 : 1;
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-std::string TrimControl(const std::string& text) {
-  std::size_t first = 0, last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= 32) ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32) --last;
-  return text.substr(first, last - first);
 }
 
 }  // namespace
@@ -173,42 +159,22 @@ std::unique_ptr<TFilterPlan> TFilterPlan::Recognise(const TAtomList& atoms) {
   return plan;
 }
 
-bool TFilterPlan::BindTranslation(TDbf& dbf, const TField& field, Test& test) {
-  // The translation of character fields is whatever the cursor's own field reading does:
-  // ask it byte by byte on a scratch record and keep the answers, so the plan follows it
-  // (and declines when it is not one byte for one byte).
+bool TFilterPlan::BindTranslation(const TColumnLayout& layout, Test& test) {
+  // The translation of character fields is the layout's byte table, the one the cursor's
+  // readers use; a translation that is not one byte for one byte is declined.
   test.identity = true;
   test.byStored = false;
-  if (test.length == 0) {
+  const auto* table = layout.ByteTable();
+  if (test.column.available == 0) {
     // No byte of the field lies inside the record: it reads as Null whatever the table
-    // holds, and there is nothing to probe (its offset may be past the record's end).
+    // holds, and nothing is translated.
     for (int b = 0; b < 256; ++b) test.translate[b] = static_cast<unsigned char>(b);
     return true;
   }
-  TRecordBuffer buffer = dbf.NewRecordBuffer();
-  std::uint8_t* bytes =
-      reinterpret_cast<std::uint8_t*>(buffer.data()) + TDbf::kRecordOffset + test.offset;
-  Variant value;
-  for (int b = 0; b < 256; ++b) {
-    const auto byte = static_cast<unsigned char>(b);
-    std::size_t position = 0;
-    std::memset(bytes, ' ', static_cast<std::size_t>(test.length));
-    if (test.length >= 3) {
-      bytes[0] = bytes[2] = 'A';
-      bytes[1] = byte;
-      position = 1;
-    } else if (b > 32) {
-      bytes[0] = byte;
-    } else {
-      test.translate[byte] = byte;  // trimmed away wherever it stands in so short a field
-      continue;
-    }
-    dbf.FieldVariantInto(field, &buffer, value);
-    if (!value.IsString() || value.StringValue().size() != (test.length >= 3 ? 3u : 1u))
-      return false;
-    test.translate[byte] = static_cast<unsigned char>(value.StringValue()[position]);
-    if (test.translate[byte] != byte) test.identity = false;
-  }
+  if (table == nullptr) return false;
+  test.translate = *table;
+  for (int b = 0; b < 256; ++b)
+    if (test.translate[b] != b) test.identity = false;
   // Equality needs no translation per record when every byte of the literal has exactly one
   // stored byte that translates to it: the stored text must then be exactly those bytes.
   if (test.op == Op::Eq || test.op == Op::Ne) {
@@ -234,97 +200,45 @@ bool TFilterPlan::BindTest(TDbf& dbf, Test& test) {
   TField* field = dbf.FindField(test.field);
   TDbfFile* file = dbf.DbfFile();
   if (field == nullptr || file == nullptr) return false;
+  const TColumnLayout& layout = dbf.Layout();
   const int index = field->FieldNo() - 1;
-  if (index < 0 || index >= file->FieldCount()) return false;
-  const TMyFieldInfo& info = file->FieldInfo(index);
-  if (info.type != field->DataType()) return false;
-  switch (info.typeLetter) {
-    case 'C':
-      if (info.type != TFieldType::ftString) return false;
-      test.reading = Reading::Text;
-      break;
-    case 'N':
-    case 'F':
-      if (info.type == TFieldType::ftFloat) {
-        test.reading = Reading::Float;
-      } else if (info.typeLetter == 'N' &&
-                 (info.type == TFieldType::ftSmallint || info.type == TFieldType::ftInteger ||
-                  info.type == TFieldType::ftLargeint)) {
-        test.reading = Reading::Whole;
-      } else {
-        return false;
-      }
-      break;
-    case 'L':
-      if (info.type != TFieldType::ftBoolean) return false;
-      test.reading = Reading::Logical;
-      break;
-    case 'D':
-      if (info.type != TFieldType::ftDate) return false;
-      test.reading = Reading::Date;
-      break;
-    default:
-      return false;
-  }
-  test.file = file;
+  if (index < 0 || index >= layout.Columns()) return false;
+  test.layout = &layout;
+  test.column = layout.Column(index);
+  TColumn& column = test.column;
+  if (column.type != field->DataType() || column.storage != FieldStorage::Text) return false;
+  const FieldReading reading = column.reading;
+  if (reading != FieldReading::String && reading != FieldReading::Whole &&
+      reading != FieldReading::Float && reading != FieldReading::Logical &&
+      reading != FieldReading::Date)
+    return false;
   // Only the bytes inside the record the file was opened with are read, as the cursor reads
   // them: a field cut off by a short header record size is read as far as the record goes,
   // and one wholly past its end (no byte available) reads as Null from zero bytes.
-  test.length = info.available;
-  if (test.length < 0) return false;
-  test.offset = test.length == 0 ? 0 : info.offset;
-  if (test.offset + test.length > file->RecordSize()) return false;
+  if (column.available < 0) return false;
+  if (column.available == 0) column.offset = 0;
+  if (column.offset + column.available > file->RecordSize()) return false;
 
-  if (test.bare) return test.reading == Reading::Logical;  // others combine bitwise
+  if (test.bare) return reading == FieldReading::Logical;  // others combine bitwise
   const VariantKind kind = test.literal.Kind();
-  if (test.reading == Reading::Text) {
+  if (reading == FieldReading::String) {
     // Text against text only: against a number the field's text would be parsed per record.
     if (kind != VariantKind::String) return false;
-    const std::string& literal = test.literal.StringValue();
-    if (test.op == Op::Like || test.op == Op::Unlike) {
-      test.text = LowerAscii(literal);
-    } else if (test.op == Op::In) {
-      // The items as `in` reads them for a text value; reading stops at an unterminated
-      // quote, which answers false from there on.
-      test.lows.clear();
-      test.highs.clear();
-      test.ranged.clear();
-      std::size_t i = 0;
-      while (i < literal.size()) {
-        while (i < literal.size() && static_cast<unsigned char>(literal[i]) <= 32) ++i;
-        if (i >= literal.size()) break;
-        std::string item;
-        if (literal[i] == '"') {
-          std::size_t close = literal.find('"', i + 1);
-          if (close == std::string::npos) break;
-          item = literal.substr(i + 1, close - i - 1);
-          i = close + 1;
-        } else {
-          std::size_t space = literal.find(' ', i);
-          if (space == std::string::npos) space = literal.size();
-          item = literal.substr(i, space - i);
-          i = space;
-        }
-        std::size_t dots = item.find("..");
-        if (dots == std::string::npos) {
-          test.lows.push_back(item);
-          test.highs.emplace_back();
-          test.ranged.push_back(false);
-        } else {
-          test.lows.push_back(TrimControl(item.substr(0, dots)));
-          test.highs.push_back(TrimControl(item.substr(dots + 2)));
-          test.ranged.push_back(true);
-        }
-      }
-    } else {
-      test.text = literal;
+    test.text = test.literal.StringValue();
+    test.items.clear();
+    if (test.op == Op::In) {
+      // The items as `in` reads them for a text value; reading stops at an unclosed quote,
+      // which answers false from there on.
+      TSetItems items(test.text);
+      TSetItem item;
+      while (items.Next(item)) test.items.push_back(item);
     }
-    return BindTranslation(dbf, *field, test);
+    return BindTranslation(layout, test);
   }
   if (test.op > Op::Ge) return false;  // like and in read numbers as text
   test.byTruth = false;
   try {
-    if (test.reading == Reading::Logical && kind == VariantKind::String) {
+    if (reading == FieldReading::Logical && kind == VariantKind::String) {
       // A logical against a text compares as booleans.
       test.byTruth = true;
       test.truth = test.literal.ToBoolean();
@@ -371,46 +285,36 @@ bool TrimmedEquals(const std::uint8_t* bytes, std::size_t length, const std::str
 }  // namespace
 
 int TFilterPlan::TestVerdict(Test& test, const std::uint8_t* record) {
+  const TColumn& column = test.column;
+  // A field its null flag marks reads as Null, whatever its bytes hold.
   if (test.byStored) {
     // A literal with a blank or control byte at either end equals no trimmed value, nor does
     // the empty literal (a blank field is Null).
     const std::string& text = test.stored;
-    bool equal = !text.empty() && static_cast<unsigned char>(text.front()) > 32 &&
-                 static_cast<unsigned char>(text.back()) > 32 &&
-                 TrimmedEquals(record + test.offset, static_cast<std::size_t>(test.length), text);
+    bool equal =
+        !text.empty() && static_cast<unsigned char>(text.front()) > 32 &&
+        static_cast<unsigned char>(text.back()) > 32 &&
+        TrimmedEquals(record + column.offset, static_cast<std::size_t>(column.available), text) &&
+        !test.layout->NullFlagged(column, record);
     return equal == (test.op == Op::Eq) ? kTrue : kFalse;
   }
-  const std::string_view stored =
-      TrimFieldBytes(record + test.offset, static_cast<std::size_t>(test.length));
+  const std::string_view stored = test.layout->NullFlagged(column, record)
+                                      ? std::string_view()
+                                      : test.layout->Text(column, record);
   // The order of the field's value against the literal; Null is less than any literal.
   int order = -1;
-  switch (test.reading) {
-    case Reading::Text: {
+  switch (column.reading) {
+    case FieldReading::String: {
       if (test.op == Op::Like || test.op == Op::Unlike) {
         // Null reads as the empty text, in which nothing occurs.
-        bool found = false;
-        if (!test.text.empty() && !stored.empty()) {
-          scratch_.resize(stored.size());
-          for (std::size_t i = 0; i < stored.size(); ++i) {
-            char c = static_cast<char>(test.translate[static_cast<unsigned char>(stored[i])]);
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            scratch_[i] = c;
-          }
-          found = std::string_view(scratch_).find(test.text) != std::string_view::npos;
-        }
+        const bool found = !stored.empty() && LikeMatches(Translated(test, stored), test.text);
         return (found == (test.op == Op::Like)) ? kTrue : kFalse;
       }
       if (stored.empty()) break;
       const std::string_view value = Translated(test, stored);
       if (test.op == Op::In) {
-        for (std::size_t i = 0; i < test.lows.size(); ++i) {
-          if (!test.ranged[i]) {
-            if (value == test.lows[i]) return kTrue;
-          } else if (CompareTexts(value, test.lows[i]) >= 0 &&
-                     CompareTexts(value, test.highs[i]) <= 0) {
-            return kTrue;
-          }
-        }
+        for (const TSetItem& item : test.items)
+          if (TextMatchesItem(value, item)) return kTrue;
         return kFalse;
       }
       if ((test.op == Op::Eq || test.op == Op::Ne) && value.size() != test.text.size()) {
@@ -420,33 +324,32 @@ int TFilterPlan::TestVerdict(Test& test, const std::uint8_t* record) {
       }
       break;
     }
-    case Reading::Whole: {
-      if (stored.empty()) break;
+    case FieldReading::Whole: {
       std::int64_t whole = 0;
-      WholeNumberParse parse = ParseWholeNumber(stored, whole);
-      if (parse == WholeNumberParse::OutOfRange) break;  // beyond 64 bits: read as Null
-      if (parse == WholeNumberParse::NotANumber) whole = 0;
+      // Blank, or beyond 64 bits: read as Null.
+      if (stored.empty() || !TColumnLayout::Whole(stored, whole)) break;
       order = Compare3(static_cast<double>(whole), test.number);
       break;
     }
-    case Reading::Float:
+    case FieldReading::Float:
       if (stored.empty()) break;
-      order = Compare3(DbfTextToFloat(stored), test.number);
+      order = Compare3(TColumnLayout::Real(stored), test.number);
       break;
-    case Reading::Date: {
+    case FieldReading::Date: {
       if (stored.empty()) break;
-      std::int32_t day = DecodeDbfDate(stored);
+      const std::int32_t day = TColumnLayout::Day(stored);
       if (day == 0) break;  // no valid date: read as Null
       order = Compare3(DayNumberToDateTime(day), test.number);
       break;
     }
-    case Reading::Logical: {
+    case FieldReading::Logical: {
       // Read as the field reads it: blank and "?" are Null, T/t/Y/y true, anything else false.
-      if (stored.empty() || stored[0] == '?') {
+      const TLogical flag = TColumnLayout::Logical(stored);
+      if (flag == TLogical::Null) {
         if (test.bare) return kNull;
         break;
       }
-      const bool truth = LogicalIsTrue(stored[0]);
+      const bool truth = flag == TLogical::True;
       if (test.bare) return truth ? kTrue : kFalse;
       if (test.byTruth) {
         order = truth == test.truth ? 0 : truth ? 1 : -1;
@@ -455,6 +358,8 @@ int TFilterPlan::TestVerdict(Test& test, const std::uint8_t* record) {
       }
       break;
     }
+    default:
+      break;  // not bound
   }
   bool result = false;
   switch (test.op) {

@@ -6,9 +6,13 @@
 // A plan must give the interpreter's answer for every record, so it only takes what it can
 // reproduce exactly and declines the rest (Bind answers false): character fields against
 // text only (like, unlike and in too), numbers and dates against a literal that converts to a
-// number, logical fields against any literal, and only descriptor types C, N, F, L and D. None
-// of the planned tests can fail; the one error a plan raises is the interpreter's for a Null
-// result ("Invalid variant type conversion"), at the same record.
+// number, logical fields against any literal, and only fields stored as text that the
+// cursor's column layout reads as a string, whole number, float, logical or date, with a
+// translation of one byte for one. Fields are read through that layout (offsets, null flags,
+// the byte table, the decoders), and like, unlike and in match as script/setmatch.h does, as
+// the interpreter's words do. None of the planned tests can fail; the one error a plan raises
+// is the interpreter's for a Null result ("Invalid variant type conversion"), at the same
+// record.
 //
 // Lifecycle: Recognise (script only) -> Bind (per opened table) -> Accept (per record).
 #pragma once
@@ -21,6 +25,7 @@
 
 #include "dbf/tdbf.h"
 #include "script/atoms.h"
+#include "script/setmatch.h"
 #include "value/value.h"
 
 namespace tavlo {
@@ -30,9 +35,9 @@ class TFilterPlan {
   // The plan of a compiled script, or nullptr when it is not wholly of the planned shapes.
   static std::unique_ptr<TFilterPlan> Recognise(const TAtomList& atoms);
 
-  // Works out field offsets, lengths and translations for dbf's open table. false when a
-  // test cannot run on this table's bytes (unknown field, another field type, a literal of
-  // another kind): the interpreter must run instead.
+  // Takes the fields' columns and translations from dbf's layout. false when a test cannot
+  // run on this table's bytes (unknown field, another field kind, a literal of another kind):
+  // the interpreter must run instead.
   bool Bind(TDbf& dbf);
   bool Bound() const { return bound_; }
 
@@ -43,25 +48,20 @@ class TFilterPlan {
  private:
   enum class Op : std::uint8_t { Eq, Ne, Lt, Le, Gt, Ge, Like, Unlike, In };
   enum class StepKind : std::uint8_t { Test, True, False, And, Or, Xor, Not };
-  // How a bound test reads its field.
-  enum class Reading : std::uint8_t { Text, Whole, Float, Date, Logical };
   struct Test {
     std::string field;  // as written in the script
     Op op = Op::Eq;
     bool bare = false;  // a bare field read used as a condition
     Variant literal;
     // Bound:
-    Reading reading = Reading::Text;
-    const TDbfFile* file = nullptr;
-    std::int32_t offset = 0;
-    std::int32_t length = 0;
+    const TColumnLayout* layout = nullptr;
+    TColumn column;        // its reading is one of String, Whole, Float, Date and Logical
     double number = 0;     // the literal as a real (numbers, dates, logicals against numbers)
     bool byTruth = false;  // a logical field against a text literal: compared as booleans
     bool truth = false;
-    std::string text;                          // the literal text; like: lower-cased
-    std::vector<std::string> lows, highs;      // in: items (highs[i] empty: a single value)
-    std::vector<bool> ranged;                  // in: whether item i is a range
-    bool identity = true;  // the field's translation leaves every byte as it is
+    std::string text;             // the literal text
+    std::vector<TSetItem> items;  // in: the set's items up to an unclosed quote
+    bool identity = true;         // the field's translation leaves every byte as it is
     // = and <>: the stored bytes whose translation is the literal, when only those are.
     bool byStored = false;
     std::string stored;
@@ -74,7 +74,7 @@ class TFilterPlan {
 
   int TestVerdict(Test& test, const std::uint8_t* record);  // 0 false, 1 true, 2 Null
   bool BindTest(TDbf& dbf, Test& test);
-  static bool BindTranslation(TDbf& dbf, const class TField& field, Test& test);
+  static bool BindTranslation(const TColumnLayout& layout, Test& test);
   // The translated text of a character field (its value as the interpreter sees it).
   std::string_view Translated(const Test& test, std::string_view stored);
 

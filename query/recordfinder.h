@@ -1,16 +1,17 @@
 // TRecordFinder: whether a record shows a text, as the grid's find bar asks it of every row
 // in turn. It compares the display texts of the columns searched, made from the record's
-// bytes (TDisplayTexts), and leaves out at once the columns whose texts could never hold the
-// text sought (letters sought in a number column). It never moves the cursor.
+// bytes through the cursor's column layout (TDisplayTexts), and leaves out at once the
+// columns whose reading could never show the text sought (letters sought in a number
+// column). It never moves the cursor.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "query/rowcache.h"
 #include "dbf/displaytexts.h"
 #include "dbf/tdbf.h"
+#include "query/rowcache.h"
 
 namespace tavlo {
 

@@ -1,5 +1,6 @@
 // The operator words: arithmetic, comparison, logic, the constants true and false, the
-// containment tests like and unlike, and the set-membership test in. Two-operand words pop
+// containment tests like and unlike, and the set-membership test in (their matching is
+// script/setmatch.h, shared with the filter plan). Two-operand words pop
 // b (the top) and then a, and push a op b.
 #include <cmath>
 
@@ -7,6 +8,7 @@
 #include "script/coreint.h"
 #include "script/literals.h"
 #include "script/qelscript.h"
+#include "script/setmatch.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {
@@ -83,17 +85,11 @@ void WordFalse(TqelScript& s) {
   s.Push(Variant(false));
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-// An empty pattern never occurs, so like with '' is false.
+// The operands' texts, b's taken first (the top of the stack).
 bool Contains(TqelScript& s) {
-  std::string b = LowerAscii(s.Pop().ToTextOrEmpty());
-  std::string a = LowerAscii(s.Pop().ToTextOrEmpty());
-  return !b.empty() && FindBytes(a, b) != std::string::npos;
+  const std::string b = s.Pop().ToTextOrEmpty();
+  const std::string a = s.Pop().ToTextOrEmpty();
+  return LikeMatches(a, b);
 }
 
 void WordLike(TqelScript& s) {
@@ -101,13 +97,6 @@ void WordLike(TqelScript& s) {
 }
 void WordUnlike(TqelScript& s) {
   s.Push(Variant(!Contains(s)));
-}
-
-std::string TrimBlanks(const std::string& text) {
-  std::size_t first = 0, last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= 32) ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32) --last;
-  return text.substr(first, last - first);
 }
 
 // A decimal whole number too wide for 32 bits, as a Real; false for anything else.
@@ -159,17 +148,16 @@ bool ReadItem(VariantKind kind, const std::string& item, Variant& value) {
 enum class Match { Yes, No, Stop };
 
 // a is the tested value (dates as their day count), kind the tested value's own kind.
-Match MatchItem(const Variant& a, VariantKind kind, const std::string& item) {
-  std::size_t dots = item.find("..");
-  Variant lower;
-  if (dots == std::string::npos) {
-    if (!ReadItem(kind, item, lower)) return Match::Stop;
-    return Compare(a, lower) == VariantOrder::Equal ? Match::Yes : Match::No;
+Match MatchItem(const Variant& a, VariantKind kind, const TSetItem& item) {
+  if (kind == VariantKind::String) {
+    return TextMatchesItem(a.StringValue(), item) ? Match::Yes : Match::No;
   }
-  if (!ReadItem(kind, TrimBlanks(item.substr(0, dots)), lower)) return Match::Stop;
+  Variant lower;
+  if (!ReadItem(kind, item.low, lower)) return Match::Stop;
+  if (!item.ranged) return Compare(a, lower) == VariantOrder::Equal ? Match::Yes : Match::No;
   if (Compare(a, lower) == VariantOrder::Less) return Match::No;
   Variant upper;
-  if (!ReadItem(kind, TrimBlanks(item.substr(dots + 2)), upper)) return Match::Stop;
+  if (!ReadItem(kind, item.high, upper)) return Match::Stop;
   return Compare(a, upper) != VariantOrder::Greater ? Match::Yes : Match::No;
 }
 
@@ -182,23 +170,10 @@ bool IsMember(const Variant& tested, const std::string& set, const TWorkMeter& m
     return false;
   // Dates and reals compare as day counts / reals, strings byte-wise.
   const Variant a = kind == VariantKind::Date ? Variant(tested.RealValue()) : tested;
-  std::size_t i = 0;
-  while (i < set.size()) {
-    while (i < set.size() && static_cast<unsigned char>(set[i]) <= 32) ++i;
-    if (i >= set.size()) break;
+  TSetItems items(set);
+  TSetItem item;
+  while (items.Next(item)) {
     meter.Step();
-    std::string item;
-    if (set[i] == '"') {
-      std::size_t close = set.find('"', i + 1);
-      if (close == std::string::npos) return false;
-      item = set.substr(i + 1, close - i - 1);
-      i = close + 1;
-    } else {
-      std::size_t space = set.find(' ', i);
-      if (space == std::string::npos) space = set.size();
-      item = set.substr(i, space - i);
-      i = space;
-    }
     switch (MatchItem(a, kind, item)) {
       case Match::Yes:
         return true;

@@ -96,6 +96,38 @@ TEST(FieldCodec, NumbersBeyondTheNativeTypeAreNeverReadAsAnotherNumber) {
   EXPECT_EQ(ParseWholeNumber("1 2", value), WholeNumberParse::NotANumber);
 }
 
+// The one whole-number decoder every reader uses (cursor, column layout, order, plan).
+TEST(FieldCodec, WholeNumberValueOfEveryEdgeOfTheText) {
+  const struct {
+    const char* text;
+    bool value;
+    std::int64_t number;
+  } cases[] = {
+      {"", false, 0},
+      {"-9223372036854775809", false, 0},
+      {"18446744073709551616", false, 0},
+      {"99999999999999999999999", false, 0},
+      {"-9223372036854775808", true, std::numeric_limits<std::int64_t>::min()},
+      {"+9223372036854775807", true, std::numeric_limits<std::int64_t>::max()},
+      {"-0", true, 0},
+      {"0007", true, 7},
+      {"-", true, 0},  // signs and other text alone are no number: 0
+      {"+", true, 0},
+      {"--1", true, 0},
+      {"1e3", true, 0},
+      {"12a", true, 0},
+      {"1.0", true, 0},
+      {" 12", true, 0},  // the text comes trimmed; a blank inside is no digit
+      {"\xD9\xA1", true, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::int64_t number = 42;
+    EXPECT_EQ(WholeNumberValue(c.text, number), c.value);
+    EXPECT_EQ(number, c.value ? c.number : 42);  // no value leaves the number alone
+  }
+}
+
 TEST(FieldCodec, LogicalsReadAsDbaseAndFoxProStoreThem) {
   std::int16_t flag = -1;
   EXPECT_TRUE(Decode(TFieldType::ftBoolean, std::string("t"), flag));

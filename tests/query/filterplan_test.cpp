@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "query/recordfilter.h"
+#include <cctype>
+#include <filesystem>
+
 #include "dbf/cursor_fixture.h"
+#include "dbf/foreign_tables_fixture.h"
 #include "fuzz/filterdifferential.h"
+#include "query/recordfilter.h"
 #include "testsupport.h"
 #include "words/library.h"
 
@@ -180,6 +184,90 @@ TEST(FilterPlanShortRecords, FieldsBeyondTheRecordReadAsTheInterpreterReadsThem)
       EXPECT_EQ(outcome.difference, "");
     }
   }
+}
+
+// Visual FoxPro null flags: a flagged field is Null whatever its bytes hold (other programs
+// leave the old value there), in the plan as in the interpreter.
+TEST(FilterPlanNullFlags, AFlaggedFieldReadsAsNullWhateverItsBytes) {
+  RegisterLibraryWords();
+  testsupport::ScratchFolder folder;
+  foreigntest::ForeignImage image;
+  image.fields = {{"NAME", 'C', 5, 0, 0x02},
+                  {"N", 'N', 4, 0, 0x02},
+                  {"OK", 'L', 1, 0, 0x02},
+                  {"_NullFlags", '0', 1, 0, 0x05}};
+  for (char flags : {'\0', '\x07', '\x01', '\x02', '\x04', '\x06'})
+    image.records.push_back(std::string(" abc     7T") + flags);
+  image.backlink = 263;
+  const std::string path = folder.File("null.dbf");
+  SaveStringToFile(path, image.Bytes());
+  for (const char* script : {">NAME.get 'abc' =", ">NAME.get 'abc' <>", ">NAME.get 'b' like",
+                             ">NAME.get 'a..b' in", ">NAME.get '' >", ">N.get 7 =", ">N.get 0 <",
+                             ">OK.get 'True' =", ">OK.get not", ">OK.get >NAME.get 'abc' = or"}) {
+    SCOPED_TRACE(script);
+    const filterdiff::Outcome outcome = filterdiff::Compare(path, script, {}, 0);
+    EXPECT_EQ(outcome.difference, "");
+    EXPECT_TRUE(outcome.planned);
+  }
+}
+
+// Real tables of every family (tests/data/corpus): the plan reads their fields through the
+// column layout (null flags of Visual FoxPro, code pages named by the table, cut-off fields)
+// and must give the interpreter's verdicts for scripts over every field it can take.
+TEST(FilterPlanRealTables, PlanAndInterpreterAgreeOnEveryFieldOfRealTables) {
+  RegisterLibraryWords();
+  SilentDesktopHost host;
+  ScopedDesktopHost quiet(host);
+  int planned = 0;
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(TAVLO_TEST_DATA_DIR "/corpus")) {
+    std::string path = entry.path().string();
+    std::string extension = entry.path().extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension != ".dbf") continue;
+    std::vector<std::string> scripts;
+    {
+      TDbf dbf;
+      dbf.SetTableName(path);
+      dbf.SetReadOnly(true);
+      try {
+        dbf.Open();
+      } catch (const Exception&) {
+        continue;
+      }
+      for (int c = 0; c < dbf.FieldCount(); ++c) {
+        const TField& field = dbf.Fields(c);
+        const std::string get = ">" + field.FieldName() + ".get ";
+        std::string first = dbf.RecordCount() > 0 ? field.TextValue() : "";
+        if (first.find('\'') != std::string::npos) first.clear();
+        switch (dbf.Layout().Column(field.FieldNo() - 1).reading) {
+          case FieldReading::String:
+            for (const char* test : {" = ", " <> ", " like ", " > "})
+              scripts.push_back(get + "'" + first + "'" + test);
+            scripts.push_back(get + "'a..m \"" + first + "\"' in");
+            break;
+          case FieldReading::Whole:
+          case FieldReading::Float:
+          case FieldReading::Date:
+            scripts.push_back(get + "0 >");
+            scripts.push_back(get + "100 <= " + get + "-1 <> and");
+            break;
+          case FieldReading::Logical:
+            scripts.push_back(get + "not");
+            scripts.push_back(get + "'T' =");
+            break;
+          default:
+            break;
+        }
+      }
+    }
+    for (const std::string& script : scripts) {
+      const filterdiff::Outcome outcome = filterdiff::Compare(path, script, {}, 0);
+      EXPECT_EQ(outcome.difference, "") << path;
+      planned += outcome.planned;
+    }
+  }
+  EXPECT_GT(planned, 200);
 }
 
 }  // namespace
