@@ -1,0 +1,27 @@
+// The check of one tag's tree: a walk from the root over every node that counts the entries
+// and stops at the first damage it meets. It never follows a page twice, never goes deeper
+// than kMaxIndexDepth levels and never reads outside the file, so it ends on any input.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavlo {
+
+class TIndexReader;
+
+constexpr int kMaxIndexDepth = 64;
+
+struct TIndexTagCheck {
+  std::int64_t entries = 0;  // counted before the damage, if any
+  int depth = 0;
+  std::string damage;  // "" when the tree is sound
+};
+
+// Checks: every page lies in the file and is reached once; the leaves all lie at one depth;
+// the neighbour links of linked formats (CDX) chain the nodes of each level in order and end
+// at both sides; no key sorts before the one before it in the tag's order (the separators of
+// interior nodes included); no entry names record 0.
+TIndexTagCheck CheckIndexTag(const TIndexReader& reader, int tag);
+
+}  // namespace tavlo
