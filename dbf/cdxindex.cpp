@@ -283,7 +283,7 @@ class TCdxIndex final : public TIndexReader {
         const TIndexNode node = Node(offset, tag.keyLength, ' ', &votes);
         pending.insert(pending.end(), node.children.begin(), node.children.end());
       } catch (const EIndexDamage&) {
-        break;  // the check reports it
+        continue;  // the check reports it; other pages may still tell
       }
       ++pages;
     }

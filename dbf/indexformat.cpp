@@ -180,7 +180,7 @@ bool IndexFormatOfPath(const std::string& path, TIndexFormat& format) {
 
 EIndexFileError EIndexFileError::NotIndex(const std::string& path, TIndexFormat format,
                                           const std::string& reason) {
-  return EIndexFileError(path + " is not " + (format == TIndexFormat::Ndx ? "an " : "a ") +
+  return EIndexFileError(path + " is not " + (format == TIndexFormat::Cdx ? "a " : "an ") +
                          IndexFormatName(format) + " index file: " + reason);
 }
 
