@@ -78,9 +78,9 @@ class TCdxIndex final : public TIndexReader {
     } catch (const EIndexDamage& damage) {
       info_.damage = std::string("the tag list is damaged: ") + damage.what();
     }
-    for (TIndexTag& tag : info_.tags) {
-      ReadTagHeader(tag, options);
-      if (tag.readable) ChooseTrailingByte(tag);
+    for (int t = 0; t < TagCount(); ++t) {
+      ReadTagHeader(t, options);
+      if (!HeaderDamaged(t)) ChooseTrailingByte(info_.tags[t]);
     }
     CheckTags();
   }
@@ -222,15 +222,17 @@ class TCdxIndex final : public TIndexReader {
     }
   }
 
-  void ReadTagHeader(TIndexTag& tag, const TIndexOpenOptions& options) {
+  void ReadTagHeader(int index, const TIndexOpenOptions& options) {
+    TIndexTag& tag = info_.tags[index];
     std::string header;
-    if (tag.headerOffset % kPage != 0 || tag.headerOffset < kPage ||
-        !bytes_->Read(tag.headerOffset, kTagHeader, header)) {
-      tag.readable = false;
-      tag.damage = "its header at offset " + std::to_string(tag.headerOffset) +
-                   (tag.headerOffset % kPage != 0 || tag.headerOffset < kPage
-                        ? " is not a page of tags"
-                        : " lies past the end of the file");
+    if (tag.headerOffset % kPage != 0 || tag.headerOffset < kPage) {
+      DamageHeader(index, "its header at offset " + std::to_string(tag.headerOffset) +
+                              " is not a page of the file's tags");
+      return;
+    }
+    if (!bytes_->Read(tag.headerOffset, kTagHeader, header)) {
+      DamageHeader(index, "its header at offset " + std::to_string(tag.headerOffset) +
+                              " lies past the end of the file");
       return;
     }
     tag.rootOffset = IndexLe32(header, 0);
@@ -240,24 +242,21 @@ class TCdxIndex final : public TIndexReader {
     tag.nullMarker = (tag.options & 0x02) != 0;
     tag.candidate = (tag.options & 0x04) != 0;
     tag.descending = IndexLe16(header, 502) != 0;
+    tag.keyType = options.KeyTypeOf(tag.name);
     const unsigned forLength = IndexLe16(header, 506);
     const unsigned keyPool = IndexLe16(header, 510);
     if (keyPool + forLength > kPage) {
-      tag.readable = false;
-      tag.damage = "its expressions (" + std::to_string(keyPool + forLength) +
-                   " bytes) do not fit the 512 bytes kept for them";
+      DamageHeader(index, "its expressions (" + std::to_string(keyPool + forLength) +
+                              " bytes) do not fit the 512 bytes kept for them");
       return;
     }
     tag.keyExpression = IndexText(header, kPage, keyPool);
     tag.forExpression = IndexText(header, kPage + keyPool, forLength);
-    if (tag.keyLength < 1 || tag.keyLength > kMaxKeyLength || (tag.options & 0x20) == 0) {
-      tag.readable = false;
-      tag.damage = (tag.options & 0x20) == 0
-                       ? "its option byte " + Hex2(tag.options) + " does not say compact"
-                       : "its key length " + std::to_string(tag.keyLength) + " is not 1 to 240";
-      return;
+    if ((tag.options & 0x20) == 0) {
+      DamageHeader(index, "its option byte " + Hex2(tag.options) + " does not say compact");
+    } else if (tag.keyLength < 1 || tag.keyLength > kMaxKeyLength) {
+      DamageHeader(index, "its key length " + std::to_string(tag.keyLength) + " is not 1 to 240");
     }
-    tag.keyType = options.KeyTypeOf(tag.name);
   }
 
   // Leaves leave out trailing blanks of character keys and trailing zeros of other keys, but

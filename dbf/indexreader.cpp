@@ -42,6 +42,17 @@ TIndexCursor TIndexReader::Cursor(int tag) const {
   return TIndexCursor(*this, tag);
 }
 
+bool TIndexReader::HeaderDamaged(int tag) const {
+  return static_cast<std::size_t>(tag) < headerDamaged_.size() && headerDamaged_[tag];
+}
+
+void TIndexReader::DamageHeader(int tag, const std::string& reason) {
+  if (headerDamaged_.size() <= static_cast<std::size_t>(tag)) headerDamaged_.resize(tag + 1);
+  headerDamaged_[tag] = true;
+  info_.tags[tag].readable = false;
+  info_.tags[tag].damage = reason;
+}
+
 void TIndexReader::SetOrder(int tag, TIndexKeyOrder order, bool reversed) {
   if (orders_.size() <= static_cast<std::size_t>(tag)) orders_.resize(tag + 1);
   orders_[tag] = Order{order, reversed};
@@ -70,7 +81,7 @@ int TIndexReader::CompareKeys(int tag, std::string_view a, std::string_view b) c
 void TIndexReader::CheckTags() {
   for (int tag = 0; tag < TagCount(); ++tag) {
     TIndexTag& t = info_.tags[tag];
-    if (!t.readable) continue;
+    if (HeaderDamaged(tag)) continue;
     const TIndexTagCheck check = CheckIndexTag(*this, tag);
     t.keyCount = check.entries;
     t.depth = check.depth;
@@ -182,16 +193,20 @@ bool TIndexCursor::Settle() {
   return false;
 }
 
-bool TIndexCursor::First() {
+void TIndexCursor::Start() {
   stack_.clear();
   entered_.clear();
+  if (reader_.HeaderDamaged(tag_)) throw EIndexDamage(reader_.Tag(tag_).damage);
+}
+
+bool TIndexCursor::First() {
+  Start();
   DescendLeftmost(reader_.Tag(tag_).rootOffset);
   return Settle();
 }
 
 bool TIndexCursor::Seek(std::string_view key) {
-  stack_.clear();
-  entered_.clear();
+  Start();
   std::int64_t offset = reader_.Tag(tag_).rootOffset;
   for (;;) {
     Frame frame;

@@ -46,6 +46,9 @@ class TIndexReader {
 
   // A cursor over tag's entries; it may meet damage that the check reported (EIndexDamage).
   TIndexCursor Cursor(int tag) const;
+  // The tag's header could not be read, so it has no tree to follow (its cursor raises
+  // EIndexDamage with the tag's reason).
+  bool HeaderDamaged(int tag) const;
 
   // <0, 0, >0 as a sorts before, with or after b in the file's order of tag (descending tags
   // reversed). Keys of different lengths compare as bytes up to the shorter one first.
@@ -62,6 +65,8 @@ class TIndexReader {
   // Walks every tag whose header was read (readable), filling key count, depth and damage.
   void CheckTags();
   void SetOrder(int tag, TIndexKeyOrder order, bool reversed);
+  // Marks the tag unreadable for a reason found in its header.
+  void DamageHeader(int tag, const std::string& reason);
   // Damage of a page that does not lie in the file (or overlaps the headers before first).
   void CheckPage(std::int64_t offset, std::int64_t length, std::int64_t first) const;
 
@@ -74,6 +79,7 @@ class TIndexReader {
     bool reversed = false;
   };
   std::vector<Order> orders_;
+  std::vector<bool> headerDamaged_;
 };
 
 // Reads path as the format its extension names (.cdx .mdx .ndx .ntx): the tag list and every
@@ -114,6 +120,7 @@ class TIndexCursor {
     std::size_t index = 0;  // leaf: the entry; interior: the child being visited
     bool atKey = false;     // interior node of an NTX tree: at its key index
   };
+  void Start();
   std::shared_ptr<const TIndexNode> Enter(std::int64_t offset);
   void DescendLeftmost(std::int64_t offset);
   bool Settle();

@@ -58,6 +58,7 @@ class TMdxIndex final : public TIndexReader {
   }
 
   TIndexNode ReadNode(int tag, std::int64_t offset) const override {
+    if (HeaderDamaged(tag)) throw EIndexDamage(Tag(tag).damage);
     CheckPage(offset, blockBytes_, kFirstNode);
     std::string block;
     bytes_->Read(offset, blockBytes_, block);
@@ -96,10 +97,9 @@ class TMdxIndex final : public TIndexReader {
     entryLengths_.push_back(0);
     std::string header;
     if (tag.headerOffset < kFirstNode || !bytes_->Read(tag.headerOffset, kTagHeader, header)) {
-      tag.readable = false;
-      tag.damage = "its header at page " + std::to_string(tag.headerOffset / kPage) +
-                   (tag.headerOffset < kFirstNode ? " lies inside the file's header"
-                                                  : " lies past the end of the file");
+      DamageHeader(index, "its header at page " + std::to_string(tag.headerOffset / kPage) +
+                              (tag.headerOffset < kFirstNode ? " lies inside the file's header"
+                                                             : " lies past the end of the file"));
       return;
     }
     tag.rootOffset = static_cast<std::int64_t>(IndexLe32(header, 0)) * kPage;
@@ -123,14 +123,12 @@ class TMdxIndex final : public TIndexReader {
     }
     SetOrder(index, order, tag.descending);
     if (tag.keyType == TIndexKeyType::Unknown) {
-      tag.readable = false;
-      tag.damage = "its key type " + std::to_string(static_cast<std::uint8_t>(type)) +
-                   " is not C, N, F or D";
+      DamageHeader(index, "its key type " + std::to_string(static_cast<std::uint8_t>(type)) +
+                              " is not C, N, F or D");
     } else if (tag.keyLength < 1 || tag.keyLength > 100 ||
                item < static_cast<unsigned>(tag.keyLength) + 4 || 12 + item > blockBytes_) {
-      tag.readable = false;
-      tag.damage = "its key length " + std::to_string(tag.keyLength) + " and entry length " +
-                   std::to_string(item) + " do not fit its blocks";
+      DamageHeader(index, "its key length " + std::to_string(tag.keyLength) + " and entry length " +
+                              std::to_string(item) + " do not fit its blocks");
     } else {
       entryLengths_.back() = item;
     }

@@ -74,10 +74,16 @@ const std::vector<DamageCase>& DamageCases() {
        "the keys are out of order on page"},
       {"CDX leaf key out of order", "infused-dbf/calls.CDX", 0,
        [](std::string& b) { b[2560 + 511] = '\xFF'; }, "the keys are out of order on page 5"},
+      {"CDX tag header past the end", "infused-dbf/calls.CDX", 0,
+       [](std::string& b) { b[1024 + 25] = '\xFE'; },
+       "its header at offset 65024 lies past the end of the file"},
       {"CDX leaf entries overflow", "infused-dbf/calls.CDX", 1,
        [](std::string& b) { PutLe16(b, 5632 + 2, 400); }, "do not fit the page"},
       {"MDX cut short", "Group-336.2/master.mdx", 2, [](std::string& b) { b.resize(12288); },
        "lies past the end of the file"},
+      {"MDX tag header past the end", "Group-336.2/master.mdx", 1,
+       [](std::string& b) { PutLe32(b, 544 + 32, 0x7FFF); },
+       "its header at page 32767 lies past the end of the file"},
       {"MDX child past the end", "Group-336.2/master.mdx", 1,
        [](std::string& b) { PutLe32(b, 18 * 512 + 8, 0x00FFFFFF); },
        "lies past the end of the file"},
@@ -131,6 +137,10 @@ TEST(IndexDamage, ADamagedTagIsReportedWithItsReasonAndTheOthersStillRead) {
       if (t == c.tag) {
         EXPECT_FALSE(tag.readable);
         EXPECT_NE(tag.damage.find(c.reason), std::string::npos) << tag.damage;
+        if (reader->HeaderDamaged(t)) {
+          TIndexCursor cursor = reader->Cursor(t);
+          EXPECT_THROW_MSG(cursor.First(), EIndexDamage, tag.damage);
+        }
       } else if (std::string(c.what).find("cut short") == std::string::npos) {
         EXPECT_TRUE(tag.readable) << tag.name << ": " << tag.damage;
       }
