@@ -27,9 +27,11 @@ class Walker {
       }
     }
     result.depth = leafDepth_;
+    if (!problem.empty()) Damage(problem);
   }
 
   std::int64_t entries = 0;
+  std::string problem;  // the first damage that did not stop the walk
 
  private:
   struct Level {
@@ -88,15 +90,19 @@ class Walker {
     level.right = node.right;
   }
 
+  // Keys out of order and record 0 leave the tree walkable: the first is kept as the
+  // reason and the walk goes on, so that the count is the tree's.
   void Emit(const std::string& key, std::uint32_t record, bool entry, std::int64_t offset) {
-    if (havePrevious_ && reader_.CompareKeys(tag_, previous_, key) > 0) {
-      Damage("the keys are out of order on " + Page(reader_, offset) + ": entry " +
-             std::to_string(entries + 1) + " sorts before the key before it");
+    if (havePrevious_ && problem.empty() && reader_.CompareKeys(tag_, previous_, key) > 0) {
+      problem = "the keys are out of order on " + Page(reader_, offset) + ": entry " +
+                std::to_string(entries + 1) + " sorts before the key before it";
     }
     previous_ = key;
     havePrevious_ = true;
     if (!entry) return;
-    if (record == 0) Damage(Page(reader_, offset) + " holds an entry for record 0");
+    if (record == 0 && problem.empty()) {
+      problem = Page(reader_, offset) + " holds an entry for record 0";
+    }
     ++entries;
   }
 
@@ -117,7 +123,7 @@ TIndexTagCheck CheckIndexTag(const TIndexReader& reader, int tag) {
   try {
     walker.Run(result);
   } catch (const EIndexDamage& damage) {
-    result.damage = damage.what();
+    result.damage = walker.problem.empty() ? damage.what() : walker.problem;
   }
   result.entries = walker.entries;
   return result;

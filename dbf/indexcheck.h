@@ -1,6 +1,8 @@
 // The check of one tag's tree: a walk from the root over every node that counts the entries
-// and stops at the first damage it meets. It never follows a page twice, never goes deeper
-// than kMaxIndexDepth levels and never reads outside the file, so it ends on any input.
+// and reports the first damage it meets. Damage of the tree's structure stops it; keys out of
+// order and entries for record 0 do not, so that the count stays the tree's. It never follows
+// a page twice, never goes deeper than kMaxIndexDepth levels and never reads outside the
+// file, so it ends on any input.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +15,7 @@ class TIndexReader;
 constexpr int kMaxIndexDepth = 64;
 
 struct TIndexTagCheck {
-  std::int64_t entries = 0;  // counted before the damage, if any
+  std::int64_t entries = 0;  // counted up to a damage that stopped the walk
   int depth = 0;
   std::string damage;  // "" when the tree is sound
 };

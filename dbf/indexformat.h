@@ -48,7 +48,7 @@ struct TIndexTag {
   std::uint8_t options = 0;       // the raw option (CDX) or key-format (MDX) byte
   std::int64_t headerOffset = 0;  // byte offset of the tag's header
   std::int64_t rootOffset = 0;    // byte offset of its root node
-  // Entries found by walking the tree from its root (up to the damage when it is damaged).
+  // Entries found by walking the tree from its root (up to the damage, when that stopped it).
   std::int64_t keyCount = 0;
   int depth = 0;  // levels of the tree, 1 for a root that is a leaf
   bool readable = true;
