@@ -97,9 +97,7 @@ class TCdxIndex final : public TIndexReader {
       throw EIndexDamage("a page pointer (offset " + std::to_string(offset) +
                          ") is not on a page boundary");
     }
-    CheckPage(offset, kPage, kPage);
-    std::string page;
-    bytes_->Read(offset, kPage, page);
+    const std::string page = ReadPage(offset, kPage, kPage);
     const std::string where = "page " + std::to_string(PageNumber(offset));
     const unsigned attributes = IndexLe16(page, 0);
     const unsigned count = IndexLe16(page, 2);

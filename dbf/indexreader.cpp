@@ -92,15 +92,15 @@ void TIndexReader::CheckTags() {
   }
 }
 
-void TIndexReader::CheckPage(std::int64_t offset, std::int64_t length, std::int64_t first) const {
-  if (offset < first) {
-    throw EIndexDamage("page " + std::to_string(PageNumber(offset)) +
-                       " lies inside the file's header");
+std::string TIndexReader::ReadPage(std::int64_t offset, std::size_t length,
+                                   std::int64_t first) const {
+  const std::string page = "page " + std::to_string(PageNumber(offset));
+  if (offset < first) throw EIndexDamage(page + " lies inside the file's header");
+  std::string bytes;
+  if (!bytes_->Read(offset, length, bytes)) {
+    throw EIndexDamage(page + " lies past the end of the file");
   }
-  if (offset > bytes_->Size() || length > bytes_->Size() - offset) {
-    throw EIndexDamage("page " + std::to_string(PageNumber(offset)) +
-                       " lies past the end of the file");
-  }
+  return bytes;
 }
 
 std::unique_ptr<TIndexReader> ReadIndexBytes(TIndexFormat format,

@@ -67,8 +67,9 @@ class TIndexReader {
   void SetOrder(int tag, TIndexKeyOrder order, bool reversed);
   // Marks the tag unreadable for a reason found in its header.
   void DamageHeader(int tag, const std::string& reason);
-  // Damage of a page that does not lie in the file (or overlaps the headers before first).
-  void CheckPage(std::int64_t offset, std::int64_t length, std::int64_t first) const;
+  // The length bytes of the page at offset; EIndexDamage when they do not lie in the file or
+  // begin before first (inside the file's headers).
+  std::string ReadPage(std::int64_t offset, std::size_t length, std::int64_t first) const;
 
   std::shared_ptr<TIndexBytes> bytes_;
   TIndexFileInfo info_;
@@ -97,7 +98,8 @@ std::unique_ptr<TIndexReader> ReadIndexBytes(TIndexFormat format,
                                              const TIndexOpenOptions& options);
 
 // Forward over one tag's entries in the order the file keeps them: the key bytes exactly as
-// stored (CDX leaves: completed from the keys before them) and the record number.
+// stored (CDX leaves: completed from the keys before them) and the record number. Valid while
+// its reader lives; Key and Record only when not AtEnd.
 class TIndexCursor {
  public:
   TIndexCursor(const TIndexReader& reader, int tag);

@@ -59,9 +59,7 @@ class TMdxIndex final : public TIndexReader {
 
   TIndexNode ReadNode(int tag, std::int64_t offset) const override {
     if (HeaderDamaged(tag)) throw EIndexDamage(Tag(tag).damage);
-    CheckPage(offset, blockBytes_, kFirstNode);
-    std::string block;
-    bytes_->Read(offset, blockBytes_, block);
+    const std::string block = ReadPage(offset, blockBytes_, kFirstNode);
     const TIndexTag& t = Tag(tag);
     const std::string where = "page " + std::to_string(PageNumber(offset));
     const std::uint32_t count = IndexLe32(block, 0);

@@ -49,9 +49,7 @@ class TNdxIndex final : public TIndexReader {
   }
 
   TIndexNode ReadNode(int tag, std::int64_t offset) const override {
-    CheckPage(offset, kBlock, kBlock);
-    std::string block;
-    bytes_->Read(offset, kBlock, block);
+    const std::string block = ReadPage(offset, kBlock, kBlock);
     const std::string where = "page " + std::to_string(PageNumber(offset));
     const std::uint32_t count = IndexLe32(block, 0);
     // The child after the last key needs 4 bytes more.

@@ -59,9 +59,7 @@ class TNtxIndex final : public TIndexReader {
       throw EIndexDamage("a page pointer (offset " + std::to_string(offset) +
                          ") is not on a page boundary");
     }
-    CheckPage(offset, kPage, kPage);
-    std::string page;
-    bytes_->Read(offset, kPage, page);
+    const std::string page = ReadPage(offset, kPage, kPage);
     const std::string where = "page " + std::to_string(PageNumber(offset));
     const unsigned count = IndexLe16(page, 0);
     if (count > perPage_) {
