@@ -31,6 +31,7 @@ class Walker {
   }
 
   std::int64_t entries = 0;
+  std::set<std::int64_t> Pages() { return std::move(visited_); }
   std::string problem;  // the first damage that did not stop the walk
 
  private:
@@ -126,6 +127,7 @@ TIndexTagCheck CheckIndexTag(const TIndexReader& reader, int tag) {
     result.damage = walker.problem.empty() ? damage.what() : walker.problem;
   }
   result.entries = walker.entries;
+  result.pages = walker.Pages();
   return result;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 namespace tavlo {
@@ -17,7 +18,8 @@ constexpr int kMaxIndexDepth = 64;
 struct TIndexTagCheck {
   std::int64_t entries = 0;  // counted up to a damage that stopped the walk
   int depth = 0;
-  std::string damage;  // "" when the tree is sound
+  std::string damage;            // "" when the tree is sound
+  std::set<std::int64_t> pages;  // offsets of the pages walked
 };
 
 // Checks: every page lies in the file and is reached once; the leaves all lie at one depth;

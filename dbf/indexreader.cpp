@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 
 #include "dbf/cdxindex.h"
 #include "dbf/indexcheck.h"
@@ -79,12 +80,21 @@ int TIndexReader::CompareKeys(int tag, std::string_view a, std::string_view b) c
 }
 
 void TIndexReader::CheckTags() {
+  // Which tag's walk met each page first: no page may belong to two tags.
+  std::map<std::int64_t, int> owners;
   for (int tag = 0; tag < TagCount(); ++tag) {
     TIndexTag& t = info_.tags[tag];
     if (HeaderDamaged(tag)) continue;
-    const TIndexTagCheck check = CheckIndexTag(*this, tag);
+    TIndexTagCheck check = CheckIndexTag(*this, tag);
     t.keyCount = check.entries;
     t.depth = check.depth;
+    for (std::int64_t page : check.pages) {
+      const auto owner = owners.emplace(page, tag);
+      if (!owner.second && check.damage.empty()) {
+        check.damage = "page " + std::to_string(PageNumber(page)) + " is used twice (also by " +
+                       info_.tags[owner.first->second].name + ")";
+      }
+    }
     if (!check.damage.empty()) {
       t.readable = false;
       t.damage = check.damage;

@@ -62,7 +62,8 @@ class TIndexReader {
 
  protected:
   explicit TIndexReader(std::shared_ptr<TIndexBytes> bytes) : bytes_(std::move(bytes)) {}
-  // Walks every tag whose header was read (readable), filling key count, depth and damage.
+  // Walks every tag whose header was read, filling key count, depth and damage (also for a
+  // page that an earlier tag's tree holds).
   void CheckTags();
   void SetOrder(int tag, TIndexKeyOrder order, bool reversed);
   // Marks the tag unreadable for a reason found in its header.

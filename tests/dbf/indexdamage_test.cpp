@@ -63,6 +63,8 @@ const std::vector<DamageCase>& DamageCases() {
        "lies past the end of the file"},
       {"CDX child is its ancestor", "VFPX-Samples/orderdetails.cdx", 0,
        [](std::string& b) { PutBe32(b, 4096 + 12 + 8, 4096); }, "page 8 is used twice"},
+      {"CDX two tags share a tree", "VFPX-Samples/orderdetails.cdx", 2,
+       [](std::string& b) { PutLe32(b, 1536, 4096); }, "page 8 is used twice (also by ORDERID)"},
       {"CDX right neighbour loops back", "VFPX-Samples/orderdetails.cdx", 0,
        [](std::string& b) {
          const std::uint32_t first = IndexBe32(b, 4096 + 12 + 8);
