@@ -1,6 +1,7 @@
 // Index file model: format names, errors, key decoding and the checked byte source.
 #include "dbf/indexformat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
