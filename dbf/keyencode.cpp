@@ -127,6 +127,12 @@ TKeyEncoding KeyEncodingOf(TIndexFormat format, const TIndexTag& tag, const TKey
     Refuse("the tag's keys are in the " + tag.collation +
            " collation; only MACHINE (byte order) is understood");
   }
+  const bool binaryFormat = format == TIndexFormat::Mdx || format == TIndexFormat::Ndx;
+  if ((type.kind == TKeyKind::DateTime && format != TIndexFormat::Cdx) ||
+      (type.kind == TKeyKind::Logical && binaryFormat)) {
+    Refuse(std::string(KindWord(type.kind)) + " keys are not understood in " +
+           IndexFormatName(format) + " files");
+  }
   const TIndexKeyType recorded = RecordedType(format, type.kind);
   if (tag.keyType != TIndexKeyType::Unknown && tag.keyType != recorded) {
     Refuse(std::string("the tag holds ") + IndexKeyTypeWord(tag.keyType) +
@@ -170,17 +176,9 @@ TKeyEncoding KeyEncodingOf(TIndexFormat format, const TIndexTag& tag, const TKey
       wanted = 8;
       break;
     case TKeyKind::DateTime:
-      if (format != TIndexFormat::Cdx) {
-        Refuse(std::string("date-time keys are not understood in ") + IndexFormatName(format) +
-               " files");
-      }
       wanted = 8;
       break;
     case TKeyKind::Logical:
-      if (format == TIndexFormat::Mdx || format == TIndexFormat::Ndx) {
-        Refuse(std::string("logical keys are not understood in ") + IndexFormatName(format) +
-               " files");
-      }
       wanted = 1;
       break;
   }

@@ -416,7 +416,7 @@ class TEvaluator {
       case Op::DateAdd:
       case Op::DateSub: {
         const double date = Arg(node, 0).number;
-        const double days = Arg(node, 1).number * node.scale;
+        const double days = Arg(node, 1).number / node.scale;
         // The empty date stays empty.
         out.number = date == 0 ? 0 : node.op == Op::DateAdd ? date + days : date - days;
         return true;
@@ -574,8 +574,26 @@ const TKeyValue kNoValue{};
 
 TKeyExpression::TKeyExpression() = default;
 TKeyExpression::~TKeyExpression() = default;
-TKeyExpression::TKeyExpression(const TKeyExpression&) = default;
-TKeyExpression& TKeyExpression::operator=(const TKeyExpression&) = default;
+// A copied text keeps only the capacity its value needs: the copy reserves each node's
+// greatest length again, so that it too evaluates without allocating.
+TKeyExpression::TKeyExpression(const TKeyExpression& other)
+    : text_(other.text_),
+      nodes_(other.nodes_),
+      layout_(other.layout_),
+      upper_(other.upper_),
+      lower_(other.lower_),
+      failure_(other.failure_) {
+  for (Node& node : nodes_) {
+    if (node.type.kind == TKeyKind::Character) {
+      node.value.text.reserve(static_cast<std::size_t>(node.type.length));
+    }
+  }
+}
+
+TKeyExpression& TKeyExpression::operator=(const TKeyExpression& other) {
+  if (this != &other) *this = TKeyExpression(other);
+  return *this;
+}
 TKeyExpression::TKeyExpression(TKeyExpression&&) noexcept = default;
 TKeyExpression& TKeyExpression::operator=(TKeyExpression&&) noexcept = default;
 

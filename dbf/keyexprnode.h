@@ -27,7 +27,7 @@ enum class Op : std::uint8_t {
   Divide,
   Modulo,
   Power,
-  DateAdd,   // a date (or date-time) plus b days (seconds): scale 1 or 1/86400
+  DateAdd,   // a date (or date-time) plus b days (seconds): scale 1 (86400) per day
   DateSub,   // a date minus b days (seconds)
   DateDiff,  // a date minus a date: days (seconds: scale 86400)
   Equal,     // a = b (texts: b is a prefix of a, the rest of b blanks)

@@ -248,11 +248,11 @@ class TCompiler : public keyexpr::TWords {
       }
     } else if (dated && y == TKeyKind::Numeric && (op == '+' || op == '-')) {
       node = Make(op == '+' ? Op::DateAdd : Op::DateSub, TypeOf(x), {a, b});
-      nodes_.back().scale = 1 / perDay;
+      nodes_.back().scale = perDay;
     } else if (x == TKeyKind::Numeric && (y == TKeyKind::Date || y == TKeyKind::DateTime) &&
                op == '+') {
       node = Make(Op::DateAdd, TypeOf(y), {b, a});
-      nodes_.back().scale = 1 / perDay;
+      nodes_.back().scale = perDay;
     } else if (dated && x == y && op == '-') {
       node = Make(Op::DateDiff, TypeOf(TKeyKind::Numeric), {a, b});
       nodes_.back().scale = perDay;
