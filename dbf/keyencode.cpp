@@ -247,9 +247,13 @@ bool EncodeIndexKey(const TKeyEncoding& encoding, const TKeyValue& value, std::s
     case TKeyKind::Date:
     case TKeyKind::DateTime:
       if (encoding.format == TIndexFormat::Ntx) {
-        if (value.number < 1) {
+        if (value.number == 0) {
           key.append(8, ' ');
           return true;
+        }
+        // Days of the calendar only (date arithmetic can leave it).
+        if (!(value.number >= kJulianOfDayZero + 1 && value.number < kJulianOfDayZero + 3652060)) {
+          return false;
         }
         int year = 0, month = 0, day = 0;
         DateOfDayNumber(static_cast<std::int32_t>(std::floor(value.number) - kJulianOfDayZero),
@@ -331,7 +335,8 @@ TTagKey::Outcome TTagKey::KeyOf(const std::uint8_t* record, std::uint32_t record
     return Outcome::Failed;
   }
   if (!EncodeIndexKey(encoding_, key_.Value(), key)) {
-    failure_ = "the value has no key in this tag's form";
+    failure_ = key_.Value().null ? "the value is null, and the tag's keys have no null marker"
+                                 : "the value has no key in this tag's form";
     return Outcome::Failed;
   }
   return Outcome::Key;

@@ -105,9 +105,17 @@ double ValueOfText(std::string_view text) {
   return negative ? -value : value;
 }
 
+// The characters a number counts: its whole part, 0 for anything below 1 (and for NaN).
+std::size_t CountOf(double value) {
+  if (!(value >= 1)) return 0;
+  return value > 1e9 ? std::size_t{1000000000} : static_cast<std::size_t>(value);
+}
+
+// The calendar date of a Julian day; zeros for the empty date and for days beyond the
+// calendar (date arithmetic can reach them).
 void DateParts(double julian, int& year, int& month, int& day) {
   year = month = day = 0;
-  if (julian < 1) return;
+  if (!(julian >= kJulianOfDayZero + 1 && julian < kJulianOfDayZero + 3652060)) return;
   DateOfDayNumber(static_cast<std::int32_t>(std::floor(julian) - kJulianOfDayZero), year, month,
                   day);
 }
@@ -453,26 +461,21 @@ class TEvaluator {
       }
       case Op::Left:
       case Op::Right: {
-        const double wanted = std::floor(Arg(node, 1).number);
-        const std::size_t count =
-            wanted <= 0 ? 0
-                        : std::min(a.text.size(), static_cast<std::size_t>(std::min(wanted, 1e9)));
+        const std::size_t count = std::min(a.text.size(), CountOf(Arg(node, 1).number));
         out.text.assign(a.text, node.op == Op::Left ? 0 : a.text.size() - count, count);
         return true;
       }
       case Op::Substr: {
-        const double start = std::floor(Arg(node, 1).number);
-        if (start < 1) return Fail("SUBSTR()'s start lies before the text");
-        const std::size_t from = static_cast<std::size_t>(std::min(start, 1e9)) - 1;
+        const std::size_t start = CountOf(Arg(node, 1).number);
+        if (start == 0) return Fail("SUBSTR()'s start lies before the text");
+        const std::size_t from = start - 1;
         if (from >= a.text.size()) {
           out.text.clear();
           return true;
         }
         std::size_t count = a.text.size() - from;
         if (node.n == 1) {
-          const double length = std::floor(Arg(node, 2).number);
-          count =
-              length <= 0 ? 0 : std::min(count, static_cast<std::size_t>(std::min(length, 1e9)));
+          count = std::min(count, CountOf(Arg(node, 2).number));
         }
         out.text.assign(a.text, from, count);
         return true;

@@ -22,6 +22,8 @@ using keyexpr::Upper;
 // every node is kept ready at its greatest length.
 constexpr int kMaxTextLength = 65535;
 constexpr int kMaxDepth = 64;
+// Evaluation recurses through the nodes: their count bounds its depth.
+constexpr std::size_t kMaxNodes = 1024;
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -77,6 +79,9 @@ class TCompiler : public keyexpr::TWords {
   // ---- nodes ----
 
   int Add(Node node) {
+    if (nodes_.size() >= kMaxNodes) {
+      Refuse(token_, "the expression has more than 1024 parts");
+    }
     if (node.type.kind == TKeyKind::Character) {
       node.value.text.reserve(static_cast<std::size_t>(node.type.length));
     }
@@ -535,9 +540,11 @@ class TCompiler : public keyexpr::TWords {
                          " lies before the text");
       }
       int most = type.length;
-      if (fixedStart) most = std::max(0, type.length - static_cast<int>(start) + 1);
+      if (fixedStart) {
+        most = std::max(0, type.length - static_cast<int>(std::min(start, 1e6)) + 1);
+      }
       if (args.size() == 3 && Constant(args[2], length)) {
-        most = std::min(most, static_cast<int>(std::max(0.0, std::floor(length))));
+        most = std::min(most, static_cast<int>(std::clamp(std::floor(length), 0.0, 1e6)));
       } else if (args.size() == 3) {
         type.variable = true;
       }

@@ -63,7 +63,12 @@ void TWords::Advance() {
       token_.decimals = static_cast<int>(end - point - 1);
     }
     token_.kind = Tok::Number;
-    std::from_chars(text_.data() + at, text_.data() + end, token_.number, std::chars_format::fixed);
+    const auto read = std::from_chars(text_.data() + at, text_.data() + end, token_.number,
+                                      std::chars_format::fixed);
+    if (read.ec != std::errc()) {
+      RefuseAt(at, end - at,
+               "the number " + std::string(text_.substr(at, end - at)) + " is too large");
+    }
   } else if (c == '.') {
     DotWord(at, end);
   } else if (c == '"' || c == '\'' || c == '[') {

@@ -202,6 +202,9 @@ TEST_F(KeyExprTest, EachFormatStoresTheKeysOfAnExpressionAsItsWritersDo) {
        Same("2024013101/31/242024013120240101")},
       {"DTOS(DAY)+DTOC(DAY)", 2, Same("          /  /  "), Same("          /  /  "),
        Same("          /  /  "), Same("          /  /  ")},
+      // Days beyond the calendar have no date text.
+      {"DTOS(DAY+3000000)+STR(YEAR(DAY-800000))", 1, Same("                 0"),
+       Same("                 0"), Same("                 0"), Same("                 0")},
       // BINTOC: big-endian with the sign bit flipped.
       {"BINTOC(CNT,2)+BINTOC(CNT)+BINTOC(VAL(' 5x'),1)", 1, "7fd67fffffd685", "7fd67fffffd685",
        "7fd67fffffd685", "7fd67fffffd685"},
@@ -210,13 +213,14 @@ TEST_F(KeyExprTest, EachFormatStoresTheKeysOfAnExpressionAsItsWritersDo) {
       // A nullable text: CDX marks it, the other formats have no key for a null.
       {"CITY", 1, "80" + HexOf("K\xF6ln  "), Same("K\xF6ln  "), Same("K\xF6ln  "),
        Same("K\xF6ln  ")},
-      {"CITY", 2, "00000000000000", "failed: the value has no key in this tag's form",
-       "failed: the value has no key in this tag's form",
-       "failed: the value has no key in this tag's form"},
+      {"CITY", 2, "00000000000000",
+       "failed: the value is null, and the tag's keys have no null marker",
+       "failed: the value is null, and the tag's keys have no null marker",
+       "failed: the value is null, and the tag's keys have no null marker"},
       {"UPPER(CITY)+NAME", 2, std::string(30, '0'),
-       "failed: the value has no key in this tag's form",
-       "failed: the value has no key in this tag's form",
-       "failed: the value has no key in this tag's form"},
+       "failed: the value is null, and the tag's keys have no null marker",
+       "failed: the value is null, and the tag's keys have no null marker",
+       "failed: the value is null, and the tag's keys have no null marker"},
       // Numbers: CDX sortable doubles (4-byte integers for I fields), MDX BCD, NDX doubles,
       // NTX text of the field's width and decimals (mirrored when negative).
       {"QTY", 1, "c029000000000000", "361112500000000000000000", "0000000000002940",
@@ -247,6 +251,8 @@ TEST_F(KeyExprTest, EachFormatStoresTheKeysOfAnExpressionAsItsWritersDo) {
       {"DAY+1", 1, "c142c55b00000000", "000000005bc54241", "000000005bc54241", HexOf("20240201")},
       {"CTOD('02/29/24')", 1, "c1427e1280000000", "00000080127e4241", "00000080127e4241",
        HexOf("19240229")},
+      {"DAY+3000000", 1, "c154d45d40000000", "000000405dd45441", "000000405dd45441",
+       "failed: the value has no key in this tag's form"},
       {"CTOD(' 12-31-2023 ')", 1, "c142c54b00000000", "000000004bc54241", "000000004bc54241",
        HexOf("20231231")},
       // Date-times: CDX only, the time as the fraction of the day.
@@ -310,10 +316,12 @@ TEST_F(KeyExprTest, ForExpressionsAcceptWhatXBaseComparisonsAndLogicSay) {
 TEST_F(KeyExprTest, WordsOutsideTheUnderstoodOnesAreRefusedWithTheWordAndWhy) {
   struct Refusal {
     std::string expression;
-    const char* word;
+    std::string word;
     const char* reason;
   };
   const std::string deep = std::string(70, '(') + "1" + std::string(70, ')');
+  std::string longSum = "1";
+  for (int i = 0; i < 1100; ++i) longSum += "+1";
   for (const Refusal& r : std::vector<Refusal>{
            {"UPPE(NAME)", "UPPE", "the function UPPE() is not understood"},
            {"SUBS(NAME,1,2)", "SUBS", "the function SUBS() is not understood"},
@@ -350,6 +358,8 @@ TEST_F(KeyExprTest, WordsOutsideTheUnderstoodOnesAreRefusedWithTheWordAndWhy) {
            {"_NullFlags", "_NullFlags", "the table has no field _NullFlags"},  // a system field
            {"PADR(NAME, 40000) + PADR(NAME, 40000)", "+", "longer than 65535 characters"},
            {deep, "(", "nested deeper than 64 levels"},
+           {longSum, "+", "the expression has more than 1024 parts"},
+           {"QTY > 1" + std::string(400, '0'), "1" + std::string(400, '0'), "is too large"},
        }) {
     SCOPED_TRACE(r.expression);
     try {
