@@ -89,28 +89,22 @@ void PutText(std::string_view text, std::size_t length, std::string& key) {
 // STR's text of value with zeros for the leading blanks, digits mirrored for a negative
 // number: NTX numeric keys sort as their bytes do.
 bool PutNtxNumber(double value, int length, int decimals, std::string& key) {
-  const double scale = std::pow(10.0, decimals);
-  double units = std::floor(std::fabs(value) * scale);
-  if (std::fabs(value) * scale - units >= 0.5 - 1e-9) units += 1;
-  if (!std::isfinite(units) || units >= 1e18) return false;
-  auto whole = static_cast<std::uint64_t>(units);
-  std::string digits(static_cast<std::size_t>(length), '0');
-  int at = length - 1;
-  for (int place = 0; at >= 0; ++place, --at) {
-    if (decimals > 0 && place == decimals) {
-      digits[static_cast<std::size_t>(at)] = '.';
-      continue;
-    }
-    digits[static_cast<std::size_t>(at)] = static_cast<char>('0' + whole % 10);
-    whole /= 10;
+  char text[256];
+  if (length < 1 || length > static_cast<int>(sizeof text) ||
+      !StrText(std::fabs(value), length, decimals, text)) {
+    return false;
   }
-  if (whole != 0) return false;
-  if (value < 0 && units != 0) {
-    for (char& c : digits) {
-      if (c != '.') c = static_cast<char>(92 - c);
+  bool zero = true;
+  for (int i = 0; i < length; ++i) {
+    if (text[i] == ' ') text[i] = '0';
+    zero = zero && (text[i] == '0' || text[i] == '.');
+  }
+  if (value < 0 && !zero) {
+    for (int i = 0; i < length; ++i) {
+      if (text[i] != '.') text[i] = static_cast<char>(92 - text[i]);
     }
   }
-  key.append(digits);
+  key.append(text, static_cast<std::size_t>(length));
   return true;
 }
 

@@ -89,6 +89,11 @@ TKeyExprTable KeyExprTableOf(const TDbfFile& file, const TColumnLayout& layout);
 bool CaseTablesOfCodePage(int page, std::array<unsigned char, 256>& upper,
                           std::array<unsigned char, 256>& lower);
 
+// The text STR(value, length, decimals) gives, in the length bytes at out: right-aligned,
+// halves rounded away from zero (allowing for the binary fractions a hair below them), all
+// asterisks and false when it does not fit.
+bool StrText(double value, int length, int decimals, char* out);
+
 namespace keyexpr {
 struct Node;
 }

@@ -56,40 +56,6 @@ bool TextsEqual(std::string_view a, std::string_view b) {
   return b.compare(0, a.size(), a) == 0 && IsBlankText(b.substr(a.size()));
 }
 
-// The text of STR(value, length, decimals): right-aligned in length characters, halves
-// rounded away from zero, asterisks when it does not fit.
-void FormatStr(double value, int length, int decimals, std::string& out) {
-  out.assign(static_cast<std::size_t>(length), ' ');
-  char digits[64];
-  int used = 0;
-  const double scale = std::pow(10.0, decimals);
-  const double scaled = std::fabs(value) * scale;
-  if (!std::isfinite(scaled) || scaled >= 1e18) {
-    out.assign(static_cast<std::size_t>(length), '*');
-    return;
-  }
-  double whole = std::floor(scaled);
-  // A tolerance for the halves that binary fractions hold a hair below (2.675).
-  if (scaled - whole >= 0.5 - 1e-9) whole += 1;
-  auto units = static_cast<std::uint64_t>(whole);
-  char reversed[32];
-  int count = 0;
-  do {
-    reversed[count++] = static_cast<char>('0' + units % 10);
-    units /= 10;
-  } while (units != 0 || count <= decimals);
-  if (value < 0 && whole != 0) digits[used++] = '-';
-  for (int i = count - 1; i >= 0; --i) {
-    digits[used++] = reversed[i];
-    if (i == decimals && decimals > 0) digits[used++] = '.';
-  }
-  if (used > length) {
-    out.assign(static_cast<std::size_t>(length), '*');
-    return;
-  }
-  std::memcpy(out.data() + (length - used), digits, static_cast<std::size_t>(used));
-}
-
 // VAL: leading blanks, a sign, digits and a point; the rest of the text is ignored.
 double ValueOfText(std::string_view text) {
   text = WithoutLeading(text);
@@ -503,7 +469,8 @@ class TEvaluator {
         return true;
       }
       case Op::Str:
-        FormatStr(a.number, node.n, node.m, out.text);
+        out.text.resize(static_cast<std::size_t>(node.n));
+        StrText(a.number, node.n, node.m, out.text.data());
         return true;
       case Op::Val:
         out.number = ValueOfText(a.text);
@@ -574,6 +541,36 @@ const TKeyType kNoType{};
 const TKeyValue kNoValue{};
 
 }  // namespace
+
+bool StrText(double value, int length, int decimals, char* out) {
+  static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
+                                     1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+  std::memset(out, '*', static_cast<std::size_t>(length));
+  if (decimals < 0 || decimals > 18) return false;
+  const double scaled = std::fabs(value) * kTens[decimals];
+  if (!std::isfinite(scaled) || scaled >= 1e18) return false;
+  double whole = std::floor(scaled);
+  // A tolerance for the halves that binary fractions hold a hair below (2.675).
+  if (scaled - whole >= 0.5 - 1e-9) whole += 1;
+  auto units = static_cast<std::uint64_t>(whole);
+  char digits[48];
+  int used = 0;
+  char reversed[24];
+  int count = 0;
+  do {
+    reversed[count++] = static_cast<char>('0' + units % 10);
+    units /= 10;
+  } while (units != 0 || count <= decimals);
+  if (value < 0 && whole != 0) digits[used++] = '-';
+  for (int i = count - 1; i >= 0; --i) {
+    digits[used++] = reversed[i];
+    if (i == decimals && decimals > 0) digits[used++] = '.';
+  }
+  if (used > length) return false;
+  std::memset(out, ' ', static_cast<std::size_t>(length - used));
+  std::memcpy(out + (length - used), digits, static_cast<std::size_t>(used));
+  return true;
+}
 
 TKeyExpression::TKeyExpression() = default;
 TKeyExpression::~TKeyExpression() = default;
