@@ -71,7 +71,8 @@ struct TKeyExprTable {
   std::vector<char> letters;  // the descriptors' type letters, by field index
   std::string alias;          // upper-case
   // UPPER and LOWER of the table's code page, byte for byte; caseMapped false when the page
-  // has characters of two bytes, where a byte-wise case change would break them.
+  // has characters of two bytes, where a byte-wise case change would break them, or cannot be
+  // converted.
   std::array<unsigned char, 256> upper{};
   std::array<unsigned char, 256> lower{};
   bool caseMapped = true;

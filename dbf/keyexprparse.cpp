@@ -512,7 +512,8 @@ class TCompiler : public keyexpr::TWords {
       text({0});
       if (!table_.caseMapped) {
         Refuse(name, word + "() cannot change case in the code page " +
-                         std::to_string(table_.codePage) + ", whose characters take two bytes");
+                         std::to_string(table_.codePage) +
+                         " (its characters take two bytes, or it cannot be converted)");
       }
       return MakeArgs(word == "UPPER" ? Op::Upper : Op::Lower, arg(0), args);
     }

@@ -122,7 +122,13 @@ TKeyExprTable KeyExprTableOf(const TDbfFile& file, const TColumnLayout& layout) 
   }
   table.alias = base;
   table.codePage = file.CodePage() != 0 ? file.CodePage() : CurrentCodePages().OemCodePage();
-  table.caseMapped = CaseTablesOfCodePage(table.codePage, table.upper, table.lower);
+  try {
+    table.caseMapped = CaseTablesOfCodePage(table.codePage, table.upper, table.lower);
+  } catch (const Exception&) {
+    // A page this system cannot convert: its letters beyond a-z are unknown, so UPPER and
+    // LOWER are refused rather than guessed.
+    table.caseMapped = false;
+  }
   return table;
 }
 

@@ -581,5 +581,29 @@ TEST_F(KeyExprTest, LongNamesStandForTheFieldOfTheirFirstTenCharacters) {
   table.Close();
 }
 
+// A code page of two-byte characters has no byte-wise case change.
+TEST_F(KeyExprTest, CaseIsNotChangedInPagesOfTwoByteCharacters) {
+  ForeignImage image;
+  image.version = 0x03;
+  image.language = 0x7A;  // 936
+  image.fields = {{"NAME", 'C', 4}};
+  image.records = {" \xB0\xA1" "ab"};
+  TDbf table;
+  table.SetTableName(WriteFile("gbk.dbf", image.Bytes()));
+  table.SetReadOnly(true);
+  table.Open();
+  const TKeyExprTable fields = KeyExprTableOf(*table.DbfFile(), table.Layout());
+  EXPECT_FALSE(fields.caseMapped);
+  try {
+    TKeyExpression::Compile("LOWER(NAME)", fields);
+    ADD_FAILURE();
+  } catch (const EKeyExprNotUnderstood& refusal) {
+    EXPECT_EQ(refusal.Word(), "LOWER");
+    EXPECT_NE(std::string(refusal.what()).find("code page 936"), std::string::npos);
+  }
+  EXPECT_EQ(TKeyExpression::Compile("NAME", fields).Type().length, 4);
+  table.Close();
+}
+
 }  // namespace
 }  // namespace tavlo
