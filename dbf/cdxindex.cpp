@@ -2,8 +2,9 @@
 // header at offset 0 is the header of a compact index whose keys are the tag names and whose
 // record numbers are the offsets of the tags' headers. A tag header holds the root (offset 0),
 // the key length (12), the options (14: 1 unique, 2 null marker, 4 candidate, 8 FOR, 0x20
-// compact, 0x40 compound), the order (502: 1 descending) and the expression pool (510 key
-// expression length, 506 FOR length, both from 512 on). Interior pages hold key, record and
+// compact, 0x40 compound), the collation's name (494, 8 bytes, empty for MACHINE), the order
+// (502: 1 descending) and the expression pool (510 key expression length, 506 FOR length,
+// both from 512 on). Interior pages hold key, record and
 // child (both big-endian); leaves pack record, duplicate and trailing counts into a few bytes
 // per entry and keep the keys' remaining bytes backwards from the page's end.
 #include "dbf/cdxindex.h"
@@ -25,6 +26,10 @@ constexpr int kMaxKeyLength = 240;
 constexpr int kTagNameLength = 10;
 constexpr int kLeafHeader = 24;
 constexpr int kInteriorHeader = 12;
+// Where a tag header names the collation of a tag not in byte order (Visual FoxPro's PINYIN
+// tags say "PINYIN" there; MACHINE tags leave it zero).
+constexpr int kCollationName = 494;
+constexpr int kCollationNameLength = 8;
 // Pages the probe for the trailing byte looks at; enough to meet keys of every kind.
 constexpr int kProbePages = 256;
 
@@ -239,6 +244,7 @@ class TCdxIndex final : public TIndexReader {
     tag.unique = (tag.options & 0x01) != 0;
     tag.nullMarker = (tag.options & 0x02) != 0;
     tag.candidate = (tag.options & 0x04) != 0;
+    tag.collation = IndexText(header, kCollationName, kCollationNameLength);
     tag.descending = IndexLe16(header, 502) != 0;
     tag.keyType = options.KeyTypeOf(tag.name);
     const unsigned forLength = IndexLe16(header, 506);

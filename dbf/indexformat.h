@@ -36,6 +36,9 @@ struct TIndexTag {
   bool unique = false;
   bool descending = false;
   bool candidate = false;  // Visual FoxPro: option bit 0x04 of a candidate (primary) tag
+  // CDX: the collation the keys were made in, as the tag header names it ("PINYIN"); ""
+  // when it names none, which is byte order (MACHINE).
+  std::string collation;
   TIndexKeyType keyType = TIndexKeyType::Unknown;
   int keyLength = 0;
   int keyDecimals = 0;  // NTX only
