@@ -4,6 +4,7 @@
 
 #include "cursor_fixture.h"
 #include "dbf/indexfile.h"
+#include "platform/asciitext.h"
 
 namespace tavlo::cursortest {
 namespace {
@@ -208,7 +209,7 @@ TEST_F(CursorNavigationTest, FailedOpenWritesNothingBack) {
                     "Invalid field count : 0 (must be between 1 and 255)");
   EXPECT_FALSE(dbf.Active());
   EXPECT_EQ(ReadBytes(folder_.File("bad.dbf")), bytes);
-  EXPECT_EQ(FileRegistry::Instance().Find(LowerCaseAscii(folder_.File("bad.dbf"))), nullptr);
+  EXPECT_EQ(FileRegistry::Instance().Find(LowerAscii(folder_.File("bad.dbf"))), nullptr);
 }
 
 TEST_F(CursorNavigationTest, IndexFileIsAttachedButNeverTouched) {

@@ -10,6 +10,7 @@
 #include "platform/oscalls.h"
 #include "tempfolder.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 
 namespace tavlo {
 namespace {
@@ -242,7 +243,7 @@ TEST_F(PagedFileTest, DamagedFilesFailInsteadOfLooping) {
 
   // A credential text one character short of a Base64 length.
   std::string badBase64 = bytes;
-  std::string payload = Trim(bytes.substr(12, 52));
+  std::string payload(TrimControl(std::string_view(bytes).substr(12, 52)));
   badBase64.replace(12, 52, payload.substr(1) + std::string(52 - payload.size() + 1, ' '));
   WriteBytes(path, badBase64);
   EXPECT_THROW_MSG(f.Open(path, kUser, kPassword), EConvertError,
