@@ -317,9 +317,7 @@ void TTavloF::CloseTable() {
 
 bool TTavloF::ConfirmPendingEdit() {
   if (!Dbf1.Active()) return true;
-  const auto editing = [this] {
-    return Dbf1.State() == TDataSetState::dsEdit || Dbf1.State() == TDataSetState::dsInsert;
-  };
+  const auto editing = [this] { return IsEditing(Dbf1.State()); };
   if (!editing()) return true;
   // A cell or an edit box may still hold typed text: it belongs to the record too.
   try {

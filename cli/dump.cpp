@@ -16,6 +16,7 @@
 #include "platform/textcodec.h"
 #include "script/qelscript.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 #include "words/library.h"
 
 namespace tavlo::cli {
@@ -46,8 +47,8 @@ int Dump(const std::vector<std::string>& arguments) {
       std::size_t start = 0;
       for (;;) {
         const std::size_t comma = names.find(',', start);
-        std::string name = Trim(
-            names.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        std::string name(TrimControl(std::string_view(names).substr(
+            start, comma == std::string::npos ? std::string::npos : comma - start)));
         if (name.empty()) throw UsageError("empty field name in --order '" + names + "'");
         orderFields.push_back(name);
         if (comma == std::string::npos) break;

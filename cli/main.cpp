@@ -9,6 +9,7 @@
 
 #include "cli/command.h"
 #include "dbf/tablecodepage.h"
+#include "platform/asciitext.h"
 #include "platform/desktophost.h"
 #include "platform/errors.h"
 
@@ -82,19 +83,6 @@ static int Main(int argc, char** argv) {
 
 }  // namespace tavlo::cli
 
-// A message's CR line breaks (a message box's) as the terminal's.
-static std::string TerminalLines(const std::string& text) {
-  std::string lines;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r') {
-      lines += text[i];
-    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
-      lines += '\n';
-    }
-  }
-  return lines;
-}
-
 int main(int argc, char** argv) {
   // Messages shown while a table opens (a corrected record count) carry the program's name.
   const std::unique_ptr<tavlo::DesktopHost> host = tavlo::NewHeadlessHost("tavlo-cli: ");
@@ -107,7 +95,7 @@ int main(int argc, char** argv) {
     return 1;
   } catch (const std::exception& error) {
     std::fflush(stdout);
-    std::cerr << "tavlo-cli: " << TerminalLines(error.what()) << "\n";
+    std::cerr << "tavlo-cli: " << tavlo::CrLinesToLf(error.what()) << "\n";
     return 1;
   }
 }

@@ -56,7 +56,7 @@ int RunScriptCommand(const std::string& text, const std::string& includeFolder,
   script.onGetVariable = [&variables](TqelScript&, const std::string& name, Variant& value,
                                       bool& handled, std::string&) {
     for (const auto& [known, content] : variables) {
-      if (SameNameNoCase(known, name)) {
+      if (EqualTextNoCase(known, name)) {
         value = content;
         handled = true;
         return;
@@ -67,7 +67,7 @@ int RunScriptCommand(const std::string& text, const std::string& includeFolder,
                                       bool& handled, std::string&) {
     handled = true;
     for (auto& [known, content] : variables) {
-      if (SameNameNoCase(known, name)) {
+      if (EqualTextNoCase(known, name)) {
         content = value;
         return;
       }

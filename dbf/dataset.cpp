@@ -7,28 +7,9 @@
 
 #include "dbf/datalink.h"
 #include "dbf/fields.h"
+#include "platform/asciitext.h"
 
 namespace tavlo {
-
-namespace {
-
-bool SameNameNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-bool IsEditing(TDataSetState state) {
-  return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
-}
-
-}  // namespace
 
 TDataLink::~TDataLink() noexcept {
   if (dataSet_ != nullptr) dataSet_->RemoveDataLink(this);
@@ -422,7 +403,7 @@ TField& TDataSet::Fields(int index) const {
 
 TField* TDataSet::FindField(const std::string& name) const {
   for (const auto& field : fields_) {
-    if (SameNameNoCase(field->FieldName(), name)) return field.get();
+    if (EqualNoCaseAscii(field->FieldName(), name)) return field.get();
   }
   return nullptr;
 }

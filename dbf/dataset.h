@@ -27,6 +27,12 @@ class EAbort : public Exception {
 
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsFilter, dsCalcFields };
 
+// Whether a record is being edited or inserted: the states in which a buffer holds changes
+// that Post writes and Cancel drops.
+inline bool IsEditing(TDataSetState state) {
+  return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
+}
+
 enum class TGetMode { gmCurrent, gmNext, gmPrior };
 enum class TGetResult { grOK, grBOF, grEOF, grError };
 

@@ -10,6 +10,7 @@
 #include "dbf/dbferrors.h"
 #include "dbf/fieldcodec.h"
 #include "dbf/tablelayout.h"
+#include "platform/asciitext.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/desktophost.h"
@@ -275,7 +276,7 @@ void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {
     offset += info.length;
     const std::uint8_t flags = wide ? 0 : d[18];
     if (format_ == TableFormat::VisualFoxPro && (flags & 0x01) != 0 &&
-        (info.typeLetter == '0' || LowerCaseAscii(name) == "_nullflags")) {
+        (info.typeLetter == '0' || LowerAscii(name) == "_nullflags")) {
       // The hidden field that holds the null and length flags of the others.
       nullFlagsOffset_ = info.offset;
       nullFlagsLength_ = info.length;
@@ -290,7 +291,7 @@ void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {
       if ((flags & 0x02) != 0) info.nullBit = nextFlagBit++;
     }
     info.writable = IsWritableField(info.type, info.storage);
-    info.name = LowerCaseAscii(name);
+    info.name = LowerAscii(name);
     defs.push_back({name, info.type, info.type == TFieldType::ftString ? info.length : 0, false});
     fields.push_back(std::move(info));
   }

@@ -77,9 +77,7 @@ std::int32_t DecodeDbfDateWith(std::string_view t, int currentYear) {
   if (day == 0) day = 1;
   if (month == 0) month = 1;
   if (year < 100) {
-    std::string_view head = t.substr(0, std::min<std::size_t>(4, t.size()));
-    while (!head.empty() && static_cast<unsigned char>(head.front()) <= 32) head.remove_prefix(1);
-    while (!head.empty() && static_cast<unsigned char>(head.back()) <= 32) head.remove_suffix(1);
+    const std::string_view head = TrimControl(t.substr(0, std::min<std::size_t>(4, t.size())));
     if (head.size() == 1 || head.size() == 2) {
       year = ExpandTwoDigitYear(year, currentYear < 0 ? CurrentYear() : currentYear);
     }
@@ -129,21 +127,6 @@ std::int32_t DateTimeToDayNumber(double dateTime) {
 
 bool LogicalIsTrue(char first) {
   return first == 'T' || first == 't' || first == 'Y' || first == 'y';
-}
-
-std::string_view TrimFieldBytes(const std::uint8_t* bytes, std::size_t length) {
-  std::size_t begin = 0, end = length;
-  while (begin < end && bytes[begin] <= 32) ++begin;
-  // Character fields are mostly padding: drop eight trailing bytes at a time while all of
-  // them are 32 or less (adding 0x5F sets no high bit exactly then).
-  while (end - begin >= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes + end - 8, sizeof word);
-    if (((word + 0x5F5F5F5F5F5F5F5FULL) | word) & 0x8080808080808080ULL) break;
-    end -= 8;
-  }
-  while (end > begin && bytes[end - 1] <= 32) --end;
-  return {reinterpret_cast<const char*>(bytes) + begin, end - begin};
 }
 
 WholeNumberParse ParseWholeNumber(std::string_view text, std::int64_t& value) {

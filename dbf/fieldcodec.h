@@ -11,6 +11,7 @@
 
 #include "dbf/fieldinfo.h"
 #include "platform/regional.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
@@ -33,7 +34,9 @@ std::int32_t DateTimeToDayNumber(double dateTime);
 bool LogicalIsTrue(char first);
 
 // Trims characters 0..32 from both ends of a field's bytes.
-std::string_view TrimFieldBytes(const std::uint8_t* bytes, std::size_t length);
+inline std::string_view TrimFieldBytes(const std::uint8_t* bytes, std::size_t length) {
+  return TrimControl({reinterpret_cast<const char*>(bytes), length});
+}
 
 enum class WholeNumberParse { Ok, NotANumber, OutOfRange };
 // Optional sign and decimal digits, nothing else. OutOfRange beyond 64 bits.

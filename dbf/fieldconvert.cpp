@@ -11,8 +11,10 @@
 #include "dbf/binaryfields.h"
 #include "dbf/dbferrors.h"
 #include "dbf/fieldcodec.h"
+#include "platform/asciitext.h"
 #include "platform/codepage.h"
 #include "platform/regional.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
@@ -23,23 +25,9 @@ std::string_view FieldBytes(const FieldSlot& slot, const std::uint8_t* record) {
   return TrimFieldBytes(record + info.offset, static_cast<std::size_t>(info.available));
 }
 
-bool EqualsPrefixNoCase(const std::string& text, const char* word) {
-  std::size_t length = std::char_traits<char>::length(word);
-  if (text.size() > length) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char a = text[i], b = word[i];
-    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
-    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
-    if (a != b) return false;
-  }
-  return true;
-}
-
-std::string TrimBlanks(const std::string& text) {
-  std::size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return {};
-  std::size_t end = text.find_last_not_of(" \t");
-  return text.substr(begin, end - begin + 1);
+// Whether text is word or a beginning of it ("" counts), without regard to ASCII case.
+bool EqualsPrefixNoCase(const std::string& text, std::string_view word) {
+  return text.size() <= word.size() && EqualNoCaseAscii(text, word.substr(0, text.size()));
 }
 
 // Fields whose value is not plain trimmed text: binary layouts, V/Q fields, null flags.
@@ -247,7 +235,7 @@ void SetFieldTextValue(const FieldSlot& slot, std::uint8_t* record, const std::s
     case TFieldType::ftInteger:
     case TFieldType::ftLargeint: {
       std::int64_t value = 0;
-      bool ok = ParseWholeNumber(TrimBlanks(text), value) == WholeNumberParse::Ok;
+      bool ok = ParseWholeNumber(TrimAnyOf(text, " \t"), value) == WholeNumberParse::Ok;
       // Smallint and integer fields read text as a 32-bit number first, then check range.
       if (ok && info.type != TFieldType::ftLargeint) {
         ok = value >= std::numeric_limits<std::int32_t>::min() &&
@@ -381,7 +369,8 @@ void SetFieldVariantValue(const FieldSlot& slot, std::uint8_t* record, const Var
         if (value.IsInteger()) {
           whole = value.IntegerValue();
         } else if (value.IsString()) {
-          if (ParseWholeNumber(TrimBlanks(value.StringValue()), whole) != WholeNumberParse::Ok) {
+          if (ParseWholeNumber(TrimAnyOf(value.StringValue(), " \t"), whole) !=
+              WholeNumberParse::Ok) {
             double real = value.ToReal();
             if (!std::isfinite(real) || std::fabs(real) > 9.2e18) throw EVariantTypeCastError();
             whole = static_cast<std::int64_t>(std::nearbyint(real));

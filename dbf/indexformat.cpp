@@ -8,8 +8,10 @@
 #include <cstring>
 
 #include "dbf/binaryfields.h"
+#include "platform/asciitext.h"
 #include "platform/filenames.h"
 #include "platform/regional.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
@@ -22,16 +24,15 @@ std::string NumberText(double value) {
 }
 
 bool ParseNumber(std::string_view text, double& value) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  text = TrimBlanks(text);
   if (text.empty()) return false;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   return result.ec == std::errc() && result.ptr == text.data() + text.size();
 }
 
+// A key without the blanks and NULs that pad it.
 std::string TrimTrailing(std::string_view key) {
-  while (!key.empty() && (key.back() == ' ' || key.back() == '\0')) key.remove_suffix(1);
-  return std::string(key);
+  return std::string(TrimRightAnyOf(key, kBlankOrNul));
 }
 
 std::string Hex(std::string_view key) {
@@ -167,8 +168,7 @@ const char* IndexFormatName(TIndexFormat format) {
 }
 
 bool IndexFormatOfPath(const std::string& path, TIndexFormat& format) {
-  std::string ext = ExtractFileExt(path);
-  for (char& c : ext) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  const std::string ext = UpperAscii(ExtractFileExt(path));
   for (TIndexFormat f :
        {TIndexFormat::Cdx, TIndexFormat::Mdx, TIndexFormat::Ndx, TIndexFormat::Ntx}) {
     if (ext == std::string(".") + IndexFormatName(f)) {
@@ -239,9 +239,7 @@ TIndexKeyValue DecodeIndexKey(TIndexFormat format, TIndexKeyType type, std::stri
 }
 
 TIndexKeyType TIndexOpenOptions::KeyTypeOf(const std::string& tagName) const {
-  std::string upper = tagName;
-  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  auto found = keyTypes.find(upper);
+  auto found = keyTypes.find(UpperAscii(tagName));
   return found == keyTypes.end() ? TIndexKeyType::Unknown : found->second;
 }
 
@@ -273,8 +271,7 @@ std::string IndexText(const std::string& b, std::size_t at, std::size_t length) 
   std::string_view text(b.data() + at, length);
   const std::size_t end = text.find('\0');
   if (end != std::string_view::npos) text = text.substr(0, end);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return std::string(text);
+  return std::string(TrimRightAnyOf(text, " \t"));
 }
 
 }  // namespace tavlo

@@ -4,15 +4,9 @@
 #include <algorithm>
 #include <cassert>
 
-namespace tavlo {
+#include "platform/asciitext.h"
 
-std::string LowerCaseAscii(const std::string& text) {
-  std::string result = text;
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return result;
-}
+namespace tavlo {
 
 FileRegistry& FileRegistry::Instance() {
   static FileRegistry registry;
@@ -37,7 +31,7 @@ void FileRegistry::Remove(TPagedFile* file) noexcept {
 }
 
 TPagedFile::TPagedFile(const std::string& path, OpenMode mode)
-    : path_(LowerCaseAscii(path)), openedPath_(path), mode_(mode) {
+    : path_(LowerAscii(path)), openedPath_(path), mode_(mode) {
   stream_ = path.empty() ? NewMemoryStream() : Files().Open(path, mode);
   FileRegistry::Instance().Add(this);
 }
@@ -48,7 +42,7 @@ TPagedFile::~TPagedFile() noexcept {
 }
 
 TPagedFile* TPagedFile::Lookup(const std::string& path) {
-  TPagedFile* file = FileRegistry::Instance().Find(LowerCaseAscii(path));
+  TPagedFile* file = FileRegistry::Instance().Find(LowerAscii(path));
   if (file != nullptr) file->AddUse();
   return file;
 }

@@ -97,7 +97,4 @@ class FileRegistry {
   std::vector<TPagedFile*> files_;
 };
 
-// Lower-cases ASCII letters (registry keys, field names).
-std::string LowerCaseAscii(const std::string& text);
-
 }  // namespace tavlo

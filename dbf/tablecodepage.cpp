@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/asciitext.h"
 #include "platform/textcodec.h"
 
 namespace tavlo {
@@ -36,11 +37,12 @@ constexpr LanguageDriver kWrittenDrivers[] = {
     {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253},
 };
 
-std::string Upper(const std::string& text) {
+// The name upper-cased, without the separators a code page's name may carry.
+std::string UpperWithoutSeparators(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '-' && c != '_') out += c;
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '-' && c != '_')
+      out += UpperAscii(c);
   }
   return out;
 }
@@ -71,7 +73,7 @@ std::uint8_t LanguageByteOfCodePage(int page) {
 
 int CodePageOfCpgText(const std::string& text) {
   // Spaces, dashes and underscores carry no meaning: "CP 1252", "windows-1251", "UTF_8".
-  std::string name = Upper(text);
+  std::string name = UpperWithoutSeparators(text);
   if (name == "UTF8") return kUtf8CodePage;
   for (const char* prefix : {"CP", "WINDOWS", "ANSI", "OEM", "IBM", "DOS"}) {
     const std::string p(prefix);

@@ -11,6 +11,7 @@
 #include "dbf/dbffile.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
+#include "platform/asciitext.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 
@@ -44,17 +45,6 @@ void WriteEmptyMemoHeader(TDbtFile& memo) {
 
 bool IsAsciiLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // The name as a message can show it: printable ASCII as it is, every other byte as \xNN.
@@ -141,7 +131,7 @@ void CheckDefinitionsForCreation(const TFieldDefs& definitions) {
     if (!problem.empty()) throw EDatabaseError(problem);
     // Two fields of one name: a lookup by name, which ignores case, finds only the first.
     for (std::size_t j = 0; j < i; ++j) {
-      if (SameNameIgnoringCase(definitions[j].name, definition.name)) {
+      if (EqualNoCaseAscii(definitions[j].name, definition.name)) {
         throw EDatabaseError("A component named " + definition.name + " already exists");
       }
     }

@@ -26,6 +26,7 @@
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 #include "platform/regional.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
@@ -37,13 +38,10 @@ std::string Hex(unsigned value) {
   return buffer;
 }
 
+// Field bytes without the blanks and NULs around them (a NUL-padded field reads as blank).
 std::string Trimmed(const std::uint8_t* bytes, int length) {
-  int begin = 0;
-  int end = length;
-  while (begin < end && (bytes[begin] == ' ' || bytes[begin] == 0)) ++begin;
-  while (end > begin && (bytes[end - 1] == ' ' || bytes[end - 1] == 0)) --end;
-  return std::string(reinterpret_cast<const char*>(bytes + begin),
-                     static_cast<std::size_t>(end - begin));
+  return std::string(TrimAnyOf(
+      {reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length)}, kBlankOrNul));
 }
 
 // Stored bytes in a report line: control bytes (a line break in a damaged value or name) as

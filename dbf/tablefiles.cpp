@@ -1,26 +1,13 @@
 // Data file and companion file names, found whatever the case of their extensions.
 #include "dbf/tablefiles.h"
 
+#include "platform/asciitext.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 
 namespace tavlo {
 
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
 
 bool HasUpperLetter(const std::string& text) {
   for (char c : text) {
@@ -32,19 +19,19 @@ bool HasUpperLetter(const std::string& text) {
 // base + an extension equal to lowerExt ignoring case, in the order of preference.
 std::string FindWithExtension(const std::string& base, const std::string& lowerExt,
                               bool upperFirst) {
-  const std::string first = upperFirst ? Upper(lowerExt) : lowerExt;
-  const std::string second = upperFirst ? lowerExt : Upper(lowerExt);
+  const std::string first = upperFirst ? UpperAscii(lowerExt) : lowerExt;
+  const std::string second = upperFirst ? lowerExt : UpperAscii(lowerExt);
   if (Files().FileExists(base + first)) return base + first;
   if (Files().FileExists(base + second)) return base + second;
   // Mixed case ("Kunden.Dbt"): look through the folder once.
   const std::string folder = ExtractFilePath(base);
-  const std::string wanted = Lower(ExtractFileName(base) + lowerExt);
+  const std::string wanted = LowerAscii(ExtractFileName(base) + lowerExt);
   const std::string baseName = ExtractFileName(base);
   for (const DirectoryEntry& entry : Files().ListDirectory(folder.empty() ? "." : folder)) {
     if (!entry.isRegularFile || entry.name.size() != wanted.size()) continue;
     // The name part must match exactly; only the extension may differ in case.
     if (entry.name.compare(0, baseName.size(), baseName) != 0) continue;
-    if (Lower(entry.name) == wanted) return folder + entry.name;
+    if (LowerAscii(entry.name) == wanted) return folder + entry.name;
   }
   return {};
 }
@@ -58,7 +45,7 @@ std::string BaseOf(const std::string& path) {
 
 std::string ResolveDataFilePath(const std::string& tablePath) {
   const std::string ext = ExtractFileExt(tablePath);
-  if (Lower(ext) == ".dbf" && Files().FileExists(tablePath)) return tablePath;
+  if (LowerAscii(ext) == ".dbf" && Files().FileExists(tablePath)) return tablePath;
   const std::string lowerPath = ChangeFileExt(tablePath, ".dbf");
   if (Files().FileExists(lowerPath)) return lowerPath;
   std::string found = FindWithExtension(BaseOf(lowerPath), ".dbf", false);

@@ -24,6 +24,7 @@
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
 #include "platform/textcodec.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
@@ -41,14 +42,6 @@ bool IsAbsolutePath(const std::string& path) {
 
 bool IsSeparator(char c) {
   return c == '/' || c == '\\';
-}
-
-std::string TrimBlanks(const std::string& text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-  return text.substr(begin, end - begin);
 }
 
 // A full path with "." and ".." segments resolved. Windows-style paths are left as they are:
@@ -170,8 +163,8 @@ void TDbf::SetReadOnly(bool readOnly) {
 
 std::string TDbf::ResolveTableFolder() const {
   std::string folder = runTimePath_;
-  if (!IsAbsolutePath(TrimBlanks(folder))) folder = ExecutableFolder() + folder;
-  folder = ExpandPath(TrimBlanks(folder));
+  if (!IsAbsolutePath(std::string(TrimControl(folder)))) folder = ExecutableFolder() + folder;
+  folder = ExpandPath(std::string(TrimControl(folder)));
   if (!folder.empty() && !IsSeparator(folder.back())) {
     folder += IsWindowsStyleAbsolute(folder) ? '\\' : kPathSeparator;
   }
@@ -661,7 +654,7 @@ void TDbf::Insert() {
 
 void TDbf::Edit() {
   CheckActive();
-  if (!IsEditingState(State())) {
+  if (!IsEditing(State())) {
     CheckWritable();
     // An empty filtered view has no record to edit; an insert would store a record the
     // filter may never show.
@@ -672,7 +665,7 @@ void TDbf::Edit() {
 
 void TDbf::Post() {
   CheckActive();
-  if (IsEditingState(State())) CheckWritable();
+  if (IsEditing(State())) CheckWritable();
   TDataSet::Post();
 }
 

@@ -25,8 +25,4 @@ inline bool IsMemoType(TFieldType type) {
   return type == TFieldType::ftMemo || type == TFieldType::ftBlob;
 }
 
-inline bool IsEditingState(TDataSetState state) {
-  return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
-}
-
 }  // namespace tavlo::tdbfbuffers

@@ -217,7 +217,7 @@ void TDbf::InternalSetFieldValue(TField& field, const TFieldWrite& write) {
 std::unique_ptr<TMyBlobFile> TDbf::CreateBlobStream(TField& field, TMyBlobFile::Mode mode) {
   CheckActive();
   CheckFieldOfThisTable(field);
-  if (mode != TMyBlobFile::Mode::Read && !IsEditingState(State())) {
+  if (mode != TMyBlobFile::Mode::Read && !IsEditing(State())) {
     throw EDatabaseError::NotEditing();
   }
   auto stream = std::make_unique<TMyBlobFile>(mode);
@@ -233,7 +233,7 @@ std::unique_ptr<TMyBlobFile> TDbf::CreateBlobStream(TField& field, TMyBlobFile::
   if (mode == TMyBlobFile::Mode::Write) {
     stream->writeBack = [this, &field](TMyBlobFile& blob) {
       CheckActive();
-      if (!IsEditingState(State())) throw EDatabaseError::NotEditing();
+      if (!IsEditing(State())) throw EDatabaseError::NotEditing();
       std::uint8_t* record = RecordBytes(ActiveBuffer());
       std::int32_t block = blob.blockNumber;
       if (!dbfFile_->FieldInfo(field.FieldNo() - 1).writable) {

@@ -11,6 +11,7 @@
 #include "pagedfile/pagelocks.h"
 #include "pagedfile/usersfile.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 
 namespace tavlo {
 namespace {
@@ -105,7 +106,8 @@ void TqelPagedFile::Open(const std::string& fileName, const std::string& userNam
     startKey_ = HashText(userName);
     multiplier_ = HashText(password);
     increment_ = HashText(kIncrementKeyText);
-    std::string credentials = DecryptBase64(Trim(payload), startKey_, multiplier_, increment_);
+    std::string credentials =
+        DecryptBase64(std::string(TrimControl(payload)), startKey_, multiplier_, increment_);
     if (credentials != userName + password)
       throw EqelPageError("can not open file: invalid username or password");
   } catch (...) {
@@ -332,8 +334,7 @@ std::string TqelPagedFile::ReadRecordLocked(std::int64_t firstPage) {
                          std::uint32_t{b[6]} << 16 | std::uint32_t{b[7]} << 24;
     page = CheckedNext(page, next, size);
   }
-  std::size_t end = d.find_last_not_of(' ');
-  d.resize(end == std::string::npos ? 0 : end + 1);
+  d.resize(TrimRightBlanks(d).size());
   try {
     return DecryptBase64(d, startKey_, multiplier_, increment_);
   } catch (const EConvertError& e) {

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "pagedfile/pagedfile.h"
+#include "platform/asciitext.h"
 #include "text/qelstrings.h"
 
 namespace tavlo {
@@ -25,19 +26,6 @@ std::string FormatKeyNumber(std::int32_t value) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%6.6d", value);
   return buffer;
-}
-
-int CompareAsciiNoCase(const std::string& a, const std::string& b) {
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z') x -= 'a' - 'A';
-    if (y >= 'a' && y <= 'z') y -= 'a' - 'A';
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
 }
 
 }  // namespace
@@ -66,45 +54,6 @@ void TRecordList::Clear() {
   if (failure) std::rethrow_exception(failure);
 }
 
-std::vector<std::string> SplitCommaList(const std::string& text) {
-  std::vector<std::string> items;
-  std::size_t i = 0;
-  auto skipBlanks = [&] {
-    while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ') ++i;
-  };
-  skipBlanks();
-  while (i < text.size()) {
-    std::string item;
-    if (text[i] == '"') {
-      ++i;
-      while (i < text.size()) {
-        if (text[i] == '"') {
-          if (i + 1 < text.size() && text[i + 1] == '"') {
-            item += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        item += text[i++];
-      }
-    } else {
-      while (i < text.size() && text[i] != ',' && static_cast<unsigned char>(text[i]) > ' ')
-        item += text[i++];
-    }
-    items.push_back(item);
-    skipBlanks();
-    if (i < text.size() && text[i] == ',') {
-      ++i;
-      skipBlanks();
-      // A trailing comma still separates an (empty) last item.
-      if (i >= text.size()) items.emplace_back();
-    }
-  }
-  return items;
-}
-
 int CompareRecords(const std::string& r1, const std::string& r2,
                    const std::vector<std::string>& keys) {
   int result = 0;
@@ -130,7 +79,7 @@ int CompareRecords(const std::string& r1, const std::string& r2,
       v1 = FormatKeyNumber(*n1);
       v2 = FormatKeyNumber(*n2);
     }
-    result = CompareAsciiNoCase(v1, v2);
+    result = CompareNoCaseAscii(v1, v2);
     if (descending) result = -result;
     if (result != 0) return result;
   }
@@ -138,7 +87,7 @@ int CompareRecords(const std::string& r1, const std::string& r2,
 }
 
 void TRecordList::OrderBy(const std::string& keyList, const TWorkMeter& meter) {
-  std::vector<std::string> keys = SplitCommaList(keyList);
+  std::vector<std::string> keys = SplitCommaList(keyList, TrailingComma::EndsEmptyItem);
   // A merge sort: unlike an in-place quicksort it stays within bounds even when a key that
   // is not an integer makes the comparison inconsistent. It sorts positions, so that a meter
   // that stops it midway leaves every record (and its lock) where it was.

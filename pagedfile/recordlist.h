@@ -52,10 +52,6 @@ class TRecordList {
   bool writable_ = false;
 };
 
-// The items of a comma-separated list: separated by commas or blanks; an item in double
-// quotes may hold blanks and commas, a doubled quote inside standing for one quote.
-std::vector<std::string> SplitCommaList(const std::string& text);
-
 // Compares two record texts key by key: "-" before a key sorts descending, "#" compares
 // integers written as "%6.6d"; values compare as text ignoring the case of ASCII letters.
 int CompareRecords(const std::string& r1, const std::string& r2,

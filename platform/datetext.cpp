@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/asciitext.h"
 #include "platform/datetimeparts.h"
 #include "platform/errors.h"
 #include "platform/regional.h"
@@ -43,18 +44,13 @@ void AppendNumber(std::string& out, int value, int width) {
   out += digits;
 }
 
-// ASCII only: pattern letters and AM/PM are ASCII, and the C library's tolower follows the
-// process locale.
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
 bool StartsWithNoCase(const std::string& text, std::size_t at, const char* prefix) {
   for (std::size_t i = 0; prefix[i] != '\0'; ++i)
-    if (at + i >= text.size() || Lower(text[at + i]) != prefix[i]) return false;
+    if (at + i >= text.size() || LowerAscii(text[at + i]) != prefix[i]) return false;
   return true;
 }
 
@@ -81,7 +77,7 @@ void Format(std::string& out, const std::string& pattern, const Moment& m, int d
   std::size_t i = 0;
   while (i < pattern.size()) {
     char c = pattern[i];
-    char lower = Lower(c);
+    char lower = LowerAscii(c);
     if (c == '\'' || c == '"') {
       std::size_t close = pattern.find(c, i + 1);
       if (close == std::string::npos) close = pattern.size();
@@ -90,7 +86,7 @@ void Format(std::string& out, const std::string& pattern, const Moment& m, int d
       continue;
     }
     std::size_t run = 1;
-    while (i + run < pattern.size() && Lower(pattern[i + run]) == lower) ++run;
+    while (i + run < pattern.size() && LowerAscii(pattern[i + run]) == lower) ++run;
     switch (lower) {
       case 'd':
         afterHour = false;
@@ -231,7 +227,7 @@ std::string DateOrder(const std::string& format) {
       quote = c;
       continue;
     }
-    char lower = Lower(c);
+    char lower = LowerAscii(c);
     if ((lower == 'd' || lower == 'm' || lower == 'y') && order.find(lower) == std::string::npos)
       order += lower;
   }
@@ -262,7 +258,7 @@ bool ParseTime(Scanner& s, const RegionalSettings& regional, double& time) {
   }
   s.SkipBlanks();
   if (StartsWithNoCase(s.text, s.at, "am") || StartsWithNoCase(s.text, s.at, "pm")) {
-    bool pm = Lower(s.Peek()) == 'p';
+    bool pm = LowerAscii(s.Peek()) == 'p';
     s.at += 2;
     if (hour < 1 || hour > 12) return false;
     hour = hour % 12 + (pm ? 12 : 0);

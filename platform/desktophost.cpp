@@ -12,26 +12,13 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/asciitext.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/headlesshost.h"
 
 namespace tavlo {
 namespace {
-
-// Message texts break their lines with CR (a message box's way); a terminal needs LF.
-std::string TerminalLines(const std::string& text) {
-  std::string lines;
-  lines.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r') {
-      lines += text[i];
-    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
-      lines += '\n';
-    }
-  }
-  return lines;
-}
 
 void WriteLine(std::FILE* stream, const std::string& ansiText) {
   std::string text = CurrentCodePages().AnsiToUtf8(ansiText);
@@ -102,7 +89,7 @@ class HeadlessHost final : public SilentDesktopHost {
       : input_(input), output_(output), errors_(errors), prefix_(std::move(prefix)) {}
 
   void ShowMessage(const std::string& text) override {
-    WriteLine(errors_, prefix_ + TerminalLines(text));
+    WriteLine(errors_, prefix_ + CrLinesToLf(text));
   }
 
   // Whether the stream holds read-ahead bytes that no poll of its descriptor would see

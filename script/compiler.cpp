@@ -10,6 +10,7 @@
 #include "script/literals.h"
 #include "script/qelscript.h"
 #include "script/tokenizer.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
@@ -139,12 +140,6 @@ namespace {
 // How many tokens pass between two reads of the clock while translating.
 constexpr int kTokensPerClockRead = 4096;
 
-std::string FoldedName(const std::string& name) {
-  std::string folded(name);
-  for (char& c : folded) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);
-  return folded;
-}
-
 }  // namespace
 
 void TqelCompiler::CheckDeadline(const char* hint) const {
@@ -203,7 +198,7 @@ void TqelCompiler::ExpandIncludes() {
       TqelScript::Fail("illegal space character in the include file: " + name);
     bool seen = false;
     for (const std::string& included : s_.includedFiles_)
-      seen = seen || SameNameNoCase(included, name);
+      seen = seen || EqualTextNoCase(included, name);
     if (seen) {
       text_.erase(at, end + 1 - at);
       continue;
@@ -234,11 +229,7 @@ void TqelCompiler::JoinLines() {
       joined += text_[i];
     }
   }
-  std::size_t first = 0;
-  while (first < joined.size() && static_cast<unsigned char>(joined[first]) <= 32) ++first;
-  std::size_t last = joined.size();
-  while (last > first && static_cast<unsigned char>(joined[last - 1]) <= 32) --last;
-  text_ = joined.substr(first, last - first);
+  text_ = TrimControl(joined);
 }
 
 void TqelCompiler::CutComments() {
@@ -324,7 +315,7 @@ void TqelCompiler::Translate(const std::string& token, TqelTokenizer& tokenizer)
     std::string name = token.substr(0, token.size() - 1);
     int index = Append(AtomKind::Define, HandleDefine, name);
     s_.procedures_.push_back(TqelProcedure{name, index + 1});
-    procedureStarts_.emplace(FoldedName(name), index + 1);
+    procedureStarts_.emplace(FoldedText(name), index + 1);
     return;
   }
   // 4, 5: the set and html families.
@@ -372,7 +363,7 @@ void TqelCompiler::Translate(const std::string& token, TqelTokenizer& tokenizer)
     return;
   }
   // 18: a call of a procedure defined earlier; the first definition of a name wins.
-  if (auto found = procedureStarts_.find(FoldedName(token)); found != procedureStarts_.end()) {
+  if (auto found = procedureStarts_.find(FoldedText(token)); found != procedureStarts_.end()) {
     Append(AtomKind::Call, HandleCall, token, Variant(static_cast<std::int32_t>(found->second)));
     return;
   }

@@ -46,7 +46,7 @@ std::string TqelScript::Param(const std::string& name) const {
   for (const std::string& line : params_) {
     std::size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
-    if (SameNameNoCase(line.substr(0, equals), name)) return line.substr(equals + 1);
+    if (EqualTextNoCase(line.substr(0, equals), name)) return line.substr(equals + 1);
   }
   return std::string();
 }

@@ -21,16 +21,6 @@ class TqelRunState {
   virtual void Clear() noexcept = 0;
 };
 
-// Names of the containers compare without regard to case, through the same fold table as
-// the rest of the system.
-inline bool SameNameNoCase(const std::string& a, const std::string& b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (FoldTable[static_cast<unsigned char>(a[i])] != FoldTable[static_cast<unsigned char>(b[i])])
-      return false;
-  return true;
-}
-
 // A named container: (name, object) pairs owning their objects, case-insensitive names, and
 // a get-or-create lookup. Override Create to build objects that need their name.
 template <typename T>
@@ -44,13 +34,13 @@ class TqelNamedList : public TqelRunState {
   }
   T* Find(const std::string& name) const noexcept {
     for (const auto& entry : entries_)
-      if (SameNameNoCase(entry.first, name)) return entry.second.get();
+      if (EqualTextNoCase(entry.first, name)) return entry.second.get();
     return nullptr;
   }
   // Frees the object under name; false when there is none.
   bool Remove(const std::string& name) {
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-      if (SameNameNoCase(it->first, name)) {
+      if (EqualTextNoCase(it->first, name)) {
         entries_.erase(it);
         return true;
       }

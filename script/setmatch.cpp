@@ -2,6 +2,7 @@
 #include "script/setmatch.h"
 
 #include "text/qelstrings.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
@@ -33,8 +34,8 @@ bool TSetItems::Next(TSetItem& item) {
     item.low.assign(text);
     item.high.clear();
   } else {
-    item.low = Trim(std::string(text.substr(0, dots)));
-    item.high = Trim(std::string(text.substr(dots + 2)));
+    item.low = TrimControl(text.substr(0, dots));
+    item.high = TrimControl(text.substr(dots + 2));
   }
   return true;
 }

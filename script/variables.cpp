@@ -15,7 +15,7 @@ namespace tavlo {
 
 TVariantObject* TVariantList::Find(const std::string& name) noexcept {
   for (Cell& cell : cells_)
-    if (SameNameNoCase(cell.name, name)) return cell.object.get();
+    if (EqualTextNoCase(cell.name, name)) return cell.object.get();
   return nullptr;
 }
 
@@ -166,47 +166,9 @@ void MethodSetItem(TqelScript& s, const std::string& name) {
   cell.Items[index] = std::move(v);
 }
 
-// A comma list: quoted items with doubled quotes, other items up to a comma or a blank.
-// Every control character counts as a blank (a NUL too, which would otherwise stop the scan
-// without consuming it).
-std::vector<std::string> SplitCommaList(const std::string& text, const TWorkMeter& meter) {
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-  std::vector<std::string> items;
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n && blank(text[i])) ++i;
-  while (i < n) {
-    meter.Step();
-    std::string item;
-    if (text[i] == '"') {
-      ++i;
-      while (i < n) {
-        if (text[i] == '"') {
-          if (i + 1 < n && text[i + 1] == '"') {
-            item += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        item += text[i++];
-      }
-    } else {
-      while (i < n && text[i] != ',' && !blank(text[i])) item += text[i++];
-    }
-    items.push_back(std::move(item));
-    while (i < n && blank(text[i])) ++i;
-    if (i < n && text[i] == ',') {
-      ++i;
-      while (i < n && blank(text[i])) ++i;
-    }
-  }
-  return items;
-}
-
 void MethodSplit(TqelScript& s, const std::string& name) {
-  std::vector<std::string> items = SplitCommaList(s.PopText(), s.WorkMeter());
+  std::vector<std::string> items =
+      SplitCommaList(s.PopText(), TrailingComma::Dropped, s.WorkMeter());
   if (items.empty()) TqelScript::Fail("internal variable " + name + " can not split empty string");
   TVariantObject& cell = s.Variables().Resize(name, items.size());
   for (std::size_t k = 0; k < items.size(); ++k) cell.Items[k] = Variant(std::move(items[k]));

@@ -2,6 +2,7 @@
 // next one. Lists built here are joined with single blanks and never quote an item. Every
 // function reads the list in one pass (the sort in n log n) and steps its work meter per item,
 // so that a list of millions of items neither takes quadratic time nor escapes a time limit.
+// Comma lists (SplitCommaList) are read here too, with the same meter.
 #include <algorithm>
 #include <cstddef>
 #include <unordered_map>
@@ -9,16 +10,13 @@
 
 #include "text/errors.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
-
-bool IsTrimmed(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
 
 // Calls take(offset, length) for every item of text in order, until it returns false. After
 // the leading characters of codes up to 32 are skipped, a quote opens an item that runs to
@@ -28,9 +26,9 @@ bool IsTrimmed(char c) {
 template <typename Take>
 void ForEachItem(const std::string& text, const TWorkMeter& meter, Take take) {
   std::size_t end = text.size();
-  while (end > 0 && IsTrimmed(text[end - 1])) --end;
+  while (end > 0 && IsBlankOrControl(text[end - 1])) --end;
   std::size_t i = 0;
-  while (i < end && IsTrimmed(text[i])) ++i;
+  while (i < end && IsBlankOrControl(text[i])) ++i;
   while (i < end) {
     meter.Step();
     if (text[i] == '"') {
@@ -48,27 +46,11 @@ void ForEachItem(const std::string& text, const TWorkMeter& meter, Take take) {
       if (!take(i, blank - i)) return;
       i = blank + 1;
     }
-    while (i < end && IsTrimmed(text[i])) ++i;
+    while (i < end && IsBlankOrControl(text[i])) ++i;
   }
 }
 
-// The key under which items are equal without regard to case: CompareTextNoCase calls two
-// texts equal exactly when they have the same length and the same folded bytes.
-std::string FoldedKey(const std::string& item) {
-  std::string key(item);
-  for (char& c : key) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);
-  return key;
-}
-
 }  // namespace
-
-std::string Trim(const std::string& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && IsTrimmed(text[first])) ++first;
-  while (last > first && IsTrimmed(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
 
 // The texts are Windows-1251 bytes, not text in the process locale, so a locale collation
 // (strcoll on a UTF-8 locale) would misread them; folding through FoldTable makes "equal
@@ -106,7 +88,7 @@ std::string JoinItems(const std::vector<std::string>& items) {
 }
 
 std::string FirstItem(const std::string& text) {
-  const std::string t = Trim(text);
+  const std::string t(TrimControl(text));
   if (t.empty()) return t;
   if (t[0] == '"') {
     const std::size_t close = t.find('"', 1);
@@ -116,7 +98,7 @@ std::string FirstItem(const std::string& text) {
 }
 
 std::string LastItem(const std::string& text) {
-  const std::string t = Trim(text);
+  const std::string t(TrimControl(text));
   if (t.empty()) return t;
   if (t.back() == '"') {
     const std::size_t end = t.size() - 1;
@@ -183,7 +165,7 @@ std::string UnionItems(const std::string& a, const std::string& b, const TWorkMe
   std::unordered_set<std::string> seen;
   auto add = [&](const std::string& item) {
     meter.Step();
-    if (seen.insert(FoldedKey(item)).second) out.push_back(item);
+    if (seen.insert(FoldedText(item)).second) out.push_back(item);
   };
   for (const std::string& item : itemsB) add(item);
   for (const std::string& item : itemsA) add(item);
@@ -196,13 +178,13 @@ std::string IntersectItems(const std::string& a, const std::string& b, const TWo
   if (itemsB.empty()) return std::string();
   std::unordered_set<std::string> inA;
   ForEachItem(a, meter, [&](std::size_t offset, std::size_t length) {
-    inA.insert(FoldedKey(a.substr(offset, length)));
+    inA.insert(FoldedText(a.substr(offset, length)));
     return true;
   });
   std::vector<std::string> out;
   for (const std::string& item : itemsB) {
     meter.Step();
-    if (inA.count(FoldedKey(item)) != 0) out.push_back(item);
+    if (inA.count(FoldedText(item)) != 0) out.push_back(item);
   }
   return JoinItems(out);
 }
@@ -213,7 +195,7 @@ std::string ExcludeItems(const std::string& a, const std::string& b, const TWork
   std::vector<std::string> itemsA = SplitItems(a, meter);
   std::unordered_map<std::string, std::size_t> toRemove;
   ForEachItem(b, meter, [&](std::size_t offset, std::size_t length) {
-    ++toRemove[FoldedKey(b.substr(offset, length))];
+    ++toRemove[FoldedText(b.substr(offset, length))];
     return true;
   });
   std::vector<std::string> out;
@@ -221,7 +203,7 @@ std::string ExcludeItems(const std::string& a, const std::string& b, const TWork
   for (std::string& item : itemsA) {
     meter.Step();
     if (!toRemove.empty()) {
-      auto found = toRemove.find(FoldedKey(item));
+      auto found = toRemove.find(FoldedText(item));
       if (found != toRemove.end() && found->second > 0) {
         --found->second;
         continue;
@@ -230,6 +212,44 @@ std::string ExcludeItems(const std::string& a, const std::string& b, const TWork
     out.push_back(std::move(item));
   }
   return JoinItems(out);
+}
+
+// A NUL counts as a blank too, which would otherwise stop the scan without consuming it.
+std::vector<std::string> SplitCommaList(const std::string& text, TrailingComma trailing,
+                                        const TWorkMeter& meter) {
+  std::vector<std::string> items;
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n && IsBlankOrControl(text[i])) ++i;
+  while (i < n) {
+    meter.Step();
+    std::string item;
+    if (text[i] == '"') {
+      ++i;
+      while (i < n) {
+        if (text[i] == '"') {
+          if (i + 1 < n && text[i + 1] == '"') {
+            item += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        item += text[i++];
+      }
+    } else {
+      while (i < n && text[i] != ',' && !IsBlankOrControl(text[i])) item += text[i++];
+    }
+    items.push_back(std::move(item));
+    while (i < n && IsBlankOrControl(text[i])) ++i;
+    if (i < n && text[i] == ',') {
+      ++i;
+      while (i < n && IsBlankOrControl(text[i])) ++i;
+      if (i >= n && trailing == TrailingComma::EndsEmptyItem) items.emplace_back();
+    }
+  }
+  return items;
 }
 
 }  // namespace tavlo

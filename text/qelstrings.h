@@ -20,6 +20,18 @@ extern const std::array<unsigned char, 256> FoldTable;
 // Case mapping of the letters a to z only, for the words that fold nothing else.
 extern const std::array<unsigned char, 256> AsciiFoldTable;
 
+// Equal without regard to case through FoldTable: the rule for names of variables, containers,
+// include files, form controls and fields of a definition.
+inline bool EqualTextNoCase(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (FoldTable[static_cast<unsigned char>(a[i])] != FoldTable[static_cast<unsigned char>(b[i])])
+      return false;
+  return true;
+}
+// The text through FoldTable: the key under which EqualTextNoCase texts are one.
+std::string FoldedText(std::string_view text);
+
 // The one substring search of the system: the first (FindBytes) or last (FindLastBytes)
 // 0-based offset at or after `from` where needle occurs in hay, std::string::npos when it
 // does not (or when needle is empty). With a fold table, bytes are equal when they map to the
@@ -50,9 +62,6 @@ std::vector<std::string> SplitLines(std::string_view text);
 // spell the unsigned 32-bit range as a bit pattern), nothing else. False when it is not one.
 bool TextToInteger(const std::string& text, std::int32_t& value);
 
-// Removes every character with a code of 32 or less from both ends.
-std::string Trim(const std::string& text);
-
 // Item lists: items separated by blanks; an item starting with a double quote runs to the next.
 // The functions whose work grows with the list step the meter once per item (workmeter.h).
 std::vector<std::string> SplitItems(const std::string& text, const TWorkMeter& meter = {});
@@ -69,6 +78,14 @@ std::string UnionItems(const std::string& a, const std::string& b, const TWorkMe
 std::string IntersectItems(const std::string& a, const std::string& b,
                            const TWorkMeter& meter = {});
 std::string ExcludeItems(const std::string& a, const std::string& b, const TWorkMeter& meter = {});
+
+// Comma lists: items separated by commas or blanks (every byte of code 32 or less is one); an
+// item in double quotes may hold blanks and commas, a doubled quote inside standing for one.
+// A comma with nothing after it ends an empty last item only where the caller says so (the
+// key lists of a paged file's order; a variable's split drops it).
+enum class TrailingComma { Dropped, EndsEmptyItem };
+std::vector<std::string> SplitCommaList(const std::string& text, TrailingComma trailing,
+                                        const TWorkMeter& meter = {});
 // Locale-aware comparison without regard to case, as the item functions use it.
 int CompareTextNoCase(const std::string& a, const std::string& b);
 

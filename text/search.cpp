@@ -111,6 +111,12 @@ int Pos(const std::string& pattern, const std::string& text, int start,
 const std::array<unsigned char, 256> FoldTable = MakeFoldTable();
 const std::array<unsigned char, 256> AsciiFoldTable = MakeAsciiFoldTable();
 
+std::string FoldedText(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);
+  return folded;
+}
+
 std::size_t FindBytes(std::string_view hay, std::string_view needle, std::size_t from,
                       const std::array<unsigned char, 256>* fold) {
   if (fold) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/asciitext.h"
 #include "platform/regional.h"
 #include "value/value.h"
 
@@ -41,16 +42,6 @@ std::int64_t RealToCurrency(double value) {
 
 bool ParseNumber(const std::string& text, double& value) {
   return TextToFloat(text, value);
-}
-
-bool EqualsNoCaseAscii(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return i == a.size() && b[i] == '\0';
 }
 
 }  // namespace
@@ -148,8 +139,8 @@ bool Variant::ToBoolean() const {
     case VariantKind::Boolean:
       return bool_;
     case VariantKind::String: {
-      if (EqualsNoCaseAscii(text_, "true")) return true;
-      if (EqualsNoCaseAscii(text_, "false")) return false;
+      if (EqualNoCaseAscii(text_, "true")) return true;
+      if (EqualNoCaseAscii(text_, "false")) return false;
       double value;
       if (!ParseNumber(text_, value)) throw EVariantTypeCastError();
       return value != 0;

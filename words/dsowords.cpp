@@ -60,17 +60,10 @@ std::string RowAttributes(const std::string& row) {
   return eq == std::string::npos ? std::string() : row.substr(eq + 1);
 }
 
-// Names are equal when their bytes fold alike (SameNameNoCase).
-std::string FoldedName(const std::string& name) {
-  std::string folded(name);
-  for (char& c : folded) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);
-  return folded;
-}
-
 }  // namespace
 
 void TqelDSO::AddRow(std::string row) {
-  firstRowOf_.emplace(FoldedName(RowKey(row)), Count());
+  firstRowOf_.emplace(FoldedText(RowKey(row)), Count());
   rows_.push_back(std::move(row));
 }
 
@@ -80,7 +73,7 @@ int TqelDSO::RowIndex(const Variant& key) const {
       TqelScript::Fail("DSO index out of range " + std::to_string(*number));
     return static_cast<int>(*number);
   }
-  auto found = firstRowOf_.find(FoldedName(KeyText(key)));
+  auto found = firstRowOf_.find(FoldedText(KeyText(key)));
   return found == firstRowOf_.end() ? -1 : found->second;
 }
 

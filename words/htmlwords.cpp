@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/asciitext.h"
 #include "script/qelscript.h"
 #include "script/registry.h"
 #include "words/commonwords.h"
@@ -37,9 +38,7 @@ std::string ChangeTagCase(const std::string& text, bool upper) {
     }
     for (std::size_t i = open; i <= close; ++i) {
       char c = text[i];
-      if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-      if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-      out += c;
+      out += upper ? UpperAscii(c) : LowerAscii(c);
     }
     at = close + 1;
   }

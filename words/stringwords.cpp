@@ -3,11 +3,13 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/asciitext.h"
 #include "platform/errors.h"
 #include "platform/regional.h"
 #include "script/qelscript.h"
 #include "script/registry.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 #include "words/commonwords.h"
 #include "words/patternreplace.h"
 
@@ -24,28 +26,12 @@ class TqelCaptureRegisters : public TqelRunState {
   TqelCaptureRegisterArray Registers;
 };
 
-std::string AsciiUpper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return text;
-}
-
-std::string AsciiLower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return text;
-}
-
 std::int32_t CompareBytes(const std::string& a, const std::string& b) {
   const std::size_t n = a.size() < b.size() ? a.size() : b.size();
   for (std::size_t i = 0; i < n; ++i) {
     if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) - static_cast<unsigned char>(b[i]);
   }
   return static_cast<std::int32_t>(a.size()) - static_cast<std::int32_t>(b.size());
-}
-
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 32;
 }
 
 void WordLeft(TqelScript& s) {
@@ -101,31 +87,26 @@ void WordCompareStr(TqelScript& s) {
 void WordCompareText(TqelScript& s) {
   const std::string b = s.PopText();
   const std::string a = s.PopText();
-  s.Push(Variant(CompareBytes(AsciiUpper(a), AsciiUpper(b))));
+  s.Push(Variant(CompareBytes(UpperAscii(a), UpperAscii(b))));
 }
 
 void WordTrim(TqelScript& s) {
-  s.Push(Variant(Trim(s.PopText())));
+  s.Push(Variant(std::string(TrimControl(s.PopText()))));
 }
 
 void WordTrimLeft(TqelScript& s) {
-  std::string text = s.PopText();
-  std::size_t first = 0;
-  while (first < text.size() && IsBlankOrControl(text[first])) ++first;
-  s.Push(Variant(text.substr(first)));
+  s.Push(Variant(std::string(TrimLeftControl(s.PopText()))));
 }
 
 void WordTrimRight(TqelScript& s) {
-  std::string text = s.PopText();
-  while (!text.empty() && IsBlankOrControl(text.back())) text.pop_back();
-  s.Push(Variant(std::move(text)));
+  s.Push(Variant(std::string(TrimRightControl(s.PopText()))));
 }
 
 void WordUcase(TqelScript& s) {
-  s.Push(Variant(AsciiUpper(s.PopText())));
+  s.Push(Variant(UpperAscii(s.PopText())));
 }
 void WordLcase(TqelScript& s) {
-  s.Push(Variant(AsciiLower(s.PopText())));
+  s.Push(Variant(LowerAscii(s.PopText())));
 }
 
 // Stack: old text new; the text to change is in the middle.

@@ -4,13 +4,14 @@
 #include "dbf/dbferrors.h"
 #include "dbf/fieldconvert.h"
 #include "dbf/fields.h"
-#include "dbf/recordfile.h"
 #include "dbf/tdbf.h"
+#include "platform/asciitext.h"
 #include "platform/codepage.h"
 #include "platform/errors.h"
 #include "platform/regional.h"
 #include "platform/textcodec.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 #include "value/value.h"
 
 namespace tavlo {
@@ -122,11 +123,6 @@ bool ParseIsoDate(const std::string& text, int& year, int& month, int& day) {
   return true;
 }
 
-std::string RightTrimmed(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
 // One value of a row: as the file gave it (UTF-8) and in the program's ANSI page.
 struct Value {
   std::string utf8, ansi;
@@ -156,7 +152,7 @@ void StoreValue(TDbf& dbf, TField& field, const Value& value, const TextCodec& s
       // cut to the field.
       if (!StoresAsGiven(file, storedAsUtf8, value, stored))
         throw EDatabaseError(Shown(ansi) + " holds characters the table cannot store");
-      if (RightTrimmed(stored).size() > static_cast<std::size_t>(info.length))
+      if (TrimRightBlanks(stored).size() > static_cast<std::size_t>(info.length))
         throw EDatabaseError(Shown(ansi) + " is longer than field '" + name + "' holds (" +
                              std::to_string(info.length) + " characters)");
       field.SetTextValue(ansi);
@@ -214,7 +210,7 @@ std::vector<Column> MatchHeader(TDbf& dbf, const TDelimitedRow& header) {
   bool any = false;
   bool hasDeletedField = false;
   for (int f = 0; f < dbf.FieldCount(); ++f)
-    hasDeletedField = hasDeletedField || LowerCaseAscii(dbf.Fields(f).FieldName()) == "_deleted";
+    hasDeletedField = hasDeletedField || LowerAscii(dbf.Fields(f).FieldName()) == "_deleted";
   std::string unknown;
   for (std::size_t c = 0; c < header.values.size(); ++c) {
     const std::string& raw = header.values[c];
@@ -223,12 +219,12 @@ std::vector<Column> MatchHeader(TDbf& dbf, const TDelimitedRow& header) {
           "The header row holds NUL characters: the file looks like UTF-16 text without a "
           "byte-order mark; save it as UTF-8" +
           std::string(kNothingAppended));
-    const std::string ansi = Trim(pages.Utf8ToAnsi(raw));
-    const std::string name = LowerCaseAscii(ansi);
+    const std::string ansi(TrimControl(pages.Utf8ToAnsi(raw)));
+    const std::string name = LowerAscii(ansi);
     Column& column = columns[c];
     column.name = ansi.empty() ? "column " + std::to_string(c + 1) : ansi;
     for (int f = 0; f < dbf.FieldCount(); ++f)
-      if (LowerCaseAscii(dbf.Fields(f).FieldName()) == name) column.field = f;
+      if (LowerAscii(dbf.Fields(f).FieldName()) == name) column.field = f;
     if (column.field >= 0) {
       for (std::size_t earlier = 0; earlier < c; ++earlier)
         if (columns[earlier].field == column.field)

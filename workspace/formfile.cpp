@@ -13,15 +13,6 @@ namespace {
 // Point sizes beyond this are taken for damage: glyphs that large would only exhaust memory.
 constexpr int kLargestFontSize = 1000;
 
-bool SameNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldTable[static_cast<unsigned char>(a[i])] != FoldTable[static_cast<unsigned char>(b[i])])
-      return false;
-  }
-  return true;
-}
-
 bool ReadWholeNumber(const std::string& text, int& value) {
   std::int32_t number = 0;
   if (!TextToInteger(text, number)) return false;
@@ -57,7 +48,8 @@ std::string Storable(const std::string& text) {
   }
   for (const char* name : kAttributeNames) {
     const std::string ending = std::string(name) + "=";
-    if (out.size() >= ending.size() && SameNoCase(out.substr(out.size() - ending.size()), ending)) {
+    if (out.size() >= ending.size() &&
+        EqualTextNoCase(out.substr(out.size() - ending.size()), ending)) {
       out += ' ';
       break;
     }
@@ -125,7 +117,7 @@ std::string ColorToText(TColor color) {
 
 bool TextToColor(const std::string& text, TColor& color) {
   for (const ColorIdentifier& entry : ColorIdentifiers()) {
-    if (SameNoCase(text, entry.name)) {
+    if (EqualTextNoCase(text, entry.name)) {
       color = entry.value;
       return true;
     }

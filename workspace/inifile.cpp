@@ -2,43 +2,26 @@
 // that decide where a new key goes.
 #include "workspace/inifile.h"
 
-#include <cctype>
 #include <climits>
 #include <cstdint>
 
+#include "platform/asciitext.h"
 #include "platform/filesystem.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 
 namespace tavlo {
 namespace {
 
-std::string TrimBlanks(const std::string& text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-  return text.substr(begin, end - begin);
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 bool IsSectionLine(const std::string& line) {
-  const std::string trimmed = TrimBlanks(line);
+  const std::string_view trimmed = TrimControl(line);
   return !trimmed.empty() && trimmed.front() == '[' && trimmed.back() == ']';
 }
 
 std::string KeyName(const std::string& line) {
   const std::size_t equals = line.find('=');
   if (equals == std::string::npos) return std::string();
-  return TrimBlanks(line.substr(0, equals));
+  return std::string(TrimControl(std::string_view(line).substr(0, equals)));
 }
 
 // The value only counts when the key itself stands before the first "=".
@@ -47,7 +30,7 @@ std::string KeyValue(const std::string& line, const std::string& key) {
   if (key.empty() || equals == std::string::npos) return std::string();
   const std::size_t at = line.find(key);
   if (at == std::string::npos || at >= equals) return std::string();
-  return TrimBlanks(line.substr(equals + 1));
+  return std::string(TrimControl(std::string_view(line).substr(equals + 1)));
 }
 
 int HexDigit(char c) {
@@ -123,7 +106,7 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
 int IniFile::FindSection(const std::string& section) const {
   const std::string header = "[" + section + "]";
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (EqualNoCase(lines_[i], header)) return static_cast<int>(i);
+    if (EqualNoCaseAscii(lines_[i], header)) return static_cast<int>(i);
   }
   return -1;
 }

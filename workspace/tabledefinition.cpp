@@ -16,17 +16,6 @@ namespace {
 
 constexpr int kDefaultStringSize = 50;
 
-bool SameNameNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldTable[static_cast<unsigned char>(a[i])] !=
-        FoldTable[static_cast<unsigned char>(b[i])]) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // A whole number as the designer reads it: blanks before it, then what TextToInteger takes.
 bool ParseWholeNumber(const std::string& text, int& value) {
   std::size_t blanks = 0;
@@ -92,7 +81,7 @@ TableDefinitionOutcome ReadTableDefinition(const std::vector<std::string>& lines
                                 : ")"));
     }
     for (const TFieldDef& earlier : definitions) {
-      if (SameNameNoCase(earlier.name, name)) {
+      if (EqualTextNoCase(earlier.name, name)) {
         throw EDatabaseError("A component named " + name + " already exists");
       }
     }

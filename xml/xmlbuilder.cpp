@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "text/qelstrings.h"
+#include "text/trim.h"
 #include "xml/xmltree.h"
 
 namespace tavlo {
@@ -24,7 +25,7 @@ TqelXMLNode* TqelXMLNode::AddNodeFromTag(const std::string& tag, const Variant& 
     if (open == std::string::npos) break;
     std::size_t close = text.find('"', open + 1);
     if (close == std::string::npos) break;
-    node->AddAttribute(Trim(text.substr(at, equals - at)),
+    node->AddAttribute(std::string(TrimControl(std::string_view(text).substr(at, equals - at))),
                        Variant(text.substr(open + 1, close - open - 1)));
     at = close + 1;
   }

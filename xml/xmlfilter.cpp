@@ -3,8 +3,10 @@
 
 #include <cstring>
 
+#include "platform/asciitext.h"
 #include "platform/regional.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
@@ -26,11 +28,6 @@ constexpr OperatorSpelling kOperators[] = {
     {" = ", TqelXMLFilterAtom::kEqual},
 };
 
-unsigned char UpperAscii(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
-}
-
 // Both texts as numbers; false when either is not one (the condition then fails).
 bool CompareNumbers(const std::string& a, const std::string& b, int& order) {
   double x = 0;
@@ -42,19 +39,8 @@ bool CompareNumbers(const std::string& a, const std::string& b, int& order) {
 
 }  // namespace
 
-int CompareXMLNoCase(const std::string& a, const std::string& b) {
-  std::size_t common = a.size() < b.size() ? a.size() : b.size();
-  for (std::size_t i = 0; i < common; ++i) {
-    unsigned char x = UpperAscii(a[i]);
-    unsigned char y = UpperAscii(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
 std::string UnquoteXMLValue(const std::string& text) {
-  std::string value = Trim(text);
+  std::string value(TrimControl(text));
   if (!value.empty() && (value.front() == '"' || value.front() == '\'')) value.erase(0, 1);
   if (!value.empty() && (value.back() == '"' || value.back() == '\'')) value.pop_back();
   return value;
@@ -65,7 +51,7 @@ bool TqelXMLFilterAtom::ParseCondition(const std::string& text, bool isAttribute
   for (const OperatorSpelling& spelling : kOperators) {
     std::size_t at = text.find(spelling.text);
     if (at == std::string::npos) continue;
-    Name = Trim(text.substr(0, at));
+    Name = TrimControl(std::string_view(text).substr(0, at));
     Value = UnquoteXMLValue(text.substr(at + std::strlen(spelling.text)));
     Operator = spelling.code;
     return !Name.empty() && !Value.empty();
@@ -84,27 +70,27 @@ bool TqelXMLFilterAtom::Holds(const std::string& text) const {
     case kEqual:
       return text == Value;
     case kIEqual:
-      return CompareXMLNoCase(text, Value) == 0;
+      return CompareNoCaseAscii(text, Value) == 0;
     case kNotEqual:
       return text != Value;
     case kINotEqual:
-      return CompareXMLNoCase(text, Value) != 0;
+      return CompareNoCaseAscii(text, Value) != 0;
     case kGreaterEqual:
       return CompareNumbers(text, Value, order) && order >= 0;
     case kIGreaterEqual:
-      return CompareXMLNoCase(text, Value) >= 0;
+      return CompareNoCaseAscii(text, Value) >= 0;
     case kLessEqual:
       return CompareNumbers(text, Value, order) && order <= 0;
     case kILessEqual:
-      return CompareXMLNoCase(text, Value) <= 0;
+      return CompareNoCaseAscii(text, Value) <= 0;
     case kGreater:
       return CompareNumbers(text, Value, order) && order > 0;
     case kIGreater:
-      return CompareXMLNoCase(text, Value) > 0;
+      return CompareNoCaseAscii(text, Value) > 0;
     case kLess:
       return CompareNumbers(text, Value, order) && order < 0;
     case kILess:
-      return CompareXMLNoCase(text, Value) < 0;
+      return CompareNoCaseAscii(text, Value) < 0;
     default:
       return false;
   }

@@ -49,8 +49,6 @@ class TqelXMLFilter {
   std::vector<TqelXMLFilterAtom> Conditions;
 };
 
-// Compares after turning a to z into A to Z only; a prefix sorts first. <0, 0 or >0.
-int CompareXMLNoCase(const std::string& a, const std::string& b);
 // Removes one leading and one trailing quote (single or double) from the trimmed text.
 std::string UnquoteXMLValue(const std::string& text);
 

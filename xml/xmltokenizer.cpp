@@ -5,7 +5,9 @@
 
 #include <cstring>
 
+#include "platform/asciitext.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
@@ -16,9 +18,7 @@ bool IsCDATAOpening(const std::string& text, std::size_t at) {
   constexpr std::size_t kLength = sizeof(kOpening) - 1;
   if (text.size() - at < kLength) return false;
   for (std::size_t i = 0; i < kLength; ++i) {
-    char c = text[at + i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != kOpening[i]) return false;
+    if (UpperAscii(text[at + i]) != kOpening[i]) return false;
   }
   return true;
 }
@@ -62,7 +62,7 @@ void EmitText(std::vector<std::string>& tokens, const std::string& text, std::si
 }  // namespace
 
 std::string NormaliseXMLText(const std::string& text) {
-  std::string trimmed = Trim(text);
+  const std::string_view trimmed = TrimControl(text);
   std::string result;
   result.reserve(trimmed.size());
   for (std::size_t i = 0; i < trimmed.size(); ++i) {
@@ -76,7 +76,7 @@ std::string NormaliseXMLText(const std::string& text) {
       result += c;
     }
   }
-  return Trim(result);
+  return std::string(TrimControl(result));
 }
 
 std::string EncodeCDATA(const std::string& text) {

@@ -23,8 +23,7 @@ TField* FieldDataLink::Field() const {
 bool FieldDataLink::BeginChange() {
   TDataSet* data = DataSet();
   if (data == nullptr || Field() == nullptr) return false;
-  if (data->State() == TDataSetState::dsEdit || data->State() == TDataSetState::dsInsert)
-    return true;
+  if (IsEditing(data->State())) return true;
   try {
     data->Edit();
     return true;

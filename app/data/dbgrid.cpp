@@ -351,8 +351,7 @@ void TDBGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomR
 void TDBGrid::keyPressEvent(QKeyEvent* event) {
   TDbf* table = model_->Table();
   if (table != nullptr && table->Active() && state() != QAbstractItemView::EditingState) {
-    const bool editing =
-        table->State() == TDataSetState::dsEdit || table->State() == TDataSetState::dsInsert;
+    const bool editing = IsEditing(table->State());
     if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
       Run([&] { table->Insert(); });
       return;

@@ -79,8 +79,7 @@ void TDBNavigator::SetDataSource(TDataSource* source) {
 void TDBNavigator::EnableButtons() {
   TDataSet* data = link_->DataSet();
   const bool active = data != nullptr && data->Active();
-  const bool editing = active && (data->State() == TDataSetState::dsEdit ||
-                                  data->State() == TDataSetState::dsInsert);
+  const bool editing = active && IsEditing(data->State());
   const bool up = active && !data->AtStart();
   const bool down = active && !data->AtEnd();
   // Nothing shown (an empty table, a filter that accepts nothing or failed): no record to

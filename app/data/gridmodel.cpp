@@ -267,10 +267,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
           .arg(QString::fromLatin1(FieldTypeName(field.DataType())));
     if (field.DataType() != TFieldType::ftMemo) return {};
     try {
-      const TDataSetState state = table_->State();
       std::string text;
-      if (row == currentRow_ &&
-          (state == TDataSetState::dsEdit || state == TDataSetState::dsInsert))
+      if (row == currentRow_ && IsEditing(table_->State()))
         text = field.TextValue();
       else if (row < exposed_)
         text = rows_->FieldTextOf(cache_->RecordAt(row), field);
@@ -293,8 +291,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
   // A logical cell is its check box; the words would only repeat it.
   if (logical && role == Qt::DisplayRole) return {};
-  const TDataSetState state = table_->State();
-  const bool pending = state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
+  const bool pending = IsEditing(table_->State());
   try {
     if (row == currentRow_ && pending)
       return FromAnsi(role == Qt::EditRole ? field.TextValue() : field.DisplayText());
@@ -347,7 +344,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     return false;
   }
   try {
-    if (table_->State() == TDataSetState::dsEdit || table_->State() == TDataSetState::dsInsert) {
+    if (IsEditing(table_->State())) {
       if (field.TextValue() == text) return true;
     } else {
       if (!table_->IsEmpty() && field.TextValue() == text) return true;

@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include "app/dialogs/reportf.h"
+#include "platform/asciitext.h"
 #include "platform/codepage.h"
 
 namespace tavlo {
@@ -45,10 +46,7 @@ namespace {
 
 // Messages break their lines with CR (the engine's opening checks); a label wants LF.
 QString MessageText(const std::string& text) {
-  QString shown = FromAnsi(text);
-  shown.replace("\r\n", "\n");
-  shown.replace('\r', '\n');
-  return shown;
+  return FromAnsi(CrLinesToLf(text));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "app/host/savedialog.h"
 #include "app/pages/pagehost.h"
 #include "app/widgets/buttonpanel.h"
+#include "platform/asciitext.h"
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
@@ -147,17 +148,7 @@ bool TTemplateEditor::focusNextPrevChild(bool next) {
 }
 
 void TTemplateEditor::LoadLines(const std::string& path) {
-  std::string bytes = LoadFileToString(path);
-  std::string text;
-  text.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r') {
-      text += '\n';
-      if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else {
-      text += bytes[i];
-    }
-  }
+  const std::string text = CrLinesToLf(LoadFileToString(path));
   // One undoable replacement (setText would forget the history), so an open over unsaved
   // work can be taken back.
   beginUndoAction();

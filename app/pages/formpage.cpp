@@ -30,6 +30,7 @@
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 
 namespace tavlo {
 
@@ -332,7 +333,7 @@ void TFormPage::btnnewformClick() {
   CloseForm();
   const std::optional<std::string> typed = Host().InputBox("Tavlo forms", "Enter form name", "");
   // A blank name names no form: nothing to say, nothing changes.
-  if (!typed || Trim(*typed).empty()) return;
+  if (!typed || TrimControl(*typed).empty()) return;
   const std::string path = host_.ExeFolder() + "forms/" + ChangeFileExt(*typed, ".dfrm");
   if (Files().FileExists(path)) {
     host_.ShowError("A form named " + *typed + " allready exists.");

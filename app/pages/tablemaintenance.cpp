@@ -7,10 +7,10 @@
 #include "workspace/tableinfo.h"
 #include "app/pages/pagehost.h"
 #include "app/widgets/buttonpanel.h"
-#include "dbf/recordfile.h"
 #include "dbf/tabledoctor.h"
 #include "dbf/tablepack.h"
 #include "dbf/tdbf.h"
+#include "platform/asciitext.h"
 #include "platform/desktophost.h"
 #include "platform/errors.h"
 #include "platform/filenames.h"
@@ -119,7 +119,7 @@ void TTableMaintenance::btnimportClick() {
     if (!host_.ConfirmPendingEdit()) return;
     const std::string text = LoadFileToString(*chosen);
     TDelimitedFormat format;
-    if (LowerCaseAscii(ExtractFileExt(*chosen)) == ".tsv") {
+    if (LowerAscii(ExtractFileExt(*chosen)) == ".tsv") {
       format.tsv = true;
       format.delimiter = '\t';
     }

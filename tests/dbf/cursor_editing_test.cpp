@@ -158,9 +158,9 @@ TEST_F(CursorEditingTest, WritesOutsideEditModeFail) {
   dbf.SetTableName(path);
   dbf.Open();
   const std::string notEditing = "Dataset not in edit or insert mode";
-  EXPECT_THROW_TEXT(dbf.LookupField("NAME").SetTextValue("x"), EDatabaseError, notEditing);
-  EXPECT_THROW_TEXT(dbf.LookupField("AGE").Clear(), EDatabaseError, notEditing);
-  EXPECT_THROW_TEXT(dbf.Post(), EDatabaseError, notEditing);
+  EXPECT_THROW_MSG(dbf.LookupField("NAME").SetTextValue("x"), EDatabaseError, notEditing);
+  EXPECT_THROW_MSG(dbf.LookupField("AGE").Clear(), EDatabaseError, notEditing);
+  EXPECT_THROW_MSG(dbf.Post(), EDatabaseError, notEditing);
 }
 
 TEST_F(CursorEditingTest, RejectedValueLeavesTheRecordAsItWas) {
@@ -169,8 +169,8 @@ TEST_F(CursorEditingTest, RejectedValueLeavesTheRecordAsItWas) {
   dbf.SetTableName(path);
   dbf.Open();
   dbf.Edit();
-  EXPECT_THROW_TEXT(dbf.LookupField("AGE").SetTextValue("abc"), EDatabaseError,
-                    "'abc' is not a valid integer value for field 'AGE'");
+  EXPECT_THROW_MSG(dbf.LookupField("AGE").SetTextValue("abc"), EDatabaseError,
+                   "'abc' is not a valid integer value for field 'AGE'");
   EXPECT_FALSE(dbf.Modified());
   EXPECT_EQ(dbf.LookupField("AGE").TextValue(), "10");
   dbf.LookupField("AGE").SetVariantValue(Variant(42));
@@ -188,9 +188,9 @@ TEST_F(CursorEditingTest, ReadOnlyCursorRefusesChangesAndWritesNothing) {
   dbf.SetReadOnly(true);
   dbf.Open();
   const std::string refused = "Cannot modify a read-only dataset";
-  EXPECT_THROW_TEXT(dbf.Insert(), EDatabaseError, refused);
-  EXPECT_THROW_TEXT(dbf.Edit(), EDatabaseError, refused);
-  EXPECT_THROW_TEXT(dbf.Delete(), EDatabaseError, refused);
+  EXPECT_THROW_MSG(dbf.Insert(), EDatabaseError, refused);
+  EXPECT_THROW_MSG(dbf.Edit(), EDatabaseError, refused);
+  EXPECT_THROW_MSG(dbf.Delete(), EDatabaseError, refused);
   EXPECT_EQ(dbf.State(), TDataSetState::dsBrowse);
   EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Ann");
   dbf.Close();
@@ -241,8 +241,8 @@ TEST_F(CursorEditingTest, MemoValuesAreStoredReadAndShown) {
   EXPECT_FALSE(reopened.IsNull());
   EXPECT_EQ(reopened.TextValue(), "");
   EXPECT_EQ(reopened.DisplayText(), "(MEMO)");
-  EXPECT_THROW_TEXT(dbf.CreateBlobStream(reopened, TMyBlobFile::Mode::Write), EDatabaseError,
-                    "Dataset not in edit or insert mode");
+  EXPECT_THROW_MSG(dbf.CreateBlobStream(reopened, TMyBlobFile::Mode::Write), EDatabaseError,
+                   "Dataset not in edit or insert mode");
   dbf.Edit();
   auto writer = dbf.CreateBlobStream(reopened, TMyBlobFile::Mode::Write);
   const std::string text = "Written through a stream";
@@ -280,8 +280,8 @@ TEST_F(CursorEditingTest, MemoTextWithoutAMemoFileIsRefused) {
   dbf.Open();
   EXPECT_EQ(dbf.MemoFile(), nullptr);
   dbf.Insert();
-  EXPECT_THROW_TEXT(dbf.LookupField("NOTE").SetTextValue("text"), EDatabaseError,
-                    "Memo file missing for field 'NOTE'");
+  EXPECT_THROW_MSG(dbf.LookupField("NOTE").SetTextValue("text"), EDatabaseError,
+                   "Memo file missing for field 'NOTE'");
   dbf.LookupField("NOTE").SetTextValue("");
   dbf.Post();
   EXPECT_EQ(dbf.LookupField("NOTE").TextValue(), "");

@@ -12,14 +12,13 @@ using CursorEmptyViewTest = CursorTest;
 // Every change the cursor offers, tried on a view that shows nothing.
 void ExpectEveryChangeRefused(TDbf& dbf) {
   EXPECT_TRUE(dbf.IsEmpty());
-  EXPECT_THROW_TEXT(dbf.Delete(), EDatabaseError,
-                    "Cannot perform this operation on an empty dataset");
-  EXPECT_THROW_TEXT(dbf.Edit(), EDatabaseError,
-                    "Cannot perform this operation on an empty dataset");
+  EXPECT_THROW_MSG(dbf.Delete(), EDatabaseError,
+                   "Cannot perform this operation on an empty dataset");
+  EXPECT_THROW_MSG(dbf.Edit(), EDatabaseError, "Cannot perform this operation on an empty dataset");
   EXPECT_EQ(dbf.State(), TDataSetState::dsBrowse);
-  EXPECT_THROW_TEXT(dbf.Post(), EDatabaseError, "Dataset not in edit or insert mode");
-  EXPECT_THROW_TEXT(dbf.LookupField("NAME").SetTextValue("X"), EDatabaseError,
-                    "Dataset not in edit or insert mode");
+  EXPECT_THROW_MSG(dbf.Post(), EDatabaseError, "Dataset not in edit or insert mode");
+  EXPECT_THROW_MSG(dbf.LookupField("NAME").SetTextValue("X"), EDatabaseError,
+                   "Dataset not in edit or insert mode");
 }
 
 TEST_F(CursorEmptyViewTest, FilterAcceptingNothingRefusesEveryChange) {
@@ -53,8 +52,7 @@ TEST_F(CursorEmptyViewTest, FailingFilterLeavesNoRecordToChange) {
     dbf.SetFiltered(true);
     // The record shown before the filter was never accepted by it: it must not stay open to
     // Delete and Edit.
-    EXPECT_THROW_TEXT(dbf.First(), EDatabaseError,
-                      "The field TOWN is not found in this collection");
+    EXPECT_THROW_MSG(dbf.First(), EDatabaseError, "The field TOWN is not found in this collection");
     ExpectEveryChangeRefused(dbf);
     EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "");
     EXPECT_THROW(dbf.Last(), EDatabaseError);
@@ -80,8 +78,8 @@ TEST_F(CursorEmptyViewTest, FilterFailingAfterAPostShowsNothing) {
   EXPECT_THROW(dbf.Post(), EDatabaseError);
   fail = false;
   EXPECT_TRUE(dbf.IsEmpty());
-  EXPECT_THROW_TEXT(dbf.Delete(), EDatabaseError,
-                    "Cannot perform this operation on an empty dataset");
+  EXPECT_THROW_MSG(dbf.Delete(), EDatabaseError,
+                   "Cannot perform this operation on an empty dataset");
   EXPECT_EQ(Walk(dbf), (std::vector<std::string>{"Amy", "Bob"}));
 }
 

@@ -133,16 +133,3 @@ class CursorTest : public ::testing::Test {
 };
 
 }  // namespace tavlo::cursortest
-
-// Expects statement to throw type with exactly message.
-#define EXPECT_THROW_TEXT(statement, type, message)         \
-  do {                                                      \
-    try {                                                   \
-      statement;                                            \
-      ADD_FAILURE() << "no exception from " #statement;     \
-    } catch (const type& error) {                           \
-      EXPECT_EQ(std::string(error.what()), message);        \
-    } catch (const std::exception& error) {                 \
-      ADD_FAILURE() << "other exception: " << error.what(); \
-    }                                                       \
-  } while (0)

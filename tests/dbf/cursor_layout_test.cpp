@@ -76,10 +76,10 @@ TEST_F(CursorLayoutTest, DisagreeingRecordSizeOpensReadOnlyAndWritesNothing) {
         "Cannot modify the table until it is repaired: Invalid Record "
         "Size, Record Size in Hdr : " +
         std::to_string(recordSize) + ", Expected : 25";
-    EXPECT_THROW_TEXT(dbf.Insert(), EDatabaseError, refusal);
+    EXPECT_THROW_MSG(dbf.Insert(), EDatabaseError, refusal);
     dbf.First();
-    EXPECT_THROW_TEXT(dbf.Edit(), EDatabaseError, refusal);
-    EXPECT_THROW_TEXT(dbf.Delete(), EDatabaseError, refusal);
+    EXPECT_THROW_MSG(dbf.Edit(), EDatabaseError, refusal);
+    EXPECT_THROW_MSG(dbf.Delete(), EDatabaseError, refusal);
     dbf.Close();
     EXPECT_EQ(ReadBytes(path), before);
     host_.messages.clear();

@@ -4,6 +4,7 @@
 
 #include "cursor_fixture.h"
 #include "dbf/indexfile.h"
+#include "platform/asciitext.h"
 
 namespace tavlo::cursortest {
 namespace {
@@ -27,8 +28,8 @@ TEST_F(CursorNavigationTest, EmptyTableIsAtStartAndAtEndWithNullFields) {
   dbf.Last();
   EXPECT_TRUE(dbf.AtStart() && dbf.AtEnd());
   EXPECT_EQ(dbf.RecordCount(), 0);
-  EXPECT_THROW_TEXT(dbf.Delete(), EDatabaseError,
-                    "Cannot perform this operation on an empty dataset");
+  EXPECT_THROW_MSG(dbf.Delete(), EDatabaseError,
+                   "Cannot perform this operation on an empty dataset");
 }
 
 TEST_F(CursorNavigationTest, WalksVisibleRecordsBothWays) {
@@ -103,7 +104,7 @@ TEST_F(CursorNavigationTest, FilterFailureLeavesTheCursorUsable) {
   dbf.Open();
   dbf.OnFilterRecord = [](TDbf&, bool&) { throw EDatabaseError("filter broke"); };
   dbf.SetFiltered(true);
-  EXPECT_THROW_TEXT(dbf.First(), EDatabaseError, "filter broke");
+  EXPECT_THROW_MSG(dbf.First(), EDatabaseError, "filter broke");
   EXPECT_EQ(dbf.State(), TDataSetState::dsBrowse);
   dbf.SetFiltered(false);
   EXPECT_EQ(Walk(dbf).size(), 2u);
@@ -121,8 +122,8 @@ TEST_F(CursorNavigationTest, BookmarksReturnToRecordsAndRejectOutsideTheFile) {
   dbf.Last();
   dbf.GotoBookmark(mark);
   EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Cid");
-  EXPECT_THROW_TEXT(dbf.GotoBookmark(7), EBinaryDataSetError, "Bookmark 7 not found");
-  EXPECT_THROW_TEXT(dbf.GotoBookmark(-1), EBinaryDataSetError, "Bookmark -1 not found");
+  EXPECT_THROW_MSG(dbf.GotoBookmark(7), EBinaryDataSetError, "Bookmark 7 not found");
+  EXPECT_THROW_MSG(dbf.GotoBookmark(-1), EBinaryDataSetError, "Bookmark -1 not found");
   EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "Cid");
 }
 
@@ -154,7 +155,7 @@ TEST_F(CursorNavigationTest, RandomAccessReadsDoNotMoveTheCursor) {
   // The shown record is still the first one.
   EXPECT_EQ(name.TextValue(), "Ann");
   EXPECT_EQ(dbf.RecordNumber(), 1);
-  EXPECT_THROW_TEXT(dbf.ReadRecordAt(3, buffer), EBinaryDataSetError, "Bookmark 3 not found");
+  EXPECT_THROW_MSG(dbf.ReadRecordAt(3, buffer), EBinaryDataSetError, "Bookmark 3 not found");
 }
 
 TEST_F(CursorNavigationTest, ClosedCursorAndUnknownFieldsFail) {
@@ -162,34 +163,34 @@ TEST_F(CursorNavigationTest, ClosedCursorAndUnknownFieldsFail) {
   TDbf dbf;
   dbf.SetTableName(path);
   const std::string closed = "Cannot perform this operation on a closed dataset";
-  EXPECT_THROW_TEXT(dbf.First(), EDatabaseError, closed);
-  EXPECT_THROW_TEXT(dbf.Next(), EDatabaseError, closed);
-  EXPECT_THROW_TEXT(dbf.Insert(), EDatabaseError, closed);
-  EXPECT_THROW_TEXT(dbf.Post(), EDatabaseError, closed);
-  EXPECT_THROW_TEXT(dbf.Delete(), EDatabaseError, closed);
+  EXPECT_THROW_MSG(dbf.First(), EDatabaseError, closed);
+  EXPECT_THROW_MSG(dbf.Next(), EDatabaseError, closed);
+  EXPECT_THROW_MSG(dbf.Insert(), EDatabaseError, closed);
+  EXPECT_THROW_MSG(dbf.Post(), EDatabaseError, closed);
+  EXPECT_THROW_MSG(dbf.Delete(), EDatabaseError, closed);
   dbf.Open();
-  EXPECT_THROW_TEXT(dbf.LookupField("CITY"), EDatabaseError, "Field 'CITY' not found");
+  EXPECT_THROW_MSG(dbf.LookupField("CITY"), EDatabaseError, "Field 'CITY' not found");
   EXPECT_EQ(&dbf.LookupField("name"), &dbf.Fields(0));
-  EXPECT_THROW_TEXT(dbf.SetTableName("other.dbf"), EDatabaseError,
-                    "Cannot perform this operation on an open dataset");
+  EXPECT_THROW_MSG(dbf.SetTableName("other.dbf"), EDatabaseError,
+                   "Cannot perform this operation on an open dataset");
 }
 
 TEST_F(CursorNavigationTest, MissingTableFailsAndLeavesTheCursorClosed) {
   TDbf dbf;
   dbf.SetTableName(folder_.File("nothing"));
-  EXPECT_THROW_TEXT(dbf.Open(), EBinaryDataSetError,
-                    "Open: Table file not found : " + folder_.File("nothing.dbf"));
+  EXPECT_THROW_MSG(dbf.Open(), EBinaryDataSetError,
+                   "Open: Table file not found : " + folder_.File("nothing.dbf"));
   EXPECT_FALSE(dbf.Active());
   EXPECT_EQ(dbf.DbfFile(), nullptr);
   // A folder or a pipe under the table's name is said for what it is.
   std::filesystem::create_directory(folder_.File("folder.dbf"));
   dbf.SetTableName(folder_.File("folder.dbf"));
-  EXPECT_THROW_TEXT(
+  EXPECT_THROW_MSG(
       dbf.Open(), EBinaryDataSetError,
       "Open: Table file not found : " + folder_.File("folder.dbf") + " (it is a folder)");
   ASSERT_EQ(::mkfifo(folder_.File("pipe.dbf").c_str(), 0600), 0);
   dbf.SetTableName(folder_.File("pipe.dbf"));
-  EXPECT_THROW_TEXT(
+  EXPECT_THROW_MSG(
       dbf.Open(), EBinaryDataSetError,
       "Open: Table file not found : " + folder_.File("pipe.dbf") + " (it is not a regular file)");
 }
@@ -204,11 +205,11 @@ TEST_F(CursorNavigationTest, FailedOpenWritesNothingBack) {
   WriteBytes(folder_.File("bad.dbf"), bytes);
   TDbf dbf;
   dbf.SetTableName(folder_.File("bad.dbf"));
-  EXPECT_THROW_TEXT(dbf.Open(), EBinaryDataSetError,
-                    "Invalid field count : 0 (must be between 1 and 255)");
+  EXPECT_THROW_MSG(dbf.Open(), EBinaryDataSetError,
+                   "Invalid field count : 0 (must be between 1 and 255)");
   EXPECT_FALSE(dbf.Active());
   EXPECT_EQ(ReadBytes(folder_.File("bad.dbf")), bytes);
-  EXPECT_EQ(FileRegistry::Instance().Find(LowerCaseAscii(folder_.File("bad.dbf"))), nullptr);
+  EXPECT_EQ(FileRegistry::Instance().Find(LowerAscii(folder_.File("bad.dbf"))), nullptr);
 }
 
 TEST_F(CursorNavigationTest, IndexFileIsAttachedButNeverTouched) {

@@ -71,9 +71,9 @@ TEST_F(CursorOrderTest, EachFieldTypeComparesByItsValueWithNullsFirstAndTiesInFi
   dbf.SetOrder({});
   EXPECT_FALSE(dbf.Ordered());
   EXPECT_EQ(Names(dbf), "a b c d e f");
-  EXPECT_THROW_TEXT(dbf.SetOrder({"NOTE"}), EDatabaseError, "Cannot order by memo field 'NOTE'");
+  EXPECT_THROW_MSG(dbf.SetOrder({"NOTE"}), EDatabaseError, "Cannot order by memo field 'NOTE'");
   EXPECT_FALSE(dbf.Ordered());
-  EXPECT_THROW_TEXT(dbf.SetOrder({"NOPE"}), EDatabaseError, "Field 'NOPE' not found");
+  EXPECT_THROW_MSG(dbf.SetOrder({"NOPE"}), EDatabaseError, "Field 'NOPE' not found");
 }
 
 TEST_F(CursorOrderTest, LongTextsSharingBeginningsSortAsTheWholeTextsCompare) {
@@ -274,7 +274,7 @@ TEST_F(CursorOrderTest, RecallClearsTheFlagOnDiskAndIsRefusedReadOnly) {
   reader.SetReadOnly(true);
   reader.SetShowDeleted(true);
   reader.Open();
-  EXPECT_THROW_TEXT(reader.Recall(), EDatabaseError, "Cannot modify a read-only dataset");
+  EXPECT_THROW_MSG(reader.Recall(), EDatabaseError, "Cannot modify a read-only dataset");
   EXPECT_TRUE(reader.IsDeleted());
 }
 

@@ -165,7 +165,7 @@ TEST_F(DataSetLinksTest, PostErrorEventDecidesBetweenFailRetryAndAbort) {
   dbf.LookupField("AGE").SetTextValue("1");
 
   dbf.refusals = 1;  // no event: the failure reaches the caller, the edit stays pending
-  EXPECT_THROW_TEXT(dbf.Post(), EWriteError, "Stream write error");
+  EXPECT_THROW_MSG(dbf.Post(), EWriteError, "Stream write error");
   EXPECT_EQ(dbf.State(), TDataSetState::dsEdit);
   EXPECT_EQ(dbf.LookupField("AGE").TextValue(), "1");
 

@@ -7,6 +7,7 @@
 #include "dbf/dbferrors.h"
 #include "dbf/dbffile.h"
 #include "dbf/indexfile.h"
+#include "platform/asciitext.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/regional.h"
@@ -257,7 +258,7 @@ TEST_F(DbfFileTest, DamagedFilesFailWithTheirMessageAndStayUnchanged) {
       EXPECT_EQ(std::string(e.what()), c.message);
     }
     EXPECT_EQ(ReadBytes(path), c.bytes);
-    EXPECT_EQ(FileRegistry::Instance().Find(LowerCaseAscii(path)), nullptr);
+    EXPECT_EQ(FileRegistry::Instance().Find(LowerAscii(path)), nullptr);
   }
 }
 

@@ -191,7 +191,7 @@ TEST_F(ForeignTableTest, BinaryFieldsOrderByTheirValuesWithNullsFirst) {
   EXPECT_EQ(names({"STAMP"}, false), "Bert Dora Cleo Anna");
   EXPECT_EQ(names({"CODE"}, false), "Bert Dora Anna Cleo");
   EXPECT_EQ(names({"OK", "COUNT"}, false), "Bert Dora Cleo Anna");
-  EXPECT_THROW_TEXT(dbf.SetOrder({"PIC"}), EDatabaseError, "Cannot order by memo field 'pic'");
+  EXPECT_THROW_MSG(dbf.SetOrder({"PIC"}), EDatabaseError, "Cannot order by memo field 'pic'");
   dbf.Close();
 
   // dBase 7 stores numbers in an order of their own bytes; blank ones are null.
@@ -222,10 +222,10 @@ TEST_F(ForeignTableTest, VisualFoxProEditsWritableFieldsAndRefusesTheOthers) {
   dbf.Open();
   dbf.Next();  // Bert: OK is null by its flag
   dbf.Edit();
-  EXPECT_THROW_TEXT(dbf.LookupField("COUNT").SetTextValue("8"), EDatabaseError,
-                    "Field 'COUNT' cannot be modified");
-  EXPECT_THROW_TEXT(dbf.LookupField("CODE").SetVariantValue(Variant("x")), EDatabaseError,
-                    "Field 'CODE' cannot be modified");
+  EXPECT_THROW_MSG(dbf.LookupField("COUNT").SetTextValue("8"), EDatabaseError,
+                   "Field 'COUNT' cannot be modified");
+  EXPECT_THROW_MSG(dbf.LookupField("CODE").SetVariantValue(Variant("x")), EDatabaseError,
+                   "Field 'CODE' cannot be modified");
   dbf.LookupField("OK").SetTextValue("True");
   dbf.LookupField("NOTE").SetTextValue(std::string(100, 'm'));
   dbf.Post();
@@ -332,7 +332,7 @@ TEST_F(ForeignTableTest, LanguageByteAndCpgFileNameThePageOfTheText) {
   dbf.SetCodePage(866);
   EXPECT_EQ(dbf.DbfFile()->CodePageDescription(), "866 (chosen)");
   EXPECT_EQ(dbf.LookupField("NAME").TextValue(), "\xC0\xED\xED\xE0");
-  EXPECT_THROW_TEXT(dbf.SetCodePage(4242), Exception, "Code page 4242 is not available");
+  EXPECT_THROW_MSG(dbf.SetCodePage(4242), Exception, "Code page 4242 is not available");
 
   // The tables this system makes name the OEM page their text is stored in.
   std::string own = MakeTable("own", {{"NAME", TFieldType::ftString, 4}});

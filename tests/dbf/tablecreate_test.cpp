@@ -154,7 +154,7 @@ TEST_F(TableCreateTest, BadDefinitionsAreRefusedBeforeAnyFileIsTouched) {
     TDbf dbf;
     dbf.SetTableName(path);
     dbf.FieldDefs() = c.definitions;
-    EXPECT_THROW_TEXT(dbf.CreateTableFile(), EDatabaseError, c.message);
+    EXPECT_THROW_MSG(dbf.CreateTableFile(), EDatabaseError, c.message);
     EXPECT_FALSE(dbf.Active());
     EXPECT_EQ(ReadBytes(path), before) << c.message;
   }
@@ -188,16 +188,16 @@ TEST_F(TableCreateTest, OpenCursorRefusesCreation) {
   TDbf dbf;
   dbf.SetTableName(path);
   dbf.Open();
-  EXPECT_THROW_TEXT(dbf.CreateTableFile(), EDatabaseError,
-                    "Cannot perform this operation on an open dataset");
+  EXPECT_THROW_MSG(dbf.CreateTableFile(), EDatabaseError,
+                   "Cannot perform this operation on an open dataset");
   EXPECT_TRUE(dbf.Active());
 }
 
 TEST_F(TableCreateTest, EmptyDefinitionListTakesTheFieldObjectsOrFails) {
   TDbf dbf;
   dbf.SetTableName(folder_.File("none.dbf"));
-  EXPECT_THROW_TEXT(dbf.CreateTableFile(), EBinaryDataSetError,
-                    "Invalid field count : 0 (must be between 1 and 255)");
+  EXPECT_THROW_MSG(dbf.CreateTableFile(), EBinaryDataSetError,
+                   "Invalid field count : 0 (must be between 1 and 255)");
   EXPECT_FALSE(std::filesystem::exists(folder_.File("none.dbf")));
 }
 
@@ -206,8 +206,8 @@ TEST_F(TableCreateTest, UncreatableFileNamesThePath) {
   std::string path = folder_.File("missing/sub/t.dbf");
   dbf.SetTableName(path);
   dbf.FieldDefs() = {{"OK", TFieldType::ftBoolean, 0}};
-  EXPECT_THROW_TEXT(dbf.CreateTableFile(), EFCreateError,
-                    "Cannot create file " + path + ": No such file or directory");
+  EXPECT_THROW_MSG(dbf.CreateTableFile(), EFCreateError,
+                   "Cannot create file " + path + ": No such file or directory");
   EXPECT_FALSE(dbf.Active());
 }
 

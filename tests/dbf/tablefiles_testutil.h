@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "forwardingfilesystem.h"
 #include "testsupport.h"
 
 #include "platform/desktophost.h"
@@ -98,25 +99,13 @@ using RecordingHost = SilentDesktopHost;
 
 // The operating system's files, except that once writeBudget bytes have been written every
 // further write stops short and raises, as a full disk does.
-class FullDiskFileSystem : public FileSystem {
+class FullDiskFileSystem : public testsupport::ForwardingFileSystem {
  public:
   long writeBudget = 0;
 
   std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) override {
     return std::make_unique<Stream>(OsFiles().Open(path, mode), *this);
   }
-  bool FileExists(const std::string& path) override { return OsFiles().FileExists(path); }
-  bool DirectoryExists(const std::string& path) override { return OsFiles().DirectoryExists(path); }
-  bool DeleteFile(const std::string& path) override { return OsFiles().DeleteFile(path); }
-  bool RenameFile(const std::string& from, const std::string& to) override {
-    return OsFiles().RenameFile(from, to);
-  }
-  bool CreateDirectory(const std::string& path) override { return OsFiles().CreateDirectory(path); }
-  bool RemoveDirectory(const std::string& path) override { return OsFiles().RemoveDirectory(path); }
-  std::vector<DirectoryEntry> ListDirectory(const std::string& path) override {
-    return OsFiles().ListDirectory(path);
-  }
-  std::int64_t FileSize(const std::string& path) override { return OsFiles().FileSize(path); }
 
  private:
   class Stream : public ByteStream {

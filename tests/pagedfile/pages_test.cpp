@@ -6,10 +6,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "forwardingfilesystem.h"
 #include "pagedfile/pagedfile.h"
 #include "platform/oscalls.h"
 #include "tempfolder.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 
 namespace tavlo {
 namespace {
@@ -242,7 +244,7 @@ TEST_F(PagedFileTest, DamagedFilesFailInsteadOfLooping) {
 
   // A credential text one character short of a Base64 length.
   std::string badBase64 = bytes;
-  std::string payload = Trim(bytes.substr(12, 52));
+  std::string payload(TrimControl(std::string_view(bytes).substr(12, 52)));
   badBase64.replace(12, 52, payload.substr(1) + std::string(52 - payload.size() + 1, ' '));
   WriteBytes(path, badBase64);
   EXPECT_THROW_MSG(f.Open(path, kUser, kPassword), EConvertError,
@@ -252,25 +254,10 @@ TEST_F(PagedFileTest, DamagedFilesFailInsteadOfLooping) {
 
 // Delegates to the operating system, but lets paged data files take only a set number of
 // writes: the full disk of the write-path tests.
-class FailingWrites : public FileSystem {
+class FailingWrites : public testsupport::ForwardingFileSystem {
  public:
   int writesLeft = -1;  // unlimited
 
-  std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) override {
-    return OsFiles().Open(path, mode);
-  }
-  bool FileExists(const std::string& path) override { return OsFiles().FileExists(path); }
-  bool DirectoryExists(const std::string& path) override { return OsFiles().DirectoryExists(path); }
-  bool DeleteFile(const std::string& path) override { return OsFiles().DeleteFile(path); }
-  bool RenameFile(const std::string& from, const std::string& to) override {
-    return OsFiles().RenameFile(from, to);
-  }
-  bool CreateDirectory(const std::string& path) override { return OsFiles().CreateDirectory(path); }
-  bool RemoveDirectory(const std::string& path) override { return OsFiles().RemoveDirectory(path); }
-  std::vector<DirectoryEntry> ListDirectory(const std::string& path) override {
-    return OsFiles().ListDirectory(path);
-  }
-  std::int64_t FileSize(const std::string& path) override { return OsFiles().FileSize(path); }
   std::unique_ptr<SharedFile> OpenShared(const std::string& path, bool create) override {
     auto inner = OsFiles().OpenShared(path, create);
     if (path.size() < 4 || path.substr(path.size() - 4) != ".jpf") return inner;

@@ -15,16 +15,6 @@ namespace {
 
 using cursortest::CursorTest;
 
-#define EXPECT_THROW_MESSAGE(statement, text)           \
-  do {                                                  \
-    try {                                               \
-      statement;                                        \
-      ADD_FAILURE() << "no exception from " #statement; \
-    } catch (const std::exception& error) {             \
-      EXPECT_STREQ(error.what(), text);                 \
-    }                                                   \
-  } while (false)
-
 class RecordFilterTest : public CursorTest {
  protected:
   RecordFilterTest() {
@@ -93,7 +83,7 @@ TEST_F(RecordFilterTest, RunFailuresLeaveTheCursorOperationAndKeepTheFilterOn) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.script);
-    EXPECT_THROW_MESSAGE(filter_.Filter("people", c.script), c.message);
+    EXPECT_THROW_MSG(filter_.Filter("people", c.script), Exception, c.message);
     EXPECT_TRUE(dbf_.Filtered());
     filter_.ShowAll();
   }
@@ -101,7 +91,7 @@ TEST_F(RecordFilterTest, RunFailuresLeaveTheCursorOperationAndKeepTheFilterOn) {
   filter_.Filter("people", ">NAME.get 'Cid' = if 'x' else 1 endif");
   EXPECT_EQ(dbf_.LookupField("NAME").TextValue(), "Ann");
   dbf_.Next();
-  EXPECT_THROW_MESSAGE(dbf_.Next(), "Invalid variant type conversion");
+  EXPECT_THROW_MSG(dbf_.Next(), Exception, "Invalid variant type conversion");
   EXPECT_EQ(dbf_.LookupField("NAME").TextValue(), "Bob");
 }
 
@@ -152,7 +142,7 @@ TEST_F(RecordFilterTest, WordsThatChangeAnythingAreRefusedWhenCompiled) {
     const std::string expected = "The word " + word + " is not allowed in a filter";
     // Twice: the program compiled before the refusal must never filter either.
     for (int press = 0; press < 2; ++press) {
-      EXPECT_THROW_MESSAGE(filter_.Filter("people", text), expected.c_str());
+      EXPECT_THROW_MSG(filter_.Filter("people", text), Exception, expected);
       EXPECT_FALSE(dbf_.Filtered()) << text;
     }
   }
@@ -191,7 +181,7 @@ TEST_F(RecordFilterTest, ScriptsTheFilterRunsRefuseChangesToo) {
   };
   for (const auto& [text, word] : routes) {
     const std::string expected = "The word " + word + " is not allowed in a filter";
-    EXPECT_THROW_MESSAGE(filter_.Filter("people", text), expected.c_str());
+    EXPECT_THROW_MSG(filter_.Filter("people", text), Exception, expected);
     filter_.ShowAll();
   }
   EXPECT_TRUE(Files().FileExists(table));
@@ -205,7 +195,8 @@ TEST_F(RecordFilterTest, NoCurrentTableMeansNothingHappens) {
   EXPECT_FALSE(dbf_.Filtered());
   EXPECT_EQ(script_.Script(), "");
   dbf_.Close();
-  EXPECT_THROW_MESSAGE(filter_.ShowAll(), "Cannot perform this operation on a closed dataset");
+  EXPECT_THROW_MSG(filter_.ShowAll(), Exception,
+                   "Cannot perform this operation on a closed dataset");
 }
 
 TEST_F(RecordFilterTest, FieldsAreFoundAgainInATableOpenedWhileTheFilterIsOn) {
@@ -242,7 +233,7 @@ TEST_F(RecordFilterTest, FieldsAreFoundAgainInATableOpenedWhileTheFilterIsOn) {
     writer.Post();
   }
   dbf_.SetTableName(names);
-  EXPECT_THROW_MESSAGE(dbf_.Open(), "The field AGE is not found in this collection");
+  EXPECT_THROW_MSG(dbf_.Open(), Exception, "The field AGE is not found in this collection");
 }
 
 TEST_F(RecordFilterTest, MemoFieldIsTheMemoOfTheRecordUnderTest) {

@@ -121,7 +121,7 @@ TEST(Compiler, IncludesAreExpandedThroughTheHost) {
                     std::string&) {
     asked.push_back(file);
     for (const auto& [name, text] : files)
-      if (SameNameNoCase(name + ".qel", file)) value = text;
+      if (EqualTextNoCase(name + ".qel", file)) value = text;
     handled = true;
   };
   s.SetScript("$$lib; $$lib;");  // the second directive is removed without asking

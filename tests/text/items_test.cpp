@@ -9,12 +9,6 @@ namespace {
 
 using Items = std::vector<std::string>;
 
-TEST(Trim, RemovesControlCharactersAndBlanks) {
-  EXPECT_EQ(Trim(" \t\r\n a b \x01"), "a b");
-  EXPECT_EQ(Trim("\x1F\x20"), "");
-  EXPECT_EQ(Trim("\xA0x\xA0"), "\xA0x\xA0");  // a no-break space is above 32
-}
-
 TEST(SplitItems, BlanksAndQuotes) {
   EXPECT_EQ(SplitItems("a  \"x y\"   z"), (Items{"a", "x y", "z"}));
   EXPECT_EQ(JoinItems(SplitItems("a  \"x y\"   z")), "a x y z");
@@ -98,6 +92,56 @@ TEST(ItemSets, ExcludeRemovesFirstMatchPerItemOfB) {
   EXPECT_EQ(ExcludeItems("a b", "z"), "a b");
   EXPECT_EQ(ExcludeItems("a  b", ""), "a b");
   EXPECT_EQ(ExcludeItems("\"x y\" z", "\"X Y\""), "z");
+}
+
+// Names compare through FoldTable: equal exactly when CompareTextNoCase says so, and the
+// folded text is the key such names share.
+TEST(TextNoCase, EqualAndFoldedAgreeWithCompare) {
+  const char* const texts[] = {"",         "a",    "A",    "ab", "AB", "aB ",  "\xE0\xE1",
+                               "\xC0\xC1", "\xB8", "\xA8", "[",  "{",  "\xFF", "\xDF"};
+  for (const char* a : texts) {
+    for (const char* b : texts) {
+      const bool equal = CompareTextNoCase(a, b) == 0;
+      EXPECT_EQ(EqualTextNoCase(a, b), equal) << a << " / " << b;
+      EXPECT_EQ(FoldedText(a) == FoldedText(b), equal) << a << " / " << b;
+    }
+  }
+  EXPECT_EQ(FoldedText("Name\xE0"), "NAME\xC0");
+}
+
+TEST(CommaLists, QuotesBlanksAndCommas) {
+  const auto split = [](const std::string& text) {
+    return SplitCommaList(text, TrailingComma::Dropped);
+  };
+  EXPECT_EQ(split(""), Items{});
+  EXPECT_EQ(split("  "), Items{});
+  EXPECT_EQ(split("a,b c"), (Items{"a", "b", "c"}));
+  EXPECT_EQ(split(" a , b "), (Items{"a", "b"}));
+  EXPECT_EQ(split("a,,b"), (Items{"a", "", "b"}));
+  EXPECT_EQ(split(",a"), (Items{"", "a"}));
+  EXPECT_EQ(split("\"x, \"\"y\"\" z\",w"), (Items{"x, \"y\" z", "w"}));
+  EXPECT_EQ(split("\"open"), Items{"open"});
+  EXPECT_EQ(split("\"\""), Items{""});
+  // Every byte up to 32 separates, a NUL too.
+  EXPECT_EQ(split(std::string("a\0b\tc\x01", 6)), (Items{"a", "b", "c"}));
+}
+
+TEST(CommaLists, ATrailingCommaEndsAnEmptyItemOnlyWhereAsked) {
+  EXPECT_EQ(SplitCommaList("a,", TrailingComma::Dropped), Items{"a"});
+  EXPECT_EQ(SplitCommaList("a, ", TrailingComma::EndsEmptyItem), (Items{"a", ""}));
+  EXPECT_EQ(SplitCommaList(",", TrailingComma::Dropped), Items{""});
+  EXPECT_EQ(SplitCommaList(",", TrailingComma::EndsEmptyItem), (Items{"", ""}));
+  EXPECT_EQ(SplitCommaList("a,b", TrailingComma::EndsEmptyItem), (Items{"a", "b"}));
+}
+
+TEST(CommaLists, TheMeterStepsOncePerItem) {
+  int checks = 0;
+  const TWorkMeter meter([&checks] { ++checks; });
+  std::string text;
+  for (int i = 0; i < 2 * TWorkMeter::kStride; ++i) text += "x,";
+  EXPECT_EQ(SplitCommaList(text, TrailingComma::Dropped, meter).size(),
+            static_cast<std::size_t>(2 * TWorkMeter::kStride));
+  EXPECT_EQ(checks, 2);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "text/errors.h"
 #include "text/qelstrings.h"
+#include "text/trim.h"
 #include "wordtest.h"
 
 namespace tavlo {
@@ -23,7 +24,7 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 
 std::vector<std::string> SplitItems(const std::string& text) {
   std::vector<std::string> items;
-  std::string t = Trim(text);
+  std::string t(TrimControl(text));
   while (!t.empty()) {
     if (t[0] == '"') {
       const std::size_t close = t.find('"', 1);
@@ -43,7 +44,7 @@ std::vector<std::string> SplitItems(const std::string& text) {
         t.erase(0, blank + 1);
       }
     }
-    t = Trim(t);
+    t = std::string(TrimControl(t));
   }
   return items;
 }

@@ -272,9 +272,9 @@ TEST_F(DelimitedTextTest, TablesThatCannotBeChangedRefuseTheWholeFile) {
   bytes[10] = 0;  // record size 0 in the header: "1 record appended" once, and nothing stored
   bytes[11] = 0;
   cursortest::WriteBytes(path, bytes);
-  EXPECT_THROW_TEXT(Import(path, "NAME\nzed\n"), EDatabaseError,
-                    "Cannot modify the table until it is repaired: Invalid Record Size, Record "
-                    "Size in Hdr : 0, Expected : 61");
+  EXPECT_THROW_MSG(Import(path, "NAME\nzed\n"), EDatabaseError,
+                   "Cannot modify the table until it is repaired: Invalid Record Size, Record "
+                   "Size in Hdr : 0, Expected : 61");
   EXPECT_EQ(cursortest::ReadBytes(path), bytes);
 }
 

@@ -141,19 +141,12 @@ TEST(XmlFilter, ParsingSteps) {
   EXPECT_TRUE(open.Conditions.empty());
 }
 
-TEST(XmlFilter, UnquotingAndCaseFolding) {
+TEST(XmlFilter, Unquoting) {
   EXPECT_EQ(UnquoteXMLValue("  \"a\"  "), "a");
   EXPECT_EQ(UnquoteXMLValue("'a\""), "a");
   EXPECT_EQ(UnquoteXMLValue("\"\"a\"\""), "\"a\"");
   EXPECT_EQ(UnquoteXMLValue("\""), "");
   EXPECT_EQ(UnquoteXMLValue("a'b"), "a'b");
-  EXPECT_EQ(CompareXMLNoCase("abc", "ABC"), 0);
-  EXPECT_LT(CompareXMLNoCase("ab", "ABC"), 0);
-  EXPECT_GT(CompareXMLNoCase("b", "A"), 0);
-  // Only a to z fold; other bytes compare as unsigned codes.
-  EXPECT_NE(CompareXMLNoCase("\xe9", "\xc9"), 0);
-  EXPECT_GT(CompareXMLNoCase("\xe9", "z"), 0);
-  EXPECT_GT(CompareXMLNoCase("_", "a"), 0);  // "a" folds to "A" (65), below "_" (95)
 }
 
 }  // namespace

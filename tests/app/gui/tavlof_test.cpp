@@ -22,6 +22,7 @@
 #include "platform/desktophost.h"
 #include "platform/errors.h"
 #include "platform/filesystem.h"
+#include "tests/forwardingfilesystem.h"
 
 using namespace tavlo;
 using namespace tavlo::testsupport;
@@ -29,25 +30,13 @@ using namespace tavlo::testsupport;
 namespace {
 
 // The operating system's files, except that the settings file cannot be created.
-class NoSettingsWrites : public FileSystem {
+class NoSettingsWrites : public ForwardingFileSystem {
  public:
   std::unique_ptr<ByteStream> Open(const std::string& path, OpenMode mode) override {
     if (mode == OpenMode::Create && path.size() > 4 && path.substr(path.size() - 4) == ".ini")
       throw EFCreateError::ForPath(path);
     return OsFiles().Open(path, mode);
   }
-  bool FileExists(const std::string& p) override { return OsFiles().FileExists(p); }
-  bool DirectoryExists(const std::string& p) override { return OsFiles().DirectoryExists(p); }
-  bool DeleteFile(const std::string& p) override { return OsFiles().DeleteFile(p); }
-  bool RenameFile(const std::string& a, const std::string& b) override {
-    return OsFiles().RenameFile(a, b);
-  }
-  bool CreateDirectory(const std::string& p) override { return OsFiles().CreateDirectory(p); }
-  bool RemoveDirectory(const std::string& p) override { return OsFiles().RemoveDirectory(p); }
-  std::vector<DirectoryEntry> ListDirectory(const std::string& p) override {
-    return OsFiles().ListDirectory(p);
-  }
-  std::int64_t FileSize(const std::string& p) override { return OsFiles().FileSize(p); }
 };
 
 void MakeTable(const std::string& path) {

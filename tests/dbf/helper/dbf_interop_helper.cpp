@@ -18,6 +18,7 @@
 #include "dbf/fields.h"
 #include "dbf/memofile.h"
 #include "dbf/tdbf.h"
+#include "platform/asciitext.h"
 #include "platform/codepage.h"
 #include "platform/errors.h"
 #include "platform/filenames.h"
@@ -138,7 +139,7 @@ int SetMemo(const std::string& path, const std::string& field, std::int64_t reco
     file->LoadFieldList(defs);
     int index = -1;
     for (int i = 0; i < file->FieldCount(); ++i) {
-      if (file->FieldInfo(i).name == LowerCaseAscii(field)) index = i;
+      if (file->FieldInfo(i).name == LowerAscii(field)) index = i;
     }
     if (index < 0) throw Exception("no field " + field);
     memo = new TDbtFile(MemoPath(path), file->Level(), OpenMode::ReadWrite);
