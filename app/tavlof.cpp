@@ -27,10 +27,12 @@
 #include "app/widgets/icons.h"
 #include "app/widgets/linklabel.h"
 #include "app/widgets/windowplacement.h"
+#include "platform/codepage.h"
 #include "platform/desktophost.h"
 #include "platform/errors.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
+#include "platform/textcodec.h"
 
 namespace tavlo {
 
@@ -295,14 +297,39 @@ void TTavloF::OpenTable(const std::string& path, bool withForm) {
     lastFile = path;
     currentTable = path;
     Dbf1.SetTableName(path);
-    try {
-      Dbf1.Open();
-    } catch (const EFShareError& error) {
-      throw EFShareError(std::string(error.what()) + "\n" + ExtractFileName(path) +
-                         " is open in another program");
-    }
+    // What the opening corrected is shown once the table is open and read in its page, and
+    // before the failure when it fails.
+    std::string pageFailure;
+    ShowMessagesAfter(
+        [&] {
+          try {
+            Dbf1.Open();
+          } catch (const EFShareError& error) {
+            throw EFShareError(std::string(error.what()) + "\n" + ExtractFileName(path) +
+                               " is open in another program");
+          }
+          pageFailure = UseTableCodePage();
+        },
+        Dbf1.OpenDiagnostics());
+    if (!pageFailure.empty()) ShowError(pageFailure);
     if (withForm) OpenMatchingForm(path);
   });
+}
+
+std::string TTavloF::UseTableCodePage() {
+  // Text the locale's ANSI page cannot show (a Cyrillic table under a Western locale, UTF-8)
+  // is shown through a session page that holds it; the controls then read it afresh.
+  const int page = SuitableAnsiPage(Dbf1.DbfFile()->CodePage(), DefaultAnsiCodePage());
+  if (page == CurrentCodePages().AnsiCodePage()) return std::string();
+  std::string failure;
+  ChangeRecordSet([&] {
+    try {
+      UseSessionAnsiCodePage(page);
+    } catch (const std::exception& error) {
+      failure = error.what();
+    }
+  });
+  return failure;
 }
 
 void TTavloF::CloseTable() {

@@ -81,6 +81,10 @@ class TTavloF : public QMainWindow, public TPageHost {
   void ShowError(const std::string& message) override;
   void ShowStatus(const std::string& text) override;
 
+  // Makes the session's ANSI page one that shows the open table's text (see
+  // SuitableAnsiPage), the records learned afresh through ChangeRecordSet; the failure's
+  // message, or "" when the page is in use.
+  std::string UseTableCodePage();
   void OpenMatchingForm(const std::string& tablePath);
   // The form file that matches a table: its file name with ".dfrm" in the forms folder.
   std::string MatchingFormPath(const std::string& tablePath) const;

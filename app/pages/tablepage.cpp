@@ -25,8 +25,7 @@
 
 namespace tavlo {
 
-// Hears the cursor open and close. It is attached before the grid's link, so the session's
-// page is settled before the grid reads a record.
+// Hears the cursor open and close, for the code page label and button.
 class TTablePage::ActiveLink : public TDataLink {
  public:
   explicit ActiveLink(TTablePage& page) : page_(page) {}
@@ -140,11 +139,6 @@ void TTablePage::TableActiveChanged() {
   if (!open) {
     lblCodePage->clear();
     return;
-  }
-  try {
-    UseSessionAnsiCodePage(SuitableAnsiPage(table.DbfFile()->CodePage(), DefaultAnsiCodePage()));
-  } catch (const std::exception& error) {
-    host_.ShowError(error.what());
   }
   lblCodePage->setText("Code page: " + FromAnsi(table.DbfFile()->CodePageDescription()));
 }
