@@ -58,14 +58,13 @@ class TTavloF::StateLink : public TDataLink {
 
 TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent),
+      workspace(ToAnsi(QFileInfo(executablePath).absolutePath())),
       DataSource1(&Dbf1),
       ini(SettingsFilePath(ToAnsi(QFileInfo(executablePath).absoluteFilePath()))),
       RecordFilter1(Dbf1, qelScript1),
       arguments_(arguments) {
   setObjectName("TavloF");
   setWindowTitle(kProgramCaption);
-  exeFolder = ToAnsi(QFileInfo(executablePath).absolutePath());
-  if (exeFolder.empty() || exeFolder.back() != '/') exeFolder += '/';
 
   Dbf1.SetRunTimePath(".");
   Dbf1.SetShowDeleted(false);
@@ -189,8 +188,8 @@ QWidget* TTavloF::BuildFooter() {
   lblLink = new TLinkLabel(footer);
   lblLink->setObjectName("lblLink");
   lblLink->setText("Workspace folder");
-  lblLink->UrlOrEmail = FromAnsi(exeFolder);
-  lblLink->setToolTip(FromAnsi(exeFolder));
+  lblLink->UrlOrEmail = FromAnsi(workspace.Root());
+  lblLink->setToolTip(FromAnsi(workspace.Root()));
   layout->addWidget(lblLink);
   layout->addSpacing(8);
   btnhelp = new QToolButton(footer);
@@ -381,7 +380,7 @@ bool TTavloF::ConfirmPendingEdit() {
 }
 
 std::string TTavloF::MatchingFormPath(const std::string& tablePath) const {
-  return exeFolder + "forms/" + ChangeFileExt(ExtractFileName(tablePath), ".dfrm");
+  return workspace.FormFile(ChangeFileExt(ExtractFileName(tablePath), ".dfrm"));
 }
 
 void TTavloF::OpenMatchingForm(const std::string& tablePath) {
@@ -408,7 +407,7 @@ bool TTavloF::ChangeRecordSet(const std::function<void()>& change) {
 // ---- Footer and status bar ---------------------------------------------------------------
 
 void TTavloF::btnhelpClick() {
-  const std::string helpFile = exeFolder + "Tavlo.hlp";
+  const std::string helpFile = workspace.HelpFile();
   if (!HelpWindow->ShowTopic(FromAnsi(helpFile), "Tavlo"))
     ShowError("Cannot open file " + helpFile);
 }

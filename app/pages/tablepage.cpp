@@ -22,6 +22,7 @@
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
 #include "platform/textcodec.h"
+#include "workspace/workspacefolders.h"
 
 namespace tavlo {
 
@@ -122,7 +123,7 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
 
 void TTablePage::btnopenClick() {
   const std::string& last = host_.LastFile();
-  const std::string start = last.empty() ? host_.ExeFolder() + "tables" : ExtractFilePath(last);
+  const std::string start = last.empty() ? host_.Workspace().TablesFolder() : ExtractFilePath(last);
   const std::optional<std::string> chosen =
       Host().OpenFileDialog("Open database", "Dbase files (*.dbf)|*.dbf", start);
   if (chosen) host_.OpenTable(*chosen, true);
