@@ -27,10 +27,12 @@
 #include "app/widgets/icons.h"
 #include "app/widgets/linklabel.h"
 #include "app/widgets/windowplacement.h"
+#include "platform/codepage.h"
 #include "platform/desktophost.h"
 #include "platform/errors.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
+#include "platform/textcodec.h"
 
 namespace tavlo {
 
@@ -56,14 +58,13 @@ class TTavloF::StateLink : public TDataLink {
 
 TTavloF::TTavloF(const QString& executablePath, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent),
+      workspace(ToAnsi(QFileInfo(executablePath).absolutePath())),
       DataSource1(&Dbf1),
       ini(SettingsFilePath(ToAnsi(QFileInfo(executablePath).absoluteFilePath()))),
       RecordFilter1(Dbf1, qelScript1),
       arguments_(arguments) {
   setObjectName("TavloF");
   setWindowTitle(kProgramCaption);
-  exeFolder = ToAnsi(QFileInfo(executablePath).absolutePath());
-  if (exeFolder.empty() || exeFolder.back() != '/') exeFolder += '/';
 
   Dbf1.SetRunTimePath(".");
   Dbf1.SetShowDeleted(false);
@@ -187,8 +188,8 @@ QWidget* TTavloF::BuildFooter() {
   lblLink = new TLinkLabel(footer);
   lblLink->setObjectName("lblLink");
   lblLink->setText("Workspace folder");
-  lblLink->UrlOrEmail = FromAnsi(exeFolder);
-  lblLink->setToolTip(FromAnsi(exeFolder));
+  lblLink->UrlOrEmail = FromAnsi(workspace.Root());
+  lblLink->setToolTip(FromAnsi(workspace.Root()));
   layout->addWidget(lblLink);
   layout->addSpacing(8);
   btnhelp = new QToolButton(footer);
@@ -295,14 +296,39 @@ void TTavloF::OpenTable(const std::string& path, bool withForm) {
     lastFile = path;
     currentTable = path;
     Dbf1.SetTableName(path);
-    try {
-      Dbf1.Open();
-    } catch (const EFShareError& error) {
-      throw EFShareError(std::string(error.what()) + "\n" + ExtractFileName(path) +
-                         " is open in another program");
-    }
+    // What the opening corrected is shown once the table is open and read in its page, and
+    // before the failure when it fails.
+    std::string pageFailure;
+    ShowMessagesAfter(
+        [&] {
+          try {
+            Dbf1.Open();
+          } catch (const EFShareError& error) {
+            throw EFShareError(std::string(error.what()) + "\n" + ExtractFileName(path) +
+                               " is open in another program");
+          }
+          pageFailure = UseTableCodePage();
+        },
+        Dbf1.OpenDiagnostics());
+    if (!pageFailure.empty()) ShowError(pageFailure);
     if (withForm) OpenMatchingForm(path);
   });
+}
+
+std::string TTavloF::UseTableCodePage() {
+  // Text the locale's ANSI page cannot show (a Cyrillic table under a Western locale, UTF-8)
+  // is shown through a session page that holds it; the controls then read it afresh.
+  const int page = SuitableAnsiPage(Dbf1.DbfFile()->CodePage(), DefaultAnsiCodePage());
+  if (page == CurrentCodePages().AnsiCodePage()) return std::string();
+  std::string failure;
+  ChangeRecordSet([&] {
+    try {
+      UseSessionAnsiCodePage(page);
+    } catch (const std::exception& error) {
+      failure = error.what();
+    }
+  });
+  return failure;
 }
 
 void TTavloF::CloseTable() {
@@ -352,7 +378,7 @@ bool TTavloF::ConfirmPendingEdit() {
 }
 
 std::string TTavloF::MatchingFormPath(const std::string& tablePath) const {
-  return exeFolder + "forms/" + ChangeFileExt(ExtractFileName(tablePath), ".dfrm");
+  return workspace.FormFile(ChangeFileExt(ExtractFileName(tablePath), ".dfrm"));
 }
 
 void TTavloF::OpenMatchingForm(const std::string& tablePath) {
@@ -379,7 +405,7 @@ bool TTavloF::ChangeRecordSet(const std::function<void()>& change) {
 // ---- Footer and status bar ---------------------------------------------------------------
 
 void TTavloF::btnhelpClick() {
-  const std::string helpFile = exeFolder + "Tavlo.hlp";
+  const std::string helpFile = workspace.HelpFile();
   if (!HelpWindow->ShowTopic(FromAnsi(helpFile), "Tavlo"))
     ShowError("Cannot open file " + helpFile);
 }

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "workspace/formplacement.h"
+#include "workspace/workspacefolders.h"
 #include "query/recordfilter.h"
 #include "app/data/datasource.h"
 #include "app/pages/pagehost.h"
@@ -42,14 +43,14 @@ class TEditorPage;
 class TTavloF : public QMainWindow, public TPageHost {
   Q_OBJECT
  public:
-  // executablePath decides exeFolder and the settings file; arguments are the command-line
+  // executablePath decides the workspace and the settings file; arguments are the command-line
   // arguments after the program name. Runs FormCreate, then creates the file chooser and the
   // properties window. The script words must be registered before (see startup.h).
   TTavloF(const QString& executablePath, const QStringList& arguments, QWidget* parent = nullptr);
   ~TTavloF() noexcept override;
 
   // Workspace state.
-  std::string exeFolder;
+  TWorkspaceFolders workspace;
   std::string lastFile;
   std::string currentTable;
 
@@ -71,7 +72,7 @@ class TTavloF : public QMainWindow, public TPageHost {
   TFormSelectF& FileChooser() override { return *FormSelectF; }
   TPropertiesF& Properties() override { return *PropertiesF; }
   TqelWebSafe& WebSafe() override { return *qelWebSafe1; }
-  const std::string& ExeFolder() const override { return exeFolder; }
+  const TWorkspaceFolders& Workspace() const override { return workspace; }
   const std::string& CurrentTable() const override { return currentTable; }
   const std::string& LastFile() const override { return lastFile; }
   void OpenTable(const std::string& path, bool withForm) override;
@@ -81,6 +82,10 @@ class TTavloF : public QMainWindow, public TPageHost {
   void ShowError(const std::string& message) override;
   void ShowStatus(const std::string& text) override;
 
+  // Makes the session's ANSI page one that shows the open table's text (see
+  // SuitableAnsiPage), the records learned afresh through ChangeRecordSet; the failure's
+  // message, or "" when the page is in use.
+  std::string UseTableCodePage();
   void OpenMatchingForm(const std::string& tablePath);
   // The form file that matches a table: its file name with ".dfrm" in the forms folder.
   std::string MatchingFormPath(const std::string& tablePath) const;

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace tavlo {
+class TDbf;
+}
+
 namespace tavlo::cli {
 
 struct Command {
@@ -43,5 +47,10 @@ std::string AbsolutePath(const std::string& path);
 // ("people", "PEOPLE.DBF", "people.DBF"). Commands that work on a table's files take their
 // table through this, so that every command opens what dump opens.
 std::string TableArgument(const std::string& argument);
+
+// Opens dbf. What its opening checks corrected and went on with ("Invalid Record Count,...")
+// is said on standard error through the desktop host ("tavlo-cli: " and the text, a line for
+// each of its lines) before anything else, also when the opening then fails.
+void OpenTable(TDbf& dbf);
 
 }  // namespace tavlo::cli

@@ -98,7 +98,7 @@ int Dump(const std::vector<std::string>& arguments) {
     RegisterLibraryWords();
     filter.SetFilterText(CurrentCodePages().Utf8ToAnsi(filterText));
   }
-  dbf.Open();
+  OpenTable(dbf);
   // Text the locale's ANSI page cannot hold (a Cyrillic table under a Western locale, UTF-8,
   // Chinese) is shown through a session page that holds it, before any value is read; the
   // filter's literals then compare in that page too.

@@ -33,7 +33,7 @@ int RunImport(const std::vector<std::string>& arguments) {
   const std::string text = LoadFileToString(files[1]);
   TDbf dbf;
   dbf.SetTableName(AbsolutePath(files[0]));
-  dbf.Open();
+  OpenTable(dbf);
   // Text the locale's ANSI page cannot hold (Cyrillic under a Western locale) goes through
   // a session page that holds the table's characters, as dump reads it.
   const int sessionPage = SuitableAnsiPage(dbf.DbfFile()->CodePage(), DefaultAnsiCodePage());

@@ -1,10 +1,12 @@
 // tavlo-cli info TABLE: the header, the fields, the code page and the attached files of a
-// table, read without writing anything. Opening messages go to stderr through the desktop host.
+// table, read without writing anything. What the opening corrected goes to stderr through the
+// desktop host.
 #include <iostream>
 
 #include "workspace/tableinfo.h"
 #include "cli/command.h"
 #include "dbf/tablefiles.h"
+#include "platform/desktophost.h"
 
 namespace tavlo::cli {
 namespace {
@@ -26,7 +28,11 @@ int RunInfo(const std::vector<std::string>& arguments) {
   }
   if (table.empty()) throw UsageError("info takes exactly one TABLE");
   const std::string dataPath = ResolveDataFilePath(table);
-  std::cout << TableInformationText(dataPath, codePage);
+  std::vector<std::string> diagnostics;
+  std::string text;
+  ShowMessagesAfter([&] { text = TableInformationText(dataPath, diagnostics, codePage); },
+                    diagnostics);
+  std::cout << text;
   return 0;
 }
 

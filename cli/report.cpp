@@ -68,7 +68,7 @@ int RunReport(const std::vector<std::string>& arguments) {
     RegisterLibraryWords();
     filter.SetFilterText(filterText);
   }
-  dbf.Open();
+  OpenTable(dbf);
   if (filtered) filter.Apply();
 
   const TReportResult result = BuildReportText(templatePath, dbf.TableName(), dbf);

@@ -13,7 +13,6 @@
 #include "platform/asciitext.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
-#include "platform/desktophost.h"
 #include "platform/errors.h"
 #include "platform/regional.h"
 #include "platform/textcodec.h"
@@ -98,11 +97,17 @@ void TDbfFile::ReadHeader() {
   }
   const std::int64_t physical = RecordCount();
   if (physical != HeaderRecordCount()) {
-    Host().ShowMessage(
+    openDiagnostics_.push_back(
         "Invalid Record Count,\rRecordCount in Hdr : " + std::to_string(HeaderRecordCount()) +
         "\rexpected : " + std::to_string(physical));
     SetHeaderRecordCount(static_cast<std::uint32_t>(physical));
   }
+}
+
+std::vector<std::string> TDbfFile::TakeOpenDiagnostics() {
+  std::vector<std::string> taken;
+  taken.swap(openDiagnostics_);
+  return taken;
 }
 
 std::uint32_t TDbfFile::HeaderRecordCount() const {
@@ -310,7 +315,7 @@ void TDbfFile::LoadFieldList(TFieldDefs& fieldDefs) {
     layoutCorrection_ =
         "Invalid Record Size,\rRecord Size in Hdr : " + std::to_string(HeaderRecordSize()) +
         "\rExpected : " + std::to_string(computed);
-    Host().ShowMessage(layoutCorrection_ + "\r" + std::string(kReadOnlyUntilRepaired));
+    openDiagnostics_.push_back(layoutCorrection_ + "\r" + std::string(kReadOnlyUntilRepaired));
   }
   // Records stay located and buffered by the size read at opening; a field that this size
   // cuts off is only read as far as it goes and refuses writes.

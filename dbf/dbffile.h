@@ -5,10 +5,11 @@
 // States: constructed (header read and record count checked) -> LoadFieldList (descriptors
 // read, record size checked) -> records read and written -> FlushHeader when the cursor
 // releases a table it did not open read-only. Header size and record size stay as read at
-// opening, except through WriteStructure. Opening checks that do not stop the opening go
-// through Host().ShowMessage. A record count that disagrees is corrected in memory; a record
-// size that disagrees with the fields makes the layout corrected (LayoutCorrection), and such
-// a file is never written: its header stays as it is until the table is repaired.
+// opening, except through WriteStructure. Opening checks that correct a value and go on are
+// kept as diagnostics for the caller to show (TakeOpenDiagnostics); this layer never shows a
+// message. A record count that disagrees is corrected in memory; a record size that disagrees
+// with the fields makes the layout corrected (LayoutCorrection), and such a file is never
+// written: its header stays as it is until the table is repaired.
 #pragma once
 
 #include <array>
@@ -36,8 +37,8 @@ class TDbfFile : public TPagedFile {
   // Create mode: an empty file with the header of a new table (version 0x03, level 0, sizes
   // 0, the language byte of the OEM page its text is stored in). Other modes: reads the
   // header (EReadError "Stream read error" when the file is shorter than 32 bytes), derives
-  // the level, takes the sizes and corrects the header's record count to the physical count
-  // with the "Invalid Record Count," message.
+  // the level, takes the sizes and corrects the header's record count to the physical count,
+  // keeping the "Invalid Record Count," diagnostic.
   TDbfFile(const std::string& path, OpenMode mode);
   ~TDbfFile() noexcept override;
 
@@ -106,9 +107,15 @@ class TDbfFile : public TPagedFile {
   // there is none): fieldDefs is cleared and gets one definition per descriptor
   // (not required), the field list is rebuilt. Raises EBinaryDataSetError "Invalid field
   // count : n (must be between 1 and 255)" and EReadError for truncated descriptors; both
-  // leave the file untouched. A record size that disagrees with the fields is reported with
-  // the "Invalid Record Size," message and sets LayoutCorrection; the header is not changed.
+  // leave the file untouched. A record size that disagrees with the fields keeps the
+  // "Invalid Record Size," diagnostic (LayoutCorrection and kReadOnlyUntilRepaired on two
+  // lines) and sets LayoutCorrection; the header is not changed.
   void LoadFieldList(TFieldDefs& fieldDefs);
+  // What the opening checks corrected and went on with since the last call, in the order
+  // found, each as the text of one message box (lines broken by CR): the constructor's
+  // "Invalid Record Count,\rRecordCount in Hdr : N\rexpected : M", LoadFieldList's
+  // "Invalid Record Size,...". The caller shows them; they are handed over once.
+  std::vector<std::string> TakeOpenDiagnostics();
   // Writes the descriptors, terminator and header of a new table from fieldDefs and sets
   // header size and record size. Implemented with table creation (dbf/tablecreate.cpp).
   void WriteStructure(const TFieldDefs& fieldDefs);
@@ -183,6 +190,7 @@ class TDbfFile : public TPagedFile {
   std::vector<TMyFieldInfo> fields_;
   std::int32_t fieldsRecordSize_ = 0;
   std::string layoutCorrection_;
+  std::vector<std::string> openDiagnostics_;
   // The hidden _NullFlags field of Visual FoxPro (length 0: none).
   std::int32_t nullFlagsOffset_ = 0;
   std::int32_t nullFlagsLength_ = 0;

@@ -21,7 +21,6 @@
 #include "dbf/tablefiles.h"
 #include "dbf/tablepack.h"
 #include "dbf/tdbfbuffers.h"
-#include "platform/desktophost.h"
 #include "platform/filenames.h"
 #include "platform/textcodec.h"
 #include "text/trim.h"
@@ -231,7 +230,10 @@ void TDbf::AttachFilesAt(bool create, const std::string& dataPath) {
         memo = new TDbtFile(memoPath, data->Level(), OpenMode::Create);
     } else {
       OpenMode mode = readOnly_ ? OpenMode::ReadOnly : OpenMode::ReadWrite;
-      if (data == nullptr) data = new TDbfFile(dataPath, mode);
+      if (data == nullptr) {
+        data = new TDbfFile(dataPath, mode);
+        TakeOpenDiagnostics(*data);
+      }
       ApplyCodePage(*data, dataPath);
       if (index == nullptr && Files().FileExists(indexPath)) {
         index = new TIndexFile(indexPath, mode);
@@ -291,12 +293,22 @@ void TDbf::ReleaseFiles(bool flushHeader) {
   if (failure) std::rethrow_exception(failure);
 }
 
+void TDbf::TakeOpenDiagnostics(TDbfFile& data) {
+  for (std::string& text : data.TakeOpenDiagnostics()) openDiagnostics_.push_back(std::move(text));
+}
+
+void TDbf::LoadFieldList() {
+  fieldDefs_.clear();
+  dbfFile_->LoadFieldList(fieldDefs_);
+  TakeOpenDiagnostics(*dbfFile_);
+}
+
 void TDbf::UpdateFieldDefs() {
   if (Active()) return;
+  openDiagnostics_.clear();
   AttachFiles(false);
   try {
-    fieldDefs_.clear();
-    dbfFile_->LoadFieldList(fieldDefs_);
+    LoadFieldList();
   } catch (...) {
     ReleaseFiles(false);
     throw;
@@ -305,10 +317,10 @@ void TDbf::UpdateFieldDefs() {
 }
 
 void TDbf::InternalOpen() {
+  openDiagnostics_.clear();
   AttachFiles(false);
   try {
-    fieldDefs_.clear();
-    dbfFile_->LoadFieldList(fieldDefs_);
+    LoadFieldList();
     layout_.Build(*dbfFile_);
     ClearFields();
     for (std::size_t i = 0; i < fieldDefs_.size(); ++i) {
@@ -626,10 +638,6 @@ bool TDbf::ReadRecordAt(TBookmark bookmark, TRecordBuffer& buffer) {
   }
   ReadInto(bookmark, buffer);
   return AcceptRecord(buffer);
-}
-
-void TDbf::InternalHandleException(const Exception& error) {
-  Host().ShowMessage(error.what());
 }
 
 void TDbf::CheckWritable() const {

@@ -2,13 +2,14 @@
 // fetches records in physical order, hides deleted records and those the filter callback
 // rejects, writes posted and deleted records straight back, and offers random access by
 // bookmark for views that show many records without moving the cursor. It never shows a
-// message itself (opening checks go through the desktop host).
+// message itself: what the opening checks corrected comes back as OpenDiagnostics.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dbf/columnlayout.h"
 #include "dbf/dataset.h"
@@ -168,6 +169,12 @@ class TDbf : public TDataSet {
   // Set when the table opened: why its memo fields cannot be read (see MemoFileProblem in
   // dbf/memofile.h), empty when they can. The status bar and tavlo-cli show it.
   const std::string& MemoFileProblemText() const { return memoProblem_; }
+  // What the opening checks of the last Open (or UpdateFieldDefs) corrected and went on with,
+  // in the order found, each the text of one message box (see TDbfFile::TakeOpenDiagnostics).
+  // Kept when the opening fails after them, and until the next opening starts: the caller
+  // shows them, before the failure if there is one. A table file another cursor holds open
+  // already was checked, and said, when that one opened it.
+  const std::vector<std::string>& OpenDiagnostics() const { return openDiagnostics_; }
 
   // Field data hooks (see TDataSet).
   bool GetFieldData(const TField& field, void* dest, const TRecordBuffer* from) override;
@@ -177,10 +184,6 @@ class TDbf : public TDataSet {
   // FieldVariant written into out, reusing out's text storage: the record filter's way to
   // hand a field of the record under test to the script without a second copy.
   void FieldVariantInto(const TField& field, const TRecordBuffer* from, Variant& out);
-
-  // Shows the message of an exception caught inside the dataset machinery (a data-aware
-  // control's callback) through the desktop host's error box.
-  void InternalHandleException(const Exception& error);
 
   // File handling, as Open, Close and CreateTableFile use it.
   void AttachFiles(bool create);
@@ -228,6 +231,10 @@ class TDbf : public TDataSet {
     return dbfFile_ != nullptr && !dbfFile_->LayoutCorrection().empty();
   }
   void ApplyCodePage(TDbfFile& data, const std::string& dataPath) const;
+  // Moves what data's opening checks found into OpenDiagnostics.
+  void TakeOpenDiagnostics(TDbfFile& data);
+  // The field definitions read from the attached data file, its diagnostics taken.
+  void LoadFieldList();
   void CheckFieldOfThisTable(const TField& field) const;
 
   std::string tableName_;
@@ -243,6 +250,7 @@ class TDbf : public TDataSet {
   TDbtFile* memoFile_ = nullptr;
   TFptFile* fptFile_ = nullptr;
   std::string memoProblem_;
+  std::vector<std::string> openDiagnostics_;
   TIndexFile* indexFile_ = nullptr;
   bool filesAttached_ = false;
   std::int32_t currentIndex_ = -1;

@@ -207,6 +207,17 @@ DesktopHost& Host() {
   return *installed;
 }
 
+void ShowMessagesAfter(const std::function<void()>& step,
+                       const std::vector<std::string>& messages) {
+  try {
+    step();
+  } catch (...) {
+    Host().ShowMessages(messages);
+    throw;
+  }
+  Host().ShowMessages(messages);
+}
+
 ScopedDesktopHost::ScopedDesktopHost(DesktopHost& replacement) : previous_(&Host()) {
   InstalledHost() = &replacement;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,8 +29,12 @@ enum class Answer { Yes, No, Cancel };
 class DesktopHost {
  public:
   virtual ~DesktopHost() = default;
-  // An information message (the engine's opening checks, the script word say).
+  // An information message (what an opening corrected, the script word say).
   virtual void ShowMessage(const std::string& text) = 0;
+  // Each of texts as ShowMessage shows it, in order.
+  void ShowMessages(const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) ShowMessage(text);
+  }
   // A failure the user must see: the error icon and the program's name as title.
   virtual void ShowError(const std::string& text) { ShowMessage(text); }
   // A question with Yes and No, or with Yes, No and Cancel when withCancel is set. Unless a
@@ -130,6 +135,10 @@ std::unique_ptr<DesktopHost> NewHeadlessHost(const std::string& messagePrefix = 
 
 // The host in force (headless until a program installs another).
 DesktopHost& Host();
+// Runs step, then shows messages through the host in force (ShowMessages); when step fails
+// they are shown before its failure goes on. For an opening whose checks correct a value and
+// go on: step fills messages, or they are the list its cursor keeps (TDbf::OpenDiagnostics).
+void ShowMessagesAfter(const std::function<void()>& step, const std::vector<std::string>& messages);
 // Installs a host for the lifetime of the object, restoring the previous.
 class ScopedDesktopHost {
  public:

@@ -5,6 +5,7 @@
 
 #include "platform/filenames.h"
 #include "text/qelstrings.h"
+#include "workspace/workspacefolders.h"
 
 namespace tavlo {
 
@@ -206,7 +207,7 @@ std::string FormTablePath(const std::string& firstLine, const std::string& exeFo
   // ExtractFileName splits at "\\" too, so a form saved under Windows finds its table here.
   const std::string name = ExtractFileName(stored);
   if (name.empty()) return std::string();
-  const std::string moved = exeFolder + "tables/" + name;
+  const std::string moved = TWorkspaceFolders(exeFolder).TableFile(name);
   return fileExists(moved) ? moved : std::string();
 }
 

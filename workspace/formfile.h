@@ -66,7 +66,8 @@ std::string ControlToLine(const FormControlDesc& desc);
 std::string FormFileText(const std::string& tablePath, const std::vector<std::string>& lines);
 
 // The table a form file's first line names: its filename value when such a file exists,
-// otherwise exeFolder + "tables/" + its file name part when that exists, otherwise "".
+// otherwise its file name part in the tables folder of the workspace in exeFolder when that
+// exists, otherwise "".
 std::string FormTablePath(const std::string& firstLine, const std::string& exeFolder,
                           const std::function<bool(const std::string&)>& fileExists);
 

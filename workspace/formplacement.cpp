@@ -2,7 +2,6 @@
 #include "workspace/formplacement.h"
 
 #include "workspace/inifile.h"
-#include "platform/filenames.h"
 
 namespace tavlo {
 
@@ -38,10 +37,6 @@ void FormPlacementStore::ReadString(const std::string& section, const std::strin
 void FormPlacementStore::WriteString(const std::string& section, const std::string& key,
                                      const std::string& value) const {
   IniFile(iniPath_).WriteString(section, key, value);
-}
-
-std::string SettingsFilePath(const std::string& executablePath) {
-  return ChangeFileExt(executablePath, ".ini");
 }
 
 }  // namespace tavlo

@@ -37,8 +37,4 @@ class FormPlacementStore {
   std::string iniPath_;
 };
 
-// The settings file of an executable: its path with the extension replaced by ".ini"
-// (appended when the name has none).
-std::string SettingsFilePath(const std::string& executablePath);
-
 }  // namespace tavlo

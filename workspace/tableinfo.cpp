@@ -1,6 +1,7 @@
 // What `tavlo-cli info` prints and the "Table information" window shows: version, format,
 // level, counts, sizes, last update, language byte and code page, memo and index files and the
-// field list, read without writing anything. Opening messages go through the desktop host.
+// field list, read without writing anything. What the opening checks corrected goes back to
+// the caller as diagnostics.
 #include "workspace/tableinfo.h"
 
 #include <cstdio>
@@ -33,13 +34,19 @@ struct Held {
 
 }  // namespace
 
-std::string TableInformationText(const std::string& dataPath, int codePage) {
+std::string TableInformationText(const std::string& dataPath, std::vector<std::string>& diagnostics,
+                                 int codePage) {
   if (!Files().FileExists(dataPath)) throw EBinaryDataSetError::TableNotFound(dataPath);
 
   Held data{new TDbfFile(dataPath, OpenMode::ReadOnly)};
   TDbfFile& file = *static_cast<TDbfFile*>(data.file);
+  const auto takeDiagnostics = [&] {
+    for (std::string& text : file.TakeOpenDiagnostics()) diagnostics.push_back(std::move(text));
+  };
+  takeDiagnostics();
   TFieldDefs defs;
   file.LoadFieldList(defs);
+  takeDiagnostics();
   ApplyTableCodePage(file, dataPath, codePage);
 
   std::string memoText = "none";

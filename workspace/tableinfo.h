@@ -3,12 +3,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tavlo {
 
 // dataPath as found on disk (the case of its extension kept); codePage 0 for the table's own
 // page, else the page to read it in. Raises the cursor's "Table file not found" and the file
-// layer's errors.
-std::string TableInformationText(const std::string& dataPath, int codePage = 0);
+// layer's errors. What the opening checks corrected and went on with ("Invalid Record
+// Count,...") is appended to diagnostics as it is found, so that a caller shows it also when
+// a later step fails.
+std::string TableInformationText(const std::string& dataPath, std::vector<std::string>& diagnostics,
+                                 int codePage = 0);
 
 }  // namespace tavlo

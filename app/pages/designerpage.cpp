@@ -15,6 +15,7 @@
 #include "platform/desktophost.h"
 #include "platform/filesystem.h"
 #include "text/qelstrings.h"
+#include "workspace/workspacefolders.h"
 
 namespace tavlo {
 
@@ -88,7 +89,7 @@ void TDesignerPage::CreateTableFromDefinition() {
   const std::string text = ToAnsi(Memo1->toPlainText());
   if (SplitLines(text).empty()) return;
   const std::optional<std::string> chosen = Host().SaveFileDialog(
-      "Create Table", "Dbase files (*.dbf)|*.dbf", host_.ExeFolder() + "tables", "dbf");
+      "Create Table", "Dbase files (*.dbf)|*.dbf", host_.Workspace().TablesFolder(), "dbf");
   if (!chosen) return;
   const std::string path = TableFileForDefinition(*chosen);
   if (Files().FileExists(path)) {

@@ -23,6 +23,7 @@
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 #include "text/qelstrings.h"
+#include "workspace/workspacefolders.h"
 
 namespace tavlo {
 
@@ -290,7 +291,7 @@ bool TEditorPage::Save(const std::string& path) {
 }
 
 bool TEditorPage::SaveAs() {
-  if (editorSaveFolder.empty()) editorSaveFolder = host_.ExeFolder();
+  if (editorSaveFolder.empty()) editorSaveFolder = host_.Workspace().Root();
   SaveDialogRequest request;
   request.title = "Save";
   request.folder = editorSaveFolder;
@@ -305,7 +306,7 @@ bool TEditorPage::SaveTemplateAs() {
   SaveDialogRequest request;
   request.title = "Save Report Template";
   request.filter = "Report Templates|*.drpt";
-  request.folder = host_.ExeFolder() + "reports";
+  request.folder = host_.Workspace().ReportsFolder();
   // Whatever extension is typed, a template is a .drpt: the file replaced may not be the one
   // the dialog asked about.
   request.forcedExtension = ".drpt";
@@ -333,7 +334,7 @@ bool TEditorPage::ConfirmSaveText() {
 
 void TEditorPage::btnopenClick() {
   if (!ConfirmSaveText()) return;
-  if (editorOpenFolder.empty()) editorOpenFolder = host_.ExeFolder();
+  if (editorOpenFolder.empty()) editorOpenFolder = host_.Workspace().Root();
   const std::optional<std::string> chosen = Host().OpenFileDialog("Open", "", editorOpenFolder);
   if (!chosen) return;
   editorOpenFolder = ExtractFilePath(*chosen);
@@ -345,7 +346,7 @@ void TEditorPage::btnsaveClick() {
 }
 
 void TEditorPage::btnnewreportClick() {
-  const std::string path = host_.ExeFolder() + "reports/template.html";
+  const std::string path = host_.Workspace().ReportFile("template.html");
   if (!Files().FileExists(path)) {
     host_.ShowError("Can not find template " + path);
     return;
@@ -358,7 +359,7 @@ void TEditorPage::btnnewreportClick() {
 void TEditorPage::btnopentemplateClick() {
   if (!ConfirmSaveText()) return;
   const std::optional<std::string> chosen =
-      host_.FileChooser().ChooseFile(host_.ExeFolder() + "reports", "*.drpt", "Select Report");
+      host_.FileChooser().ChooseFile(host_.Workspace().ReportsFolder(), "*.drpt", "Select Report");
   if (!chosen || !Files().FileExists(*chosen)) return;
   Load(*chosen, "");
 }

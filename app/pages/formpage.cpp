@@ -31,6 +31,7 @@
 #include "platform/filesystem.h"
 #include "text/qelstrings.h"
 #include "text/trim.h"
+#include "workspace/workspacefolders.h"
 
 namespace tavlo {
 
@@ -230,7 +231,7 @@ void TFormPage::LoadForm(const std::string& path) {
   const std::vector<std::string> lines = SplitLines(text);
   if (lines.size() < 2) return;
   const std::string table = FormTablePath(
-      lines[0], host_.ExeFolder(), [](const std::string& p) { return Files().FileExists(p); });
+      lines[0], host_.Workspace().Root(), [](const std::string& p) { return Files().FileExists(p); });
   if (table.empty()) return;
   host_.OpenTable(table, false);
   try {
@@ -334,7 +335,7 @@ void TFormPage::btnnewformClick() {
   const std::optional<std::string> typed = Host().InputBox("Tavlo forms", "Enter form name", "");
   // A blank name names no form: nothing to say, nothing changes.
   if (!typed || TrimControl(*typed).empty()) return;
-  const std::string path = host_.ExeFolder() + "forms/" + ChangeFileExt(*typed, ".dfrm");
+  const std::string path = host_.Workspace().FormFile(ChangeFileExt(*typed, ".dfrm"));
   if (Files().FileExists(path)) {
     host_.ShowError("A form named " + *typed + " allready exists.");
     return;
@@ -346,7 +347,7 @@ void TFormPage::btnnewformClick() {
 
 void TFormPage::btnopenformClick() {
   const std::optional<std::string> path =
-      host_.FileChooser().ChooseFile(host_.ExeFolder() + "forms/", "*.dfrm", "Select form");
+      host_.FileChooser().ChooseFile(host_.Workspace().FormsFolder(), "*.dfrm", "Select form");
   if (path && Files().FileExists(*path)) LoadForm(*path);
 }
 

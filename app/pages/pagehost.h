@@ -15,6 +15,7 @@ class TDbf;
 class TFormSelectF;
 class TPropertiesF;
 class TRecordFilter;
+class TWorkspaceFolders;
 class TqelWebSafe;
 class TqelScript;
 
@@ -33,8 +34,8 @@ class TPageHost {
   // The web-safe colour picker qelWebSafe1 (one window, reused for every pick).
   virtual TqelWebSafe& WebSafe() = 0;
 
-  // The executable's folder with a trailing "/"; the workspace folders lie in it.
-  virtual const std::string& ExeFolder() const = 0;
+  // The workspace: the executable's folder and the tables, forms and reports folders in it.
+  virtual const TWorkspaceFolders& Workspace() const = 0;
   // The path of the open table, "" when none is open.
   virtual const std::string& CurrentTable() const = 0;
   // The table opened last (kept after it is closed; the settings file's "lastfile").

@@ -17,6 +17,7 @@
 #include "platform/desktophost.h"
 #include "platform/filesystem.h"
 #include "text/qelstrings.h"
+#include "workspace/workspacefolders.h"
 
 namespace tavlo {
 
@@ -44,18 +45,18 @@ TReportPage::TReportPage(TPageHost& host, QWidget* parent) : QWidget(parent), ho
 }
 
 std::string TReportPage::ReportFile() const {
-  return host_.ExeFolder() + "reports/report.html";
+  return host_.Workspace().ReportFile("report.html");
 }
 
 void TReportPage::btnopenhtmlClick() {
   const std::optional<std::string> chosen =
-      Host().OpenFileDialog("Open HTML", "HTML Files|*.htm*", host_.ExeFolder() + "reports");
+      Host().OpenFileDialog("Open HTML", "HTML Files|*.htm*", host_.Workspace().ReportsFolder());
   if (chosen) ShowFile(*chosen);
 }
 
 void TReportPage::btnopenreportClick() {
   const std::optional<std::string> chosen =
-      host_.FileChooser().ChooseFile(host_.ExeFolder() + "reports", "*.drpt", "Select Report");
+      host_.FileChooser().ChooseFile(host_.Workspace().ReportsFolder(), "*.drpt", "Select Report");
   if (!chosen || !Files().FileExists(*chosen)) return;
   MakeReport(*chosen);
 }

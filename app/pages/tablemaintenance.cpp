@@ -45,8 +45,10 @@ void TTableMaintenance::btninfoClick() {
   const std::string path = OpenTablePath();
   if (path.empty()) return;
   try {
-    Host().ShowReport("Table information - " + ExtractFileName(path),
-                      TableInformationText(path), "");
+    std::vector<std::string> diagnostics;
+    std::string text;
+    ShowMessagesAfter([&] { text = TableInformationText(path, diagnostics); }, diagnostics);
+    Host().ShowReport("Table information - " + ExtractFileName(path), text, "");
   } catch (const std::exception& error) {
     host_.ShowError(error.what());
   }

@@ -22,11 +22,11 @@
 #include "platform/desktophost.h"
 #include "platform/filenames.h"
 #include "platform/textcodec.h"
+#include "workspace/workspacefolders.h"
 
 namespace tavlo {
 
-// Hears the cursor open and close. It is attached before the grid's link, so the session's
-// page is settled before the grid reads a record.
+// Hears the cursor open and close, for the code page label and button.
 class TTablePage::ActiveLink : public TDataLink {
  public:
   explicit ActiveLink(TTablePage& page) : page_(page) {}
@@ -123,7 +123,7 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
 
 void TTablePage::btnopenClick() {
   const std::string& last = host_.LastFile();
-  const std::string start = last.empty() ? host_.ExeFolder() + "tables" : ExtractFilePath(last);
+  const std::string start = last.empty() ? host_.Workspace().TablesFolder() : ExtractFilePath(last);
   const std::optional<std::string> chosen =
       Host().OpenFileDialog("Open database", "Dbase files (*.dbf)|*.dbf", start);
   if (chosen) host_.OpenTable(*chosen, true);
@@ -140,11 +140,6 @@ void TTablePage::TableActiveChanged() {
   if (!open) {
     lblCodePage->clear();
     return;
-  }
-  try {
-    UseSessionAnsiCodePage(SuitableAnsiPage(table.DbfFile()->CodePage(), DefaultAnsiCodePage()));
-  } catch (const std::exception& error) {
-    host_.ShowError(error.what());
   }
   lblCodePage->setText("Code page: " + FromAnsi(table.DbfFile()->CodePageDescription()));
 }

@@ -2,9 +2,8 @@
 // table is read in (with a choice of another), the switch that shows deleted records,
 // "Recall", the find bar and the grid DBGrid1 over the shell's data source. It never opens a
 // table itself: it asks the shell; every change of the records the grid shows (order, code
-// page, deleted records) goes through the shell's ChangeRecordSet. When a table opens whose
-// text the locale's ANSI page cannot show, it switches the session's page before the grid
-// reads.
+// page, deleted records) goes through the shell's ChangeRecordSet. The session's page follows
+// each table the shell opens (TTavloF::OpenTable); a page chosen here is followed the same way.
 #pragma once
 
 #include <QCheckBox>

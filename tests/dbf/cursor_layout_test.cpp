@@ -65,8 +65,8 @@ TEST_F(CursorLayoutTest, DisagreeingRecordSizeOpensReadOnlyAndWritesNothing) {
     const std::string correction =
         "Invalid Record Size,\rRecord Size in Hdr : " + std::to_string(recordSize) +
         "\rExpected : 25";
-    ASSERT_FALSE(host_.messages.empty());
-    EXPECT_EQ(host_.messages.back(),
+    ASSERT_FALSE(dbf.OpenDiagnostics().empty());
+    EXPECT_EQ(dbf.OpenDiagnostics().back(),
               correction + "\rThe table opens read-only until it is repaired.");
     EXPECT_TRUE(dbf.ReadOnly());
     if (recordSize == 30) {
@@ -110,6 +110,7 @@ TEST_F(CursorLayoutTest, DbaseSevenWithoutTerminatorKeepsItsRecordSize) {
   dbf.SetTableName(path);
   dbf.Open();
   EXPECT_TRUE(host_.messages.empty()) << host_.messages.front();
+  EXPECT_TRUE(dbf.OpenDiagnostics().empty()) << dbf.OpenDiagnostics().front();
   EXPECT_EQ(dbf.DbfFile()->Format(), TableFormat::dBase7);
   ASSERT_EQ(dbf.FieldCount(), 2);
   EXPECT_EQ(Walk(dbf), (std::vector<std::string>{"hello"}));

@@ -67,6 +67,7 @@ TEST_F(CursorProcessTest, KilledWriterLosesNoPostedRecord) {
   EXPECT_EQ(HeaderCount(ReadBytes(path)), static_cast<std::uint32_t>(kPosted));
   dbf.Open();
   EXPECT_TRUE(host_.messages.empty()) << host_.messages[0];
+  EXPECT_TRUE(dbf.OpenDiagnostics().empty()) << dbf.OpenDiagnostics()[0];
   EXPECT_EQ(dbf.RecordCount(), kPosted);
   std::vector<std::string> names = Walk(dbf);
   ASSERT_EQ(names.size(), static_cast<std::size_t>(kPosted));
@@ -120,6 +121,7 @@ TEST_F(CursorProcessTest, ReaderSeesTheHeaderCountAfterEveryAppend) {
     reader.SetReadOnly(true);
     reader.Open();
     EXPECT_TRUE(host_.messages.empty()) << host_.messages.front();
+    EXPECT_TRUE(reader.OpenDiagnostics().empty()) << reader.OpenDiagnostics().front();
     host_.messages.clear();
     EXPECT_EQ(reader.RecordCount(), i + 2);
     reader.Last();

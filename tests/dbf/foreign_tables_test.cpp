@@ -92,6 +92,7 @@ TEST_F(ForeignTableTest, FieldListEndsAtTheTerminatorBeforeTheBacklink) {
   ASSERT_EQ(dbf.FieldCount(), 2);
   EXPECT_EQ(Texts(dbf), (std::vector<std::vector<std::string>>{{"Anna", "31"}}));
   EXPECT_TRUE(host_.messages.empty());
+  EXPECT_TRUE(dbf.OpenDiagnostics().empty());
 
   // Without a terminator the header size still decides, as before.
   ForeignImage bare;
@@ -143,6 +144,7 @@ TEST_F(ForeignTableTest, VisualFoxProBinaryFieldsNullFlagsAndFptMemosRead) {
   dbf.SetTableName(WriteFile("vfp.dbf", VisualFoxProImage().Bytes()));
   dbf.Open();
   EXPECT_TRUE(host_.messages.empty());
+  EXPECT_TRUE(dbf.OpenDiagnostics().empty());
   ASSERT_EQ(dbf.FieldCount(), 9);  // _NullFlags stays hidden
   EXPECT_EQ(dbf.LookupField("PRICE").DataType(), TFieldType::ftCurrency);
   EXPECT_EQ(dbf.LookupField("STAMP").DataType(), TFieldType::ftDateTime);
@@ -261,6 +263,7 @@ TEST_F(ForeignTableTest, FoxProTwoMemoBlocksAreDecimalAndLongCharacterFieldsRead
   dbf.SetTableName(WriteFile("FOX.DBF", image.Bytes()));
   dbf.Open();
   EXPECT_TRUE(host_.messages.empty());
+  EXPECT_TRUE(dbf.OpenDiagnostics().empty());
   EXPECT_EQ(dbf.LookupField("LONG").Size(), 300);
   EXPECT_EQ(dbf.LookupField("LONG").TextValue(), std::string(299, 'x') + "y");
   EXPECT_EQ(dbf.LookupField("NOTE").TextValue(), "fox memo");
@@ -298,6 +301,7 @@ TEST_F(ForeignTableTest, DbaseSevenDescriptorsAndTypesRead) {
   dbf.SetTableName(WriteFile("seven.dbf", image.Bytes()));
   dbf.Open();
   EXPECT_TRUE(host_.messages.empty());
+  EXPECT_TRUE(dbf.OpenDiagnostics().empty());
   ASSERT_EQ(dbf.FieldCount(), 6);
   EXPECT_EQ(dbf.Fields(0).FieldName(), "A_RATHER_LONG_FIELD_NAME_OF_32CH");
   EXPECT_EQ(Texts(dbf), (std::vector<std::vector<std::string>>{

@@ -23,8 +23,8 @@ TEST_F(FuzzRegressionTest, RecordSizeZeroInHeaderKeepsFlagInsideBuffer) {
   TDbf dbf;
   dbf.SetTableName(path);
   dbf.Open();
-  ASSERT_FALSE(host_.messages.empty());
-  EXPECT_EQ(host_.messages.back(),
+  ASSERT_FALSE(dbf.OpenDiagnostics().empty());
+  EXPECT_EQ(dbf.OpenDiagnostics().back(),
             "Invalid Record Size,\rRecord Size in Hdr : 0\rExpected : 22\r"
             "The table opens read-only until it is repaired.");
   EXPECT_TRUE(dbf.IsEmpty());

@@ -97,6 +97,7 @@ TEST_F(TableCreateTest, EveryTypeReadsBackAsTheTypeItWasMadeFrom) {
   EXPECT_NE(dynamic_cast<TLargeintField*>(&dbf.LookupField("Big")), nullptr);
   EXPECT_EQ(dbf.LookupField("S").Size(), 30);
   EXPECT_TRUE(host_.messages.empty());
+  EXPECT_TRUE(dbf.OpenDiagnostics().empty());
 }
 
 TEST_F(TableCreateTest, CreatingOverAnExistingTableEmptiesBothFiles) {

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "workspace/formplacement.h"
+#include "workspace/workspacefolders.h"
 #include "platform/errors.h"
 #include "platform/filesystem.h"
 
