@@ -6,10 +6,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/scripts/setup.sh"
 install_missing_packages
 # Everything, the Qt program and its tests included, under AddressSanitizer +
 # UndefinedBehaviorSanitizer.
-configure_and_build "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTAVLO_SANITIZE=ON \
+configure_and_build "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTAVLO_SANITIZE=ON -DTAVLO_WERROR=ON \
   -DTAVLO_BUILD_APP=ON -DTAVLO_BUILD_BENCH=OFF
 # The program as users get it, with its Qt tests and the fuzz seeds.
-configure_and_build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure_and_build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLO_WERROR=ON
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 # Leaks inside the system's font and display libraries are theirs, not the program's.

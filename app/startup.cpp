@@ -5,12 +5,13 @@
 #include "app/tavlof.h"
 #include "app/widgets/icons.h"
 #include "platform/desktophost.h"
+#include "tavloversion.h"
 #include "words/library.h"
 
 namespace tavlo {
 
 void SetUpApplication() {
-  QApplication::setApplicationName("Tavlo3");
+  QApplication::setApplicationName("Tavlo" TAVLO_VERSION_MAJOR);
   // No display name: the window system would append it to every caption, and the main
   // window's caption names the program already.
   ChooseIconTheme();

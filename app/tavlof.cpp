@@ -33,11 +33,12 @@
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 #include "platform/textcodec.h"
+#include "tavloversion.h"
 
 namespace tavlo {
 
 namespace {
-constexpr const char* kProgramCaption = "Tavlo 3";
+constexpr const char* kProgramCaption = "Tavlo " TAVLO_VERSION_MAJOR;
 }  // namespace
 
 const QKeySequence TTavloF::kFilterKey(Qt::CTRL | Qt::SHIFT | Qt::Key_F);

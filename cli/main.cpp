@@ -12,10 +12,7 @@
 #include "platform/asciitext.h"
 #include "platform/desktophost.h"
 #include "platform/errors.h"
-
-#ifndef TAVLO_VERSION
-#define TAVLO_VERSION "3.0.0"
-#endif
+#include "tavloversion.h"
 
 namespace tavlo::cli {
 

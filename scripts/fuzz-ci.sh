@@ -14,6 +14,7 @@ fi
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" \
   -DTAVLO_BUILD_FUZZ=ON -DTAVLO_BUILD_APP=OFF -DTAVLO_BUILD_TESTS=OFF -DTAVLO_BUILD_BENCH=OFF \
+  -DTAVLO_WERROR=ON \
   >/dev/null
 cmake --build "$BUILD" --target tavlo_fuzz -- -j"$(nproc)"
 
