@@ -203,9 +203,91 @@ bool TIndexCursor::Settle() {
   return false;
 }
 
+void TIndexCursor::DescendRightmost(std::int64_t offset) {
+  for (;;) {
+    Frame frame;
+    frame.offset = offset;
+    frame.node = Enter(offset);
+    if (frame.node->leaf) {
+      // An empty leaf gets an index past its end, which SettleBack leaves.
+      frame.index = frame.node->keys.empty() ? 0 : frame.node->keys.size() - 1;
+      stack_.push_back(frame);
+      return;
+    }
+    if (frame.node->children.empty()) {
+      stack_.push_back(frame);
+      return;
+    }
+    frame.index = frame.node->children.size() - 1;
+    stack_.push_back(frame);
+    offset = frame.node->children.back();
+  }
+}
+
+bool TIndexCursor::SettleBack() {
+  // As Settle, backward: an interior frame on top has just finished child frame.index.
+  while (!stack_.empty()) {
+    Frame& frame = stack_.back();
+    if (frame.node->leaf) {
+      if (frame.index < frame.node->keys.size()) return true;
+      stack_.pop_back();
+      continue;
+    }
+    if (frame.atKey) return true;
+    // NTX: key i - 1 lies between children i - 1 and i.
+    if (reader_.InteriorKeysAreEntries() && frame.index > 0 &&
+        frame.index - 1 < frame.node->keys.size()) {
+      --frame.index;
+      frame.atKey = true;
+      return true;
+    }
+    if (frame.index == 0 || frame.node->children.empty()) {
+      stack_.pop_back();
+      continue;
+    }
+    --frame.index;
+    DescendRightmost(frame.node->children[frame.index]);
+  }
+  return false;
+}
+
+void TIndexCursor::Turn(bool backward) {
+  if (backward_ == backward) return;
+  backward_ = backward;
+  entered_.clear();
+  for (const Frame& frame : stack_) entered_.insert(frame.offset);
+}
+
+bool TIndexCursor::Last() {
+  Start();
+  backward_ = true;
+  DescendRightmost(reader_.Tag(tag_).rootOffset);
+  return SettleBack();
+}
+
+bool TIndexCursor::Prev() {
+  if (stack_.empty()) return false;
+  Turn(true);
+  Frame& frame = stack_.back();
+  if (frame.node->leaf) {
+    if (frame.index == 0) {
+      stack_.pop_back();
+    } else {
+      --frame.index;
+      return true;
+    }
+  } else {
+    // At key j of an NTX interior node: the entries before it end child j.
+    frame.atKey = false;
+    DescendRightmost(frame.node->children[frame.index]);
+  }
+  return SettleBack();
+}
+
 void TIndexCursor::Start() {
   stack_.clear();
   entered_.clear();
+  backward_ = false;
   if (reader_.HeaderDamaged(tag_)) throw EIndexDamage(reader_.Tag(tag_).damage);
 }
 
@@ -244,6 +326,7 @@ bool TIndexCursor::Seek(std::string_view key) {
 
 bool TIndexCursor::Next() {
   if (stack_.empty()) return false;
+  Turn(false);
   Frame& frame = stack_.back();
   if (frame.node->leaf) {
     ++frame.index;

@@ -98,9 +98,9 @@ std::unique_ptr<TIndexReader> ReadIndexBytes(TIndexFormat format,
                                              const std::string& path,
                                              const TIndexOpenOptions& options);
 
-// Forward over one tag's entries in the order the file keeps them: the key bytes exactly as
-// stored (CDX leaves: completed from the keys before them) and the record number. Valid while
-// its reader lives; Key and Record only when not AtEnd.
+// Over one tag's entries in the order the file keeps them, either way: the key bytes exactly
+// as stored (CDX leaves: completed from the keys before them) and the record number. Valid
+// while its reader lives; Key and Record only when not AtEnd.
 class TIndexCursor {
  public:
   TIndexCursor(const TIndexReader& reader, int tag);
@@ -112,6 +112,10 @@ class TIndexCursor {
   bool Seek(std::string_view key);
   // To the next entry; false at the end.
   bool Next();
+  // To the last entry, and to the one before; false when there is none. A walk backward
+  // reads one page per level like a forward one, never the whole tag.
+  bool Last();
+  bool Prev();
   bool AtEnd() const { return stack_.empty(); }
   const std::string& Key() const;
   std::uint32_t Record() const;
@@ -126,12 +130,17 @@ class TIndexCursor {
   void Start();
   std::shared_ptr<const TIndexNode> Enter(std::int64_t offset);
   void DescendLeftmost(std::int64_t offset);
+  void DescendRightmost(std::int64_t offset);
   bool Settle();
+  bool SettleBack();
+  // A change of direction enters pages again: only the path held counts as met.
+  void Turn(bool backward);
 
   const TIndexReader& reader_;
   int tag_ = 0;
   std::vector<Frame> stack_;
   std::set<std::int64_t> entered_;
+  bool backward_ = false;
 };
 
 }  // namespace tavlo

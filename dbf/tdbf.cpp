@@ -117,8 +117,9 @@ void TDbf::SetCodePage(int page) {
   codePage_ = page;
   if (dbfFile_ != nullptr) {
     ApplyCodePage(*dbfFile_, DataFilePath());
-    // Texts now read differently: the order is built again on what the user sees.
-    if (Ordered()) {
+    // Texts now read differently: the order is built again on what the user sees (a tag
+    // keeps the index's order).
+    if (order_.Active()) {
       order_.Build(*dbfFile_, Layout(), std::vector<int>(order_.FieldIndexes()),
                    order_.Descending());
       ++orderVersion_;
@@ -347,6 +348,7 @@ void TDbf::InternalClose() {
   currentIndex_ = -1;
   deletedCount_ = -1;
   order_.Clear();
+  tagOrder_.Clear();
   layout_.Clear();
   ++orderVersion_;
   openStamp_ = 0;
@@ -412,16 +414,27 @@ int TDbf::RecordNumber() {
     InternalSetToRecord(ActiveBuffer());
     return GetBookmarkData(ActiveBuffer()) + 1;
   }
-  if (Ordered() && currentIndex_ >= 0 && currentIndex_ < order_.Size()) return CurrentRecord() + 1;
+  if (Ordered() && currentIndex_ >= 0 && currentIndex_ < PositionCount()) {
+    return CurrentRecord() + 1;
+  }
   return currentIndex_ + 1;
 }
 
-std::int32_t TDbf::CurrentRecord() const {
-  return Ordered() ? order_.RecordAt(currentIndex_) : currentIndex_;
+std::int32_t TDbf::RecordAtOrdered(std::int32_t position) {
+  return tagOrder_.Active() ? tagOrder_.RecordAt(position) : order_.RecordAt(position);
+}
+
+std::int32_t TDbf::CurrentRecord() {
+  return Ordered() ? RecordAtOrdered(currentIndex_) : currentIndex_;
+}
+
+std::int32_t TDbf::PositionCount() {
+  if (tagOrder_.Active()) return tagOrder_.Size(RecordCount());
+  return RecordCount();
 }
 
 void TDbf::SyncOrder() {
-  if (Ordered() && order_.Size() < RecordCount()) {
+  if (order_.Active() && order_.Size() < RecordCount()) {
     order_.TakeInAppended(*dbfFile_);
     ++orderVersion_;
   }
@@ -446,6 +459,7 @@ void TDbf::SetOrder(const std::vector<std::string>& fieldNames, bool descending)
     indexes.push_back(field.FieldNo() - 1);
   }
   const TBookmark shown = HasRecord() ? GetBookmarkData(ActiveBuffer()) : -1;
+  tagOrder_.Clear();
   if (indexes.empty()) {
     order_.Clear();
   } else {
@@ -456,15 +470,29 @@ void TDbf::SetOrder(const std::vector<std::string>& fieldNames, bool descending)
   Refresh();
 }
 
+void TDbf::SetTagOrder(const TIndexReader& reader, int tag) {
+  CheckActive();
+  CheckBrowseMode();
+  // Set first: a damaged tag is refused before the order in use is given up.
+  TTagOrder order;
+  order.Set(reader, tag, RecordCount());
+  order_.Clear();
+  tagOrder_ = std::move(order);
+  ++orderVersion_;
+  // Where the shown record lies in the tag could take a walk of the whole tag to learn.
+  First();
+}
+
 TBookmark TDbf::RecordAtPosition(std::int32_t position) {
   if (!Ordered()) return position;
   SyncOrder();
-  return order_.RecordAt(position);
+  return RecordAtOrdered(position);
 }
 
 std::int32_t TDbf::PositionOf(TBookmark record) {
   if (!Ordered() || record < 0) return record;
   SyncOrder();
+  if (tagOrder_.Active()) return tagOrder_.PositionOf(record, currentIndex_);
   return order_.PositionOf(record, currentIndex_);
 }
 
@@ -508,7 +536,7 @@ void TDbf::InternalFirst() {
 }
 
 void TDbf::InternalLast() {
-  currentIndex_ = RecordCount();
+  currentIndex_ = PositionCount();
 }
 
 void TDbf::InternalGotoBookmark(TBookmark bookmark) {
@@ -587,9 +615,9 @@ bool TDbf::AcceptRecord(TRecordBuffer& buffer) {
 }
 
 TGetResult TDbf::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
-  const std::int32_t count = RecordCount();
-  if (count == 0) return TGetResult::grEOF;
+  if (RecordCount() == 0) return TGetResult::grEOF;
   SyncOrder();
+  const std::int32_t count = PositionCount();
   for (;;) {
     if (mode == TGetMode::gmNext) {
       if (++currentIndex_ >= count) {
@@ -609,6 +637,11 @@ TGetResult TDbf::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
     // A scan tests the mapped record first and copies only what it keeps; a re-read of the
     // current record keeps the copying path, which leaves even a rejected record in buffer.
     const std::int32_t record = CurrentRecord();
+    if (record < 0) {
+      // An entry of a stale index naming a record the table lacks.
+      if (mode == TGetMode::gmCurrent) return TGetResult::grError;
+      continue;
+    }
     if (mode != TGetMode::gmCurrent && Ordered()) PrefetchAhead(mode == TGetMode::gmNext ? 1 : -1);
     const TRecordVerdict verdict =
         mode == TGetMode::gmCurrent ? TRecordVerdict::Undecided : TestMappedRecord(record, buffer);
@@ -624,7 +657,9 @@ void TDbf::PrefetchAhead(int direction) {
   // few steps ahead hides most of the wait for memory when it is reached.
   constexpr std::int32_t kDistance = 16;
   const std::int32_t ahead = currentIndex_ + direction * kDistance;
-  if (ahead >= 0 && ahead < order_.Size()) dbfFile_->PrefetchRecord(order_.RecordAt(ahead));
+  if (ahead < 0 || ahead >= PositionCount()) return;
+  const std::int32_t record = RecordAtOrdered(ahead);
+  if (record >= 0 && record < RecordCount()) dbfFile_->PrefetchRecord(record);
 }
 
 bool TDbf::ReadRecordAt(TBookmark bookmark, TRecordBuffer& buffer) {
@@ -701,7 +736,12 @@ void TDbf::InternalPost() {
   } else {
     dbfFile_->WriteRecord(GetBookmarkData(buffer), RecordBytes(buffer));
   }
-  if (Ordered()) {
+  if (tagOrder_.Active()) {
+    // The index is not written: the record stays where the index has it (an appended one
+    // follows the tag's entries).
+    currentIndex_ = tagOrder_.PositionOf(GetBookmarkData(buffer), currentIndex_);
+    if (State() == TDataSetState::dsInsert) ++orderVersion_;
+  } else if (Ordered()) {
     // The key may have changed: the record goes where it now belongs, and the cursor with it.
     const TBookmark record = GetBookmarkData(buffer);
     if (order_.Size() < static_cast<std::int32_t>(record)) order_.TakeInAppended(*dbfFile_);

@@ -17,10 +17,12 @@
 #include "dbf/fieldinfo.h"
 #include "dbf/memofile.h"
 #include "dbf/recordorder.h"
+#include "dbf/tagorder.h"
 
 namespace tavlo {
 
 class TIndexFile;
+class TIndexReader;
 class TFptFile;
 
 // The filter callback: clear accept to hide the record under test.
@@ -136,7 +138,21 @@ class TDbf : public TDataSet {
   // Kept in memory only and dropped on Close; the cursor stays on its record. Posted
   // records move to where their key now belongs.
   void SetOrder(const std::vector<std::string>& fieldNames, bool descending = false);
-  bool Ordered() const { return order_.Active(); }
+  // The order of a tag of an attached index file, walked from the index as positions are
+  // asked for (see dbf/tagorder.h), so that the first and last records show at once at any
+  // table size; "" is physical order. The cursor goes to the first record of the order. A
+  // FOR tag holds only the records it lets in; records appended since the order was set
+  // follow the tag's entries. The index is never written: a posted record whose key changed
+  // stays where the index has it, until the order is set again from an index that holds
+  // the change. Raises EDatabaseError for a tag no attached index has ("No attached index
+  // has a tag 'X'"), one whose expressions are not understood, or a damaged one (with its
+  // reason).
+  void SetTagOrder(const TIndexReader& reader, int tag);
+  const std::string& OrderTagName() const { return tagOrder_.TagName(); }
+  // The positions the order runs over: every record of the file, or in tag order the
+  // tag's entries and the records appended since.
+  std::int32_t PositionCount();
+  bool Ordered() const { return order_.Active() || tagOrder_.Active(); }
   bool OrderDescending() const { return order_.Descending(); }
   // The key field names in order, empty for physical order.
   std::vector<std::string> OrderFieldNames() const;
@@ -258,13 +274,17 @@ class TDbf : public TDataSet {
   const TRecordBuffer* filterRecord_ = nullptr;
   std::uint64_t openStamp_ = 0;
   mutable TColumnLayout layout_;
-  // While ordered, currentIndex_ is a position in order_ rather than a record index.
+  // While ordered, currentIndex_ is a position in order_ (or tagOrder_) rather than a record
+  // index; at most one of the two is active.
   TRecordOrder order_;
+  TTagOrder tagOrder_;
   std::uint64_t orderVersion_ = 0;
   int deletedCount_ = -1;       // -1: count again
   int deletedCountedFor_ = -1;  // the record count it was counted for
-  // The record index at the current position (currentIndex_ inside the file).
-  std::int32_t CurrentRecord() const;
+  // The record index at the current position (currentIndex_ inside the positions); -1 for
+  // a hole of a tag order.
+  std::int32_t CurrentRecord();
+  std::int32_t RecordAtOrdered(std::int32_t position);
   // Brings the order up to the records the file now holds.
   void SyncOrder();
   // Starts reading the record some positions ahead in the order (direction +1 or -1).
