@@ -19,8 +19,10 @@
 #include "dbf/fptfile.h"
 #include "dbf/indexfile.h"
 #include "dbf/tablefiles.h"
+#include "dbf/tableindexes.h"
 #include "dbf/tablepack.h"
 #include "dbf/tdbfbuffers.h"
+#include "platform/asciitext.h"
 #include "platform/filenames.h"
 #include "platform/textcodec.h"
 #include "text/trim.h"
@@ -117,6 +119,8 @@ void TDbf::SetCodePage(int page) {
   codePage_ = page;
   if (dbfFile_ != nullptr) {
     ApplyCodePage(*dbfFile_, DataFilePath());
+    // UPPER and LOWER in key expressions follow the page.
+    if (Active()) indexes_.Recompile(*dbfFile_, Layout());
     // Texts now read differently: the order is built again on what the user sees.
     if (Ordered()) {
       order_.Build(*dbfFile_, Layout(), std::vector<int>(order_.FieldIndexes()),
@@ -153,6 +157,26 @@ void ApplyTableCodePage(TDbfFile& data, const std::string& dataPath, int chosenP
     return;  // a .cpg that cannot be read names nothing
   }
   if (int page = CodePageOfCpgText(text)) data.SetCodePage(page, CodePageSource::CpgFile);
+}
+
+void TDbf::SetIndexFiles(std::vector<std::string> paths) {
+  CheckInactive();
+  userIndexFiles_ = std::move(paths);
+}
+
+void TDbf::AttachIndexFile(const std::string& path) {
+  const auto listed = [&] {
+    for (const std::string& known : userIndexFiles_) {
+      if (LowerAscii(known) == LowerAscii(path)) return true;
+    }
+    return false;
+  };
+  if (Active()) {
+    if (indexes_.FindFile(path) >= 0) return;
+    // Read first: a file that is no index file is refused before anything changes.
+    indexes_.Add(ReadHeldIndexFile(path, OpenMode::ReadOnly), false, *dbfFile_, Layout());
+  }
+  if (!listed()) userIndexFiles_.push_back(path);
 }
 
 void TDbf::SetReadOnly(bool readOnly) {
@@ -210,15 +234,14 @@ void TDbf::AttachFilesAt(bool create, const std::string& dataPath) {
     std::string found = create ? std::string() : FindCompanionFile(dataPath, lowerExt);
     return found.empty() ? ChangeFileExt(dataPath, lowerExt) : found;
   };
-  const std::string indexPath = companion(".mdx");
   TDbfFile* data = nullptr;
   TIndexFile* index = nullptr;
   TDbtFile* memo = nullptr;
   TFptFile* fpt = nullptr;
   try {
     data = LookupFile<TDbfFile>(dataPath);
-    index = LookupFile<TIndexFile>(indexPath);
     if (create) {
+      index = LookupFile<TIndexFile>(companion(".mdx"));
       const std::string memoPath = companion(".dbt");
       memo = LookupFile<TDbtFile>(memoPath);
       if (data == nullptr) data = new TDbfFile(dataPath, OpenMode::Create);
@@ -235,8 +258,13 @@ void TDbf::AttachFilesAt(bool create, const std::string& dataPath) {
         TakeOpenDiagnostics(*data);
       }
       ApplyCodePage(*data, dataPath);
-      if (index == nullptr && Files().FileExists(indexPath)) {
-        index = new TIndexFile(indexPath, mode);
+      // The production index the header names (else a .mdx beside the table) is held in the
+      // table's mode, so that other programs see it in use.
+      std::string indexPath = FindProductionIndex(*data, dataPath).path;
+      if (indexPath.empty()) indexPath = FindCompanionFile(dataPath, ".mdx");
+      if (!indexPath.empty()) {
+        index = LookupFile<TIndexFile>(indexPath);
+        if (index == nullptr) index = new TIndexFile(indexPath, mode);
       }
       // FoxPro tables keep their memos in an .fpt file, all others in a .dbt.
       if (data->IsFoxPro()) {
@@ -334,8 +362,10 @@ void TDbf::InternalOpen() {
     memoProblem_ =
         MemoFileProblem(memoPath.empty() ? ChangeFileExt(DataFilePath(), memoExtension) : memoPath,
                         fieldDefs_, dbfFile_->HeaderRecordCount());
+    AttachTableIndexFiles(indexes_, *dbfFile_, layout_, DataFilePath(), userIndexFiles_);
   } catch (...) {
     // A failed open leaves the files exactly as they were: no header write.
+    indexes_.Clear();
     layout_.Clear();
     ClearFields();
     ReleaseFiles(false);
@@ -351,6 +381,7 @@ void TDbf::InternalClose() {
   ++orderVersion_;
   openStamp_ = 0;
   filterRecord_ = nullptr;
+  indexes_.Clear();
   try {
     ReleaseFiles(true);
   } catch (...) {

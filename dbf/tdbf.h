@@ -17,6 +17,7 @@
 #include "dbf/fieldinfo.h"
 #include "dbf/memofile.h"
 #include "dbf/recordorder.h"
+#include "dbf/tableindexes.h"
 
 namespace tavlo {
 
@@ -165,7 +166,21 @@ class TDbf : public TDataSet {
   TDbfFile* DbfFile() const { return dbfFile_; }
   TDbtFile* MemoFile() const { return memoFile_; }
   TFptFile* FptFile() const { return fptFile_; }  // FoxPro tables' memo file
+  // The paged file holding the production index (else a .mdx beside the table), in the
+  // table's mode; the readers of Indexes() read through it.
   TIndexFile* IndexFile() const { return indexFile_; }
+  // The index files attached to the open table, their tags compiled against it (nothing
+  // while closed): the production index, a .mdx beside the table, the user's files.
+  const TTableIndexes& Indexes() const { return indexes_; }
+  // The user's index files to attach when the table opens (closed cursor only). One that
+  // cannot be read then is listed in Indexes().Unreadable(); the table opens all the same.
+  void SetIndexFiles(std::vector<std::string> paths);
+  // Attaches the index file at path to the open table (remembered for the next opening;
+  // on a closed cursor only remembered). Raises the reader's error, EIndexFileError with
+  // its message, for a file that is not an index file; the same file twice is a no-op.
+  void AttachIndexFile(const std::string& path);
+  // The user's index files, as given.
+  std::vector<std::string> IndexFiles() const { return userIndexFiles_; }
   // Set when the table opened: why its memo fields cannot be read (see MemoFileProblem in
   // dbf/memofile.h), empty when they can. The status bar and tavlo-cli show it.
   const std::string& MemoFileProblemText() const { return memoProblem_; }
@@ -252,6 +267,8 @@ class TDbf : public TDataSet {
   std::string memoProblem_;
   std::vector<std::string> openDiagnostics_;
   TIndexFile* indexFile_ = nullptr;
+  std::vector<std::string> userIndexFiles_;
+  TTableIndexes indexes_;
   bool filesAttached_ = false;
   std::int32_t currentIndex_ = -1;
   TRecordBuffer scratch_;
