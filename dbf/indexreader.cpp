@@ -8,6 +8,7 @@
 #include <map>
 
 #include "dbf/cdxindex.h"
+#include "dbf/idxindex.h"
 #include "dbf/indexcheck.h"
 #include "dbf/mdxindex.h"
 #include "dbf/ndxindex.h"
@@ -79,7 +80,11 @@ int TIndexReader::CompareKeys(int tag, std::string_view a, std::string_view b) c
   return order.reversed ? -result : result;
 }
 
-void TIndexReader::CheckTags() {
+void TIndexReader::CheckTags(const TIndexOpenOptions& options) {
+  if (!options.walkTrees) {
+    for (TIndexTag& t : info_.tags) t.keyCount = -1;
+    return;
+  }
   // Which tag's walk met each page first: no page may belong to two tags.
   std::map<std::int64_t, int> owners;
   for (int tag = 0; tag < TagCount(); ++tag) {
@@ -117,26 +122,33 @@ std::unique_ptr<TIndexReader> ReadIndexBytes(TIndexFormat format,
                                              std::shared_ptr<TIndexBytes> bytes,
                                              const std::string& path,
                                              const TIndexOpenOptions& options) {
+  std::unique_ptr<TIndexReader> reader;
   switch (format) {
     case TIndexFormat::Cdx:
-      return ReadCdxIndex(std::move(bytes), path, options);
+      reader = ReadCdxIndex(std::move(bytes), path, options);
+      break;
     case TIndexFormat::Mdx:
-      return ReadMdxIndex(std::move(bytes), path, options);
+      reader = ReadMdxIndex(std::move(bytes), path, options);
+      break;
     case TIndexFormat::Ndx:
-      return ReadNdxIndex(std::move(bytes), path, options);
+      reader = ReadNdxIndex(std::move(bytes), path, options);
+      break;
     case TIndexFormat::Ntx:
-      return ReadNtxIndex(std::move(bytes), path, options);
+      reader = ReadNtxIndex(std::move(bytes), path, options);
+      break;
+    case TIndexFormat::Idx:
+      reader = ReadIdxIndex(std::move(bytes), path, options);
+      break;
   }
-  return nullptr;
+  reader->CheckTags(options);
+  return reader;
 }
 
 std::unique_ptr<TIndexReader> OpenIndexFile(const std::string& path,
                                             const TIndexOpenOptions& options) {
   TIndexFormat format = TIndexFormat::Cdx;
   if (!IndexFormatOfPath(path, format)) {
-    throw EIndexFileError(path +
-                          " is not an index file: its extension is not .cdx, .mdx, "
-                          ".ndx or .ntx");
+    throw EIndexFileError::UnknownExtension(path);
   }
   auto bytes = std::make_shared<TIndexBytes>(Files().Open(path, OpenMode::ReadOnly));
   return ReadIndexBytes(format, std::move(bytes), path, options);
@@ -340,6 +352,13 @@ bool TIndexCursor::Next() {
     }
   }
   return Settle();
+}
+
+bool TIndexCursor::SameEntry(const TIndexCursor& other) const {
+  if (stack_.empty() || other.stack_.empty()) return false;
+  const Frame& a = stack_.back();
+  const Frame& b = other.stack_.back();
+  return a.offset == b.offset && a.index == b.index && a.atKey == b.atKey;
 }
 
 const std::string& TIndexCursor::Key() const {

@@ -1,7 +1,7 @@
-// An open index file of any of the four formats: its tags (read and checked on open) and a
+// An open index file of any of the five formats: its tags (read and checked on open) and a
 // cursor over the entries of one tag in index order, with a seek that descends the tree. The
-// formats supply the nodes (cdxindex, mdxindex, ndxindex, ntxindex); the tree code here and in
-// indexcheck is shared. Never writes the file; every damage is reported, never followed.
+// formats supply the nodes (cdxindex, idxindex, mdxindex, ndxindex, ntxindex); the tree code here
+// and in indexcheck is shared. Never writes the file; every damage is reported, never followed.
 #pragma once
 
 #include <cstdint>
@@ -63,8 +63,13 @@ class TIndexReader {
  protected:
   explicit TIndexReader(std::shared_ptr<TIndexBytes> bytes) : bytes_(std::move(bytes)) {}
   // Walks every tag whose header was read, filling key count, depth and damage (also for a
-  // page that an earlier tag's tree holds).
-  void CheckTags();
+  // page that an earlier tag's tree holds); without options.walkTrees the counts stay -1.
+  // ReadIndexBytes calls it once the format's reader has read its headers.
+  void CheckTags(const TIndexOpenOptions& options);
+  friend std::unique_ptr<TIndexReader> ReadIndexBytes(TIndexFormat format,
+                                                      std::shared_ptr<TIndexBytes> bytes,
+                                                      const std::string& path,
+                                                      const TIndexOpenOptions& options);
   void SetOrder(int tag, TIndexKeyOrder order, bool reversed);
   // Marks the tag unreadable for a reason found in its header.
   void DamageHeader(int tag, const std::string& reason);
@@ -84,7 +89,7 @@ class TIndexReader {
   std::vector<bool> headerDamaged_;
 };
 
-// Reads path as the format its extension names (.cdx .mdx .ndx .ntx): the tag list and every
+// Reads path as the format its extension names (.cdx .idx .mdx .ndx .ntx): the tag list and every
 // tag's tree. Raises EIndexFileError when it is not such an index file (or has another
 // extension), and the file system's errors when it cannot be opened.
 std::unique_ptr<TIndexReader> OpenIndexFile(const std::string& path,
@@ -117,6 +122,8 @@ class TIndexCursor {
   bool Last();
   bool Prev();
   bool AtEnd() const { return stack_.empty(); }
+  // Both cursors stand on the same entry of the tree (walks from both ends have met).
+  bool SameEntry(const TIndexCursor& other) const;
   const std::string& Key() const;
   std::uint32_t Record() const;
 
