@@ -7,17 +7,17 @@
 #include <cstdio>
 #include <string>
 
-#include "workspace/delimitedtext.h"
-#include "query/recordfilter.h"
 #include "cli/command.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
 #include "platform/codepage.h"
 #include "platform/textcodec.h"
+#include "query/recordfilter.h"
 #include "script/qelscript.h"
 #include "text/qelstrings.h"
 #include "text/trim.h"
 #include "words/library.h"
+#include "workspace/delimitedtext.h"
 
 namespace tavlo::cli {
 
@@ -35,6 +35,8 @@ int Dump(const std::vector<std::string>& arguments) {
   std::string filterText;
   std::vector<std::string> orderFields;
   bool descending = false;
+  std::string indexTag;
+  bool byTag = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "--filter") {
@@ -54,6 +56,10 @@ int Dump(const std::vector<std::string>& arguments) {
         if (comma == std::string::npos) break;
         start = comma + 1;
       }
+    } else if (argument == "--index") {
+      if (i + 1 >= arguments.size()) throw UsageError("missing tag after --index");
+      indexTag = arguments[++i];
+      byTag = true;
     } else if (argument == "--descending") {
       descending = true;
     } else if (argument == "--no-plan") {
@@ -84,6 +90,7 @@ int Dump(const std::vector<std::string>& arguments) {
   }
   if (table.empty()) throw UsageError("missing table");
   if (descending && orderFields.empty()) throw UsageError("--descending needs --order");
+  if (byTag && !orderFields.empty()) throw UsageError("--index and --order cannot be combined");
 
   TDbf dbf;
   dbf.SetTableName(AbsolutePath(table));
@@ -113,6 +120,7 @@ int Dump(const std::vector<std::string>& arguments) {
                  dbf.MemoFileProblemText().c_str());
   }
   if (!orderFields.empty()) dbf.SetOrder(orderFields, descending);
+  if (byTag) dbf.SetTagOrder(indexTag);
   // Both paths leave the cursor on the first visible record; a filter error stops here or
   // at the Next that meets the failing record.
   if (filtered) {
@@ -143,7 +151,7 @@ int Dump(const std::vector<std::string>& arguments) {
 const CommandRegistration kDump(
     {"dump",
      "dump TABLE [--deleted] [--count] [--tsv] [--date-format iso|regional] [--codepage N] "
-     "[--filter SCRIPT [--no-plan]] [--order FIELD[,FIELD...] [--descending]]",
+     "[--filter SCRIPT [--no-plan]] [--order FIELD[,FIELD...] [--descending] | --index TAG]",
      "print the visible records as CSV (UTF-8, memo texts, dates yyyy-mm-dd or with "
      "--date-format regional in the short date form, what tavlo-cli import reads back; --deleted "
      "adds deleted records and a _deleted "
@@ -152,7 +160,9 @@ const CommandRegistration kDump(
      "SCRIPT yields true; --no-plan runs the interpreter on every record even for a script the "
      "record filter would test on the record's bytes; --order sorts by the fields named, "
      "numbers by value, dates by day, logicals false first, texts without regard to ASCII "
-     "case, empty values first, equal keys in file order; --descending reverses the keys)",
+     "case, empty values first, equal keys in file order; --descending reverses the keys; --index "
+     "follows the order of a tag of the table's index "
+     "files, as the tag holds it)",
      Dump});
 
 }  // namespace

@@ -1,4 +1,5 @@
-// CDX (FoxPro 2, Visual FoxPro, Harbour and xHarbour DBFCDX): 512-byte pages. The file
+// CDX (FoxPro 2, Visual FoxPro, Harbour and xHarbour DBFCDX) and compact IDX (one tag whose
+// header is the file's first 1024 bytes, FoxPro 2): 512-byte pages. The file
 // header at offset 0 is the header of a compact index whose keys are the tag names and whose
 // record numbers are the offsets of the tags' headers. A tag header holds the root (offset 0),
 // the key length (12), the options (14: 1 unique, 2 null marker, 4 candidate, 8 FOR, 0x20
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "dbf/indexcheck.h"
+#include "platform/filenames.h"
 
 namespace tavlo {
 
@@ -55,27 +57,39 @@ struct TrailingVotes {
 
 class TCdxIndex final : public TIndexReader {
  public:
+  // single: a compact IDX file, one tag whose header is the file's first 1024 bytes.
   TCdxIndex(std::shared_ptr<TIndexBytes> bytes, const std::string& path,
-            const TIndexOpenOptions& options)
-      : TIndexReader(std::move(bytes)) {
-    info_.format = TIndexFormat::Cdx;
+            const TIndexOpenOptions& options, bool single)
+      : TIndexReader(std::move(bytes)), first_(single ? kTagHeader : kPage) {
+    const TIndexFormat format = single ? TIndexFormat::Idx : TIndexFormat::Cdx;
+    info_.format = format;
     info_.path = path;
     std::string header;
     if (!bytes_->Read(0, kPage, header)) {
-      throw EIndexFileError::NotIndex(path, TIndexFormat::Cdx,
-                                      "it is shorter than its 512-byte header");
+      throw EIndexFileError::NotIndex(path, format, "it is shorter than its 512-byte header");
     }
     const unsigned keyLength = IndexLe16(header, 12);
     const unsigned options0 = static_cast<std::uint8_t>(header[14]);
+    if (single) {
+      if ((options0 & 0x60) != 0x20) {
+        throw EIndexFileError::NotIndex(
+            path, format, "its option byte " + Hex2(options0) + " does not say compact");
+      }
+      TIndexTag tag;
+      tag.name = ChangeFileExt(ExtractFileName(path), "");
+      info_.tags.push_back(tag);
+      ReadTagHeader(0, options);
+      if (!HeaderDamaged(0)) ChooseTrailingByte(info_.tags[0]);
+      return;
+    }
     if (keyLength != kTagNameLength) {
       throw EIndexFileError::NotIndex(
-          path, TIndexFormat::Cdx,
+          path, format,
           "the key length of its tag list is " + std::to_string(keyLength) + ", not 10");
     }
     if ((options0 & 0x60) != 0x60) {
       throw EIndexFileError::NotIndex(
-          path, TIndexFormat::Cdx,
-          "its option byte " + Hex2(options0) + " does not say compact and compound");
+          path, format, "its option byte " + Hex2(options0) + " does not say compact and compound");
     }
     try {
       std::set<std::int64_t> visited;
@@ -87,7 +101,6 @@ class TCdxIndex final : public TIndexReader {
       ReadTagHeader(t, options);
       if (!HeaderDamaged(t)) ChooseTrailingByte(info_.tags[t]);
     }
-    CheckTags();
   }
 
   TIndexNode ReadNode(int tag, std::int64_t offset) const override {
@@ -102,7 +115,7 @@ class TCdxIndex final : public TIndexReader {
       throw EIndexDamage("a page pointer (offset " + std::to_string(offset) +
                          ") is not on a page boundary");
     }
-    const std::string page = ReadPage(offset, kPage, kPage);
+    const std::string page = ReadPage(offset, kPage, first_);
     const std::string where = "page " + std::to_string(PageNumber(offset));
     const unsigned attributes = IndexLe16(page, 0);
     const unsigned count = IndexLe16(page, 2);
@@ -228,7 +241,9 @@ class TCdxIndex final : public TIndexReader {
   void ReadTagHeader(int index, const TIndexOpenOptions& options) {
     TIndexTag& tag = info_.tags[index];
     std::string header;
-    if (tag.headerOffset % kPage != 0 || tag.headerOffset < kPage) {
+    // A compact IDX file's one header is at 0; a CDX file's lie after its tag list's header.
+    if (tag.headerOffset % kPage != 0 ||
+        (tag.headerOffset < kPage && info_.format == TIndexFormat::Cdx)) {
       DamageHeader(index, "its header at offset " + std::to_string(tag.headerOffset) +
                               " is not a page of the file's tags");
       return;
@@ -239,6 +254,11 @@ class TCdxIndex final : public TIndexReader {
       return;
     }
     tag.rootOffset = IndexLe32(header, 0);
+    if (info_.format == TIndexFormat::Idx && tag.rootOffset < first_) {
+      DamageHeader(index, "its root (offset " + std::to_string(tag.rootOffset) +
+                              ") lies inside the file's header");
+      return;
+    }
     tag.keyLength = static_cast<int>(IndexLe16(header, 12));
     tag.options = static_cast<std::uint8_t>(header[14]);
     tag.unique = (tag.options & 0x01) != 0;
@@ -262,6 +282,8 @@ class TCdxIndex final : public TIndexReader {
       DamageHeader(index, "its key length " + std::to_string(tag.keyLength) + " is not 1 to 240");
     }
   }
+
+  const std::int64_t first_;  // where pages may begin: after the file's header
 
   // Leaves leave out trailing blanks of character keys and trailing zeros of other keys, but
   // the file does not say which a tag's keys are: the caller's key type decides, else what the
@@ -304,7 +326,13 @@ class TCdxIndex final : public TIndexReader {
 std::unique_ptr<TIndexReader> ReadCdxIndex(std::shared_ptr<TIndexBytes> bytes,
                                            const std::string& path,
                                            const TIndexOpenOptions& options) {
-  return std::make_unique<TCdxIndex>(std::move(bytes), path, options);
+  return std::make_unique<TCdxIndex>(std::move(bytes), path, options, false);
+}
+
+std::unique_ptr<TIndexReader> ReadCompactIdxIndex(std::shared_ptr<TIndexBytes> bytes,
+                                                  const std::string& path,
+                                                  const TIndexOpenOptions& options) {
+  return std::make_unique<TCdxIndex>(std::move(bytes), path, options, true);
 }
 
 }  // namespace tavlo

@@ -58,6 +58,9 @@ class TDbfFile : public TPagedFile {
   }
   std::uint8_t VersionByte() const { return header_[0]; }
   std::uint8_t LanguageByte() const { return header_[29]; }
+  // Header byte 28: bit 0x01 says a FoxPro table has a structural .cdx, any bit that a dBase
+  // IV to 7 table has a production .mdx (see FindProductionIndex in dbf/tableindexes.h).
+  std::uint8_t TableFlags() const { return header_[28]; }
 
   // The code page of the character fields: named by the language byte when the file is
   // opened, replaced by SetCodePage (a .cpg file, the user's choice). 0: the table names

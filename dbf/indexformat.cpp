@@ -105,6 +105,7 @@ TIndexKeyValue DecodeNumeric(TIndexFormat format, std::string_view key) {
   double value = 0;
   switch (format) {
     case TIndexFormat::Cdx:
+    case TIndexFormat::Idx:
       if (key.size() == 8) {
         return Number(SortableDouble(reinterpret_cast<const std::uint8_t*>(key.data())));
       }
@@ -127,6 +128,7 @@ TIndexKeyValue DecodeNumeric(TIndexFormat format, std::string_view key) {
 TIndexKeyValue DecodeDateKey(TIndexFormat format, std::string_view key) {
   switch (format) {
     case TIndexFormat::Cdx:
+    case TIndexFormat::Idx:
       if (key.size() != 8) return Bytes(key);
       return JulianDate(SortableDouble(reinterpret_cast<const std::uint8_t*>(key.data())));
     case TIndexFormat::Mdx:
@@ -163,20 +165,28 @@ const char* IndexFormatName(TIndexFormat format) {
       return "NDX";
     case TIndexFormat::Ntx:
       return "NTX";
+    case TIndexFormat::Idx:
+      return "IDX";
   }
   return "?";
 }
 
 bool IndexFormatOfPath(const std::string& path, TIndexFormat& format) {
   const std::string ext = UpperAscii(ExtractFileExt(path));
-  for (TIndexFormat f :
-       {TIndexFormat::Cdx, TIndexFormat::Mdx, TIndexFormat::Ndx, TIndexFormat::Ntx}) {
+  for (TIndexFormat f : {TIndexFormat::Cdx, TIndexFormat::Mdx, TIndexFormat::Ndx, TIndexFormat::Ntx,
+                         TIndexFormat::Idx}) {
     if (ext == std::string(".") + IndexFormatName(f)) {
       format = f;
       return true;
     }
   }
   return false;
+}
+
+EIndexFileError EIndexFileError::UnknownExtension(const std::string& path) {
+  return EIndexFileError(path +
+                         " is not an index file: its extension is not .cdx, .idx, .mdx, .ndx "
+                         "or .ntx");
 }
 
 EIndexFileError EIndexFileError::NotIndex(const std::string& path, TIndexFormat format,

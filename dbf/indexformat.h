@@ -16,9 +16,10 @@
 
 namespace tavlo {
 
-enum class TIndexFormat { Cdx, Mdx, Ndx, Ntx };
+// Idx: FoxPro's single-tag index, compact (as a CDX tag) or the older uncompressed layout.
+enum class TIndexFormat { Cdx, Mdx, Ndx, Ntx, Idx };
 
-// "CDX", "MDX", "NDX", "NTX".
+// "CDX", "MDX", "NDX", "NTX", "IDX".
 const char* IndexFormatName(TIndexFormat format);
 // The format an index file's extension names (case ignored); false for other extensions.
 bool IndexFormatOfPath(const std::string& path, TIndexFormat& format);
@@ -51,7 +52,8 @@ struct TIndexTag {
   std::uint8_t options = 0;       // the raw option (CDX) or key-format (MDX) byte
   std::int64_t headerOffset = 0;  // byte offset of the tag's header
   std::int64_t rootOffset = 0;    // byte offset of its root node
-  // Entries found by walking the tree from its root (up to the damage, when that stopped it).
+  // Entries found by walking the tree from its root (up to the damage, when that stopped it);
+  // -1 when the tree was not walked (TIndexOpenOptions::walkTrees).
   std::int64_t keyCount = 0;
   int depth = 0;  // levels of the tree, 1 for a root that is a leaf
   bool readable = true;
@@ -73,6 +75,8 @@ class EIndexFileError : public Exception {
   using Exception::Exception;
   static EIndexFileError NotIndex(const std::string& path, TIndexFormat format,
                                   const std::string& reason);
+  // "/t/a.txt is not an index file: its extension is not .cdx, .idx, .mdx, .ndx or .ntx".
+  static EIndexFileError UnknownExtension(const std::string& path);
 };
 
 // A tag's tree could not be followed: what() is the reason ("page 12 is used twice").
@@ -85,6 +89,9 @@ class EIndexDamage : public Exception {
 // NTX, whose files do not record them).
 struct TIndexOpenOptions {
   std::map<std::string, TIndexKeyType> keyTypes;
+  // Walk every tag's tree on open (key counts, depth, damage of the tree). A table's files
+  // open without it, so that opening does not read the whole file; keyCount is then -1.
+  bool walkTrees = true;
   // The type given for tagName (its case ignored); Unknown when none was.
   TIndexKeyType KeyTypeOf(const std::string& tagName) const;
 };

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "dbf/cdxindex.h"
+#include "dbf/idxindex.h"
 #include "dbf/indexcheck.h"
 #include "dbf/mdxindex.h"
 #include "dbf/ndxindex.h"
@@ -79,7 +80,11 @@ int TIndexReader::CompareKeys(int tag, std::string_view a, std::string_view b) c
   return order.reversed ? -result : result;
 }
 
-void TIndexReader::CheckTags() {
+void TIndexReader::CheckTags(const TIndexOpenOptions& options) {
+  if (!options.walkTrees) {
+    for (TIndexTag& t : info_.tags) t.keyCount = -1;
+    return;
+  }
   // Which tag's walk met each page first: no page may belong to two tags.
   std::map<std::int64_t, int> owners;
   for (int tag = 0; tag < TagCount(); ++tag) {
@@ -117,26 +122,33 @@ std::unique_ptr<TIndexReader> ReadIndexBytes(TIndexFormat format,
                                              std::shared_ptr<TIndexBytes> bytes,
                                              const std::string& path,
                                              const TIndexOpenOptions& options) {
+  std::unique_ptr<TIndexReader> reader;
   switch (format) {
     case TIndexFormat::Cdx:
-      return ReadCdxIndex(std::move(bytes), path, options);
+      reader = ReadCdxIndex(std::move(bytes), path, options);
+      break;
     case TIndexFormat::Mdx:
-      return ReadMdxIndex(std::move(bytes), path, options);
+      reader = ReadMdxIndex(std::move(bytes), path, options);
+      break;
     case TIndexFormat::Ndx:
-      return ReadNdxIndex(std::move(bytes), path, options);
+      reader = ReadNdxIndex(std::move(bytes), path, options);
+      break;
     case TIndexFormat::Ntx:
-      return ReadNtxIndex(std::move(bytes), path, options);
+      reader = ReadNtxIndex(std::move(bytes), path, options);
+      break;
+    case TIndexFormat::Idx:
+      reader = ReadIdxIndex(std::move(bytes), path, options);
+      break;
   }
-  return nullptr;
+  reader->CheckTags(options);
+  return reader;
 }
 
 std::unique_ptr<TIndexReader> OpenIndexFile(const std::string& path,
                                             const TIndexOpenOptions& options) {
   TIndexFormat format = TIndexFormat::Cdx;
   if (!IndexFormatOfPath(path, format)) {
-    throw EIndexFileError(path +
-                          " is not an index file: its extension is not .cdx, .mdx, "
-                          ".ndx or .ntx");
+    throw EIndexFileError::UnknownExtension(path);
   }
   auto bytes = std::make_shared<TIndexBytes>(Files().Open(path, OpenMode::ReadOnly));
   return ReadIndexBytes(format, std::move(bytes), path, options);
@@ -203,9 +215,91 @@ bool TIndexCursor::Settle() {
   return false;
 }
 
+void TIndexCursor::DescendRightmost(std::int64_t offset) {
+  for (;;) {
+    Frame frame;
+    frame.offset = offset;
+    frame.node = Enter(offset);
+    if (frame.node->leaf) {
+      // An empty leaf gets an index past its end, which SettleBack leaves.
+      frame.index = frame.node->keys.empty() ? 0 : frame.node->keys.size() - 1;
+      stack_.push_back(frame);
+      return;
+    }
+    if (frame.node->children.empty()) {
+      stack_.push_back(frame);
+      return;
+    }
+    frame.index = frame.node->children.size() - 1;
+    stack_.push_back(frame);
+    offset = frame.node->children.back();
+  }
+}
+
+bool TIndexCursor::SettleBack() {
+  // As Settle, backward: an interior frame on top has just finished child frame.index.
+  while (!stack_.empty()) {
+    Frame& frame = stack_.back();
+    if (frame.node->leaf) {
+      if (frame.index < frame.node->keys.size()) return true;
+      stack_.pop_back();
+      continue;
+    }
+    if (frame.atKey) return true;
+    // NTX: key i - 1 lies between children i - 1 and i.
+    if (reader_.InteriorKeysAreEntries() && frame.index > 0 &&
+        frame.index - 1 < frame.node->keys.size()) {
+      --frame.index;
+      frame.atKey = true;
+      return true;
+    }
+    if (frame.index == 0 || frame.node->children.empty()) {
+      stack_.pop_back();
+      continue;
+    }
+    --frame.index;
+    DescendRightmost(frame.node->children[frame.index]);
+  }
+  return false;
+}
+
+void TIndexCursor::Turn(bool backward) {
+  if (backward_ == backward) return;
+  backward_ = backward;
+  entered_.clear();
+  for (const Frame& frame : stack_) entered_.insert(frame.offset);
+}
+
+bool TIndexCursor::Last() {
+  Start();
+  backward_ = true;
+  DescendRightmost(reader_.Tag(tag_).rootOffset);
+  return SettleBack();
+}
+
+bool TIndexCursor::Prev() {
+  if (stack_.empty()) return false;
+  Turn(true);
+  Frame& frame = stack_.back();
+  if (frame.node->leaf) {
+    if (frame.index == 0) {
+      stack_.pop_back();
+    } else {
+      --frame.index;
+      return true;
+    }
+  } else {
+    // At key j of an NTX interior node: the entries before it end child j.
+    frame.atKey = false;
+    DescendRightmost(frame.node->children[frame.index]);
+  }
+  return SettleBack();
+}
+
 void TIndexCursor::Start() {
   stack_.clear();
   entered_.clear();
+  backward_ = false;
   if (reader_.HeaderDamaged(tag_)) throw EIndexDamage(reader_.Tag(tag_).damage);
 }
 
@@ -244,6 +338,7 @@ bool TIndexCursor::Seek(std::string_view key) {
 
 bool TIndexCursor::Next() {
   if (stack_.empty()) return false;
+  Turn(false);
   Frame& frame = stack_.back();
   if (frame.node->leaf) {
     ++frame.index;
@@ -257,6 +352,13 @@ bool TIndexCursor::Next() {
     }
   }
   return Settle();
+}
+
+bool TIndexCursor::SameEntry(const TIndexCursor& other) const {
+  if (stack_.empty() || other.stack_.empty()) return false;
+  const Frame& a = stack_.back();
+  const Frame& b = other.stack_.back();
+  return a.offset == b.offset && a.index == b.index && a.atKey == b.atKey;
 }
 
 const std::string& TIndexCursor::Key() const {

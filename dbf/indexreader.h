@@ -1,7 +1,7 @@
-// An open index file of any of the four formats: its tags (read and checked on open) and a
+// An open index file of any of the five formats: its tags (read and checked on open) and a
 // cursor over the entries of one tag in index order, with a seek that descends the tree. The
-// formats supply the nodes (cdxindex, mdxindex, ndxindex, ntxindex); the tree code here and in
-// indexcheck is shared. Never writes the file; every damage is reported, never followed.
+// formats supply the nodes (cdxindex, idxindex, mdxindex, ndxindex, ntxindex); the tree code here
+// and in indexcheck is shared. Never writes the file; every damage is reported, never followed.
 #pragma once
 
 #include <cstdint>
@@ -63,8 +63,13 @@ class TIndexReader {
  protected:
   explicit TIndexReader(std::shared_ptr<TIndexBytes> bytes) : bytes_(std::move(bytes)) {}
   // Walks every tag whose header was read, filling key count, depth and damage (also for a
-  // page that an earlier tag's tree holds).
-  void CheckTags();
+  // page that an earlier tag's tree holds); without options.walkTrees the counts stay -1.
+  // ReadIndexBytes calls it once the format's reader has read its headers.
+  void CheckTags(const TIndexOpenOptions& options);
+  friend std::unique_ptr<TIndexReader> ReadIndexBytes(TIndexFormat format,
+                                                      std::shared_ptr<TIndexBytes> bytes,
+                                                      const std::string& path,
+                                                      const TIndexOpenOptions& options);
   void SetOrder(int tag, TIndexKeyOrder order, bool reversed);
   // Marks the tag unreadable for a reason found in its header.
   void DamageHeader(int tag, const std::string& reason);
@@ -84,7 +89,7 @@ class TIndexReader {
   std::vector<bool> headerDamaged_;
 };
 
-// Reads path as the format its extension names (.cdx .mdx .ndx .ntx): the tag list and every
+// Reads path as the format its extension names (.cdx .idx .mdx .ndx .ntx): the tag list and every
 // tag's tree. Raises EIndexFileError when it is not such an index file (or has another
 // extension), and the file system's errors when it cannot be opened.
 std::unique_ptr<TIndexReader> OpenIndexFile(const std::string& path,
@@ -98,9 +103,9 @@ std::unique_ptr<TIndexReader> ReadIndexBytes(TIndexFormat format,
                                              const std::string& path,
                                              const TIndexOpenOptions& options);
 
-// Forward over one tag's entries in the order the file keeps them: the key bytes exactly as
-// stored (CDX leaves: completed from the keys before them) and the record number. Valid while
-// its reader lives; Key and Record only when not AtEnd.
+// Over one tag's entries in the order the file keeps them, either way: the key bytes exactly
+// as stored (CDX leaves: completed from the keys before them) and the record number. Valid
+// while its reader lives; Key and Record only when not AtEnd.
 class TIndexCursor {
  public:
   TIndexCursor(const TIndexReader& reader, int tag);
@@ -112,7 +117,13 @@ class TIndexCursor {
   bool Seek(std::string_view key);
   // To the next entry; false at the end.
   bool Next();
+  // To the last entry, and to the one before; false when there is none. A walk backward
+  // reads one page per level like a forward one, never the whole tag.
+  bool Last();
+  bool Prev();
   bool AtEnd() const { return stack_.empty(); }
+  // Both cursors stand on the same entry of the tree (walks from both ends have met).
+  bool SameEntry(const TIndexCursor& other) const;
   const std::string& Key() const;
   std::uint32_t Record() const;
 
@@ -126,12 +137,17 @@ class TIndexCursor {
   void Start();
   std::shared_ptr<const TIndexNode> Enter(std::int64_t offset);
   void DescendLeftmost(std::int64_t offset);
+  void DescendRightmost(std::int64_t offset);
   bool Settle();
+  bool SettleBack();
+  // A change of direction enters pages again: only the path held counts as met.
+  void Turn(bool backward);
 
   const TIndexReader& reader_;
   int tag_ = 0;
   std::vector<Frame> stack_;
   std::set<std::int64_t> entered_;
+  bool backward_ = false;
 };
 
 }  // namespace tavlo

@@ -112,7 +112,9 @@ constexpr double kJulianOfDayZero = 1721425;
 
 }  // namespace
 
-TKeyEncoding KeyEncodingOf(TIndexFormat format, const TIndexTag& tag, const TKeyType& type) {
+TKeyEncoding KeyEncodingOf(TIndexFormat fileFormat, const TIndexTag& tag, const TKeyType& type) {
+  // An IDX file's keys are those of a CDX tag (FoxPro wrote both).
+  const TIndexFormat format = fileFormat == TIndexFormat::Idx ? TIndexFormat::Cdx : fileFormat;
   TKeyEncoding encoding;
   encoding.format = format;
   encoding.kind = type.kind;

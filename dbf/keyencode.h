@@ -27,6 +27,7 @@ struct TKeyEncoding {
 // The encoding a tag of format calls for with keys of type. Raises EKeyExprNotUnderstood
 // (word "") when the tag cannot hold them: another collation than MACHINE, a key type or
 // length the header records otherwise, a null marker the expression does not call for.
+// IDX tags store their keys as CDX tags do: their encoding says Cdx.
 TKeyEncoding KeyEncodingOf(TIndexFormat format, const TIndexTag& tag, const TKeyType& type);
 
 // The stored key of value (of the encoding's kind) in key, exactly encoding.length bytes:

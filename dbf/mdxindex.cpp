@@ -54,7 +54,6 @@ class TMdxIndex final : public TIndexReader {
       info_.tags.push_back(tag);
       ReadTagHeader(static_cast<int>(t));
     }
-    CheckTags();
   }
 
   TIndexNode ReadNode(int tag, std::int64_t offset) const override {

@@ -45,7 +45,6 @@ class TNdxIndex final : public TIndexReader {
     tag.rootOffset = static_cast<std::int64_t>(IndexLe32(header, 0)) * kBlock;
     info_.tags.push_back(tag);
     SetOrder(0, type == 1 ? TIndexKeyOrder::Double : TIndexKeyOrder::Bytes, false);
-    CheckTags();
   }
 
   TIndexNode ReadNode(int tag, std::int64_t offset) const override {

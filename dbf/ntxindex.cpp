@@ -51,7 +51,6 @@ class TNtxIndex final : public TIndexReader {
     tag.rootOffset = IndexLe32(header, 4);
     tag.keyType = options.KeyTypeOf(tag.name);
     info_.tags.push_back(tag);
-    CheckTags();
   }
 
   TIndexNode ReadNode(int tag, std::int64_t offset) const override {

@@ -19,8 +19,10 @@
 #include "dbf/fptfile.h"
 #include "dbf/indexfile.h"
 #include "dbf/tablefiles.h"
+#include "dbf/tableindexes.h"
 #include "dbf/tablepack.h"
 #include "dbf/tdbfbuffers.h"
+#include "platform/asciitext.h"
 #include "platform/filenames.h"
 #include "platform/textcodec.h"
 #include "text/trim.h"
@@ -117,8 +119,11 @@ void TDbf::SetCodePage(int page) {
   codePage_ = page;
   if (dbfFile_ != nullptr) {
     ApplyCodePage(*dbfFile_, DataFilePath());
-    // Texts now read differently: the order is built again on what the user sees.
-    if (Ordered()) {
+    // UPPER and LOWER in key expressions follow the page.
+    if (Active()) indexes_.Recompile(*dbfFile_, Layout());
+    // Texts now read differently: the order is built again on what the user sees (a tag
+    // keeps the index's order).
+    if (order_.Active()) {
       order_.Build(*dbfFile_, Layout(), std::vector<int>(order_.FieldIndexes()),
                    order_.Descending());
       ++orderVersion_;
@@ -153,6 +158,26 @@ void ApplyTableCodePage(TDbfFile& data, const std::string& dataPath, int chosenP
     return;  // a .cpg that cannot be read names nothing
   }
   if (int page = CodePageOfCpgText(text)) data.SetCodePage(page, CodePageSource::CpgFile);
+}
+
+void TDbf::SetIndexFiles(std::vector<std::string> paths) {
+  CheckInactive();
+  userIndexFiles_ = std::move(paths);
+}
+
+void TDbf::AttachIndexFile(const std::string& path) {
+  const auto listed = [&] {
+    for (const std::string& known : userIndexFiles_) {
+      if (LowerAscii(known) == LowerAscii(path)) return true;
+    }
+    return false;
+  };
+  if (Active()) {
+    if (indexes_.FindFile(path) >= 0) return;
+    // Read first: a file that is no index file is refused before anything changes.
+    indexes_.Add(ReadHeldIndexFile(path, OpenMode::ReadOnly), false, *dbfFile_, Layout());
+  }
+  if (!listed()) userIndexFiles_.push_back(path);
 }
 
 void TDbf::SetReadOnly(bool readOnly) {
@@ -210,15 +235,14 @@ void TDbf::AttachFilesAt(bool create, const std::string& dataPath) {
     std::string found = create ? std::string() : FindCompanionFile(dataPath, lowerExt);
     return found.empty() ? ChangeFileExt(dataPath, lowerExt) : found;
   };
-  const std::string indexPath = companion(".mdx");
   TDbfFile* data = nullptr;
   TIndexFile* index = nullptr;
   TDbtFile* memo = nullptr;
   TFptFile* fpt = nullptr;
   try {
     data = LookupFile<TDbfFile>(dataPath);
-    index = LookupFile<TIndexFile>(indexPath);
     if (create) {
+      index = LookupFile<TIndexFile>(companion(".mdx"));
       const std::string memoPath = companion(".dbt");
       memo = LookupFile<TDbtFile>(memoPath);
       if (data == nullptr) data = new TDbfFile(dataPath, OpenMode::Create);
@@ -235,8 +259,13 @@ void TDbf::AttachFilesAt(bool create, const std::string& dataPath) {
         TakeOpenDiagnostics(*data);
       }
       ApplyCodePage(*data, dataPath);
-      if (index == nullptr && Files().FileExists(indexPath)) {
-        index = new TIndexFile(indexPath, mode);
+      // The production index the header names (else a .mdx beside the table) is held in the
+      // table's mode, so that other programs see it in use.
+      std::string indexPath = FindProductionIndex(*data, dataPath).path;
+      if (indexPath.empty()) indexPath = FindCompanionFile(dataPath, ".mdx");
+      if (!indexPath.empty()) {
+        index = LookupFile<TIndexFile>(indexPath);
+        if (index == nullptr) index = new TIndexFile(indexPath, mode);
       }
       // FoxPro tables keep their memos in an .fpt file, all others in a .dbt.
       if (data->IsFoxPro()) {
@@ -334,8 +363,10 @@ void TDbf::InternalOpen() {
     memoProblem_ =
         MemoFileProblem(memoPath.empty() ? ChangeFileExt(DataFilePath(), memoExtension) : memoPath,
                         fieldDefs_, dbfFile_->HeaderRecordCount());
+    AttachTableIndexFiles(indexes_, *dbfFile_, layout_, DataFilePath(), userIndexFiles_);
   } catch (...) {
     // A failed open leaves the files exactly as they were: no header write.
+    indexes_.Clear();
     layout_.Clear();
     ClearFields();
     ReleaseFiles(false);
@@ -347,10 +378,12 @@ void TDbf::InternalClose() {
   currentIndex_ = -1;
   deletedCount_ = -1;
   order_.Clear();
+  tagOrder_.Clear();
   layout_.Clear();
   ++orderVersion_;
   openStamp_ = 0;
   filterRecord_ = nullptr;
+  indexes_.Clear();
   try {
     ReleaseFiles(true);
   } catch (...) {
@@ -412,16 +445,38 @@ int TDbf::RecordNumber() {
     InternalSetToRecord(ActiveBuffer());
     return GetBookmarkData(ActiveBuffer()) + 1;
   }
-  if (Ordered() && currentIndex_ >= 0 && currentIndex_ < order_.Size()) return CurrentRecord() + 1;
+  if (Ordered() && currentIndex_ >= 0 && currentIndex_ < PositionCount()) {
+    return CurrentRecord() + 1;
+  }
   return currentIndex_ + 1;
 }
 
-std::int32_t TDbf::CurrentRecord() const {
-  return Ordered() ? order_.RecordAt(currentIndex_) : currentIndex_;
+std::int32_t TDbf::RecordAtOrdered(std::int32_t position) {
+  if (!tagOrder_.Active()) return order_.RecordAt(position);
+  const std::int32_t record = tagOrder_.RecordAt(position);
+  NoteTagRelayout();
+  return record;
+}
+
+void TDbf::NoteTagRelayout() {
+  // A tag laid out anew gave its records other positions: views learn them again.
+  if (tagOrder_.Relayouts() != tagRelayouts_) {
+    tagRelayouts_ = tagOrder_.Relayouts();
+    ++orderVersion_;
+  }
+}
+
+std::int32_t TDbf::CurrentRecord() {
+  return Ordered() ? RecordAtOrdered(currentIndex_) : currentIndex_;
+}
+
+std::int32_t TDbf::PositionCount() {
+  if (tagOrder_.Active()) return tagOrder_.Size(RecordCount());
+  return RecordCount();
 }
 
 void TDbf::SyncOrder() {
-  if (Ordered() && order_.Size() < RecordCount()) {
+  if (order_.Active() && order_.Size() < RecordCount()) {
     order_.TakeInAppended(*dbfFile_);
     ++orderVersion_;
   }
@@ -446,6 +501,7 @@ void TDbf::SetOrder(const std::vector<std::string>& fieldNames, bool descending)
     indexes.push_back(field.FieldNo() - 1);
   }
   const TBookmark shown = HasRecord() ? GetBookmarkData(ActiveBuffer()) : -1;
+  tagOrder_.Clear();
   if (indexes.empty()) {
     order_.Clear();
   } else {
@@ -456,15 +512,56 @@ void TDbf::SetOrder(const std::vector<std::string>& fieldNames, bool descending)
   Refresh();
 }
 
+void TDbf::SetTagOrder(const std::string& tagName) {
+  CheckActive();
+  if (tagName.empty()) {
+    SetOrder({});
+    return;
+  }
+  const TAttachedTag* tag = indexes_.FindTag(tagName);
+  if (tag == nullptr) throw EDatabaseError("No attached index has a tag '" + tagName + "'");
+  if (!tag->understood) {
+    throw EDatabaseError("Tag " + tag->Info().name + " is not understood: " + tag->notUnderstood);
+  }
+  SetTagOrder(*tag->reader, tag->tag);
+}
+
+void TDbf::SetTagOrder(const TIndexReader& reader, int tag) {
+  CheckActive();
+  CheckBrowseMode();
+  // Set first: a damaged tag is refused before the order in use is given up.
+  TTagOrder order;
+  try {
+    order.Set(reader, tag, RecordCount());
+  } catch (const EIndexDamage& damage) {
+    const std::string& name = reader.Tag(tag).name;
+    std::string reason = damage.what();
+    const std::string prefix = "tag " + name + ": ";
+    if (reason.rfind(prefix, 0) == 0) reason.erase(0, prefix.size());
+    throw EDatabaseError("Tag " + name + " is damaged: " + reason);
+  }
+  order_.Clear();
+  tagOrder_ = std::move(order);
+  tagRelayouts_ = 0;
+  ++orderVersion_;
+  // Where the shown record lies in the tag could take a walk of the whole tag to learn.
+  First();
+}
+
 TBookmark TDbf::RecordAtPosition(std::int32_t position) {
   if (!Ordered()) return position;
   SyncOrder();
-  return order_.RecordAt(position);
+  return RecordAtOrdered(position);
 }
 
 std::int32_t TDbf::PositionOf(TBookmark record) {
   if (!Ordered() || record < 0) return record;
   SyncOrder();
+  if (tagOrder_.Active()) {
+    const std::int32_t position = tagOrder_.PositionOf(record, currentIndex_);
+    NoteTagRelayout();
+    return position;
+  }
   return order_.PositionOf(record, currentIndex_);
 }
 
@@ -508,7 +605,7 @@ void TDbf::InternalFirst() {
 }
 
 void TDbf::InternalLast() {
-  currentIndex_ = RecordCount();
+  currentIndex_ = PositionCount();
 }
 
 void TDbf::InternalGotoBookmark(TBookmark bookmark) {
@@ -587,9 +684,9 @@ bool TDbf::AcceptRecord(TRecordBuffer& buffer) {
 }
 
 TGetResult TDbf::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
-  const std::int32_t count = RecordCount();
-  if (count == 0) return TGetResult::grEOF;
+  if (RecordCount() == 0) return TGetResult::grEOF;
   SyncOrder();
+  const std::int32_t count = PositionCount();
   for (;;) {
     if (mode == TGetMode::gmNext) {
       if (++currentIndex_ >= count) {
@@ -609,6 +706,11 @@ TGetResult TDbf::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
     // A scan tests the mapped record first and copies only what it keeps; a re-read of the
     // current record keeps the copying path, which leaves even a rejected record in buffer.
     const std::int32_t record = CurrentRecord();
+    if (record < 0) {
+      // An entry of a stale index naming a record the table lacks.
+      if (mode == TGetMode::gmCurrent) return TGetResult::grError;
+      continue;
+    }
     if (mode != TGetMode::gmCurrent && Ordered()) PrefetchAhead(mode == TGetMode::gmNext ? 1 : -1);
     const TRecordVerdict verdict =
         mode == TGetMode::gmCurrent ? TRecordVerdict::Undecided : TestMappedRecord(record, buffer);
@@ -624,7 +726,9 @@ void TDbf::PrefetchAhead(int direction) {
   // few steps ahead hides most of the wait for memory when it is reached.
   constexpr std::int32_t kDistance = 16;
   const std::int32_t ahead = currentIndex_ + direction * kDistance;
-  if (ahead >= 0 && ahead < order_.Size()) dbfFile_->PrefetchRecord(order_.RecordAt(ahead));
+  if (ahead < 0 || ahead >= PositionCount()) return;
+  const std::int32_t record = RecordAtOrdered(ahead);
+  if (record >= 0 && record < RecordCount()) dbfFile_->PrefetchRecord(record);
 }
 
 bool TDbf::ReadRecordAt(TBookmark bookmark, TRecordBuffer& buffer) {
@@ -701,7 +805,12 @@ void TDbf::InternalPost() {
   } else {
     dbfFile_->WriteRecord(GetBookmarkData(buffer), RecordBytes(buffer));
   }
-  if (Ordered()) {
+  if (tagOrder_.Active()) {
+    // The index is not written: the record stays where the index has it (an appended one
+    // follows the tag's entries).
+    currentIndex_ = PositionOf(GetBookmarkData(buffer));
+    if (State() == TDataSetState::dsInsert) ++orderVersion_;
+  } else if (Ordered()) {
     // The key may have changed: the record goes where it now belongs, and the cursor with it.
     const TBookmark record = GetBookmarkData(buffer);
     if (order_.Size() < static_cast<std::int32_t>(record)) order_.TakeInAppended(*dbfFile_);

@@ -17,10 +17,13 @@
 #include "dbf/fieldinfo.h"
 #include "dbf/memofile.h"
 #include "dbf/recordorder.h"
+#include "dbf/tableindexes.h"
+#include "dbf/tagorder.h"
 
 namespace tavlo {
 
 class TIndexFile;
+class TIndexReader;
 class TFptFile;
 
 // The filter callback: clear accept to hide the record under test.
@@ -136,7 +139,22 @@ class TDbf : public TDataSet {
   // Kept in memory only and dropped on Close; the cursor stays on its record. Posted
   // records move to where their key now belongs.
   void SetOrder(const std::vector<std::string>& fieldNames, bool descending = false);
-  bool Ordered() const { return order_.Active(); }
+  // The order of a tag of an attached index file (Indexes().FindTag, case ignored), walked
+  // from the index as positions are asked for (see dbf/tagorder.h), so that the first and
+  // last records show at once at any table size; "" is physical order. The cursor goes to
+  // the first record of the order. A FOR tag holds only the records it lets in; records
+  // appended since the order was set follow the tag's entries. The index is never written:
+  // a posted record whose key changed stays where the index has it, until the table is
+  // opened again with an index that holds the change. Raises EDatabaseError "No attached
+  // index has a tag 'X'", "Tag X is not understood: " and the reason, or "Tag X is
+  // damaged: " and the reason; the order in use is then kept.
+  void SetTagOrder(const std::string& tagName);
+  void SetTagOrder(const TIndexReader& reader, int tag);
+  const std::string& OrderTagName() const { return tagOrder_.TagName(); }
+  // The positions the order runs over: every record of the file, or in tag order the
+  // tag's entries and the records appended since.
+  std::int32_t PositionCount();
+  bool Ordered() const { return order_.Active() || tagOrder_.Active(); }
   bool OrderDescending() const { return order_.Descending(); }
   // The key field names in order, empty for physical order.
   std::vector<std::string> OrderFieldNames() const;
@@ -165,7 +183,21 @@ class TDbf : public TDataSet {
   TDbfFile* DbfFile() const { return dbfFile_; }
   TDbtFile* MemoFile() const { return memoFile_; }
   TFptFile* FptFile() const { return fptFile_; }  // FoxPro tables' memo file
+  // The paged file holding the production index (else a .mdx beside the table), in the
+  // table's mode; the readers of Indexes() read through it.
   TIndexFile* IndexFile() const { return indexFile_; }
+  // The index files attached to the open table, their tags compiled against it (nothing
+  // while closed): the production index, a .mdx beside the table, the user's files.
+  const TTableIndexes& Indexes() const { return indexes_; }
+  // The user's index files to attach when the table opens (closed cursor only). One that
+  // cannot be read then is listed in Indexes().Unreadable(); the table opens all the same.
+  void SetIndexFiles(std::vector<std::string> paths);
+  // Attaches the index file at path to the open table (remembered for the next opening;
+  // on a closed cursor only remembered). Raises the reader's error, EIndexFileError with
+  // its message, for a file that is not an index file; the same file twice is a no-op.
+  void AttachIndexFile(const std::string& path);
+  // The user's index files, as given.
+  std::vector<std::string> IndexFiles() const { return userIndexFiles_; }
   // Set when the table opened: why its memo fields cannot be read (see MemoFileProblem in
   // dbf/memofile.h), empty when they can. The status bar and tavlo-cli show it.
   const std::string& MemoFileProblemText() const { return memoProblem_; }
@@ -252,19 +284,27 @@ class TDbf : public TDataSet {
   std::string memoProblem_;
   std::vector<std::string> openDiagnostics_;
   TIndexFile* indexFile_ = nullptr;
+  std::vector<std::string> userIndexFiles_;
+  TTableIndexes indexes_;
   bool filesAttached_ = false;
   std::int32_t currentIndex_ = -1;
   TRecordBuffer scratch_;
   const TRecordBuffer* filterRecord_ = nullptr;
   std::uint64_t openStamp_ = 0;
   mutable TColumnLayout layout_;
-  // While ordered, currentIndex_ is a position in order_ rather than a record index.
+  // While ordered, currentIndex_ is a position in order_ (or tagOrder_) rather than a record
+  // index; at most one of the two is active.
   TRecordOrder order_;
+  TTagOrder tagOrder_;
   std::uint64_t orderVersion_ = 0;
-  int deletedCount_ = -1;       // -1: count again
-  int deletedCountedFor_ = -1;  // the record count it was counted for
-  // The record index at the current position (currentIndex_ inside the file).
-  std::int32_t CurrentRecord() const;
+  std::uint64_t tagRelayouts_ = 0;  // tagOrder_.Relayouts() as orderVersion_ last counted it
+  int deletedCount_ = -1;           // -1: count again
+  int deletedCountedFor_ = -1;      // the record count it was counted for
+  // The record index at the current position (currentIndex_ inside the positions); -1 for
+  // a hole of a tag order.
+  std::int32_t CurrentRecord();
+  std::int32_t RecordAtOrdered(std::int32_t position);
+  void NoteTagRelayout();
   // Brings the order up to the records the file now holds.
   void SyncOrder();
   // Starts reading the record some positions ahead in the order (direction +1 or -1).

@@ -18,7 +18,8 @@ namespace tavlo {
 class VisibleRecordSource {
  public:
   virtual ~VisibleRecordSource() = default;
-  // Physical records in the file, deleted and filtered-out ones included.
+  // The positions of the cursor's order: the physical records, deleted and filtered-out ones
+  // included (in a tag's order: the tag's entries and the records appended since).
   virtual std::int32_t PhysicalRecordCount() = 0;
   virtual std::int32_t RecordAtPosition(std::int32_t position) { return position; }
   virtual std::int32_t PositionOf(std::int32_t recordIndex) { return recordIndex; }

@@ -10,7 +10,7 @@ namespace tavlo {
 
 std::int32_t TableRowSource::PhysicalRecordCount() {
   if (!table_.Active()) return 0;
-  return table_.RecordCount();
+  return table_.PositionCount();
 }
 
 std::int32_t TableRowSource::RecordAtPosition(std::int32_t position) {
@@ -36,6 +36,7 @@ std::int32_t TableRowSource::ScanVisible(std::int32_t from, int wanted,
   const bool ordered = table_.Ordered();
   for (; index < count && added < wanted; ++index) {
     const std::int32_t record = ordered ? table_.RecordAtPosition(index) : index;
+    if (record < 0) continue;  // a tag's entry naming a record the table lacks
     bool visible;
     const std::uint8_t* view = flagOnly ? file->RecordView(record) : nullptr;
     if (view != nullptr)
@@ -51,7 +52,7 @@ std::int32_t TableRowSource::ScanVisible(std::int32_t from, int wanted,
 }
 
 bool TableRowSource::IsVisible(std::int32_t recordIndex) {
-  if (recordIndex < 0 || recordIndex >= PhysicalRecordCount()) return false;
+  if (recordIndex < 0 || recordIndex >= table_.RecordCount()) return false;
   if (buffer_.empty()) buffer_ = table_.NewRecordBuffer();
   return table_.ReadRecordAt(recordIndex, buffer_);
 }
@@ -82,7 +83,7 @@ std::vector<std::string> TableRowSource::RowTexts(std::int32_t recordIndex) {
 }
 
 bool TableRowSource::IsDeleted(std::int32_t recordIndex) {
-  if (!table_.Active() || recordIndex < 0 || recordIndex >= PhysicalRecordCount()) return false;
+  if (!table_.Active() || recordIndex < 0 || recordIndex >= table_.RecordCount()) return false;
   TDbfFile* file = table_.DbfFile();
   if (const std::uint8_t* view = file != nullptr ? file->RecordView(recordIndex) : nullptr) {
     return IsDeletedFlag(view[0]);

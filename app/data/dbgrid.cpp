@@ -62,7 +62,7 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(thi
 void TDBGrid::ShowOrder() {
   TDbf* table = model_->Table();
   QHeaderView* header = horizontalHeader();
-  if (table == nullptr || !table->Active() || !table->Ordered()) {
+  if (table == nullptr || !table->Active() || table->OrderFieldNames().empty()) {
     header->setSortIndicatorShown(false);
     return;
   }

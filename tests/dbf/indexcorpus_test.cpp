@@ -2,7 +2,9 @@
 // and flags, each tag's walk (count and order), keys against the table they index, and seeks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "dbf/indexreader.h"
 #include "index_testutil.h"
@@ -251,14 +253,36 @@ TEST(IndexCorpus, EveryTagWalksFromItsRootToItsKeyCountInOrder) {
       TIndexCursor cursor = reader->Cursor(t);
       std::int64_t walked = 0;
       std::string previous;
+      std::vector<std::pair<std::string, std::uint32_t>> forward;
       for (bool more = cursor.First(); more; more = cursor.Next(), ++walked) {
         ASSERT_EQ(cursor.Key().size(), static_cast<std::size_t>(tag.keyLength));
         if (walked > 0) {
           ASSERT_LE(reader->CompareKeys(t, previous, cursor.Key()), 0) << walked;
         }
         previous = cursor.Key();
+        forward.emplace_back(cursor.Key(), cursor.Record());
       }
       EXPECT_EQ(walked, want.keys);
+      // Backward from the last entry meets the same entries in reverse, and a turn in the
+      // middle goes back the way it came.
+      std::vector<std::pair<std::string, std::uint32_t>> backward;
+      for (bool more = cursor.Last(); more; more = cursor.Prev()) {
+        backward.emplace_back(cursor.Key(), cursor.Record());
+      }
+      std::reverse(backward.begin(), backward.end());
+      EXPECT_EQ(backward, forward);
+      if (forward.size() >= 3) {
+        const std::size_t middle = forward.size() / 2;
+        ASSERT_TRUE(cursor.First());
+        for (std::size_t i = 0; i < middle; ++i) ASSERT_TRUE(cursor.Next());
+        ASSERT_TRUE(cursor.Prev());
+        EXPECT_EQ(cursor.Record(), forward[middle - 1].second);
+        ASSERT_TRUE(cursor.Next());
+        ASSERT_TRUE(cursor.Next());
+        EXPECT_EQ(cursor.Record(), forward[middle + 1].second);
+        ASSERT_TRUE(cursor.First());
+        EXPECT_FALSE(cursor.Prev());
+      }
     }
   }
 }

@@ -183,9 +183,9 @@ TEST(IndexDamage, FilesThatAreNoIndexFilesAreRefused) {
                                                                                   : "ntx");
     EXPECT_THROW_MSG(ReadIndexImage(c.format, c.bytes, path), EIndexFileError, c.message);
   }
-  EXPECT_THROW_MSG(OpenIndexFile("/no/such/t.idx"), EIndexFileError,
-                   "/no/such/t.idx is not an index file: its extension is not .cdx, .mdx, .ndx "
-                   "or .ntx");
+  EXPECT_THROW_MSG(OpenIndexFile("/no/such/t.idy"), EIndexFileError,
+                   "/no/such/t.idy is not an index file: its extension is not .cdx, .idx, .mdx, "
+                   ".ndx or .ntx");
 }
 
 // Random bytes changed in small real files of each format: every outcome is a refusal, a
