@@ -7,17 +7,17 @@
 #include <cstdio>
 #include <string>
 
-#include "workspace/delimitedtext.h"
-#include "query/recordfilter.h"
 #include "cli/command.h"
 #include "dbf/fields.h"
 #include "dbf/tdbf.h"
 #include "platform/codepage.h"
 #include "platform/textcodec.h"
+#include "query/recordfilter.h"
 #include "script/qelscript.h"
 #include "text/qelstrings.h"
 #include "text/trim.h"
 #include "words/library.h"
+#include "workspace/delimitedtext.h"
 
 namespace tavlo::cli {
 
@@ -35,8 +35,10 @@ int Dump(const std::vector<std::string>& arguments) {
   std::string filterText;
   std::vector<std::string> orderFields;
   bool descending = false;
+  std::vector<std::string> indexFiles;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
+    if (TakeIndexFileArgument(arguments, i, indexFiles)) continue;
     if (argument == "--filter") {
       if (i + 1 >= arguments.size()) throw UsageError("missing script after --filter");
       filtered = true;
@@ -98,7 +100,7 @@ int Dump(const std::vector<std::string>& arguments) {
     RegisterLibraryWords();
     filter.SetFilterText(CurrentCodePages().Utf8ToAnsi(filterText));
   }
-  OpenTable(dbf);
+  OpenTable(dbf, indexFiles);
   // Text the locale's ANSI page cannot hold (a Cyrillic table under a Western locale, UTF-8,
   // Chinese) is shown through a session page that holds it, before any value is read; the
   // filter's literals then compare in that page too.
@@ -143,7 +145,8 @@ int Dump(const std::vector<std::string>& arguments) {
 const CommandRegistration kDump(
     {"dump",
      "dump TABLE [--deleted] [--count] [--tsv] [--date-format iso|regional] [--codepage N] "
-     "[--filter SCRIPT [--no-plan]] [--order FIELD[,FIELD...] [--descending]]",
+     "[--filter SCRIPT [--no-plan]] [--order FIELD[,FIELD...] [--descending]] "
+     "[--index-file FILE]...",
      "print the visible records as CSV (UTF-8, memo texts, dates yyyy-mm-dd or with "
      "--date-format regional in the short date form, what tavlo-cli import reads back; --deleted "
      "adds deleted records and a _deleted "
@@ -152,7 +155,8 @@ const CommandRegistration kDump(
      "SCRIPT yields true; --no-plan runs the interpreter on every record even for a script the "
      "record filter would test on the record's bytes; --order sorts by the fields named, "
      "numbers by value, dates by day, logicals false first, texts without regard to ASCII "
-     "case, empty values first, equal keys in file order; --descending reverses the keys)",
+     "case, empty values first, equal keys in file order; --descending reverses the keys; "
+     "--index-file FILE attaches FILE besides the table's own index files)",
      Dump});
 
 }  // namespace

@@ -5,8 +5,19 @@
 
 namespace tavlo::cli {
 
-void OpenTable(TDbf& dbf) {
+bool TakeIndexFileArgument(const std::vector<std::string>& arguments, std::size_t& i,
+                           std::vector<std::string>& indexFiles) {
+  if (arguments[i] != "--index-file") return false;
+  if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+    throw UsageError("missing file after --index-file");
+  }
+  indexFiles.push_back(arguments[++i]);
+  return true;
+}
+
+void OpenTable(TDbf& dbf, const std::vector<std::string>& indexFiles) {
   ShowMessagesAfter([&] { dbf.Open(); }, dbf.OpenDiagnostics());
+  for (const std::string& path : indexFiles) dbf.AttachIndexFile(AbsolutePath(path));
 }
 
 }  // namespace tavlo::cli
