@@ -55,8 +55,9 @@ bool TakeIndexFileArgument(const std::vector<std::string>& arguments, std::size_
 
 // Opens dbf. What its opening checks corrected and went on with ("Invalid Record Count,...")
 // is said on standard error through the desktop host ("tavlo-cli: " and the text, a line for
-// each of its lines) before anything else, also when the opening then fails. Then attaches
-// indexFiles (made absolute), raising the reader's error for one that is no index file.
+// each of its lines) before anything else, also when the opening then fails. indexFiles (made
+// absolute) are read first and attached with the table; the reader's error for one that is
+// no index file is raised before the table is opened.
 void OpenTable(TDbf& dbf, const std::vector<std::string>& indexFiles = {});
 
 }  // namespace tavlo::cli

@@ -1,5 +1,6 @@
 // Opening a table for a command: what the opening corrected is said before the command goes on.
 #include "cli/command.h"
+#include "dbf/tableindexes.h"
 #include "dbf/tdbf.h"
 #include "platform/desktophost.h"
 
@@ -16,8 +17,14 @@ bool TakeIndexFileArgument(const std::vector<std::string>& arguments, std::size_
 }
 
 void OpenTable(TDbf& dbf, const std::vector<std::string>& indexFiles) {
+  // Each file is read before the table opens: a refused one leaves the table untouched.
+  std::vector<std::string> paths;
+  for (const std::string& path : indexFiles) {
+    paths.push_back(AbsolutePath(path));
+    OpenIndexFile(paths.back(), TableIndexOpenOptions());
+  }
+  dbf.SetIndexFiles(paths);
   ShowMessagesAfter([&] { dbf.Open(); }, dbf.OpenDiagnostics());
-  for (const std::string& path : indexFiles) dbf.AttachIndexFile(AbsolutePath(path));
 }
 
 }  // namespace tavlo::cli
