@@ -47,12 +47,13 @@ void Be32(std::string& b, std::size_t at, std::uint32_t v) {
 
 // An uncompressed IDX page: attributes, then key and big-endian pointer per entry.
 std::string IdxPage(unsigned attributes,
-                    const std::vector<std::pair<std::string, std::uint32_t>>& entries) {
+                    const std::vector<std::pair<std::string, std::uint32_t>>& entries,
+                    std::uint32_t left = 0xFFFFFFFFu, std::uint32_t right = 0xFFFFFFFFu) {
   std::string page(512, '\0');
   Le16(page, 0, attributes);
   Le16(page, 2, static_cast<unsigned>(entries.size()));
-  Le32(page, 4, 0xFFFFFFFFu);
-  Le32(page, 8, 0xFFFFFFFFu);
+  Le32(page, 4, left);
+  Le32(page, 8, right);
   std::size_t at = 12;
   for (const auto& [key, pointer] : entries) {
     page.replace(at, key.size(), key);
@@ -83,7 +84,7 @@ TEST(TableIndexes, TheProductionIndexIsFoundByHeaderByte28) {
   Put(folder.File("CUST.cdx"), CorpusBytes("VFPX-Samples/customers.cdx"));
   // dBase III marked by a dBase IV program: the same bit, but a .mdx.
   Put(folder.File("master.dbf"), CorpusBytes("Group-336.2/master.dbf"));
-  Put(folder.File("MASTER.MDX"), CorpusBytes("Group-336.2/master.mdx"));
+  Put(folder.File("master.MDX"), CorpusBytes("Group-336.2/master.mdx"));
   {
     TDbf table;
     table.SetTableName(folder.File("CUST.DBF"));
@@ -222,8 +223,8 @@ TEST(TableIndexes, IdxFilesOfBothLayoutsAreRead) {
   // Uncompressed: a root over two leaves, keys of 4 bytes, unique, with a FOR expression.
   std::string standard = IdxHeader(512, 4, 0x09, "CODE", "QTY>0");
   standard += IdxPage(1, {{"BBBB", 1024}, {"DDDD", 1536}});
-  standard += IdxPage(2, {{"AAAA", 3}, {"BBBB", 1}});
-  standard += IdxPage(2, {{"CCCC", 2}, {"DDDD", 4}});
+  standard += IdxPage(2, {{"AAAA", 3}, {"BBBB", 1}}, 0xFFFFFFFFu, 1536);
+  standard += IdxPage(2, {{"CCCC", 2}, {"DDDD", 4}}, 1024);
   auto reader = ReadIndexImage(TIndexFormat::Idx, standard, "/t/codes.idx");
   ASSERT_EQ(reader->TagCount(), 1);
   const TIndexTag& tag = reader->Tag(0);
