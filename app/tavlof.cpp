@@ -34,6 +34,7 @@
 #include "platform/filesystem.h"
 #include "platform/textcodec.h"
 #include "tavloversion.h"
+#include "workspace/tableindexsettings.h"
 
 namespace tavlo {
 
@@ -297,6 +298,7 @@ void TTavloF::OpenTable(const std::string& path, bool withForm) {
     lastFile = path;
     currentTable = path;
     Dbf1.SetTableName(path);
+    Dbf1.SetIndexFiles(RememberedIndexFiles(ini, path));
     // What the opening corrected is shown once the table is open and read in its page, and
     // before the failure when it fails.
     std::string pageFailure;
@@ -330,6 +332,11 @@ std::string TTavloF::UseTableCodePage() {
     }
   });
   return failure;
+}
+
+void TTavloF::AttachIndexFile(const std::string& path) {
+  Dbf1.AttachIndexFile(path);
+  RememberIndexFiles(ini, currentTable, Dbf1.IndexFiles());
 }
 
 void TTavloF::CloseTable() {

@@ -18,13 +18,13 @@
 #include <memory>
 #include <string>
 
-#include "workspace/formplacement.h"
-#include "workspace/workspacefolders.h"
-#include "query/recordfilter.h"
 #include "app/data/datasource.h"
 #include "app/pages/pagehost.h"
 #include "dbf/tdbf.h"
+#include "query/recordfilter.h"
 #include "script/qelscript.h"
+#include "workspace/formplacement.h"
+#include "workspace/workspacefolders.h"
 
 namespace tavlo {
 
@@ -79,6 +79,7 @@ class TTavloF : public QMainWindow, public TPageHost {
   void CloseTable() override;
   bool ConfirmPendingEdit() override;
   bool ChangeRecordSet(const std::function<void()>& change) override;
+  void AttachIndexFile(const std::string& path) override;
   void ShowError(const std::string& message) override;
   void ShowStatus(const std::string& text) override;
 

@@ -48,9 +48,16 @@ std::string AbsolutePath(const std::string& path);
 // table through this, so that every command opens what dump opens.
 std::string TableArgument(const std::string& argument);
 
+// Takes "--index-file FILE" at arguments[i] (i moves past FILE) into indexFiles; false when
+// arguments[i] is another argument. UsageError when FILE is missing.
+bool TakeIndexFileArgument(const std::vector<std::string>& arguments, std::size_t& i,
+                           std::vector<std::string>& indexFiles);
+
 // Opens dbf. What its opening checks corrected and went on with ("Invalid Record Count,...")
 // is said on standard error through the desktop host ("tavlo-cli: " and the text, a line for
-// each of its lines) before anything else, also when the opening then fails.
-void OpenTable(TDbf& dbf);
+// each of its lines) before anything else, also when the opening then fails. indexFiles (made
+// absolute) are read first and attached with the table; the reader's error for one that is
+// no index file is raised before the table is opened.
+void OpenTable(TDbf& dbf, const std::vector<std::string>& indexFiles = {});
 
 }  // namespace tavlo::cli

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#include "workspace/tabledefinition.h"
 #include "cli/command.h"
 #include "dbf/tdbf.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 #include "text/qelstrings.h"
+#include "workspace/tabledefinition.h"
 
 namespace tavlo::cli {
 

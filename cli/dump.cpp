@@ -37,8 +37,10 @@ int Dump(const std::vector<std::string>& arguments) {
   bool descending = false;
   std::string indexTag;
   bool byTag = false;
+  std::vector<std::string> indexFiles;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
+    if (TakeIndexFileArgument(arguments, i, indexFiles)) continue;
     if (argument == "--filter") {
       if (i + 1 >= arguments.size()) throw UsageError("missing script after --filter");
       filtered = true;
@@ -105,7 +107,7 @@ int Dump(const std::vector<std::string>& arguments) {
     RegisterLibraryWords();
     filter.SetFilterText(CurrentCodePages().Utf8ToAnsi(filterText));
   }
-  OpenTable(dbf);
+  OpenTable(dbf, indexFiles);
   // Text the locale's ANSI page cannot hold (a Cyrillic table under a Western locale, UTF-8,
   // Chinese) is shown through a session page that holds it, before any value is read; the
   // filter's literals then compare in that page too.
@@ -151,7 +153,8 @@ int Dump(const std::vector<std::string>& arguments) {
 const CommandRegistration kDump(
     {"dump",
      "dump TABLE [--deleted] [--count] [--tsv] [--date-format iso|regional] [--codepage N] "
-     "[--filter SCRIPT [--no-plan]] [--order FIELD[,FIELD...] [--descending] | --index TAG]",
+     "[--filter SCRIPT [--no-plan]] [--order FIELD[,FIELD...] [--descending] | --index TAG] "
+     "[--index-file FILE]...",
      "print the visible records as CSV (UTF-8, memo texts, dates yyyy-mm-dd or with "
      "--date-format regional in the short date form, what tavlo-cli import reads back; --deleted "
      "adds deleted records and a _deleted "
@@ -161,8 +164,8 @@ const CommandRegistration kDump(
      "record filter would test on the record's bytes; --order sorts by the fields named, "
      "numbers by value, dates by day, logicals false first, texts without regard to ASCII "
      "case, empty values first, equal keys in file order; --descending reverses the keys; --index "
-     "follows the order of a tag of the table's index "
-     "files, as the tag holds it)",
+     "follows the order of a tag of the table's index files, as the tag holds it; --index-file "
+     "FILE attaches FILE besides the table's own index files)",
      Dump});
 
 }  // namespace

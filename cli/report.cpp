@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <string>
 
-#include "query/recordfilter.h"
-#include "workspace/reportbuilder.h"
 #include "cli/command.h"
 #include "dbf/tdbf.h"
 #include "platform/errors.h"
+#include "query/recordfilter.h"
 #include "script/qelscript.h"
 #include "text/qelstrings.h"
 #include "words/library.h"
+#include "workspace/reportbuilder.h"
 
 namespace tavlo::cli {
 
@@ -33,8 +33,10 @@ int RunReport(const std::vector<std::string>& arguments) {
   std::string output;
   bool filtered = false;
   std::string filterText;
+  std::vector<std::string> indexFiles;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
+    if (TakeIndexFileArgument(arguments, i, indexFiles)) continue;
     if (argument == "--filter" || argument == "--output") {
       if (i + 1 >= arguments.size()) throw UsageError("missing value after " + argument);
       if (argument == "--filter") {
@@ -68,7 +70,7 @@ int RunReport(const std::vector<std::string>& arguments) {
     RegisterLibraryWords();
     filter.SetFilterText(filterText);
   }
-  OpenTable(dbf);
+  OpenTable(dbf, indexFiles);
   if (filtered) filter.Apply();
 
   const TReportResult result = BuildReportText(templatePath, dbf.TableName(), dbf);
@@ -96,10 +98,11 @@ int RunReport(const std::vector<std::string>& arguments) {
 }
 
 const CommandRegistration kReport(
-    {"report", "report TEMPLATE TABLE [--filter SCRIPT] [--output FILE]",
+    {"report", "report TEMPLATE TABLE [--filter SCRIPT] [--output FILE] [--index-file FILE]...",
      "make the HTML report of a .drpt template over the records of TABLE, as \"Open Report\" "
      "does (--filter keeps the records for which SCRIPT yields true; --output writes FILE "
-     "instead of standard output; nothing is written when no report can be made)",
+     "instead of standard output; --index-file FILE attaches FILE besides the table's own index "
+     "files; nothing is written when no report can be made)",
      RunReport});
 
 }  // namespace

@@ -159,6 +159,11 @@ void TTableIndexes::CompileTags(std::size_t index, const TDbfFile& data,
     tag.tag = t;
     tag.production = file.production;
     tag.path = file.reader->Info().path;
+    if (file.reader->HeaderDamaged(t)) {
+      tag.notUnderstood = "its header could not be read";
+      tags_.push_back(std::move(tag));
+      continue;
+    }
     try {
       tag.key = std::make_shared<TTagKey>(
           TTagKey::Compile(file.reader->Info().format, file.reader->Tag(t), table));

@@ -1,18 +1,19 @@
 // What `tavlo-cli info` prints and the "Table information" window shows: version, format,
-// level, counts, sizes, last update, language byte and code page, memo and index files and the
-// field list, read without writing anything. What the opening checks corrected goes back to
-// the caller as diagnostics.
+// level, counts, sizes, last update, language byte and code page, the memo file, the field
+// list and the index files with their tags, read without writing anything. What the opening
+// checks corrected goes back to the caller as diagnostics.
 #include "workspace/tableinfo.h"
 
 #include <cstdio>
 #include <sstream>
 
+#include "dbf/columnlayout.h"
 #include "dbf/dbferrors.h"
 #include "dbf/dbffile.h"
 #include "dbf/fptfile.h"
-#include "dbf/indexfile.h"
 #include "dbf/memofile.h"
 #include "dbf/tablefiles.h"
+#include "dbf/tableindexes.h"
 #include "dbf/tdbf.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
@@ -35,7 +36,7 @@ struct Held {
 }  // namespace
 
 std::string TableInformationText(const std::string& dataPath, std::vector<std::string>& diagnostics,
-                                 int codePage) {
+                                 int codePage, const std::vector<std::string>& indexFiles) {
   if (!Files().FileExists(dataPath)) throw EBinaryDataSetError::TableNotFound(dataPath);
 
   Held data{new TDbfFile(dataPath, OpenMode::ReadOnly)};
@@ -68,34 +69,32 @@ std::string TableInformationText(const std::string& dataPath, std::vector<std::s
     memoText = memoPath + " (block size " + std::to_string(dbt.BlockSize()) + ", next free block " +
                std::to_string(dbt.NextFreeBlock()) + ")";
   }
-  std::string indexText = "none";
-  const std::string indexPath = FindCompanionFile(dataPath, ".mdx");
-  if (!indexPath.empty()) {
-    Held index{new TIndexFile(indexPath, OpenMode::ReadOnly)};
-    indexText = indexPath;
-  }
+  // Tags are compiled against the fields as the cursor would read them.
+  TColumnLayout layout;
+  layout.Build(file);
+  TTableIndexes indexes;
+  AttachTableIndexFiles(indexes, file, layout, dataPath, indexFiles);
 
   std::ostringstream out;
   char date[32];
   std::snprintf(date, sizeof date, "%04d-%02d-%02d", file.LastUpdateYear(), file.LastUpdateMonth(),
                 file.LastUpdateDay());
   out << "Table: " << dataPath << "\n"
-            << "Version byte: " << Hex(file.VersionByte()) << "\n"
-            << "Format: " << TableFormatName(file.Format()) << "\n"
-            << "Level: " << int(file.Level()) << "\n"
-            << "Records: " << file.HeaderRecordCount() << "\n"
-            << "Header size: " << file.HeaderSize() << "\n"
-            << "Record size: " << file.RecordSize();
+      << "Version byte: " << Hex(file.VersionByte()) << "\n"
+      << "Format: " << TableFormatName(file.Format()) << "\n"
+      << "Level: " << int(file.Level()) << "\n"
+      << "Records: " << file.HeaderRecordCount() << "\n"
+      << "Header size: " << file.HeaderSize() << "\n"
+      << "Record size: " << file.RecordSize();
   if (file.FieldsRecordSize() != file.RecordSize()) {
     out << " (fields need " << file.FieldsRecordSize() << "; read-only until repaired)";
   }
   out << "\n"
-            << "Last update: " << date << "\n"
-            << "Language byte: " << Hex(file.LanguageByte()) << "\n"
-            << "Code page: " << file.CodePageDescription() << "\n"
-            << "Memo file: " << memoText << "\n"
-            << "Index file: " << indexText << "\n"
-            << "Fields: " << file.FieldCount() << "\n";
+      << "Last update: " << date << "\n"
+      << "Language byte: " << Hex(file.LanguageByte()) << "\n"
+      << "Code page: " << file.CodePageDescription() << "\n"
+      << "Memo file: " << memoText << "\n"
+      << "Fields: " << file.FieldCount() << "\n";
   char line[200];
   std::snprintf(line, sizeof line, "%-4s %-11s %-4s %6s %8s  %s\n", "#", "Name", "Type", "Length",
                 "Decimals", "Field type");
@@ -107,8 +106,8 @@ std::string TableInformationText(const std::string& dataPath, std::vector<std::s
                   info.decimals, FieldTypeName(info.type), info.writable ? "" : " (read only)");
     out << line;
   }
+  out << IndexListText(indexes);
   return out.str();
 }
-
 
 }  // namespace tavlo

@@ -11,8 +11,9 @@ namespace tavlo {
 // page, else the page to read it in. Raises the cursor's "Table file not found" and the file
 // layer's errors. What the opening checks corrected and went on with ("Invalid Record
 // Count,...") is appended to diagnostics as it is found, so that a caller shows it also when
-// a later step fails.
+// a later step fails. The index files listed are the production index, a .mdx beside the
+// table and indexFiles (the user's); one that cannot be read is listed with why.
 std::string TableInformationText(const std::string& dataPath, std::vector<std::string>& diagnostics,
-                                 int codePage = 0);
+                                 int codePage = 0, const std::vector<std::string>& indexFiles = {});
 
 }  // namespace tavlo

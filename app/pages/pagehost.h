@@ -51,6 +51,10 @@ class TPageHost {
   // record?"; Yes posts it, No cancels the edit, Cancel keeps it. False when the caller must
   // stop: the user chose Cancel, or storing or posting failed (its message is shown).
   virtual bool ConfirmPendingEdit() = 0;
+  // Attaches the index file at path to the open table and remembers it in the settings for
+  // that table, so that the next opening attaches it again. Raises the reader's error for a
+  // file that is no index file; nothing changes then.
+  virtual void AttachIndexFile(const std::string& path) = 0;
   // Runs change, which filters, orders or walks the cursor, with the data controls quiet;
   // they learn the records afresh when it succeeds. A failure is shown and false returned.
   virtual bool ChangeRecordSet(const std::function<void()>& change) = 0;

@@ -3,8 +3,6 @@
 
 #include <optional>
 
-#include "workspace/delimitedtext.h"
-#include "workspace/tableinfo.h"
 #include "app/pages/pagehost.h"
 #include "app/widgets/buttonpanel.h"
 #include "dbf/tabledoctor.h"
@@ -15,21 +13,25 @@
 #include "platform/errors.h"
 #include "platform/filenames.h"
 #include "text/qelstrings.h"
+#include "workspace/delimitedtext.h"
+#include "workspace/tableinfo.h"
 
 namespace tavlo {
 
 TTableMaintenance::TTableMaintenance(TPageHost& host, ButtonPanel& panel, QObject* parent)
     : QObject(parent), host_(host) {
   panel.AddSeparator();
-  btninfo = panel.AddButton("btninfo", "Table information", "dialog-information",
-                            IconShape::Info, QKeySequence(Qt::CTRL | Qt::Key_I));
+  btninfo = panel.AddButton("btninfo", "Table information", "dialog-information", IconShape::Info,
+                            QKeySequence(Qt::CTRL | Qt::Key_I));
+  btnindex = panel.AddButton("btnindex", "Open index...", "document-open", IconShape::Open);
   btncheck = panel.AddButton("btncheck", "Check table", "", IconShape::Check);
   btnpack = panel.AddButton("btnpack", "Pack table", "", IconShape::Pack);
   panel.AddSeparator();
-  btnimport = panel.AddButton("btnimport", "Append from CSV...", "document-import",
-                              IconShape::Import);
+  btnimport =
+      panel.AddButton("btnimport", "Append from CSV...", "document-import", IconShape::Import);
   btnexport = panel.AddButton("btnexport", "Export CSV...", "document-export", IconShape::Export);
   connect(btninfo, &QToolButton::clicked, this, &TTableMaintenance::btninfoClick);
+  connect(btnindex, &QToolButton::clicked, this, &TTableMaintenance::btnindexClick);
   connect(btncheck, &QToolButton::clicked, this, &TTableMaintenance::btncheckClick);
   connect(btnpack, &QToolButton::clicked, this, &TTableMaintenance::btnpackClick);
   connect(btnimport, &QToolButton::clicked, this, &TTableMaintenance::btnimportClick);
@@ -47,8 +49,27 @@ void TTableMaintenance::btninfoClick() {
   try {
     std::vector<std::string> diagnostics;
     std::string text;
-    ShowMessagesAfter([&] { text = TableInformationText(path, diagnostics); }, diagnostics);
+    const std::vector<std::string> indexFiles = host_.Cursor().IndexFiles();
+    ShowMessagesAfter([&] { text = TableInformationText(path, diagnostics, 0, indexFiles); },
+                      diagnostics);
     Host().ShowReport("Table information - " + ExtractFileName(path), text, "");
+  } catch (const std::exception& error) {
+    host_.ShowError(error.what());
+  }
+}
+
+void TTableMaintenance::btnindexClick() {
+  const std::string path = OpenTablePath();
+  if (path.empty()) return;
+  // Other programs name their index files in either case.
+  const std::optional<std::string> chosen = Host().OpenFileDialog(
+      "Open index",
+      "Index files|*.cdx;*.idx;*.mdx;*.ndx;*.ntx;*.CDX;*.IDX;*.MDX;*.NDX;*.NTX|All files (*)|*",
+      ExtractFilePath(path));
+  if (!chosen) return;
+  try {
+    host_.AttachIndexFile(*chosen);
+    host_.ShowStatus("Index file " + ExtractFileName(*chosen) + " attached");
   } catch (const std::exception& error) {
     host_.ShowError(error.what());
   }
@@ -113,9 +134,9 @@ void TTableMaintenance::btnpackClick() {
 void TTableMaintenance::btnimportClick() {
   const std::string path = OpenTablePath();
   if (path.empty()) return;
-  const std::optional<std::string> chosen =
-      Host().OpenFileDialog("Append from CSV", "CSV files (*.csv)|*.csv|Tab-separated (*.tsv)|*.tsv|All files (*)|*",
-                            ExtractFilePath(path));
+  const std::optional<std::string> chosen = Host().OpenFileDialog(
+      "Append from CSV", "CSV files (*.csv)|*.csv|Tab-separated (*.tsv)|*.tsv|All files (*)|*",
+      ExtractFilePath(path));
   if (!chosen) return;
   try {
     if (!host_.ConfirmPendingEdit()) return;
@@ -139,8 +160,8 @@ void TTableMaintenance::btnimportClick() {
 void TTableMaintenance::btnexportClick() {
   const std::string path = OpenTablePath();
   if (path.empty()) return;
-  const std::optional<std::string> chosen = Host().SaveFileDialog(
-      "Export CSV", "CSV files (*.csv)|*.csv", ExtractFilePath(path), "csv");
+  const std::optional<std::string> chosen =
+      Host().SaveFileDialog("Export CSV", "CSV files (*.csv)|*.csv", ExtractFilePath(path), "csv");
   if (!chosen) return;
   try {
     if (!host_.ConfirmPendingEdit()) return;

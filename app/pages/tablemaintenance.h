@@ -1,7 +1,7 @@
 // TTableMaintenance: the maintenance buttons of the "Table" page — "Table information",
-// "Check table", "Pack table", "Append from CSV..." and "Export CSV..." — and what they do to
-// the open table through the page host. The page owns it; it adds its buttons to the page's
-// button strip.
+// "Open index...", "Check table", "Pack table", "Append from CSV..." and "Export CSV..." — and what
+// they do to the open table through the page host. The page owns it; it adds its buttons to the
+// page's button strip.
 #pragma once
 
 #include <QObject>
@@ -19,12 +19,14 @@ class TTableMaintenance : public QObject {
   TTableMaintenance(TPageHost& host, ButtonPanel& panel, QObject* parent);
 
   void btninfoClick();
+  void btnindexClick();
   void btncheckClick();
   void btnpackClick();
   void btnimportClick();
   void btnexportClick();
 
   QToolButton* btninfo = nullptr;
+  QToolButton* btnindex = nullptr;
   QToolButton* btncheck = nullptr;
   QToolButton* btnpack = nullptr;
   QToolButton* btnimport = nullptr;

@@ -26,7 +26,7 @@ after=$(md5sum < "$dir/t.dbf")
 [ "$(cat "$dir/err")" = $'tavlo-cli: Invalid Record Count,\nRecordCount in Hdr : 1\nexpected : 2' ] ||
   fail "record count message: $(od -c "$dir/err")"
 for needle in "Version byte: 0x8B" "Level: 1" "Records: 2" "Header size: 97" "Record size: 12" \
-    "Last update: 1999-12-31" "Language byte: 0x57" "Memo file: none" "Index file: $dir/t.mdx" \
+    "Last update: 1999-12-31" "Language byte: 0x57" "Memo file: none" "Index files: 1" \
     "Fields: 2"; do
   grep -qF "$needle" "$dir/out" || fail "missing '$needle' in: $(cat "$dir/out")"
 done

@@ -76,7 +76,7 @@ def main():
         fail("info failed: " + info.stderr)
     text = info.stdout
     for needle in ["Version byte: 0x83", "Level: 0", f"Records: {len(ROWS)}",
-                   "Memo file: " + os.path.join(folder, "people.dbt"), "Index file: none",
+                   "Memo file: " + os.path.join(folder, "people.dbt"), "Index files: none",
                    "Fields: 8"]:
         if needle not in text:
             fail(f"info lacks {needle!r}:\n{text}")

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QTest>
 
-#include "query/recordfilter.h"
 #include "app/pages/formpage.h"
 #include "app/pages/tablemaintenance.h"
 #include "app/pages/tablepage.h"
@@ -14,6 +13,7 @@
 #include "guifixture.h"
 #include "platform/desktophost.h"
 #include "platform/filesystem.h"
+#include "query/recordfilter.h"
 #include "text/qelstrings.h"
 
 using namespace tavlo;
@@ -86,6 +86,48 @@ class MaintenanceTest : public GuiTest<MaintenanceHost> {
     QCOMPARE(host_->reports[1].text, std::string("4 records (0 deleted); no problems found\n"));
     QVERIFY(host_->reports[1].action.empty());  // nothing to repair
     QVERIFY(host_->messages.empty());
+  }
+
+  void openIndexAttachesListsAndIsRememberedForTheTable() {
+    const std::string corpus = std::string(TAVLO_SOURCE_DIR) + "/tests/data/index/XSharpPublic/";
+    const std::string table = Folder() + "customer.dbf";
+    SaveStringToFile(table, LoadFileToString(corpus + "customer.dbf"));
+    SaveStringToFile(Folder() + "CUSTNUM.NTX", LoadFileToString(corpus + "CUSTNUM.NTX"));
+    SaveStringToFile(Folder() + "bad.ntx", "x");
+    {
+      auto window = NewWindow();
+      window->OpenTable(table, false);
+      TTableMaintenance* m = window->pageTable->maintenance;
+      // Not an index file: the message, the table open as it was.
+      host_->openAnswer = Folder() + "bad.ntx";
+      QTest::mouseClick(m->btnindex, Qt::LeftButton);
+      QCOMPARE(host_->openDialogs, 1);
+      QCOMPARE(host_->openFolder, Folder());
+      QVERIFY2(host_->openFilter.find("*.cdx;*.idx;*.mdx;*.ndx;*.ntx") != std::string::npos,
+               host_->openFilter.c_str());
+      QCOMPARE(host_->errors.size(), size_t(1));
+      QVERIFY2(host_->errors[0].find("bad.ntx is not an NTX index file") != std::string::npos,
+               host_->errors[0].c_str());
+      QVERIFY(window->Dbf1.Active());
+      QVERIFY(window->Dbf1.IndexFiles().empty());
+
+      host_->openAnswer = Folder() + "CUSTNUM.NTX";
+      QTest::mouseClick(m->btnindex, Qt::LeftButton);
+      QCOMPARE(host_->errors.size(), size_t(1));
+      QTest::mouseClick(m->btninfo, Qt::LeftButton);
+      QCOMPARE(host_->reports.size(), size_t(1));
+      const std::string& text = host_->reports[0].text;
+      QVERIFY2(text.find("  " + Folder() + "CUSTNUM.NTX: NTX\n") != std::string::npos,
+               text.c_str());
+      QVERIFY2(text.find("  CUSTNUM (CUSTNUM.NTX): key custnum; for !Deleted(); flags none; key "
+                         "N 5; keys unknown; understood yes\n") != std::string::npos,
+               text.c_str());
+    }
+    // The program started again attaches the file when it opens the table.
+    auto again = NewWindow();
+    again->OpenTable(table, false);
+    QVERIFY(again->Dbf1.Indexes().FindTag("custnum") != nullptr);
+    QCOMPARE(again->Dbf1.IndexFiles(), std::vector<std::string>{Folder() + "CUSTNUM.NTX"});
   }
 
   void packAsksFirstAndReopensThePackedTable() {
