@@ -93,7 +93,8 @@ TIndexOpenOptions TableIndexOpenOptions() {
   return options;
 }
 
-std::shared_ptr<const TIndexReader> ReadHeldIndexFile(const std::string& path, OpenMode mode) {
+std::shared_ptr<const TIndexReader> ReadHeldIndexFile(const std::string& path, OpenMode mode,
+                                                      bool walkTrees) {
   TIndexFormat format = TIndexFormat::Cdx;
   if (!IndexFormatOfPath(path, format)) {
     throw EIndexFileError::UnknownExtension(path);
@@ -101,12 +102,14 @@ std::shared_ptr<const TIndexReader> ReadHeldIndexFile(const std::string& path, O
   TPagedFile* held = TPagedFile::Lookup(path);
   if (held == nullptr) held = new TIndexFile(path, mode);
   auto bytes = std::make_shared<TIndexBytes>(std::make_unique<THeldFileStream>(held));
-  return ReadIndexBytes(format, std::move(bytes), path, TableIndexOpenOptions());
+  TIndexOpenOptions options = TableIndexOpenOptions();
+  options.walkTrees = walkTrees;
+  return ReadIndexBytes(format, std::move(bytes), path, options);
 }
 
 void AttachTableIndexFiles(TTableIndexes& indexes, const TDbfFile& file,
                            const TColumnLayout& layout, const std::string& dataPath,
-                           const std::vector<std::string>& userPaths) {
+                           const std::vector<std::string>& userPaths, bool walkTrees) {
   indexes.Clear();
   const TProductionIndex production = FindProductionIndex(file, dataPath);
   indexes.SetMissingProduction(production.missing);
@@ -120,7 +123,8 @@ void AttachTableIndexFiles(TTableIndexes& indexes, const TDbfFile& file,
   for (const auto& [path, isProduction] : paths) {
     if (indexes.FindFile(path) >= 0) continue;
     try {
-      indexes.Add(ReadHeldIndexFile(path, OpenMode::ReadOnly), isProduction, file, layout);
+      indexes.Add(ReadHeldIndexFile(path, OpenMode::ReadOnly, walkTrees), isProduction, file,
+                  layout);
     } catch (const Exception& failure) {
       // A file that cannot be read never stops the table opening; it is listed with why.
       indexes.AddUnreadable({path, failure.what(), isProduction});

@@ -106,14 +106,17 @@ class TTableIndexes {
 // that holds it: the one the file registry has, else a new one opened in mode; the reader
 // keeps it held while it lives. Raises EIndexFileError for a file that is not an index file
 // (or has another extension than .cdx .idx .mdx .ndx .ntx) and the file system's errors.
-std::shared_ptr<const TIndexReader> ReadHeldIndexFile(const std::string& path, OpenMode mode);
+// walkTrees: walk every tag's tree now, for its key count and the damage inside it (what a
+// listing shows); a table's own opening leaves it off, so that it stays fast at any size.
+std::shared_ptr<const TIndexReader> ReadHeldIndexFile(const std::string& path, OpenMode mode,
+                                                      bool walkTrees = false);
 
 // Fills indexes (cleared first) for the table in file at dataPath: its production index, a
 // .mdx beside it, then userPaths, each once; a file that cannot be read is listed in
 // Unreadable, never raised.
 void AttachTableIndexFiles(TTableIndexes& indexes, const TDbfFile& file,
                            const TColumnLayout& layout, const std::string& dataPath,
-                           const std::vector<std::string>& userPaths);
+                           const std::vector<std::string>& userPaths, bool walkTrees = false);
 
 // The text a table's index files and tags are listed in (tavlo-cli info, "Table information"):
 // a line per file (format, path, production, damage), then a line per tag with its key and

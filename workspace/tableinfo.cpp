@@ -69,11 +69,12 @@ std::string TableInformationText(const std::string& dataPath, std::vector<std::s
     memoText = memoPath + " (block size " + std::to_string(dbt.BlockSize()) + ", next free block " +
                std::to_string(dbt.NextFreeBlock()) + ")";
   }
-  // Tags are compiled against the fields as the cursor would read them.
+  // Tags are compiled against the fields as the cursor would read them; their trees are walked
+  // so that the listing gives each tag's key count and any damage inside it.
   TColumnLayout layout;
   layout.Build(file);
   TTableIndexes indexes;
-  AttachTableIndexFiles(indexes, file, layout, dataPath, indexFiles);
+  AttachTableIndexFiles(indexes, file, layout, dataPath, indexFiles, true);
 
   std::ostringstream out;
   char date[32];

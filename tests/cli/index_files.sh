@@ -13,8 +13,8 @@ cp "$data/VFPX-Samples/customers.dbf" "$dir/CUST.DBF"
 cp "$data/VFPX-Samples/customers.cdx" "$dir/CUST.cdx"
 "$cli" info "$dir/CUST.DBF" > "$dir/out" 2> "$dir/err" || fail "info exited with $?: $(cat "$dir/err")"
 for needle in "Index files: 1" "  $dir/CUST.cdx: CDX, production" "Tags: 5" \
-    "  CUSTOMERID (CUST.cdx): key customerid; for none; flags candidate; key C 5; keys unknown; understood yes" \
-    "  CITY (CUST.cdx): key UPPER(city); for none; flags none; key C 16; keys unknown; understood yes"; do
+    "  CUSTOMERID (CUST.cdx): key customerid; for none; flags candidate; key C 5; keys 91; understood yes" \
+    "  CITY (CUST.cdx): key UPPER(city); for none; flags none; key C 16; keys 91; understood yes"; do
   grep -qxF -- "$needle" "$dir/out" || fail "missing '$needle' in: $(cat "$dir/out")"
 done
 

@@ -120,7 +120,7 @@ class MaintenanceTest : public GuiTest<MaintenanceHost> {
       QVERIFY2(text.find("  " + Folder() + "CUSTNUM.NTX: NTX\n") != std::string::npos,
                text.c_str());
       QVERIFY2(text.find("  CUSTNUM (CUSTNUM.NTX): key custnum; for !Deleted(); flags none; key "
-                         "N 5; keys unknown; understood yes\n") != std::string::npos,
+                         "N 5; keys 20; understood yes\n") != std::string::npos,
                text.c_str());
     }
     // The program started again attaches the file when it opens the table.
