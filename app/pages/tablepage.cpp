@@ -178,6 +178,7 @@ void TTablePage::UseCodePage(int page) {
     table.First();
   });
   lblCodePage->setText("Code page: " + FromAnsi(table.DbfFile()->CodePageDescription()));
+  FillOrders();  // the tags were compiled again for the page
 }
 
 void TTablePage::TitleClick(int column) {
