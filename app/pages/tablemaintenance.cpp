@@ -70,6 +70,7 @@ void TTableMaintenance::btnindexClick() {
   try {
     host_.AttachIndexFile(*chosen);
     host_.ShowStatus("Index file " + ExtractFileName(*chosen) + " attached");
+    if (OnIndexAttached) OnIndexAttached();
   } catch (const std::exception& error) {
     host_.ShowError(error.what());
   }

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QToolButton>
+#include <functional>
 #include <string>
 
 namespace tavlo {
@@ -31,6 +32,8 @@ class TTableMaintenance : public QObject {
   QToolButton* btnpack = nullptr;
   QToolButton* btnimport = nullptr;
   QToolButton* btnexport = nullptr;
+  // Called once "Open index..." has attached a file (the page offers its tags).
+  std::function<void()> OnIndexAttached;
 
  private:
   // The open table's path; "" (and a message) when no table is open.

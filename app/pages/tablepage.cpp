@@ -1,10 +1,11 @@
 // The "Table" page: open and close buttons, the code page in use, deleted records, the find
-// bar and the grid.
+// bar, the order row and the grid.
 #include "app/pages/tablepage.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QShortcut>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 #include <optional>
 
@@ -17,6 +18,7 @@
 #include "app/widgets/buttonpanel.h"
 #include "dbf/datalink.h"
 #include "dbf/fields.h"
+#include "dbf/tableindexes.h"
 #include "dbf/tdbf.h"
 #include "platform/codepage.h"
 #include "platform/desktophost.h"
@@ -113,6 +115,20 @@ TTablePage::TTablePage(TPageHost& host, QWidget* parent) : QWidget(parent), host
   back->setContext(Qt::WidgetWithChildrenShortcut);
   connect(back, &QShortcut::activated, this, [this] { FindNext(true); });
 
+  auto* orderBar = new QWidget(this);
+  orderBar->setObjectName("orderBar");
+  auto* orderLayout = new QHBoxLayout(orderBar);
+  orderLayout->setContentsMargins(2, 0, 2, 0);
+  orderLayout->addWidget(new QLabel("Order:", orderBar));
+  cborder = new QComboBox(orderBar);
+  cborder->setObjectName("cborder");
+  cborder->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  orderLayout->addWidget(cborder);
+  orderLayout->addStretch();
+  layout->addWidget(orderBar);
+  connect(cborder, &QComboBox::currentIndexChanged, this, &TTablePage::cborderChange);
+  maintenance->OnIndexAttached = [this] { FillOrders(); };
+
   link_ = std::make_unique<ActiveLink>(*this);
   link_->SetDataSet(&host_.Cursor());
   DBGrid1 = new TDBGrid(this);
@@ -137,6 +153,7 @@ void TTablePage::TableActiveChanged() {
   TDbf& table = host_.Cursor();
   const bool open = table.Active() && table.DbfFile() != nullptr;
   btncodepage->setEnabled(open);
+  FillOrders();
   if (!open) {
     lblCodePage->clear();
     return;
@@ -161,6 +178,7 @@ void TTablePage::UseCodePage(int page) {
     table.First();
   });
   lblCodePage->setText("Code page: " + FromAnsi(table.DbfFile()->CodePageDescription()));
+  FillOrders();  // the tags were compiled again for the page
 }
 
 void TTablePage::TitleClick(int column) {
@@ -178,6 +196,64 @@ void TTablePage::TitleClick(int column) {
   }
   host_.ChangeRecordSet([&] { cursor.SetOrder(fields, descending); });
   DBGrid1->ShowOrder();
+  ShowOrderInUse();
+}
+
+void TTablePage::FillOrders() {
+  const QSignalBlocker quiet(cborder);
+  cborder->clear();
+  cborder->addItem("physical", -1);
+  TDbf& cursor = host_.Cursor();
+  const bool open = cursor.Active();
+  cborder->setEnabled(open);
+  if (open) {
+    const std::vector<TAttachedTag>& tags = cursor.Indexes().Tags();
+    auto* items = qobject_cast<QStandardItemModel*>(cborder->model());
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+      cborder->addItem(FromAnsi(tags[i].Info().name), static_cast<int>(i));
+      if (tags[i].understood) continue;
+      // Listed, so that the user learns why the tag cannot be chosen.
+      const int row = cborder->count() - 1;
+      cborder->setItemData(row, FromAnsi("Not understood: " + tags[i].notUnderstood),
+                           Qt::ToolTipRole);
+      if (items != nullptr) items->item(row)->setEnabled(false);
+    }
+  }
+  ShowOrderInUse();
+}
+
+void TTablePage::ShowOrderInUse() {
+  const QSignalBlocker quiet(cborder);
+  TDbf& cursor = host_.Cursor();
+  int shown = 0;
+  if (cursor.Active() && !cursor.OrderTagName().empty()) {
+    const std::vector<TAttachedTag>& tags = cursor.Indexes().Tags();
+    for (int row = 1; row < cborder->count(); ++row) {
+      const TAttachedTag& tag = tags.at(static_cast<std::size_t>(cborder->itemData(row).toInt()));
+      if (tag.Info().name == cursor.OrderTagName()) {
+        shown = row;
+        break;
+      }
+    }
+  }
+  cborder->setCurrentIndex(shown);
+}
+
+void TTablePage::cborderChange(int item) {
+  TDbf& cursor = host_.Cursor();
+  if (!cursor.Active() || item < 0) return;
+  const int tag = cborder->itemData(item).toInt();
+  host_.ChangeRecordSet([&] {
+    if (tag < 0) {
+      cursor.SetTagOrder("");
+      return;
+    }
+    // By the entry rather than the name: two files may hold tags of one name.
+    const TAttachedTag& chosen = cursor.Indexes().Tags().at(static_cast<std::size_t>(tag));
+    cursor.SetTagOrder(*chosen.reader, chosen.tag);
+  });
+  DBGrid1->ShowOrder();
+  ShowOrderInUse();
 }
 
 void TTablePage::chkdeletedClick() {

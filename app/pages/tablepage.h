@@ -1,9 +1,11 @@
 // TTablePage: the "Table" page — the buttons that open and close a table, the code page the
 // table is read in (with a choice of another), the switch that shows deleted records,
-// "Recall", the find bar and the grid DBGrid1 over the shell's data source. It never opens a
-// table itself: it asks the shell; every change of the records the grid shows (order, code
-// page, deleted records) goes through the shell's ChangeRecordSet. The session's page follows
-// each table the shell opens (TTavloF::OpenTable); a page chosen here is followed the same way.
+// "Recall", the find bar, the "Order:" row (physical order or a tag of an attached index
+// file; a title click orders by a column instead) and the grid DBGrid1 over the shell's data
+// source. It never opens a table itself: it asks the shell; every change of the records the grid
+// shows (order, code page, deleted records) goes through the shell's ChangeRecordSet. The session's
+// page follows each table the shell opens (TTavloF::OpenTable); a page chosen here is followed the
+// same way.
 #pragma once
 
 #include <QCheckBox>
@@ -35,6 +37,12 @@ class TTablePage : public QWidget {
   void UseCodePage(int page);
   // Ascending, then descending, then physical order by the field of column.
   void TitleClick(int column);
+  // Offers "physical" and the open table's tags in cborder (a tag Tavlo does not understand
+  // is listed disabled, its reason as tooltip) and shows the order in use.
+  void FillOrders();
+  // Orders the grid by the tag at index item of cborder (0: physical order); a refusal is
+  // shown and the order in use kept.
+  void cborderChange(int item);
   void chkdeletedClick();
   void btnrecallClick();
   // Opens the find bar with the focus in its text.
@@ -56,6 +64,7 @@ class TTablePage : public QWidget {
   QCheckBox* chkwholefield = nullptr;
   QComboBox* cbfindwhere = nullptr;  // "Current column" or "All columns"
   QLabel* lblfind = nullptr;
+  QComboBox* cborder = nullptr;  // "physical", then each tag of the attached index files
   TDBGrid* DBGrid1 = nullptr;
   // "Table information", "Check table", "Pack table", "Append from CSV...", "Export CSV...".
   TTableMaintenance* maintenance = nullptr;
@@ -66,6 +75,8 @@ class TTablePage : public QWidget {
  private:
   class ActiveLink;
   void TableActiveChanged();
+  // Selects the order in use in cborder without choosing it again.
+  void ShowOrderInUse();
   TPageHost& host_;
   std::unique_ptr<ActiveLink> link_;
 };

@@ -1,7 +1,9 @@
 // The "Table" page's maintenance buttons driven through the program's own window: table
 // information, check and repair, pack with its question, append from CSV and export CSV with
-// a filter on. Results are read back from disk.
+// a filter on, and the "Order:" row following an index tag. Results are read back from disk.
+#include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QTest>
 
 #include "app/pages/formpage.h"
@@ -111,9 +113,11 @@ class MaintenanceTest : public GuiTest<MaintenanceHost> {
       QVERIFY(window->Dbf1.Active());
       QVERIFY(window->Dbf1.IndexFiles().empty());
 
+      QCOMPARE(window->pageTable->cborder->count(), 1);  // customer.dbf has no production index
       host_->openAnswer = Folder() + "CUSTNUM.NTX";
       QTest::mouseClick(m->btnindex, Qt::LeftButton);
       QCOMPARE(host_->errors.size(), size_t(1));
+      QCOMPARE(window->pageTable->cborder->itemText(1), QString("CUSTNUM"));
       QTest::mouseClick(m->btninfo, Qt::LeftButton);
       QCOMPARE(host_->reports.size(), size_t(1));
       const std::string& text = host_->reports[0].text;
@@ -128,6 +132,57 @@ class MaintenanceTest : public GuiTest<MaintenanceHost> {
     again->OpenTable(table, false);
     QVERIFY(again->Dbf1.Indexes().FindTag("custnum") != nullptr);
     QCOMPARE(again->Dbf1.IndexFiles(), std::vector<std::string>{Folder() + "CUSTNUM.NTX"});
+  }
+
+  void orderRowFollowsATagAndGivesWayToTheHeader() {
+    const std::string corpus = std::string(TAVLO_SOURCE_DIR) + "/tests/data/index/VFPX-Samples/";
+    const std::string table = Folder() + "customers.dbf";
+    SaveStringToFile(table, LoadFileToString(corpus + "customers.dbf"));
+    SaveStringToFile(Folder() + "customers.cdx", LoadFileToString(corpus + "customers.cdx"));
+    auto window = NewWindow();
+    window->OpenTable(table, false);
+    TTablePage& page = *window->pageTable;
+    QComboBox* order = page.cborder;
+    QStringList offered;
+    for (int item = 0; item < order->count(); ++item) offered << order->itemText(item);
+    QCOMPARE(offered,
+             (QStringList{"physical", "CITY", "COMPANYNAM", "CUSTOMERID", "POSTALCODE", "REGION"}));
+    QCOMPARE(order->currentText(), QString("physical"));
+    GridModel* model = page.DBGrid1->Model();
+    const auto companies = [&] {
+      QStringList names;
+      for (int row = 0; row < 6; ++row)
+        names << model->data(model->index(row, 1), Qt::DisplayRole).toString();
+      return names;
+    };
+    const QStringList physical = companies();
+    QCOMPARE(physical[4], QString::fromUtf8("Berglunds snabbk\u00f6p"));
+
+    order->setCurrentIndex(2);
+    QCOMPARE(window->Dbf1.OrderTagName(), std::string("COMPANYNAM"));
+    QCOMPARE(companies(),
+             (QStringList{"Alfreds Futterkiste", "Ana Trujillo Emparedados y helados",
+                          QString::fromUtf8("Antonio Moreno Taquer\u00eda"), "Around the Horn",
+                          "B's Beverages", QString::fromUtf8("Berglunds snabbk\u00f6p")}));
+    QCOMPARE(model->CurrentRow(), 0);
+    QCOMPARE(GridRows(*window), 91);
+
+    // A title click orders by the column instead: "physical" shown, the arrow on the column.
+    QHeaderView* header = page.DBGrid1->horizontalHeader();
+    page.TitleClick(0);
+    QCOMPARE(order->currentText(), QString("physical"));
+    QVERIFY(window->Dbf1.OrderTagName().empty());
+    QVERIFY(header->isSortIndicatorShown());
+    order->setCurrentIndex(2);
+    QVERIFY(!header->isSortIndicatorShown());
+    QVERIFY(window->Dbf1.OrderFieldNames().empty());
+
+    order->setCurrentIndex(0);
+    QVERIFY(!window->Dbf1.Ordered());
+    QCOMPARE(companies(), physical);
+    window->CloseTable();
+    QCOMPARE(order->count(), 1);
+    QVERIFY(!order->isEnabled());
   }
 
   void packAsksFirstAndReopensThePackedTable() {
