@@ -68,7 +68,7 @@ class TStandardIdxIndex final : public TIndexReader {
     const unsigned attributes = IndexLe16(page, 0);
     const unsigned count = IndexLe16(page, 2);
     if (attributes > 3) {
-      char text[8];
+      char text[16];
       std::snprintf(text, sizeof text, "0x%02X", attributes);
       throw EIndexDamage(where + " has the attributes " + text);
     }
