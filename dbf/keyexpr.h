@@ -117,6 +117,9 @@ class TKeyExpression {
 
   const std::string& Text() const { return text_; }
   const TKeyType& Type() const;
+  // The field the expression is, as it is or in capitals: its index for "CITY",
+  // "FIELD->CITY", "alias->city" and (upper set) "UPPER(CITY)"; -1 for anything else.
+  int SingleField(bool& upper) const;
 
   // The value on record (its bytes as the file holds them, deletion flag first, at least the
   // layout's record size), whose 1-based number is recordNumber. false when the record gives

@@ -601,6 +601,17 @@ const TKeyType& TKeyExpression::Type() const {
   return nodes_.empty() ? kNoType : nodes_.back().type;
 }
 
+int TKeyExpression::SingleField(bool& upper) const {
+  upper = false;
+  if (nodes_.empty()) return -1;
+  const keyexpr::Node* node = &nodes_.back();
+  if (node->op == keyexpr::Op::Upper && node->args[0] >= 0) {
+    upper = true;
+    node = &nodes_[static_cast<std::size_t>(node->args[0])];
+  }
+  return node->op == keyexpr::Op::Field ? node->column : -1;
+}
+
 const TKeyValue& TKeyExpression::Value() const {
   return nodes_.empty() ? kNoValue : nodes_.back().value;
 }

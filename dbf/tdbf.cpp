@@ -18,6 +18,7 @@
 #include "dbf/fields.h"
 #include "dbf/fptfile.h"
 #include "dbf/indexfile.h"
+#include "dbf/recordcandidates.h"
 #include "dbf/tablefiles.h"
 #include "dbf/tableindexes.h"
 #include "dbf/tablepack.h"
@@ -383,6 +384,8 @@ void TDbf::InternalClose() {
   ++orderVersion_;
   openStamp_ = 0;
   filterRecord_ = nullptr;
+  candidates_.reset();
+  writtenRecords_.clear();
   indexes_.Clear();
   try {
     ReleaseFiles(true);
@@ -654,9 +657,29 @@ TRecordVerdict TDbf::TestMappedRecord(std::int64_t index, TRecordBuffer& buffer)
   }
 }
 
+void TDbf::SetFilterCandidates(std::shared_ptr<TRecordCandidates> candidates) {
+  candidates_ = std::move(candidates);
+  candidatesStamp_ = openStamp_;
+  if (candidates_ != nullptr)
+    for (std::int32_t record : writtenRecords_) candidates_->Add(record);
+}
+
+const TRecordCandidates* TDbf::FilterCandidates() const {
+  if (!filtered_ || !OnFilterRecord || candidates_ == nullptr) return nullptr;
+  return candidatesStamp_ == openStamp_ ? candidates_.get() : nullptr;
+}
+
+void TDbf::NoteRecordWritten(std::int32_t record) {
+  writtenRecords_.insert(record);
+  if (candidates_ != nullptr) candidates_->Add(record);
+}
+
 bool TDbf::AcceptRecord(TRecordBuffer& buffer) {
   if (!showDeleted_ && IsDeletedFlag(buffer[kRecordOffset])) return false;
   if (!filtered_ || !OnFilterRecord) return true;
+  if (const TRecordCandidates* candidates = FilterCandidates()) {
+    if (!candidates->Holds(static_cast<std::int32_t>(RecordIndexOf(buffer)))) return false;
+  }
   if (OnFilterRecordBytes) {
     switch (OnFilterRecordBytes(*this, RecordBytes(buffer))) {
       case TRecordVerdict::Accept:
@@ -687,14 +710,22 @@ TGetResult TDbf::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
   if (RecordCount() == 0) return TGetResult::grEOF;
   SyncOrder();
   const std::int32_t count = PositionCount();
+  // In physical order the positions are the records: a scan jumps from candidate to
+  // candidate; in another order each position's record is looked up in the set.
+  const TRecordCandidates* candidates = mode == TGetMode::gmCurrent ? nullptr : FilterCandidates();
+  const bool jump = candidates != nullptr && !Ordered();
   for (;;) {
     if (mode == TGetMode::gmNext) {
-      if (++currentIndex_ >= count) {
+      ++currentIndex_;
+      if (jump) currentIndex_ = candidates->NextFrom(currentIndex_, count);
+      if (currentIndex_ >= count) {
         currentIndex_ = count;
         return TGetResult::grEOF;
       }
     } else if (mode == TGetMode::gmPrior) {
-      if (--currentIndex_ < 0) {
+      --currentIndex_;
+      if (jump) currentIndex_ = candidates->PrevFrom(std::min(currentIndex_, count - 1));
+      if (currentIndex_ < 0) {
         currentIndex_ = -1;
         return TGetResult::grBOF;
       }
@@ -711,6 +742,7 @@ TGetResult TDbf::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
       if (mode == TGetMode::gmCurrent) return TGetResult::grError;
       continue;
     }
+    if (candidates != nullptr && !jump && !candidates->Holds(record)) continue;
     if (mode != TGetMode::gmCurrent && Ordered()) PrefetchAhead(mode == TGetMode::gmNext ? 1 : -1);
     const TRecordVerdict verdict =
         mode == TGetMode::gmCurrent ? TRecordVerdict::Undecided : TestMappedRecord(record, buffer);
@@ -804,6 +836,7 @@ void TDbf::InternalPost() {
     currentIndex_ = static_cast<std::int32_t>(index);
   } else {
     dbfFile_->WriteRecord(GetBookmarkData(buffer), RecordBytes(buffer));
+    NoteRecordWritten(static_cast<std::int32_t>(GetBookmarkData(buffer)));
   }
   if (tagOrder_.Active()) {
     // The index is not written: the record stays where the index has it (an appended one

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ namespace tavlo {
 
 class TIndexFile;
 class TIndexReader;
+class TRecordCandidates;
 class TFptFile;
 
 // The filter callback: clear accept to hide the record under test.
@@ -75,6 +77,12 @@ class TDbf : public TDataSet {
   // Consulted only while OnFilterRecord is assigned too; it must answer as OnFilterRecord
   // would, or Undecided.
   TFilterRecordBytesEvent OnFilterRecordBytes;
+  // The records the filter may accept (from an index), or nullptr for every record. While
+  // Filtered and OnFilterRecord are set, the cursor passes over the others without reading
+  // them, and adds to the set every record it writes. Dropped when the table closes or its
+  // layout is built again (the set was made for that layout's reading of the literals).
+  void SetFilterCandidates(std::shared_ptr<TRecordCandidates> candidates);
+  const TRecordCandidates* FilterCandidates() const;
   static std::string ComponentInfo() { return "TDbf V3.6"; }
 
   // Paths. The table folder ends in a separator; Windows-style paths (leading backslash or a
@@ -296,6 +304,11 @@ class TDbf : public TDataSet {
   // index; at most one of the two is active.
   TRecordOrder order_;
   TTagOrder tagOrder_;
+  std::shared_ptr<TRecordCandidates> candidates_;
+  std::uint64_t candidatesStamp_ = 0;  // openStamp_ the candidates were made for
+  // Records this cursor rewrote since the table opened: the index files still hold their
+  // old keys, so every candidate set takes them in.
+  std::set<std::int32_t> writtenRecords_;
   std::uint64_t orderVersion_ = 0;
   std::uint64_t tagRelayouts_ = 0;  // tagOrder_.Relayouts() as orderVersion_ last counted it
   int deletedCount_ = -1;           // -1: count again
@@ -309,6 +322,9 @@ class TDbf : public TDataSet {
   void SyncOrder();
   // Starts reading the record some positions ahead in the order (direction +1 or -1).
   void PrefetchAhead(int direction);
+  // The index behind filter candidates is not rewritten: a record changed here must be
+  // tested by the filter again whatever its old key was.
+  void NoteRecordWritten(std::int32_t record);
 };
 
 // Settles the code page of a data file: chosenPage when not 0, else a .cpg file beside

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "dbf/recordcandidates.h"
 #include "dbf/tdbf.h"
 #include "script/atoms.h"
 #include "script/setmatch.h"
@@ -44,6 +45,17 @@ class TFilterPlan {
   // The interpreter's verdict on record (deletion flag first). Raises EVariantTypeCastError
   // where the interpreter's result would be Null.
   bool Accept(const std::uint8_t* record);
+
+  // The records the bound plan can accept, found in dbf's attached index tags without
+  // reading the table: an equality (or, on a tag of the field as it is, a range) of a
+  // character field whose tag holds every record's key in byte order (no FOR clause, not
+  // unique, not descending) descends the tree to its keys; and, or combine them. nullptr
+  // when no test can use a tag, a tag turns out damaged, or some test of the plan could be
+  // Null (skipping a record must never skip the error it would raise). A superset of what
+  // Accept accepts among the records the tags list, as long as the index is up to date:
+  // Accept still decides each one. tagsUsed, when given, receives the tags' names.
+  std::shared_ptr<TRecordCandidates> IndexCandidates(TDbf& dbf,
+                                                     std::vector<std::string>* tagsUsed = nullptr);
 
  private:
   enum class Op : std::uint8_t { Eq, Ne, Lt, Le, Gt, Ge, Like, Unlike, In };
@@ -75,6 +87,8 @@ class TFilterPlan {
   int TestVerdict(Test& test, const std::uint8_t* record);  // 0 false, 1 true, 2 Null
   bool BindTest(TDbf& dbf, Test& test);
   static bool BindTranslation(const TColumnLayout& layout, Test& test);
+  std::shared_ptr<TRecordCandidates> TestCandidates(TDbf& dbf, const Test& test,
+                                                    std::vector<std::string>* tagsUsed);
   // The translated text of a character field (its value as the interpreter sees it).
   std::string_view Translated(const Test& test, std::string_view stored);
 

@@ -88,6 +88,9 @@ void TRecordFilter::SetFilterText(const std::string& text) {
   plan_ = TFilterPlan::Recognise(script_.Atoms());
   planText_ = text;
   planStamp_ = 0;
+  // The candidates were the applied script's; a filter that is on now runs this one.
+  dbf_.SetFilterCandidates(nullptr);
+  indexTags_.clear();
 }
 
 void TRecordFilter::SetPlanning(bool on) {
@@ -130,6 +133,8 @@ void TRecordFilter::Apply() {
   planStamp_ = 0;
   appliedText_ = script_.Script();
   dbf_.SetFiltered(true);
+  indexTags_.clear();
+  dbf_.SetFilterCandidates(Planned() ? plan_->IndexCandidates(dbf_, &indexTags_) : nullptr);
   dbf_.First();
 }
 

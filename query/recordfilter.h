@@ -71,6 +71,9 @@ class TRecordFilter {
   void SetPlanning(bool on);
   // Whether the current script runs as a plan on the open table.
   bool Planned();
+  // The index tags the applied filter found its records in (TFilterPlan::IndexCandidates);
+  // empty when it tests every record.
+  const std::vector<std::string>& IndexTagsUsed() const { return indexTags_; }
 
  private:
   // A symbol once looked up, the position of its field and the name found there, checked
@@ -93,6 +96,7 @@ class TRecordFilter {
   // The opening of the table the plan was bound for (0: bind at the next record).
   std::uint64_t planStamp_ = 0;
   bool planBound_ = false;
+  std::vector<std::string> indexTags_;
   std::string appliedText_;  // the script the filter in force was applied with
 };
 

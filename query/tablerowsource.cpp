@@ -5,6 +5,7 @@
 
 #include "dbf/deletionflag.h"
 #include "dbf/fields.h"
+#include "dbf/recordcandidates.h"
 
 namespace tavlo {
 
@@ -34,9 +35,16 @@ std::int32_t TableRowSource::ScanVisible(std::int32_t from, int wanted,
   const bool flagOnly = FlagOnly() && file != nullptr;
   if (buffer_.empty()) buffer_ = table_.NewRecordBuffer();
   const bool ordered = table_.Ordered();
+  const TRecordCandidates* candidates = table_.FilterCandidates();
   for (; index < count && added < wanted; ++index) {
+    // In physical order a filter's candidates are jumped to; the rest are never read.
+    if (candidates != nullptr && !ordered) {
+      index = candidates->NextFrom(index, count);
+      if (index >= count) break;
+    }
     const std::int32_t record = ordered ? table_.RecordAtPosition(index) : index;
     if (record < 0) continue;  // a tag's entry naming a record the table lacks
+    if (candidates != nullptr && !candidates->Holds(record)) continue;
     bool visible;
     const std::uint8_t* view = flagOnly ? file->RecordView(record) : nullptr;
     if (view != nullptr)

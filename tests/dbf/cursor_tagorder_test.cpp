@@ -16,30 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using indextest::CorpusPath;
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// Every index file of the corpus with the table of the same name beside it.
-std::vector<std::pair<std::string, std::string>> IndexesWithTables() {
-  std::vector<std::pair<std::string, std::string>> pairs;
-  for (const auto& entry : fs::recursive_directory_iterator(CorpusPath(""))) {
-    const std::string extension = Lower(entry.path().extension().string());
-    if (extension != ".cdx" && extension != ".mdx" && extension != ".ndx" && extension != ".ntx") {
-      continue;
-    }
-    for (const auto& other : fs::directory_iterator(entry.path().parent_path())) {
-      if (Lower(other.path().extension().string()) == ".dbf" &&
-          Lower(other.path().stem().string()) == Lower(entry.path().stem().string())) {
-        pairs.emplace_back(entry.path().string(), other.path().string());
-      }
-    }
-  }
-  std::sort(pairs.begin(), pairs.end());
-  return pairs;
-}
+using indextest::IndexesWithTables;
 
 // The records (0-based) the cursor meets from First to the end, and from Last back.
 std::vector<std::int32_t> WalkRecords(TDbf& dbf) {

@@ -2,7 +2,10 @@
 // through the cursor as the key checks need it, and the value a simple key expression gives.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,30 @@ namespace tavlo::indextest {
 
 inline std::string CorpusPath(const std::string& relative) {
   return std::string(TAVLO_TEST_DATA_DIR) + "/index/" + relative;
+}
+
+inline std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Every index file of the corpus with the table of the same name beside it.
+inline std::vector<std::pair<std::string, std::string>> IndexesWithTables() {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(CorpusPath(""))) {
+    const std::string extension = Lower(entry.path().extension().string());
+    if (extension != ".cdx" && extension != ".mdx" && extension != ".ndx" && extension != ".ntx") {
+      continue;
+    }
+    for (const auto& other : std::filesystem::directory_iterator(entry.path().parent_path())) {
+      if (Lower(other.path().extension().string()) == ".dbf" &&
+          Lower(other.path().stem().string()) == Lower(entry.path().stem().string())) {
+        pairs.emplace_back(entry.path().string(), other.path().string());
+      }
+    }
+  }
+  std::sort(pairs.begin(), pairs.end());
+  return pairs;
 }
 
 inline std::string CorpusBytes(const std::string& relative) {
