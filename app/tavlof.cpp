@@ -406,7 +406,8 @@ bool TTavloF::ChangeRecordSet(const std::function<void()>& change) {
     changed = true;
   });
   Dbf1.EnableControls();
-  if (changed) model->Reload();
+  // A refused change leaves the record set as it was: the grid shows it again either way.
+  model->Reload();
   return changed;
 }
 

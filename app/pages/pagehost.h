@@ -56,7 +56,8 @@ class TPageHost {
   // file that is no index file; nothing changes then.
   virtual void AttachIndexFile(const std::string& path) = 0;
   // Runs change, which filters, orders or walks the cursor, with the data controls quiet;
-  // they learn the records afresh when it succeeds. A failure is shown and false returned.
+  // they learn the records afresh afterwards, whether it succeeded or not (a refused change leaves
+  // the records as they were). A failure is shown and false returned.
   virtual bool ChangeRecordSet(const std::function<void()>& change) = 0;
 
   // A message box with the error; the program goes on.

@@ -11,6 +11,7 @@
 #include "app/pages/tablepage.h"
 #include "app/tavlof.h"
 #include "dbf/fields.h"
+#include "dbf/indexreader.h"
 #include "dbf/tablepack.h"
 #include "guifixture.h"
 #include "platform/desktophost.h"
@@ -183,6 +184,34 @@ class MaintenanceTest : public GuiTest<MaintenanceHost> {
     window->CloseTable();
     QCOMPARE(order->count(), 1);
     QVERIFY(!order->isEnabled());
+  }
+
+  void orderRowRefusesADamagedTagAndKeepsTheOrderInUse() {
+    const std::string corpus = std::string(TAVLO_SOURCE_DIR) + "/tests/data/index/VFPX-Samples/";
+    const std::string table = Folder() + "customers.dbf";
+    SaveStringToFile(table, LoadFileToString(corpus + "customers.dbf"));
+    // The COMPANYNAM tag's root pointer moved off its page: the header reads, the tree not.
+    std::string index = LoadFileToString(corpus + "customers.cdx");
+    const auto reader = ReadIndexImage(TIndexFormat::Cdx, index, "customers.cdx");
+    for (int tag = 0; tag < reader->TagCount(); ++tag) {
+      if (reader->Tag(tag).name == "COMPANYNAM") {
+        index[static_cast<std::size_t>(reader->Tag(tag).headerOffset)] += 7;
+      }
+    }
+    SaveStringToFile(Folder() + "customers.cdx", index);
+    auto window = NewWindow();
+    window->OpenTable(table, false);
+    TTablePage& page = *window->pageTable;
+    page.cborder->setCurrentIndex(1);  // CITY
+    QCOMPARE(window->Dbf1.OrderTagName(), std::string("CITY"));
+    host_->messages.clear();
+    page.cborder->setCurrentIndex(2);  // COMPANYNAM
+    QCOMPARE(host_->messages.size(), size_t(1));
+    QVERIFY2(host_->messages[0].find("Tag COMPANYNAM is damaged: ") == 0,
+             host_->messages[0].c_str());
+    QCOMPARE(page.cborder->currentText(), QString("CITY"));
+    QCOMPARE(window->Dbf1.OrderTagName(), std::string("CITY"));
+    QCOMPARE(GridRows(*window), 91);
   }
 
   void packAsksFirstAndReopensThePackedTable() {
