@@ -142,15 +142,14 @@ void AddTagCheck(const std::string& place, const TTagKeyCheck& check, TTableRepo
                                        " could not be computed and were not compared (" +
                                        check.firstFailure + ")"});
   if (differences == 0) return;
-  report.problems.push_back(
-      {place, "the index is stale: it does not match the table (" +
-                  Counted(differences, "difference", "differences") + ")"});
+  report.problems.push_back({place, "the index is stale: it does not match the table (" +
+                                        Counted(differences, "difference", "differences") + ")"});
   for (const std::string& difference : check.listed) report.problems.push_back({place, difference});
   const std::pair<std::int64_t, std::string> counts[] = {
       {check.wrongKeys, Counted(check.wrongKeys, "record has", "records have") + " another key"},
       {check.missing, Counted(check.missing, "record", "records") + " missing"},
-      {check.lacking, Counted(check.lacking, "entry names a record", "entries name records") +
-                          " the table lacks"},
+      {check.lacking,
+       Counted(check.lacking, "entry names a record", "entries name records") + " the table lacks"},
       {check.twice, Counted(check.twice, "record is", "records are") + " in the index twice"},
       {check.excluded, Counted(check.excluded, "record", "records") +
                            " left out by the FOR expression in the index"},
@@ -171,8 +170,7 @@ void CheckIndexKeys(TDbfFile& file, const TTableIndexes& indexes, TTableReport& 
         {"Index " + ExtractFileName(unreadable.path), "unreadable: " + unreadable.reason});
   if (!indexes.MissingProduction().empty())
     report.notes.push_back({"Index files", "the header calls for the production index " +
-                                               indexes.MissingProduction() +
-                                               ", which is missing"});
+                                               indexes.MissingProduction() + ", which is missing"});
   for (int f = 0; f < indexes.FileCount(); ++f) {
     const TIndexFileInfo& info = indexes.File(f).Info();
     if (!info.damage.empty())

@@ -15,8 +15,8 @@
 
 #include "dbf/commitmark.h"
 #include "dbf/dbferrors.h"
-#include "dbf/indexkeycheck.h"
 #include "dbf/deletionflag.h"
+#include "dbf/indexkeycheck.h"
 #include "dbf/memofile.h"
 #include "dbf/tablefiles.h"
 #include "dbf/tablelayout.h"
@@ -662,8 +662,9 @@ void CheckIndexFiles(const std::string& path, const std::vector<std::string>& in
   try {
     table.Open();
   } catch (const Exception& failure) {
-    report.notes.push_back({"Index files", std::string("not checked: the table cannot be opened (") +
-                                               failure.what() + ")"});
+    report.notes.push_back(
+        {"Index files",
+         std::string("not checked: the table cannot be opened (") + failure.what() + ")"});
     return;
   }
   CheckIndexKeys(*table.DbfFile(), table.Indexes(), report);

@@ -66,8 +66,7 @@ TEST(IndexKeyCheck, SoundCdxAndMdxIndexesAreClean) {
 }
 
 TEST(IndexKeyCheck, StaleCorpusFilesAreReportedWithTheirFirstDifference) {
-  const std::vector<std::string> issue115 =
-      Lines(CheckTable(CorpusPath("php-xbase/issue115.dbf")));
+  const std::vector<std::string> issue115 = Lines(CheckTable(CorpusPath("php-xbase/issue115.dbf")));
   EXPECT_TRUE(Has(issue115,
                   "Index issue115.cdx, tag COD: the index is stale: it does not match the table "
                   "(8 differences)"));
@@ -86,8 +85,9 @@ TEST(IndexKeyCheck, StaleCorpusFilesAreReportedWithTheirFirstDifference) {
             "Index CUSTNAME.NTX, tag CUSTNAME: record 2 has key 'Borne     Maria', the index has "
             "'Byrne     Maria'");
   EXPECT_TRUE(Has(lines, "Index CUSTNAME.NTX, tag CUSTNAME: 3 records have another key"));
-  EXPECT_TRUE(Has(lines, "Index CUSTNUM.NTX, tag CUSTNUM: record 1 has key '00002', the index "
-                         "has '00001'"));
+  EXPECT_TRUE(Has(lines,
+                  "Index CUSTNUM.NTX, tag CUSTNUM: record 1 has key '00002', the index "
+                  "has '00001'"));
   EXPECT_TRUE(Has(lines, "Index CUSTNUM.NTX, tag CUSTNUM: 1 record has another key"));
 }
 
