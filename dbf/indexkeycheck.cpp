@@ -58,7 +58,7 @@ class TagWalk {
   }
   void Normalize(std::string& key) const { NormalizeIndexKey(format_, key_.Encoding().kind, key); }
   std::string Shown(const std::string& key) const { return KeyText(key_.Encoding(), key); }
-  // Whether a unique tag holds key (for another record).
+  // Whether a unique tag holds key, as computed (for another record).
   bool Holds(const std::string& key);
 
   TDbfFile& file_;
@@ -80,10 +80,7 @@ TTagKey::Outcome TagWalk::KeyOf(std::uint32_t number, std::string& key) {
 
 bool TagWalk::Holds(const std::string& key) {
   TIndexCursor cursor = tag_.reader->Cursor(tag_.tag);
-  if (!cursor.Seek(key)) return false;
-  std::string held = cursor.Key();
-  Normalize(held);
-  return held == key;
+  return cursor.Seek(key) && SameIndexKey(format_, key_.Encoding().kind, cursor.Key(), key);
 }
 
 TTagKeyCheck TagWalk::Run() {
@@ -127,8 +124,8 @@ TTagKeyCheck TagWalk::Run() {
   for (std::int64_t number = 1; number <= count; ++number) {
     if (seen[static_cast<std::size_t>(number)]) continue;
     if (KeyOf(static_cast<std::uint32_t>(number), computed) != TTagKey::Outcome::Key) continue;
-    Normalize(computed);
     if (unique && Holds(computed)) continue;
+    Normalize(computed);
     ++result_.missing;
     List("record " + std::to_string(number) + " with key " + Shown(computed) + " is missing");
   }

@@ -51,6 +51,17 @@ std::string CopyHoldings(const ScratchFolder& folder) {
   return table;
 }
 
+// table's bytes with a copy of its last record (its field name set to value) appended.
+std::string Appended(const std::string& table, const std::string& field, const std::string& value) {
+  const std::size_t header = Get16(table, 8), size = Get16(table, 10), count = Get16(table, 4);
+  std::string record = table.substr(header + (count - 1) * size, size);
+  record.replace(FieldOffset(table, field), value.size(), value);
+  std::string appended = table;
+  appended.insert(header + count * size, record);
+  appended[4] = static_cast<char>(count + 1);
+  return appended;
+}
+
 TEST(IndexKeyCheck, SoundCdxAndMdxIndexesAreClean) {
   for (const char* table : {"VFPX-Samples/customers.dbf", "Group-336.2/holdings.dbf",
                             "go-dbase/employees.dbf", "DBD-XBase/ndx-num.dbf"}) {
@@ -109,13 +120,9 @@ TEST(IndexKeyCheck, AnEditedKeyAndAnAppendedRecordAreNamed) {
                        "'HHOP'",
                        "Index holdings.mdx, tag SYMBOL: 1 record has another key"}));
 
-  // A copy of the last record appended (deleted: deleted records are indexed too).
-  const std::uint32_t count = static_cast<std::uint32_t>(Get16(table, 4));
-  std::string appended = table;
-  std::string record = table.substr(header + (count - 1) * size, size);
-  record[0] = '*';
-  appended.insert(header + count * size, record);
-  appended[4] = static_cast<char>(count + 1);
+  // A copy of the last record appended, deleted: deleted records are indexed too.
+  std::string appended = Appended(table, "SYMBOL", "");
+  appended[header + Get16(table, 4) * size] = '*';
   WriteBytes(folder.File("holdings.dbf"), appended);
   lines = Lines(CheckTable(folder.File("holdings.dbf")));
   ASSERT_EQ(lines.size(), 6u);
@@ -125,6 +132,25 @@ TEST(IndexKeyCheck, AnEditedKeyAndAnAppendedRecordAreNamed) {
   EXPECT_EQ(lines[1].rfind("Index holdings.mdx, tag SYMBOL: record 41 with key '", 0), 0u);
   EXPECT_EQ(lines[2], "Index holdings.mdx, tag SYMBOL: 1 record missing");
   EXPECT_EQ(lines[5], "Index holdings.mdx, tag ACCT_NBR: 1 record missing");
+}
+
+TEST(IndexKeyCheck, AUniqueTagHoldsEachKeyOnce) {
+  ScratchFolder folder;
+  const std::string table = ReadBytes(CorpusPath("Group-336.2/master.dbf"));
+  WriteBytes(folder.File("master.mdx"), ReadBytes(CorpusPath("Group-336.2/master.mdx")));
+  const std::string count = std::to_string(Get16(table, 4) + 1);
+  // The copy's SYMBOL is held by the record it was copied from: only the other tags lack it.
+  WriteBytes(folder.File("master.dbf"), Appended(table, "SYMBOL", ""));
+  std::vector<std::string> lines = Lines(CheckTable(folder.File("master.dbf")));
+  EXPECT_TRUE(Has(lines, "Index master.mdx, tag GROWTHASC: 1 record missing"));
+  EXPECT_TRUE(Has(lines, "Index master.mdx, tag GROWTHDESC: 1 record missing"));
+  for (const std::string& line : lines) EXPECT_EQ(line.find("tag SYMBOL"), std::string::npos);
+  // A new SYMBOL is missing from the unique tag too.
+  WriteBytes(folder.File("master.dbf"), Appended(table, "SYMBOL", "ZZZZZZZ"));
+  lines = Lines(CheckTable(folder.File("master.dbf")));
+  EXPECT_TRUE(Has(
+      lines, "Index master.mdx, tag SYMBOL: record " + count + " with key 'ZZZZZZZ' is missing"))
+      << ::testing::PrintToString(lines);
 }
 
 TEST(IndexKeyCheck, ADamagedIndexIsReportedNeverFollowed) {
