@@ -8,9 +8,17 @@ namespace tavlo::cli {
 namespace {
 
 int RunCheck(const std::vector<std::string>& arguments) {
-  if (arguments.size() != 1 || arguments[0].empty() || arguments[0][0] == '-')
-    throw UsageError("check needs exactly one table");
-  const TTableReport report = CheckTable(TableArgument(arguments[0]));
+  std::string table;
+  std::vector<std::string> indexFiles;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (TakeIndexFileArgument(arguments, i, indexFiles)) continue;
+    if (arguments[i].empty() || arguments[i][0] == '-' || !table.empty())
+      throw UsageError("check needs exactly one table");
+    table = arguments[i];
+  }
+  if (table.empty()) throw UsageError("check needs exactly one table");
+  for (std::string& path : indexFiles) path = AbsolutePath(path);
+  const TTableReport report = CheckTable(TableArgument(table), indexFiles);
   std::cout << report.Text();
   return report.Clean() ? 0 : 1;
 }
@@ -33,9 +41,11 @@ int RunRepair(const std::vector<std::string>& arguments) {
   return 0;
 }
 
-const CommandRegistration kCheck({"check", "check TABLE",
-                                  "List every problem of a table's files without changing them "
-                                  "(exit 1 when there is one; notes are no problems)",
+const CommandRegistration kCheck({"check", "check TABLE [--index-file FILE]...",
+                                  "List every problem of a table's files without changing them, "
+                                  "its index files included: damaged trees and tags that do not "
+                                  "hold the table's keys (exit 1 when there is one; notes are no "
+                                  "problems); --index-file FILE checks FILE too",
                                   RunCheck});
 const CommandRegistration kRepair({"repair", "repair TABLE --output FIXED.dbf",
                                    "Write a repaired copy of a table with its memo file; values "

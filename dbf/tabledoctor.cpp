@@ -16,11 +16,13 @@
 #include "dbf/commitmark.h"
 #include "dbf/dbferrors.h"
 #include "dbf/deletionflag.h"
+#include "dbf/indexkeycheck.h"
 #include "dbf/memofile.h"
 #include "dbf/tablefiles.h"
 #include "dbf/tablelayout.h"
 #include "dbf/tablepack.h"
 #include "dbf/tablerepairfiles.h"
+#include "dbf/tdbf.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/filenames.h"
@@ -44,20 +46,8 @@ std::string Trimmed(const std::uint8_t* bytes, int length) {
       {reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length)}, kBlankOrNul));
 }
 
-// Stored bytes in a report line: control bytes (a line break in a damaged value or name) as
-// \xNN, so that every problem stays on its own line.
 std::string Escaped(const std::string& bytes) {
-  std::string text;
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
-      text += escape;
-    } else {
-      text += c;
-    }
-  }
-  return text;
+  return EscapedReportBytes(bytes);
 }
 
 std::string Quoted(const std::string& bytes) {
@@ -605,6 +595,20 @@ void Walk::Run(Repair* repair) {
 
 }  // namespace
 
+std::string EscapedReportBytes(const std::string& bytes) {
+  std::string text;
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
+      text += escape;
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
 std::string MemoFileOf(const std::string& tablePath) {
   const std::string found = FindCompanionFile(tablePath, ".dbt");
   return found.empty() ? ChangeFileExt(tablePath, ".dbt") : found;
@@ -642,13 +646,41 @@ std::string TRepairResult::Text() const {
   return text;
 }
 
-TTableReport CheckTable(const std::string& path) {
+namespace {
+
+// The index files of the table at path checked through a read-only cursor, which attaches
+// them as an open does; a table without any is not opened at all.
+void CheckIndexFiles(const std::string& path, const std::vector<std::string>& indexFiles,
+                     TTableReport& report) {
+  if (indexFiles.empty() && FindCompanionFile(path, ".cdx").empty() &&
+      FindCompanionFile(path, ".mdx").empty())
+    return;
+  TDbf table;
+  table.SetTableName(path);
+  table.SetReadOnly(true);
+  table.SetIndexFiles(indexFiles);
+  try {
+    table.Open();
+  } catch (const Exception& failure) {
+    report.notes.push_back(
+        {"Index files",
+         std::string("not checked: the table cannot be opened (") + failure.what() + ")"});
+    return;
+  }
+  CheckIndexKeys(*table.DbfFile(), table.Indexes(), report);
+  table.Close();
+}
+
+}  // namespace
+
+TTableReport CheckTable(const std::string& path, const std::vector<std::string>& indexFiles) {
   // Reads the files itself rather than through an open, so it finishes a killed pack as an
   // open does: otherwise the table it reports on would be the one half moved.
   FinishInterruptedPack(path);
   if (!Files().FileExists(path)) throw EFOpenError::ForPath(path);
   TTableReport report;
   Walk(path, report).Run(nullptr);
+  CheckIndexFiles(path, indexFiles, report);
   return report;
 }
 

@@ -33,9 +33,15 @@ struct TTableReport {
   std::string Text() const;
 };
 
-// Reads path (and its memo file) without writing. Raises the file system's error when the
+// Reads path (and its memo file) without writing, then the index files an open attaches (the
+// production index, a .mdx beside it, and indexFiles): each tag's tree and whether it holds
+// the keys the table gives (dbf/indexkeycheck.h). Raises the file system's error when the
 // data file cannot be opened.
-TTableReport CheckTable(const std::string& path);
+TTableReport CheckTable(const std::string& path, const std::vector<std::string>& indexFiles = {});
+
+// bytes for a report line: control bytes (a line break in a damaged value or name) as \xNN,
+// so that every problem stays on its own line.
+std::string EscapedReportBytes(const std::string& bytes);
 
 struct TRepairResult {
   TTableReport report;               // the problems found in the original

@@ -82,7 +82,7 @@ void TTableMaintenance::btncheckClick() {
   try {
     // The check reads the files: what the user typed must be on disk first.
     if (!host_.ConfirmPendingEdit()) return;
-    const TTableReport report = CheckTable(path);
+    const TTableReport report = CheckTable(path, host_.Cursor().IndexFiles());
     const bool repair = Host().ShowReport("Check table - " + ExtractFileName(path), report.Text(),
                                           report.Clean() ? "" : "Repair into a new file...");
     if (!repair) return;

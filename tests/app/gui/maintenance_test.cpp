@@ -127,6 +127,17 @@ class MaintenanceTest : public GuiTest<MaintenanceHost> {
       QVERIFY2(text.find("  CUSTNUM (CUSTNUM.NTX): key custnum; for !Deleted(); flags none; key "
                          "N 5; keys 20; understood yes\n") != std::string::npos,
                text.c_str());
+      // "Check table" checks the attached file too: it was written before record 1 changed.
+      QTest::mouseClick(m->btncheck, Qt::LeftButton);
+      QCOMPARE(host_->reports.size(), size_t(2));
+      const std::string& check = host_->reports[1].text;
+      QVERIFY2(check.find("Index CUSTNUM.NTX, tag CUSTNUM: the index is stale: it does not match "
+                          "the table (1 difference)\n") != std::string::npos,
+               check.c_str());
+      QVERIFY2(check.find("Index CUSTNUM.NTX, tag CUSTNUM: record 1 has key '00002', the index "
+                          "has '00001'\n") != std::string::npos,
+               check.c_str());
+      QVERIFY(window->Dbf1.Active());
     }
     // The program started again attaches the file when it opens the table.
     auto again = NewWindow();
