@@ -175,8 +175,10 @@ class TCdxIndex final : public TIndexReader {
       throw EIndexDamage(where + ": its " + std::to_string(count) + " keys do not fit the page");
     }
     std::size_t end = kPage;
-    std::string previous;
     int previousReal = 0;
+    // Reserved once, so that each key is built in place from the one before it.
+    node.keys.reserve(count);
+    node.records.reserve(count);
     for (unsigned i = 0; i < count; ++i) {
       std::uint64_t entry = 0;
       for (unsigned b = entryBytes; b-- > 0;) {
@@ -195,13 +197,13 @@ class TCdxIndex final : public TIndexReader {
       const std::size_t stored = static_cast<std::size_t>(keyLength - duplicates - left);
       if (end < table + stored) throw EIndexDamage(where + ": its keys overlap its entries");
       end -= stored;
-      std::string key = previous.substr(0, duplicates);
+      std::string& key = node.keys.emplace_back();
+      key.reserve(static_cast<std::size_t>(keyLength));
+      if (i > 0) key.append(node.keys[i - 1], 0, static_cast<std::size_t>(duplicates));
       key.append(page, end, stored);
       key.append(static_cast<std::size_t>(left), trailing);
       if (votes != nullptr) Vote(key, duplicates, left, previousReal, *votes);
-      node.keys.push_back(key);
       node.records.push_back(record);
-      previous = std::move(key);
       previousReal = keyLength - left;
     }
   }
